@@ -1,0 +1,28 @@
+#pragma once
+// MD5 digests (RFC 1321) of bytes, texts, streams and files; a digest travels
+// as 32 upper-case hexadecimal digits.
+#include <array>
+#include <cstdint>
+#include <string>
+
+#include "qvStream.h"
+
+using MD5Digest = std::array<uint8_t, 16>;
+
+struct MD5Context {
+    uint32_t State[4];
+    uint64_t BitCount;
+    uint8_t Buffer[64];
+};
+
+void MD5Init(MD5Context& context);
+void MD5Update(MD5Context& context, const void* bytes, size_t count);
+void MD5Final(MD5Context& context, MD5Digest& digest);  // wipes the context
+
+MD5Digest MD5OfBuffer(const void* bytes, size_t length);
+MD5Digest MD5OfString(const std::string& text);
+MD5Digest MD5OfStream(TStream& stream);
+MD5Digest MD5OfFile(const std::string& fileName);
+std::string MD5DigestToHex(const MD5Digest& digest);
+bool MD5DigestsEqual(const MD5Digest& a, const MD5Digest& b);
+std::string GetFileMD5(const std::string& fileName);

@@ -1,0 +1,122 @@
+#include "qvFiles.h"
+
+#include <windows.h>
+
+#include <algorithm>
+
+#include "qvHandles.h"
+
+static DWORD Attributes(const std::string& path) { return GetFileAttributesA(path.c_str()); }
+
+bool FileExists(const std::string& path)
+{
+    if (path.empty()) return false;
+    DWORD attr = Attributes(path);
+    return attr != INVALID_FILE_ATTRIBUTES && !(attr & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool DirectoryExists(const std::string& path)
+{
+    if (path.empty()) return false;
+    DWORD attr = Attributes(path);
+    return attr != INVALID_FILE_ATTRIBUTES && (attr & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool IsReparsePoint(const std::string& path)
+{
+    DWORD attr = Attributes(ExcludeTrailingBackslash(path));
+    return attr != INVALID_FILE_ATTRIBUTES && (attr & FILE_ATTRIBUTE_REPARSE_POINT);
+}
+
+bool CreateDir(const std::string& path) { return CreateDirectoryA(path.c_str(), nullptr) != 0; }
+
+bool ForceDirectories(const std::string& path)
+{
+    std::string dir = ExcludeTrailingBackslash(path);
+    if (dir.empty()) return false;
+    if (DirectoryExists(dir) || (dir.size() == 2 && dir[1] == ':')) return true;
+    std::string parent = ExtractFileDir(dir);
+    if (!parent.empty() && parent != dir && !ForceDirectories(parent)) return false;
+    return CreateDir(dir) || DirectoryExists(dir);
+}
+
+bool RemoveFile(const std::string& path) { return DeleteFileA(path.c_str()) != 0; }
+
+bool RenameFile(const std::string& from, const std::string& to) { return MoveFileA(from.c_str(), to.c_str()) != 0; }
+
+int64_t FileSizeOf(const std::string& path)
+{
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) return -1;
+    return (static_cast<int64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+}
+
+bool ReadFileBytes(const std::string& path, std::string& bytes)
+{
+    bytes.clear();
+    UniqueHandle file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                  nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return false;
+    char buffer[4096];
+    for (;;) {
+        DWORD got = 0;
+        if (!ReadFile(file.Get(), buffer, sizeof(buffer), &got, nullptr)) return false;
+        if (got == 0) break;
+        bytes.append(buffer, got);
+    }
+    return true;
+}
+
+static bool WriteAll(HANDLE file, const std::string& bytes)
+{
+    size_t done = 0;
+    while (done < bytes.size()) {
+        DWORD wrote = 0;
+        DWORD chunk = static_cast<DWORD>(std::min<size_t>(bytes.size() - done, 1u << 20));
+        if (!WriteFile(file, bytes.data() + done, chunk, &wrote, nullptr) || wrote == 0) return false;
+        done += wrote;
+    }
+    return true;
+}
+
+bool WriteFileBytes(const std::string& path, const std::string& bytes)
+{
+    UniqueHandle file(CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+    return file && WriteAll(file.Get(), bytes);
+}
+
+bool LoadLines(const std::string& path, TStringList& lines)
+{
+    lines.clear();
+    std::string bytes;
+    if (!ReadFileBytes(path, bytes)) return false;
+    lines = SplitLines(bytes);
+    return true;
+}
+
+bool SaveLines(const std::string& path, const TStringList& lines) { return WriteFileBytes(path, JoinLines(lines)); }
+
+bool AppendBytes(const std::string& path, const std::string& bytes)
+{
+    UniqueHandle file(CreateFileA(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                  OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    return file && WriteAll(file.Get(), bytes);
+}
+
+std::string ExpandEnvironment(const std::string& text)
+{
+    char buffer[4097];
+    DWORD len = ExpandEnvironmentStringsA(text.c_str(), buffer, sizeof(buffer));
+    if (len == 0 || len > sizeof(buffer)) return text;
+    return std::string(buffer);
+}
+
+std::string ModuleFileName()
+{
+    char buffer[MAX_PATH + 1] = {};
+    DWORD len = GetModuleFileNameA(nullptr, buffer, MAX_PATH);
+    return std::string(buffer, len);
+}
+
+std::string ModuleFolder() { return ExtractFilePath(ModuleFileName()); }

@@ -1,0 +1,31 @@
+#pragma once
+// File-system helpers over the ANSI Win32 calls (Windows rules: names ignore
+// case, folders do not count as files).
+#include <cstdint>
+#include <string>
+
+#include "qvStrings.h"
+
+bool FileExists(const std::string& path);
+bool DirectoryExists(const std::string& path);
+bool IsReparsePoint(const std::string& path);
+bool CreateDir(const std::string& path);
+bool ForceDirectories(const std::string& path);
+bool RemoveFile(const std::string& path);
+bool RenameFile(const std::string& from, const std::string& to);
+int64_t FileSizeOf(const std::string& path);  // -1 when it cannot be read
+
+// Whole file as bytes; false when it cannot be opened or read.
+bool ReadFileBytes(const std::string& path, std::string& bytes);
+// Writes the bytes as the whole file (created or truncated).
+bool WriteFileBytes(const std::string& path, const std::string& bytes);
+// Text lines of a file; false when it cannot be read (the list is then empty).
+bool LoadLines(const std::string& path, TStringList& lines);
+// Lines with CR LF after each one.
+bool SaveLines(const std::string& path, const TStringList& lines);
+// Appends bytes at the end of the file, creating it when missing.
+bool AppendBytes(const std::string& path, const std::string& bytes);
+
+std::string ExpandEnvironment(const std::string& text);  // the text itself when expansion fails
+std::string ModuleFileName();   // full path of the running program
+std::string ModuleFolder();     // its folder with a trailing "\"

@@ -1,0 +1,312 @@
+#include "uCommonUtils.h"
+
+#include <shlobj.h>
+#include <shobjidl.h>
+#include <objidl.h>
+
+#include <mutex>
+#include <random>
+
+#include "qvFiles.h"
+#include "qvHandles.h"
+
+const char* const DosDeviceNames[9] = {"CON", "LPT1", "COM1", "COM2", "COM3", "COM4", "PRN", "AUX", "NUL"};
+
+std::string GetSpecialFolder(int csidl)
+{
+    char buffer[MAX_PATH + 1] = {};
+    if (!SHGetSpecialFolderPathA(nullptr, buffer, csidl, TRUE)) return {};
+    return ExcludeTrailingBackslash(buffer);
+}
+
+std::string GetDataFolder() { return GetSpecialFolder(CSIDL_COMMON_APPDATA) + "\\" + "Quorvane\\"; }
+std::string GetSystemFolder() { return GetSpecialFolder(CSIDL_SYSTEM) + "\\"; }
+std::string GetWindowsFolder() { return GetSpecialFolder(CSIDL_WINDOWS) + "\\"; }
+
+std::string GetTimeStamp()
+{
+    SYSTEMTIME date{}, time{};
+    GetLocalTime(&date);
+    GetLocalTime(&time);
+    return std::to_string(date.wDay) + "-" + std::to_string(date.wMonth) + "-" + std::to_string(date.wYear) + "-" +
+           std::to_string(time.wHour) + "-" + std::to_string(time.wMinute) + "-" + std::to_string(time.wSecond) +
+           "-" + std::to_string(time.wMilliseconds) + "_";
+}
+
+std::string GetEnvVar(const std::string& name)
+{
+    DWORD size = GetEnvironmentVariableA(name.c_str(), nullptr, 0);
+    if (size == 0) return {};
+    std::string value(size, '\0');
+    DWORD len = GetEnvironmentVariableA(name.c_str(), value.data(), size);
+    value.resize(len < size ? len : 0);
+    return value;
+}
+
+int RandomInt(int range)
+{
+    static std::mutex lock;
+    static std::mt19937 generator(static_cast<unsigned>(GetTickCount()) ^ (GetCurrentProcessId() << 16));
+    if (range <= 0) return 0;
+    std::lock_guard<std::mutex> guard(lock);
+    return std::uniform_int_distribution<int>(0, range - 1)(generator);
+}
+
+std::string MakeTempFileName()
+{
+    return GetEnvVar("temp") + "\\" + GetTimeStamp() + std::to_string(RandomInt(999999)) + "qrv.~tmp";
+}
+
+std::string GetVersionText() { return std::to_string(2) + "." + std::to_string(6) + "." + std::to_string(9); }
+
+std::string GetLocaleInfoText(LCTYPE type)
+{
+    char buffer[256] = {};
+    int len = GetLocaleInfoA(LOCALE_USER_DEFAULT, type, buffer, sizeof(buffer));
+    return len > 0 ? std::string(buffer) : std::string();
+}
+
+bool GetOSVersionInfo(OSVERSIONINFOA& info)
+{
+    ZeroMemory(&info, sizeof(info));
+    info.dwOSVersionInfoSize = sizeof(OSVERSIONINFOA);  // 148
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+    return GetVersionExA(&info) != 0;
+#pragma GCC diagnostic pop
+}
+
+int GetOSMajorVersion()
+{
+    OSVERSIONINFOA info;
+    return GetOSVersionInfo(info) ? static_cast<int>(info.dwMajorVersion) : 0;
+}
+
+template <typename Fn>
+static Fn Kernel32Proc(const char* name)
+{
+    HMODULE kernel = GetModuleHandleA("kernel32.dll");
+    return kernel ? reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(kernel, name))) : nullptr;
+}
+
+bool IsWow64()
+{
+    using IsWow64ProcessFn = BOOL(WINAPI*)(HANDLE, PBOOL);
+    auto isWow64Process = Kernel32Proc<IsWow64ProcessFn>("IsWow64Process");
+    BOOL wow64 = FALSE;
+    return isWow64Process && isWow64Process(GetCurrentProcess(), &wow64) && wow64;
+}
+
+bool DisableWow64Redirection(void** oldValue)
+{
+    if (!IsWow64()) return false;
+    using DisableFn = BOOL(WINAPI*)(PVOID*);
+    auto disable = Kernel32Proc<DisableFn>("Wow64DisableWow64FsRedirection");
+    return disable && disable(oldValue);
+}
+
+bool RevertWow64Redirection(void* oldValue)
+{
+    if (!IsWow64()) return false;
+    using RevertFn = BOOL(WINAPI*)(PVOID);
+    auto revert = Kernel32Proc<RevertFn>("Wow64RevertWow64FsRedirection");
+    return revert && revert(oldValue);
+}
+
+bool IsWin64System()
+{
+#ifdef _WIN64
+    return true;
+#else
+    return IsWow64();
+#endif
+}
+
+static int AdminLevelFromGroups(HANDLE token)
+{
+    std::vector<BYTE> buffer(1024);
+    DWORD size = 0;
+    if (!GetTokenInformation(token, TokenGroups, buffer.data(), static_cast<DWORD>(buffer.size()), &size)) return 0;
+    SID_IDENTIFIER_AUTHORITY ntAuthority = SECURITY_NT_AUTHORITY;
+    PSID admins = nullptr;
+    if (!AllocateAndInitializeSid(&ntAuthority, 2, SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_ADMINS, 0, 0, 0, 0,
+                                  0, 0, &admins))
+        return 1;
+    auto* groups = reinterpret_cast<TOKEN_GROUPS*>(buffer.data());
+    int level = 1;
+    for (DWORD i = 0; i < groups->GroupCount; ++i)
+        if (EqualSid(groups->Groups[i].Sid, admins)) level = 2;
+    FreeSid(admins);
+    return level;
+}
+
+static int AdminLevelFromIntegrity(HANDLE token)
+{
+    std::vector<BYTE> buffer(1024);
+    DWORD size = 0;
+    if (!GetTokenInformation(token, TokenIntegrityLevel, buffer.data(), static_cast<DWORD>(buffer.size()), &size))
+        return 0;
+    auto* label = reinterpret_cast<TOKEN_MANDATORY_LABEL*>(buffer.data());
+    if (!IsValidSid(label->Label.Sid)) return 0;
+    DWORD count = *GetSidSubAuthorityCount(label->Label.Sid);
+    if (count == 0) return 0;
+    DWORD rid = *GetSidSubAuthority(label->Label.Sid, count - 1);
+    return rid >= SECURITY_MANDATORY_HIGH_RID ? 2 : 1;
+}
+
+int GetAdminLevel()
+{
+    OSVERSIONINFOA info;
+    if (!GetOSVersionInfo(info) || info.dwPlatformId != VER_PLATFORM_WIN32_NT) return 0;
+    UniqueHandle token;
+    HANDLE raw = nullptr;
+    if (OpenThreadToken(GetCurrentThread(), TOKEN_QUERY, TRUE, &raw) ||
+        OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &raw))
+        token.Reset(raw);
+    if (!token) return 0;
+    return info.dwMajorVersion < 6 ? AdminLevelFromGroups(token.Get()) : AdminLevelFromIntegrity(token.Get());
+}
+
+std::string TrimLeadingBlanks(const std::string& text)
+{
+    size_t i = text.find_first_not_of(' ');
+    return i == std::string::npos ? std::string() : text.substr(i);
+}
+
+std::string ReplaceAllText(const std::string& text, const std::string& oldPart, const std::string& newPart)
+{
+    if (oldPart.empty()) return text;
+    std::string out;
+    size_t pos = 0;
+    for (;;) {
+        size_t hit = text.find(oldPart, pos);
+        if (hit == std::string::npos) break;
+        out.append(text, pos, hit - pos);
+        out += newPart;
+        pos = hit + oldPart.size();
+    }
+    out.append(text, pos, std::string::npos);
+    return out;
+}
+
+// Windows also takes "nul " or "nul.txt" for the device, so trailing blanks
+// and dots and any extension are ignored.
+static bool IsDosDeviceName(const std::string& name)
+{
+    std::string base = name.substr(0, name.find('.'));
+    while (!base.empty() && (base.back() == ' ' || base.back() == '.')) base.pop_back();
+    for (const char* device : DosDeviceNames)
+        if (SameText(base, device)) return true;
+    return false;
+}
+
+// The shortest leading part of the text (never the whole text) that names an
+// existing file other than a device; empty when there is none.
+static std::string FirstExistingPrefix(const std::string& text)
+{
+    for (size_t n = 0; n < text.size(); ++n) {
+        std::string candidate = text.substr(0, n);
+        if (FileExists(candidate) && !IsDosDeviceName(ExtractFileName(candidate))) return candidate;
+    }
+    return {};
+}
+
+std::string NormalizeCommandPath(const std::string& command)
+{
+    std::string work = command == "?" ? std::string() : command;
+    work = TrimLeadingBlanks(work);
+    if (!work.empty() && work[0] == '"') work.erase(0, 1);
+    size_t quote = work.find('"');
+    if (quote != std::string::npos) work.resize(quote);
+    if (StartsWith(work, "\\??\\")) work.erase(0, 4);
+    if (!work.empty() && work[0] == '?') work = ExtractFileDrive(GetWindowsFolder()) + work.substr(std::min<size_t>(2, work.size()));
+    if (StartsWith(LowerCase(work), "\\systemroot")) work = ReplaceAllText(LowerCase(work), "\\systemroot", "%systemroot%");
+
+    std::string result = ReplaceAllText(LowerCase(work), "%homedrive%", "%SYSTEMDRIVE%");
+    const std::string unexpanded = result;
+    result = ExpandEnvironment(result);
+    if (StartsWith(work, "\\\\?\\globalroot\\systemroot\\"))
+        result = ExcludeTrailingBackslash(GetWindowsFolder()) + work.substr(25);
+
+    if (!result.empty() && ExtractFilePath(result).empty()) {
+        work = ExcludeTrailingBackslash(GetSystemFolder()) + "\\" + result;
+        if (FileExists(work)) return work;
+        work = ExcludeTrailingBackslash(GetWindowsFolder()) + "\\" + result;
+        if (FileExists(work)) result = work;
+    }
+
+    std::string found = FirstExistingPrefix(work);
+    if (!found.empty()) return found;
+    // A command whose program part comes from environment strings is only found
+    // in its expanded form (for example "%APPDATA%\x.exe /s").
+    if (result != unexpanded && !FileExists(result)) {
+        found = FirstExistingPrefix(result);
+        if (!found.empty()) return found;
+    }
+    return result;
+}
+
+void SplitCommandLine(const std::string& text, TStringList& list, bool firstBlankIsComma)
+{
+    list.clear();
+    try {
+        std::string rest = text;
+        if (rest.empty()) return;
+        if (firstBlankIsComma && rest[0] != '"') {
+            size_t blank = rest.find(' ');
+            if (blank != std::string::npos) rest[blank] = ',';
+        }
+        for (;;) {
+            size_t comma = rest.find(',');
+            std::string part = TrimLeadingBlanks(comma == std::string::npos ? rest : rest.substr(0, comma));
+            if (!part.empty()) list.push_back(part);
+            if (comma == std::string::npos) break;
+            rest.erase(0, comma + 1);
+        }
+    } catch (...) {
+        list.clear();
+    }
+}
+
+void ListFolderFiles(const std::string& folder, TStringList& list)
+{
+    WIN32_FIND_DATAA data{};
+    UniqueFindHandle find(FindFirstFileA((IncludeTrailingBackslash(folder) + "*.*").c_str(), &data));
+    if (!find) return;
+    do {
+        std::string name = data.cFileName;
+        if (name == "." || name == ".." || (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) continue;
+        if (ExtractFileExt(name) == ".ini") continue;
+        list.push_back(name);
+    } while (FindNextFileA(find.Get(), &data));
+}
+
+void ClearLnkStruc(TLnkStruc& lnk) { lnk = TLnkStruc{}; }
+
+void ReadShellLink(const std::string& lnkPath, TLnkStruc& lnk)
+{
+    ComScope com;
+    if (com.IsNew()) Sleep(20);
+    ClearLnkStruc(lnk);
+    if (!FileExists(lnkPath)) return;
+    try {
+        ComPtr<IShellLinkA> link;
+        if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA, link.PutVoid())))
+            return;
+        ComPtr<IPersistFile> file;
+        if (FAILED(link->QueryInterface(IID_IPersistFile, file.PutVoid()))) return;
+        wchar_t widePath[MAX_PATH + 1] = {};
+        MultiByteToWideChar(CP_ACP, 0, lnkPath.c_str(), -1, widePath, MAX_PATH);
+        if (FAILED(file->Load(widePath, STGM_READ))) return;
+        char buffer[MAX_PATH] = {};
+        lnk.LnkFile = lnkPath;
+        if (SUCCEEDED(link->GetArguments(buffer, MAX_PATH))) lnk.Args = buffer;
+        buffer[0] = 0;
+        if (SUCCEEDED(link->GetPath(buffer, MAX_PATH, nullptr, SLGP_RAWPATH))) lnk.Target = buffer;
+        buffer[0] = 0;
+        if (SUCCEEDED(link->GetWorkingDirectory(buffer, MAX_PATH))) lnk.WorkDir = buffer;
+        buffer[0] = 0;
+        if (SUCCEEDED(link->GetDescription(buffer, MAX_PATH))) lnk.Description = buffer;
+    } catch (...) {
+    }
+}

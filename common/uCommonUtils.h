@@ -1,0 +1,70 @@
+#pragma once
+// Shared notions of place and time for both programs: the data folder, time
+// stamps, temporary names, Windows folders and version, Wow64 switches, command
+// path normalisation, comma lists, folder listings and shell links.
+#include <windows.h>
+
+#include <string>
+
+#include "qvStrings.h"
+
+struct TLnkStruc {
+    std::string LnkFile;
+    std::string Target;
+    std::string WorkDir;
+    std::string Args;
+    std::string Description;
+};
+
+// The names Windows reserves for devices; never taken for a program file.
+extern const char* const DosDeviceNames[9];
+
+std::string GetSpecialFolder(int csidl);
+std::string GetDataFolder();
+std::string GetSystemFolder();
+std::string GetWindowsFolder();
+std::string GetTimeStamp();
+std::string GetEnvVar(const std::string& name);
+std::string MakeTempFileName();
+std::string GetVersionText();
+std::string GetLocaleInfoText(LCTYPE type);
+bool GetOSVersionInfo(OSVERSIONINFOA& info);
+int GetOSMajorVersion();  // 0 when the version cannot be read
+
+bool IsWow64();
+bool DisableWow64Redirection(void** oldValue);
+bool RevertWow64Redirection(void* oldValue);
+// "Running on 64-bit Windows": true in a 64-bit process, IsWow64 in a 32-bit one.
+// Every choice of Wow6432Node keys, 64-bit registry views and their event kinds
+// goes through this one test so both builds look at the same places.
+bool IsWin64System();
+
+// Switches the file-system redirection of a 32-bit process off for the life of
+// the object (nothing happens in a 64-bit process).
+class Wow64RedirectionOff {
+public:
+    Wow64RedirectionOff() { active_ = DisableWow64Redirection(&old_); }
+    ~Wow64RedirectionOff()
+    {
+        if (active_) RevertWow64Redirection(old_);
+    }
+    Wow64RedirectionOff(const Wow64RedirectionOff&) = delete;
+    Wow64RedirectionOff& operator=(const Wow64RedirectionOff&) = delete;
+
+private:
+    void* old_ = nullptr;
+    bool active_ = false;
+};
+
+int GetAdminLevel();
+
+std::string TrimLeadingBlanks(const std::string& text);
+std::string ReplaceAllText(const std::string& text, const std::string& oldPart, const std::string& newPart);
+std::string NormalizeCommandPath(const std::string& command);
+void SplitCommandLine(const std::string& text, TStringList& list, bool firstBlankIsComma);
+void ListFolderFiles(const std::string& folder, TStringList& list);
+void ClearLnkStruc(TLnkStruc& lnk);
+void ReadShellLink(const std::string& lnkPath, TLnkStruc& lnk);
+
+// Uniform pseudo-random number in 0..range-1 (thread-safe).
+int RandomInt(int range);

@@ -1,0 +1,18 @@
+# Shared settings of the project's scripts (sourced, not run).
+QV_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+QV_BUILD="${QV_BUILD_DIR:-$QV_ROOT/build}"
+QV_WINE_DIR="$QV_BUILD/wine"
+QV_TEMPLATE="$QV_WINE_DIR/template"
+QV_PREFIXES="$QV_WINE_DIR/prefixes"
+
+# Debian's wine64 loader, called directly: the "wine" wrapper would try a
+# 32-bit loader first, which this machine cannot run.
+QV_WINE="${QV_WINE:-/usr/lib/wine/wine64}"
+QV_WINESERVER="${QV_WINESERVER:-/usr/lib/wine/wineserver}"
+
+export WINEARCH=win64
+export WINEDEBUG="${WINEDEBUG:--all}"
+# No Mono, no Gecko: there is no network to fetch them from.
+export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
+
+qv_log() { printf '[quorvane] %s\n' "$*" >&2; }

@@ -1,0 +1,73 @@
+# Wine prefixes of the project (sourced). Every prefix lives under the build
+# folder and maps \\.\PhysicalDrive0 to a disk-image file of its own, so that
+# nothing run in it can ever reach a real disk.
+source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
+
+QV_DISK_IMAGE_BYTES=$((1024 * 1024))
+
+# A zero-filled image with a boot signature 0x55 0xAA at bytes 510-511.
+qv_make_disk_image() {
+  local image="$1"
+  head -c "$QV_DISK_IMAGE_BYTES" /dev/zero >"$image"
+  printf '\x55\xAA' | dd of="$image" bs=1 seek=510 conv=notrunc status=none
+}
+
+# Points dosdevices/physicaldrive0 of a prefix at an image inside the build folder.
+qv_map_physical_drive() {
+  local prefix="$1" image="$2"
+  [[ -f "$image" ]] || qv_make_disk_image "$image"
+  ln -sfn "$image" "$prefix/dosdevices/physicaldrive0"
+  local target
+  target="$(readlink -f "$prefix/dosdevices/physicaldrive0")"
+  case "$target" in
+    "$QV_BUILD"/*) ;;
+    *) qv_log "refusing: physicaldrive0 of $prefix points at $target"; return 1 ;;
+  esac
+}
+
+# The template prefix, made once per build folder and copied for every run.
+qv_ensure_template() {
+  mkdir -p "$QV_WINE_DIR"
+  exec 9>"$QV_WINE_DIR/template.lock"
+  flock 9
+  if [[ ! -f "$QV_TEMPLATE/.qv-ready" ]]; then
+    rm -rf "$QV_TEMPLATE"
+    qv_log "creating the Wine template prefix in $QV_TEMPLATE"
+    WINEPREFIX="$QV_TEMPLATE" "$QV_WINE" wineboot -i >/dev/null 2>&1 || true
+    # wineboot returns before Wine has finished setting up; let it settle.
+    WINEPREFIX="$QV_TEMPLATE" "$QV_WINESERVER" -w
+    [[ -f "$QV_TEMPLATE/system.reg" ]] || { qv_log "wineboot failed"; flock -u 9; return 1; }
+    rm -f "$QV_TEMPLATE/dosdevices/physicaldrive0"
+    touch "$QV_TEMPLATE/.qv-ready"
+  fi
+  flock -u 9
+}
+
+# A fresh prefix copied from the template: qv_ensure_prefix NAME -> path on stdout.
+qv_ensure_prefix() {
+  local name="$1" prefix="$QV_PREFIXES/$1"
+  mkdir -p "$QV_PREFIXES"
+  (
+    exec 8>"$QV_PREFIXES/$name.lock"
+    flock 8
+    if [[ ! -f "$prefix/.qv-ready" ]]; then
+      qv_ensure_template
+      rm -rf "$prefix"
+      cp -a "$QV_TEMPLATE" "$prefix"
+      rm -f "$prefix/.qv-ready"
+      qv_map_physical_drive "$prefix" "$QV_PREFIXES/$name.img"
+      touch "$prefix/.qv-ready"
+    fi
+  )
+  echo "$prefix"
+}
+
+# Ends the Wine server (and with it every process) of each prefix of this run.
+qv_stop_prefixes() {
+  local p
+  for p in "$QV_PREFIXES"/*/; do
+    [[ -d "$p" ]] || continue
+    WINEPREFIX="${p%/}" "$QV_WINESERVER" -k 2>/dev/null || true
+    rm -f "${p%/}/.qv-started"
+  done
+}

@@ -1,0 +1,34 @@
+#!/usr/bin/env bash
+# Installs what the build and the tests need, when it is missing. Idempotent.
+set -euo pipefail
+source "$(dirname "$0")/lib.sh"
+
+packages=(
+  cmake ninja-build make
+  g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix
+  wine64 xvfb xauth x11-utils imagemagick
+  googletest osslsigncode openssl
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+    missing+=("$p")
+  fi
+done
+
+if ((${#missing[@]})); then
+  if [[ $(id -u) -ne 0 ]]; then
+    qv_log "missing packages: ${missing[*]} (run as root to install them)"
+    exit 1
+  fi
+  qv_log "installing: ${missing[*]}"
+  apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi
+
+if dpkg-query -W -f='${Status}' wine32 2>/dev/null | grep -q "install ok installed"; then
+  qv_log "note: wine32 is installed but cannot run here; the scripts call $QV_WINE directly"
+fi
+[[ -x "$QV_WINE" ]] || { qv_log "no wine64 loader at $QV_WINE"; exit 1; }
+qv_log "setup complete"

@@ -1,0 +1,35 @@
+#!/usr/bin/env bash
+# Sets up what is missing, builds both architectures, and runs the whole test
+# suite under Wine in fresh prefixes (and under Xvfb when there is no display).
+set -euo pipefail
+source "$(dirname "$0")/prefix.sh"
+
+start=$(date +%s)
+"$QV_ROOT/scripts/setup.sh"
+"$QV_ROOT/scripts/build.sh" all
+
+rm -rf "$QV_PREFIXES"
+qv_ensure_template
+
+xvfb_pid=""
+cleanup() {
+  qv_stop_prefixes
+  [[ -n "$xvfb_pid" ]] && kill "$xvfb_pid" 2>/dev/null || true
+}
+trap cleanup EXIT
+
+if [[ -z "${DISPLAY:-}" ]]; then
+  for n in $(seq 90 120); do
+    [[ -e /tmp/.X11-unix/X$n || -e /tmp/.X$n-lock ]] && continue
+    Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+    xvfb_pid=$!
+    export DISPLAY=":$n"
+    break
+  done
+  sleep 1
+fi
+
+status=0
+ctest --test-dir "$QV_BUILD/x86_64" -j "$(nproc)" --output-on-failure --timeout 600 "$@" || status=$?
+qv_log "test command took $(( $(date +%s) - start )) s"
+exit $status

@@ -1,0 +1,22 @@
+#!/usr/bin/env bash
+# Runs a Windows program in one of the project's prefixes; CTest's emulator.
+# QV_PREFIX_NAME picks the prefix (one per test program, so tests that use the
+# registry, mailslots or the service manager never meet); QV_LOCALE, when set,
+# becomes LC_ALL (ru_RU.UTF-8 gives code page 1251).
+set -uo pipefail
+source "$(dirname "$0")/prefix.sh"
+
+name="${QV_PREFIX_NAME:-default}"
+prefix="$(qv_ensure_prefix "$name")" || exit 125
+export WINEPREFIX="$prefix"
+[[ -n "${QV_LOCALE:-}" ]] && export LC_ALL="$QV_LOCALE"
+# One server per prefix for the whole run; the test script ends them all.
+# Wine's own background processes (services.exe, winedevice.exe, ...) start
+# here, detached from our output: whoever reads it (CTest) would otherwise wait
+# for them to end.
+if [[ ! -e "$prefix/.qv-started" ]]; then
+  "$QV_WINESERVER" -p </dev/null >/dev/null 2>&1 || true
+  "$QV_WINE" cmd.exe /c exit 0 </dev/null >/dev/null 2>&1 || true
+  touch "$prefix/.qv-started"
+fi
+exec "$QV_WINE" "$@"

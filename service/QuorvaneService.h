@@ -1,0 +1,3 @@
+#pragma once
+// The service program: registration switches and the service itself.
+int RunServiceProgram(int argc, char** argv);

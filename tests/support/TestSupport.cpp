@@ -1,0 +1,88 @@
+#include "TestSupport.h"
+
+#include <atomic>
+
+#include "qvFiles.h"
+#include "uCommonUtils.h"
+
+ScratchDir::ScratchDir()
+{
+    static std::atomic<int> counter{0};
+    std::string base = ExcludeTrailingBackslash(GetEnvVar("TEMP"));
+    if (base.empty()) base = "C:\\windows\\temp";
+    path_ = base + "\\qvtest_" + std::to_string(GetCurrentProcessId()) + "_" + std::to_string(counter++) + "_" +
+            std::to_string(GetTickCount());
+    ForceDirectories(path_);
+}
+
+ScratchDir::~ScratchDir() { RemoveTree(path_); }
+
+void RemoveTree(const std::string& path)
+{
+    WIN32_FIND_DATAA data{};
+    HANDLE find = FindFirstFileA((path + "\\*").c_str(), &data);
+    if (find != INVALID_HANDLE_VALUE) {
+        do {
+            std::string name = data.cFileName;
+            if (name == "." || name == "..") continue;
+            std::string full = path + "\\" + name;
+            SetFileAttributesA(full.c_str(), FILE_ATTRIBUTE_NORMAL);
+            if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+                RemoveTree(full);
+            else
+                DeleteFileA(full.c_str());
+        } while (FindNextFileA(find, &data));
+        FindClose(find);
+    }
+    SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+    RemoveDirectoryA(path.c_str());
+}
+
+std::string HelperPath(const std::string& exeName) { return ModuleFolder() + exeName; }
+
+bool WriteTextFile(const std::string& path, const std::string& bytes) { return WriteFileBytes(path, bytes); }
+
+std::string ReadTextFile(const std::string& path)
+{
+    std::string bytes;
+    ReadFileBytes(path, bytes);
+    return bytes;
+}
+
+ChildProcess::~ChildProcess()
+{
+    Kill();
+    if (info_.hProcess) CloseHandle(info_.hProcess);
+    if (info_.hThread) CloseHandle(info_.hThread);
+}
+
+bool ChildProcess::Start(const std::string& exePath, const std::string& args)
+{
+    STARTUPINFOA startup{};
+    startup.cb = sizeof(startup);
+    std::string commandLine = "\"" + exePath + "\"" + (args.empty() ? "" : " " + args);
+    return CreateProcessA(exePath.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                          &info_) != 0;
+}
+
+bool ChildProcess::Running() const
+{
+    return info_.hProcess && WaitForSingleObject(info_.hProcess, 0) == WAIT_TIMEOUT;
+}
+
+DWORD ChildProcess::Wait(DWORD timeoutMs)
+{
+    if (!info_.hProcess) return 0;
+    WaitForSingleObject(info_.hProcess, timeoutMs);
+    DWORD code = 0;
+    GetExitCodeProcess(info_.hProcess, &code);
+    return code;
+}
+
+void ChildProcess::Kill()
+{
+    if (Running()) {
+        TerminateProcess(info_.hProcess, 1);
+        WaitForSingleObject(info_.hProcess, 5000);
+    }
+}

@@ -1,0 +1,3 @@
+#include "uTrayProgram.h"
+
+int RunTrayProgram(HINSTANCE instance) { return 0; }
