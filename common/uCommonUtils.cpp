@@ -9,6 +9,7 @@
 
 #include "qvFiles.h"
 #include "qvHandles.h"
+#include "uReportEvent.h"
 
 const char* const DosDeviceNames[9] = {"CON", "LPT1", "COM1", "COM2", "COM3", "COM4", "PRN", "AUX", "NUL"};
 
@@ -309,4 +310,11 @@ void ReadShellLink(const std::string& lnkPath, TLnkStruc& lnk)
         if (SUCCEEDED(link->GetDescription(buffer, MAX_PATH))) lnk.Description = buffer;
     } catch (...) {
     }
+}
+
+double NowDateTime()
+{
+    SYSTEMTIME now{};
+    GetLocalTime(&now);
+    return EncodeDateTime(now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond, now.wMilliseconds);
 }

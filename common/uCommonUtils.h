@@ -66,5 +66,8 @@ void ListFolderFiles(const std::string& folder, TStringList& list);
 void ClearLnkStruc(TLnkStruc& lnk);
 void ReadShellLink(const std::string& lnkPath, TLnkStruc& lnk);
 
+// Now as a TDateTime (days since 30 Dec 1899, local time).
+double NowDateTime();
+
 // Uniform pseudo-random number in 0..range-1 (thread-safe).
 int RandomInt(int range);

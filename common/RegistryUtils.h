@@ -1,0 +1,107 @@
+#pragma once
+// Registry access of the service: a registry key class with 64-bit-view opens
+// and multi-string values, and one-shot functions that open a key, do one
+// thing, close it and never pass a registry error on (TRegEngine.Error tells).
+#include <windows.h>
+
+#include <cstdint>
+#include <string>
+
+#include "qvErrors.h"
+#include "qvStrings.h"
+
+enum : uint8_t { kRootHKLM = 0, kRootHKCU = 1, kRootHKU = 2, kRootHKCC = 3 };
+
+struct TRegEngine {
+    uint8_t Root = kRootHKLM;
+    std::string Key;
+    std::string Value;  // empty names the key's unnamed value
+    int32_t Error = 0;
+};
+
+// The settings key of the system.
+constexpr const char* kSettingsKey = "SOFTWARE\\Quorvane";
+// "(Defаult)": how a listing shows the unnamed value (the fourth letter is the
+// Cyrillic а, byte 0xE0 in code page 1251).
+extern const char* const kDefaultValueName;
+
+// A registry key class in the manner of the ordinary one: a root, one current
+// key, an access mask for later opens; failures of reads and writes raise
+// ERegistryException.
+class TRegistryEx {
+public:
+    TRegistryEx();
+    ~TRegistryEx();
+    TRegistryEx(const TRegistryEx&) = delete;
+    TRegistryEx& operator=(const TRegistryEx&) = delete;
+
+    void SetRootKey(HKEY root);
+    HKEY RootKey() const { return root_; }
+    HKEY CurrentKey() const { return current_; }
+    const std::string& CurrentPath() const { return currentPath_; }
+    REGSAM Access() const { return access_; }
+    void SetAccess(REGSAM access) { access_ = access; }
+
+    bool OpenKey(const std::string& path, bool canCreate);
+    bool OpenKeyReadOnly(const std::string& path);
+    bool OpenKeyReadOnly64(const std::string& path);
+    bool OpenKey64(const std::string& path, bool canCreate);
+    bool KeyExists(const std::string& path);
+    bool ValueExists(const std::string& name);
+    std::string ReadString(const std::string& name);
+    int32_t ReadInteger(const std::string& name);
+    bool ReadBool(const std::string& name);
+    void WriteString(const std::string& name, const std::string& value);
+    void WriteInteger(const std::string& name, int32_t value);
+    void WriteBool(const std::string& name, bool value);
+    bool DeleteKey(const std::string& path);
+    bool DeleteValue(const std::string& name);
+    void GetValueNames(TStringList& list);
+    void GetKeyNames(TStringList& list);
+    int32_t GetDataSize(const std::string& name);  // -1 when it cannot be queried
+    void WriteMultiSz(const std::string& name, const TStringList& list);
+    void ReadMultiSz(const std::string& name, TStringList* list);
+    static bool IsRelativeKey(const std::string& path);
+    void CloseKey();
+
+private:
+    bool OpenWithAccess(const std::string& path, bool canCreate, REGSAM access);
+    HKEY BaseFor(const std::string& path, std::string& subPath) const;
+
+    HKEY root_ = HKEY_CURRENT_USER;
+    HKEY current_ = nullptr;
+    std::string currentPath_;
+    REGSAM access_ = KEY_ALL_ACCESS;
+    bool lazyWrite_ = true;
+};
+
+HKEY GetRootKey(TRegEngine& rec);  // nullptr for an unknown Root
+
+std::string ReadRegString(TRegEngine& rec);
+std::string ReadRegString64(TRegEngine& rec);
+bool RegKeyExists(TRegEngine& rec);
+bool RegValueExists(TRegEngine& rec);
+int32_t ReadRegInteger(TRegEngine& rec);
+void DeleteRegKey(TRegEngine& rec);
+bool DeleteRegValue(TRegEngine& rec);
+bool DeleteRegValue64(TRegEngine& rec);
+bool ReadRegBool(TRegEngine& rec);
+void GetRegValueNames(TRegEngine& rec, TStringList& list);
+void GetRegValueNames64(TRegEngine& rec, TStringList& list);
+void GetRegKeyNames(TRegEngine& rec, TStringList& list);
+void WriteRegString(TRegEngine& rec, const std::string& value);
+void WriteRegString64(TRegEngine& rec, const std::string& value);
+void WriteRegInteger(TRegEngine& rec, int32_t value);
+void WriteRegBool(TRegEngine& rec, bool value);
+void ReadRegMultiString(TRegEngine& rec, TStringList& list);
+void WriteRegMultiString(TRegEngine& rec, const TStringList& list);
+
+void MarkDefaultValueNames(TStringList& list);
+
+// Blocks until something changes in the key or below it. False at once when
+// the key cannot be opened for notification; false also when stopEvent (if
+// given) is signalled first, so a watcher can be ended without killing it.
+bool WaitForKeyChange(TRegEngine& rec, bool view64, HANDLE stopEvent = nullptr);
+
+// Shorthand for the settings under HKLM "SOFTWARE\Quorvane".
+TRegEngine SettingRef(const std::string& valueName);

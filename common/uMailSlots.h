@@ -1,0 +1,81 @@
+#pragma once
+// Mailslot messaging between the service, the tray and the autorun manager:
+// fixed 425-byte datagrams, server slots polled by their owner, senders that
+// open the target per message, and request/reply over a temporary reply slot.
+#include <windows.h>
+
+#include <array>
+#include <cstdint>
+#include <cstring>
+#include <string>
+#include <string_view>
+
+#include "qvShortString.h"
+
+struct TMSlotMessage {
+    uint8_t Type;
+    ShortString<255> Data;
+    ShortString<99> Mess;   // only 98 characters travel
+    ShortString<48> Mess1;  // the reply slot's name on a request
+    int32_t A;
+    int32_t B;
+    int32_t C;
+    int32_t D;
+    bool Bool;
+    uint8_t DataLen;   // the three lengths as they came in the packet header
+    uint8_t MessLen;
+    uint8_t Mess1Len;
+};
+static_assert(sizeof(TMSlotMessage) == 428, "the message record is 428 bytes");
+
+constexpr size_t kPacketSize = 425;
+using MSlotPacket = std::array<uint8_t, kPacketSize>;
+
+// Offsets of the wire form.
+namespace packet {
+constexpr size_t kType = 0, kDataLen = 1, kMessLen = 2, kMess1Len = 3;
+constexpr size_t kData = 4, kMess = 260, kMess1 = 359;
+constexpr size_t kA = 408, kB = 412, kC = 416, kD = 420, kBool = 424;
+constexpr size_t kMessWireMax = 98;
+}  // namespace packet
+
+struct TMSlot {
+    HANDLE Handle;
+    bool Active;
+    std::string Name;  // behind "\\.\mailslot\"
+    uint8_t Spare;
+    uint8_t Magic;     // 0xF0 once InitMailSlot ran
+};
+
+constexpr uint8_t kSlotMagic = 0xF0;
+constexpr const char* kMailslotPrefix = "\\\\.\\mailslot\\";
+constexpr const char* kServiceSlot = "Quorvane\\Service";
+constexpr const char* kTraySlot = "Quorvane\\tray";
+constexpr const char* kAutorunSlot = "Quorvane\\autorun";
+constexpr const char* kGuiLogSlot = "Quorvane\\GuiLog";
+constexpr int kReplyPollLimit = 15000;  // polls of 1 ms; the loop runs while the count is at most this
+
+void InitMailSlot(TMSlot& slot);
+void CreateMailSlot(TMSlot& slot, bool defaultSecurity);
+bool MailSlotHasMessage(TMSlot& slot);
+void ReadMailSlot(TMSlot& slot, TMSlotMessage& message);
+void CloseMailSlot(TMSlot& slot);  // raises std::runtime_error("closeMailSLot: ERROR!!!")
+
+void ClearMailSlotMessage(TMSlotMessage& message);
+void PackMailSlotMessage(const TMSlotMessage& message, MSlotPacket& packet);
+void UnpackMailSlotMessage(const MSlotPacket& packet, TMSlotMessage& message);
+// A received datagram of any size: only exactly 425 bytes unpack; anything else
+// leaves the message cleared.
+void UnpackDatagram(const uint8_t* bytes, size_t size, TMSlotMessage& message);
+
+// True only when the slot was opened and all 425 bytes were written.
+bool WriteToMailSlot(const std::string& slotName, TMSlotMessage message);
+bool SendToMailSlot(TMSlotMessage message, const std::string& slotName);
+// Request and reply: the message is the request on entry and the reply (or a
+// cleared record on time-out) on return.
+bool SendToMailSlotAndWait(const std::string& slotName, TMSlotMessage& message);
+
+// A reply-slot name as SendToMailSlotAndWait builds it: decimal digits, "-"
+// and "_" only, 1 to 48 characters. Answering sides reply only to such names.
+bool IsReplySlotName(std::string_view name);
+std::string MakeReplySlotName();

@@ -1,0 +1,55 @@
+#pragma once
+// Events: every repair, quarantine, kill or restore is one TReportEvent,
+// appended to "report.rdb" and queued for the tray; the dispatcher thread
+// delivers the queue newest first, one event per 100 ms round. The unit also
+// serves the commands that read or change the report, the good list and the
+// trust list.
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "qvThread.h"
+#include "uMailSlots.h"
+#include "uReportEvent.h"
+
+struct TReportQueueEntry {
+    TReportEvent Event;
+    bool Sent;
+};
+
+std::string ReportFilePath();   // data folder + "report.rdb"
+std::string GoodListPath();     // data folder + "goodlist.arn"
+
+// The logger: appends the record to "report.rdb" and pushes it at the head of
+// the queue, both under one lock. Raises when the report cannot be created
+// (the event is then neither stored nor queued).
+void LogReportEvent(const TReportEvent& event);
+// Fills a record (texts cut to their fields, Time now, Flag false) and logs it.
+void RecordEvent(int32_t kind, int32_t message, const std::string& path, const std::string& detail = {},
+                 const std::string& md5 = {});
+
+// One send step: delivers the newest entry as Type 9 to "Quorvane\tray" and
+// drops it once delivered. True when an event left.
+bool SendQueuedEvent();
+size_t QueuedEventCount();
+std::vector<TReportQueueEntry> QueueSnapshot();
+void ClearEventQueue();
+
+class TDispatcherThread : public TThread {
+public:
+    TDispatcherThread() { Start(); }
+
+protected:
+    void Execute() override;
+};
+
+extern std::unique_ptr<TDispatcherThread> gDispatcherThread;
+
+// Command handlers (the dispatcher calls them on the command thread).
+void ReportDumpCommand(const TMSlotMessage& message);       // 17
+void GoodListToAutorunCommand(const TMSlotMessage& message);  // 18
+void AddGoodListCommand(const TMSlotMessage& message);      // 19
+void TrustListToTrayCommand(const TMSlotMessage& message);  // 21
+void AddTrustListCommand(const TMSlotMessage& message);     // 22
+void DeleteTrustListCommand(const TMSlotMessage& message);  // 23
+void DeleteReportCommand(const TMSlotMessage& message);     // 41

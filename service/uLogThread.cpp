@@ -1,0 +1,58 @@
+#include "uLogThread.h"
+
+#include <windows.h>
+
+#include <cstdio>
+#include <mutex>
+
+#include "qvFiles.h"
+
+std::unique_ptr<TLogThread> gServiceLog;
+std::unique_ptr<TLogThread> gGuiLog;
+
+TLogThread::TLogThread(std::string fileName) : fileName_(std::move(fileName)) { Start(); }
+
+void TLogThread::Execute()
+{
+    while (Pause(10)) {
+    }
+}
+
+void TLogThread::WriteLine(const std::string& text)
+{
+    // One append of the whole line: lines of several threads never interleave.
+    try {
+        std::string line = FormatLogLine(text);
+        std::lock_guard<std::mutex> guard(writeLock_);
+        AppendBytes(fileName_, line);
+    } catch (...) {
+    }
+}
+
+std::string FormatLogLineAt(const std::string& dateText, const std::string& timeText, int milliseconds,
+                            const std::string& text)
+{
+    char ms[8];
+    std::snprintf(ms, sizeof(ms), "%03d", milliseconds % 1000);
+    return dateText + " " + timeText + ":" + ms + ":    " + text + "\r\n";
+}
+
+std::string FormatLogLine(const std::string& text)
+{
+    SYSTEMTIME now{};
+    GetLocalTime(&now);
+    char date[64] = {}, time[64] = {};
+    GetDateFormatA(LOCALE_USER_DEFAULT, DATE_SHORTDATE, &now, nullptr, date, sizeof(date));
+    GetTimeFormatA(LOCALE_USER_DEFAULT, 0, &now, nullptr, time, sizeof(time));
+    return FormatLogLineAt(date, time, now.wMilliseconds, text);
+}
+
+void WriteServiceLog(const std::string& text)
+{
+    if (gServiceLog) gServiceLog->WriteLine(text);
+}
+
+void WriteGuiLogLine(const std::string& text)
+{
+    if (gGuiLog) gGuiLog->WriteLine(text);
+}

@@ -1,0 +1,39 @@
+#pragma once
+// The service's two text logs in the data folder: "service.log" for its own
+// lines and "gui.log" for the lines the tray sends.
+#include <memory>
+#include <mutex>
+#include <string>
+
+#include "qvThread.h"
+
+// A log object: its thread only waits; lines are appended by the caller's
+// thread, one whole line per write.
+class TLogThread : public TThread {
+public:
+    explicit TLogThread(std::string fileName);
+    const std::string& FileName() const { return fileName_; }
+    void WriteLine(const std::string& text);
+
+protected:
+    void Execute() override;
+
+private:
+    std::string fileName_;
+    std::mutex writeLock_;  // keeps each line whole when threads write at once
+};
+
+// "<short date> <long time>:<ms as three digits>:" + four blanks + text + CR LF,
+// the date and time in the machine's locale.
+std::string FormatLogLine(const std::string& text);
+// The same from given parts (for tests): dateText and timeText as the locale
+// writes them.
+std::string FormatLogLineAt(const std::string& dateText, const std::string& timeText, int milliseconds,
+                            const std::string& text);
+
+extern std::unique_ptr<TLogThread> gServiceLog;
+extern std::unique_ptr<TLogThread> gGuiLog;
+
+// Appends a line to "service.log" / "gui.log"; every error is swallowed.
+void WriteServiceLog(const std::string& text);
+void WriteGuiLogLine(const std::string& text);
