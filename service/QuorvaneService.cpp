@@ -1,11 +1,172 @@
 #include "QuorvaneService.h"
 
-#include <cstdio>
+#include <windows.h>
+#include <shlobj.h>
 
+#include "RegistryUtils.h"
+#include "qvErrors.h"
+#include "qvFiles.h"
+#include "qvHandles.h"
 #include "uCommonUtils.h"
+#include "uDispatcherThread.h"
+#include "uLogThread.h"
+#include "uServiceMessThread.h"
+
+namespace {
+
+TServiceProperties QuorvaneProperties()
+{
+    TServiceProperties p;
+    p.Name = kServiceName;
+    p.DisplayName = kServiceName;
+    p.Dependencies = {"RpcSs"};
+    p.StartType = SERVICE_AUTO_START;
+    p.ServiceType = SERVICE_WIN32_OWN_PROCESS;
+    p.ErrorControl = SERVICE_ERROR_NORMAL;
+    p.WaitHint = 5000;
+    p.AllowStop = true;
+    p.AllowPause = false;
+    return p;
+}
+
+TRegEngine DescriptionRef()
+{
+    TRegEngine rec;
+    rec.Root = kRootHKLM;
+    rec.Key = kServiceKey;
+    rec.Value = "Description";
+    return rec;
+}
+
+}  // namespace
+
+TQuorvane::TQuorvane() : TServiceModule(QuorvaneProperties()) {}
+
+void TQuorvane::ServiceStart(bool& started)
+{
+    ReportStatus();
+    InitService();
+    started = true;
+    ReportStatus();
+}
+
+void TQuorvane::ServiceStop(bool& stopped)
+{
+    StopAllThreads();
+    stopped = true;
+}
+
+void TQuorvane::ServiceShutdown() { StopAllThreads(); }
+
+void TQuorvane::ServiceAfterInstall()
+{
+    TRegEngine rec = DescriptionRef();
+    WriteRegString(rec, kServiceDescription);
+
+    UniqueScHandle manager(OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
+    if (!manager) RaiseLastOSError();
+    UniqueScHandle service(OpenServiceA(manager.Get(), kServiceName, SERVICE_ALL_ACCESS));
+    if (!service) RaiseLastOSError();
+    SC_ACTION actions[3];
+    for (auto& action : actions) {
+        action.Type = SC_ACTION_RESTART;
+        action.Delay = 500;
+    }
+    SERVICE_FAILURE_ACTIONSA failure{};
+    failure.dwResetPeriod = 0;
+    failure.lpRebootMsg = nullptr;
+    failure.lpCommand = nullptr;
+    failure.cActions = 3;
+    failure.lpsaActions = actions;
+    if (!ChangeServiceConfig2A(service.Get(), SERVICE_CONFIG_FAILURE_ACTIONS, &failure)) RaiseLastOSError();
+}
+
+void TQuorvane::ServiceAfterUninstall()
+{
+    // Runs while the service key still exists: deleting the value afterwards
+    // would create the key of a removed service anew.
+    TRegEngine rec = DescriptionRef();
+    if (RegKeyExists(rec)) DeleteRegValue(rec);
+}
+
+void RotateLog(const std::string& logPath, const std::string& oldPath)
+{
+    if (!FileExists(logPath)) return;
+    RemoveFile(oldPath);
+    RenameFile(logPath, oldPath);
+}
+
+void SetLanguageDefault(const std::string& programFolder)
+{
+    TRegEngine rec = SettingRef("language");
+    if (RegValueExists(rec)) return;
+    std::string localeFile = GetLocaleInfoText(0x1001) + ".lng";
+    WriteRegString(rec, FileExists(programFolder + localeFile) ? localeFile : "Russian.lng");
+}
+
+void SetTrayDefaults()
+{
+    for (const char* name : {"show_tray_icon", "show_tray_warn"}) {
+        TRegEngine rec = SettingRef(name);
+        if (!RegValueExists(rec)) WriteRegBool(rec, true);
+    }
+}
+
+void TQuorvane::InitService()
+{
+    if (!SameText(ExtractFileName(ModuleFileName()), kServiceProgramName)) ExitProcess(0);
+    ReportStatus();
+
+    const std::string dataFolder = GetSpecialFolder(CSIDL_COMMON_APPDATA) + "\\" + "Quorvane\\";
+    const std::string guiLog = dataFolder + "gui.log";
+    const std::string guiOldLog = dataFolder + "gui_old.log";
+    const std::string serviceLog = dataFolder + "service.log";
+    const std::string serviceOldLog = dataFolder + "service_old.log";
+    ReportStatus();
+
+    if (!DirectoryExists(GetDataFolder()) && !ForceDirectories(GetDataFolder()))
+        throw EInOutError(GetLastError(), "Unable to create directory " + GetDataFolder());
+    RotateLog(serviceLog, serviceOldLog);
+    ReportStatus();
+    RotateLog(guiLog, guiOldLog);
+
+    gGuiLog = std::make_unique<TLogThread>(guiLog);
+    gServiceLog = std::make_unique<TLogThread>(serviceLog);
+    WriteServiceLog("Запуск службы Quorvane " + GetVersionText());
+
+    const std::string jail = GetDataFolder() + "jail";
+    if (!DirectoryExists(jail)) CreateDir(jail);
+
+    SetLanguageDefault(ModuleFolder());
+    ReportStatus();
+    SetTrayDefaults();
+    ReportStatus();
+
+    try {
+        gDispatcherThread = std::make_unique<TDispatcherThread>();
+        ReportStatus();
+        Sleep(1000);
+        ReportStatus();
+        gServiceMessThread = std::make_unique<TServiceMessThread>();
+        ReportStatus();
+        Sleep(10);
+    } catch (...) {
+        // the threads not yet created stay absent; the service still runs
+    }
+}
+
+void TQuorvane::StopAllThreads()
+{
+    try {
+        StopAndFree(gServiceMessThread);
+        StopAndFree(gDispatcherThread);
+        if (gServiceLog) gServiceLog->Terminate();
+    } catch (...) {
+    }
+}
 
 int RunServiceProgram(int argc, char** argv)
 {
-    std::printf("Quorvane service %s\n", GetVersionText().c_str());
-    return 0;
+    static TQuorvane service;
+    return service.Run(argc, argv);
 }

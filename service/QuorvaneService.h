@@ -1,3 +1,33 @@
 #pragma once
-// The service program: registration switches and the service itself.
+// The service "Quorvane": registration properties, start-up, shutdown.
+#include <string>
+
+#include "uServiceApp.h"
+
+class TQuorvane : public TServiceModule {
+public:
+    TQuorvane();
+    void ServiceStart(bool& started) override;
+    void ServiceStop(bool& stopped) override;
+    void ServiceShutdown() override;
+    void ServiceAfterInstall() override;
+    void ServiceAfterUninstall() override;
+
+    void InitService();
+    void StopAllThreads();
+};
+
+constexpr const char* kServiceName = "Quorvane";
+constexpr const char* kServiceProgramName = "ServiceQuorvane.exe";
+constexpr const char* kServiceDescription = "Служба защиты от Блокировки системы";
+constexpr const char* kServiceKey = "SYSTEM\\CurrentControlSet\\Services\\Quorvane";
+
+// Writes "show_tray_icon" and "show_tray_warn" as on when they are missing.
+void SetTrayDefaults();
+// Sets "language" when it is missing: the locale's language file when it lies
+// in programFolder, else "Russian.lng".
+void SetLanguageDefault(const std::string& programFolder);
+// Moves "<name>.log" to "<name>_old.log", replacing an older copy.
+void RotateLog(const std::string& logPath, const std::string& oldPath);
+
 int RunServiceProgram(int argc, char** argv);

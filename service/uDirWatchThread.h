@@ -1,0 +1,36 @@
+#pragma once
+// Watches one folder (not its subfolders): after a change notification it
+// lets the writer finish for 200 ms and calls back with the folder.
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "qvThread.h"
+#include "uRegEventThread.h"
+
+using TDirChangeCallback = std::function<void(const std::string&)>;
+
+class TDirWatchThread : public TThread {
+public:
+    // A filter of 0 means file-name, attribute and size changes (13).
+    TDirWatchThread(std::string folder, uint16_t filter, TLogCallback log, TDirChangeCallback onChange);
+    const std::string& Folder() const { return folder_; }
+    uint16_t Filter() const { return filter_; }
+    bool InCallback() const { return inCallback_.load(); }
+    int CallbackCount() const { return callbacks_.load(); }
+
+protected:
+    void Execute() override;
+
+private:
+    std::string folder_;
+    uint16_t filter_;
+    TLogCallback log_;
+    TDirChangeCallback onChange_;
+    std::atomic<bool> inCallback_{false};
+    std::atomic<int> callbacks_{0};
+};
+
+void HardStopDirWatch(std::unique_ptr<TDirWatchThread>& thread);

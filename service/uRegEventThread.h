@@ -1,0 +1,65 @@
+#pragma once
+// Watches one registry key (and its subtree): examines it once at start, then
+// calls back after each change.
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "RegistryUtils.h"
+#include "qvThread.h"
+
+using TLogCallback = std::function<void(const std::string&)>;
+using TRegChangeCallback = std::function<void(TRegEngine&)>;
+
+class TRegEventThread : public TThread {
+public:
+    TRegEventThread(const TRegEngine& ref, bool view64, TLogCallback log, TRegChangeCallback onChange);
+    const TRegEngine& Ref() const { return ref_; }
+    bool View64() const { return view64_; }
+    bool InCallback() const { return inCallback_.load(); }
+    int CallbackCount() const { return callbacks_.load(); }
+
+protected:
+    void Execute() override;
+
+private:
+    void RunCallback();
+
+    TRegEngine ref_;
+    bool view64_;
+    TLogCallback log_;
+    TRegChangeCallback onChange_;
+    std::atomic<bool> inCallback_{false};
+    std::atomic<int> callbacks_{0};
+};
+
+// Whether the key exists in the given registry view.
+bool RegKeyExistsInView(TRegEngine& ref, bool view64);
+
+// Ends a watcher at once and frees it: it is asked to stop (its waits watch
+// the stop event), and only a thread still blocked outside its callback after
+// a short wait is ended by force, so no thread dies holding a lock.
+void HardStopRegWatch(std::unique_ptr<TRegEventThread>& thread);
+
+// Shared by the watcher kinds: stop, wait a little, force only outside callbacks.
+template <typename T>
+void HardStopWatcher(std::unique_ptr<T>& thread, const std::function<bool()>& inCallback)
+{
+    if (!thread) return;
+    try {
+        thread->Terminate();
+        if (thread->WaitFor(500) != WAIT_OBJECT_0) {
+            // a callback in progress is let finish; a thread stuck in a system
+            // wait that the stop event cannot reach is ended by force
+            DWORD waited = 0;
+            while (inCallback() && thread->WaitFor(100) != WAIT_OBJECT_0 && waited < 30000) waited += 100;
+            if (thread->WaitFor(0) != WAIT_OBJECT_0 && !inCallback()) thread->Kill();
+        }
+        if (thread->WaitFor(0) == WAIT_OBJECT_0 || thread->Finished())
+            thread.reset();
+        else
+            thread.release();  // still inside a callback: leave it to end on its own
+    } catch (...) {
+    }
+}

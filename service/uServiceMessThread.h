@@ -1,0 +1,43 @@
+#pragma once
+// The command thread: reads the service slot "Quorvane\Service" every 10 ms
+// and hands each message to DispatchCommand, one at a time.
+#include <memory>
+#include <string>
+
+#include "qvThread.h"
+#include "uMailSlots.h"
+
+class TServiceMessThread : public TThread {
+public:
+    TServiceMessThread() { Start(); }
+    // False when the slot could not be created (the thread then ended at once).
+    bool SlotCreated() const { return slotCreated_; }
+
+protected:
+    void Execute() override;
+
+private:
+    std::atomic<bool> slotCreated_{false};
+};
+
+extern std::unique_ptr<TServiceMessThread> gServiceMessThread;
+
+// Runs the handler of the message's Type (and A for Type 13); errors of a
+// handler are swallowed and get no reply.
+void DispatchCommand(const TMSlotMessage& message);
+
+// Handlers of this unit.
+void WriteSettingCommand(TMSlotMessage message);  // 16
+void LanguageCommand(TMSlotMessage message);      // 31
+void ReadBoolCommand(TMSlotMessage message);      // 33
+void ReadStringCommand(TMSlotMessage message);    // 37
+void WriteBoolCommand(const TMSlotMessage& message);    // 38
+void WriteStringCommand(const TMSlotMessage& message);  // 39
+void FileMd5Command(TMSlotMessage message);       // 42
+void ReadIntCommand(TMSlotMessage message);       // 46
+void WriteIntCommand(const TMSlotMessage& message);     // 47
+
+// The language file a setting may name: a bare file name ending in ".lng".
+bool IsSafeLanguageFileName(const std::string& name);
+// A key that can be written into an INI file as it is.
+bool IsSafeIniKey(const std::string& key);

@@ -1,0 +1,31 @@
+#pragma once
+// Settings access and small helpers that the service's parts share.
+#include <atomic>
+#include <cstdint>
+#include <string>
+
+#include "uMailSlots.h"
+
+// Settings under HKLM "SOFTWARE\Quorvane"; a missing value reads as false / -1.
+bool ReadSettingBool(const std::string& name);
+int32_t ReadSettingInt(const std::string& name);
+std::string ReadSettingString(const std::string& name);
+
+// A settings key with fewer than 30 values, or without "hosts_guard".
+bool IsFirstRun();
+
+// Type 13 / A 10 to the tray: programs were ended, check that the shell runs.
+void TellTrayRefresh();
+
+// "Структура - Type: ..." line of a message in the service log.
+std::string DescribeMessage(const TMSlotMessage& message);
+void DumpMessage(const TMSlotMessage& message);
+
+// True from the start until a ping of the tray fails (command 13/19); the
+// console-user thread clears it.
+extern std::atomic<bool> gTrayPingOk;
+
+// Sends the record back to the requester's reply slot (Mess1), but only when
+// Mess1 has the form of a reply slot: any local process can write to the
+// service slot, and "\\.\mailslot\" + an arbitrary text could name anything.
+bool ReplyToRequester(const TMSlotMessage& message);

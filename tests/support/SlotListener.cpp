@@ -1,0 +1,44 @@
+#include "SlotListener.h"
+
+#include "TestSupport.h"
+
+SlotListener::SlotListener(const std::string& name)
+{
+    InitMailSlot(slot_);
+    slot_.Name = name;
+    CreateMailSlot(slot_, false);
+}
+
+SlotListener::~SlotListener()
+{
+    try {
+        CloseMailSlot(slot_);
+    } catch (...) {
+    }
+}
+
+bool SlotListener::Next(TMSlotMessage& message, DWORD timeoutMs)
+{
+    bool got = WaitUntil([this] { return MailSlotHasMessage(slot_); }, timeoutMs);
+    if (got) ReadMailSlot(slot_, message);
+    return got;
+}
+
+std::vector<TMSlotMessage> SlotListener::Drain(DWORD quietMs)
+{
+    std::vector<TMSlotMessage> all;
+    TMSlotMessage message;
+    while (Next(message, quietMs)) all.push_back(message);
+    return all;
+}
+
+TMSlotMessage MakeRequest(uint8_t type, int32_t a, const std::string& mess, const std::string& data)
+{
+    TMSlotMessage message;
+    ClearMailSlotMessage(message);
+    message.Type = type;
+    message.A = a;
+    message.Mess.Set(mess);
+    message.Data.Set(data);
+    return message;
+}
