@@ -1,0 +1,20 @@
+#pragma once
+// Ending the processes of a program (by id, by path or name, by identical
+// content), quarantining their files on request, restarting the shell, and
+// the killer of untrusted processes (command 13/7).
+#include <atomic>
+#include <cstdint>
+#include <string>
+
+#include "qvStrings.h"
+
+extern std::atomic<bool> KillerRunning;
+
+bool KillProgram(const std::string& path, bool jail);
+bool KillProcessAndJail(uint32_t pid, bool jail);
+int KillProgramAll(const std::string& path, bool jail);
+bool KillTwinProcesses(const std::string& path, bool jail);
+void KillCommandPrograms(const std::string& text, bool jail, const std::string& keep);
+void RestartShell(bool withUserinit);
+void ListUntrustedProcesses(TStringList& list);
+void RunKiller();

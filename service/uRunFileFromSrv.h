@@ -1,0 +1,12 @@
+#pragma once
+// The user at the console, seen from the service: name, SID, and starting a
+// program in that user's session.
+#include <cstdint>
+#include <string>
+
+std::string GetConsoleUserName();  // empty when nobody is logged on at the console
+// Both empty on any failure.
+bool GetConsoleUserSidAndName(std::string& sid, std::string& name);
+// Starts the program as the console user on "winsta0\default"; the new
+// process id, 0 on failure.
+uint32_t RunFileAsConsoleUser(const std::string& program, const std::string& commandLine, uint32_t creationFlags);

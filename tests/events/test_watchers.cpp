@@ -1,0 +1,165 @@
+#include <gtest/gtest.h>
+
+#include <atomic>
+
+#include "RegistryUtils.h"
+#include "TestSupport.h"
+#include "qvFiles.h"
+#include "uDirWatchThread.h"
+#include "uRegEventThread.h"
+#include "uTestRepeatThread.h"
+
+namespace {
+
+const char* const kWatchedKey = "SOFTWARE\\QuorvaneTest\\Watched";
+
+TRegEngine WatchedKey()
+{
+    TRegEngine rec;
+    rec.Root = kRootHKLM;
+    rec.Key = kWatchedKey;
+    return rec;
+}
+
+TEST(Watchers, RegistryWatcherOnMissingKeyCallsOncePollsThenWakesOnChanges)
+{
+    TRegEngine rec = WatchedKey();
+    DeleteRegKey(rec);
+    std::atomic<int> calls{0};
+    std::string seenKey;
+    auto watcher = std::make_unique<TRegEventThread>(rec, false, nullptr, [&](TRegEngine& ref) {
+        seenKey = ref.Key;
+        ++calls;
+    });
+    ASSERT_TRUE(WaitUntil([&] { return calls == 1; }, 2000)) << "one examination at start";
+    EXPECT_EQ(seenKey, kWatchedKey);
+    Sleep(1500);
+    EXPECT_EQ(calls, 1) << "a missing key is polled, not reported";
+
+    rec.Value = "v";
+    WriteRegString(rec, "1");  // creates the key
+    Sleep(1500);               // the poll finds it and starts waiting
+    int before = calls;
+    TRegEngine sub = WatchedKey();
+    sub.Key += "\\Sub";
+    sub.Value = "x";
+    WriteRegInteger(sub, 5);
+    EXPECT_TRUE(WaitUntil([&] { return calls > before; }, 3000)) << "a change below the key wakes it";
+
+    HardStopRegWatch(watcher);
+    EXPECT_EQ(watcher, nullptr);
+    DeleteRegKey(rec);
+}
+
+TEST(Watchers, RegistryWatcherInThe64BitViewTestsItsOwnView)
+{
+    TRegEngine rec = WatchedKey();
+    rec.Value = "v";
+    WriteRegString64(rec, "1");
+    std::atomic<int> calls{0};
+    auto watcher = std::make_unique<TRegEventThread>(rec, true, nullptr, [&](TRegEngine&) { ++calls; });
+    ASSERT_TRUE(WaitUntil([&] { return calls == 1; }, 2000));
+    Sleep(300);
+    WriteRegString64(rec, "2");
+    EXPECT_TRUE(WaitUntil([&] { return calls == 2; }, 3000));
+    HardStopRegWatch(watcher);
+    TRegEngine del = WatchedKey();
+    DeleteRegKey(del);
+}
+
+TEST(Watchers, HardStopEndsAWatcherBlockedInItsWait)
+{
+    TRegEngine rec = WatchedKey();
+    rec.Value = "v";
+    WriteRegString(rec, "1");
+    auto watcher = std::make_unique<TRegEventThread>(rec, false, nullptr, [](TRegEngine&) {});
+    Sleep(300);
+    DWORD start = GetTickCount();
+    HardStopRegWatch(watcher);
+    EXPECT_EQ(watcher, nullptr);
+    EXPECT_LT(GetTickCount() - start, 2000u);
+    DeleteRegKey(rec);
+}
+
+TEST(Watchers, CallbackErrorEndsTheRegistryWatcher)
+{
+    TRegEngine rec = WatchedKey();
+    rec.Value = "v";
+    WriteRegString(rec, "1");
+    auto watcher = std::make_unique<TRegEventThread>(rec, false, nullptr,
+                                                     [](TRegEngine&) { throw std::runtime_error("repair failed"); });
+    EXPECT_EQ(watcher->WaitFor(2000), WAIT_OBJECT_0);
+    HardStopRegWatch(watcher);
+    DeleteRegKey(rec);
+}
+
+TEST(Watchers, FolderWatcherCoalescesChangesWithinItsDelay)
+{
+    ScratchDir dir;
+    std::atomic<int> calls{0};
+    std::string seen;
+    auto watcher = std::make_unique<TDirWatchThread>(dir.Path(), 0, nullptr, [&](const std::string& folder) {
+        seen = folder;
+        ++calls;
+    });
+    EXPECT_EQ(watcher->Filter(), 13);
+    Sleep(300);
+    EXPECT_EQ(calls, 0) << "no examination at start";
+    WriteTextFile(dir / "a.txt", "1");
+    Sleep(50);
+    WriteTextFile(dir / "b.txt", "2");
+    ASSERT_TRUE(WaitUntil([&] { return calls >= 1; }, 3000));
+    Sleep(600);
+    EXPECT_EQ(calls, 1) << "two changes within 200 ms make one callback";
+    EXPECT_EQ(seen, dir.Path());
+
+    WriteTextFile(dir / "c.txt", "3");
+    EXPECT_TRUE(WaitUntil([&] { return calls == 2; }, 3000)) << "re-armed after the callback";
+    HardStopDirWatch(watcher);
+    EXPECT_EQ(watcher, nullptr);
+}
+
+TEST(Watchers, FolderWatcherOnMissingFolderEndsAtOnce)
+{
+    std::atomic<int> calls{0};
+    TDirWatchThread watcher("C:\\no\\such\\folder", 0, nullptr, [&](const std::string&) { ++calls; });
+    EXPECT_EQ(watcher.WaitFor(2000), WAIT_OBJECT_0);
+    EXPECT_TRUE(watcher.Terminated());
+    EXPECT_EQ(calls, 0);
+}
+
+TEST(Watchers, FolderWatcherSurvivesAFailedPass)
+{
+    ScratchDir dir;
+    std::atomic<int> calls{0};
+    auto watcher = std::make_unique<TDirWatchThread>(dir.Path(), 0, nullptr, [&](const std::string&) {
+        ++calls;
+        throw std::runtime_error("one pass failed");
+    });
+    Sleep(100);
+    WriteTextFile(dir / "a.txt", "1");
+    ASSERT_TRUE(WaitUntil([&] { return calls == 1; }, 3000));
+    Sleep(300);
+    WriteTextFile(dir / "b.txt", "1");
+    EXPECT_TRUE(WaitUntil([&] { return calls == 2; }, 3000));
+    HardStopDirWatch(watcher);
+}
+
+TEST(Watchers, RepeatThreadExaminesThePoliciesRunKeyUntilStopped)
+{
+    std::atomic<int> calls{0};
+    std::string key;
+    auto repeat = std::make_unique<TRepeatThread>([&](TRegEngine& ref) {
+        key = ref.Key;
+        EXPECT_EQ(ref.Root, kRootHKLM);
+        ++calls;
+    });
+    ASSERT_TRUE(WaitUntil([&] { return calls == 1; }, 1000));
+    EXPECT_EQ(key, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Policies\\Explorer\\Run");
+    DWORD start = GetTickCount();
+    StopAndFree(repeat);
+    EXPECT_LT(GetTickCount() - start, 1000u) << "a stop does not wait out the 5 s period";
+    EXPECT_EQ(calls, 1);
+}
+
+}  // namespace
