@@ -1,0 +1,243 @@
+#include "Trust.h"
+
+#include <windows.h>
+#include <wincrypt.h>
+#include <mscat.h>
+#include <softpub.h>
+#include <wintrust.h>
+
+#include <cstdint>
+
+#include "qvFiles.h"
+#include "qvHandles.h"
+
+namespace {
+
+// Entry points of "wintrust.dll"; written only while the library is loaded or
+// freed under the exclusive lock, read under the shared lock.
+struct TrustApi {
+    HMODULE library = nullptr;
+    decltype(&CryptCATAdminAcquireContext) acquireContext = nullptr;
+    decltype(&CryptCATAdminReleaseContext) releaseContext = nullptr;
+    decltype(&CryptCATAdminCalcHashFromFileHandle) calcHash = nullptr;
+    decltype(&CryptCATAdminEnumCatalogFromHash) enumCatalog = nullptr;
+    decltype(&CryptCATCatalogInfoFromContext) catalogInfo = nullptr;
+    decltype(&CryptCATAdminReleaseCatalogContext) releaseCatalog = nullptr;
+    decltype(&WinVerifyTrust) verifyTrust = nullptr;
+
+    bool Complete() const
+    {
+        return acquireContext && releaseContext && calcHash && enumCatalog && catalogInfo && releaseCatalog &&
+               verifyTrust;
+    }
+};
+
+enum class TrustState { NotLoaded, Loaded, Finalized };
+
+SRWLOCK gLock = SRWLOCK_INIT;
+TrustState gState = TrustState::NotLoaded;
+TrustApi gApi;
+
+class SharedLock {
+public:
+    SharedLock() { AcquireSRWLockShared(&gLock); }
+    ~SharedLock() { ReleaseSRWLockShared(&gLock); }
+    SharedLock(const SharedLock&) = delete;
+    SharedLock& operator=(const SharedLock&) = delete;
+};
+
+class ExclusiveLock {
+public:
+    ExclusiveLock() { AcquireSRWLockExclusive(&gLock); }
+    ~ExclusiveLock() { ReleaseSRWLockExclusive(&gLock); }
+    ExclusiveLock(const ExclusiveLock&) = delete;
+    ExclusiveLock& operator=(const ExclusiveLock&) = delete;
+};
+
+template <typename Fn>
+void Resolve(HMODULE library, const char* name, Fn& fn)
+{
+    fn = reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(library, name)));
+}
+
+// From the system folder by full path: a LocalSystem service must not pick up a
+// planted copy from its own or the current folder.
+HMODULE LoadWinTrust()
+{
+    char folder[MAX_PATH] = {};
+    UINT length = GetSystemDirectoryA(folder, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH) return nullptr;
+    std::string path = std::string(folder, length) + "\\wintrust.dll";
+    HMODULE library = LoadLibraryA(path.c_str());
+    if (reinterpret_cast<uintptr_t>(library) < 32) return nullptr;
+    return library;
+}
+
+std::wstring ToWide(const std::string& text)
+{
+    if (text.empty()) return std::wstring();
+    int count = MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    if (count <= 0) return std::wstring();
+    std::wstring wide(static_cast<size_t>(count), L'\0');
+    MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), wide.data(), count);
+    return wide;
+}
+
+std::wstring HexTag(const BYTE* bytes, DWORD size)
+{
+    static const wchar_t digits[] = L"0123456789ABCDEF";
+    std::wstring tag;
+    tag.reserve(size * 2);
+    for (DWORD i = 0; i < size; ++i) {
+        tag += digits[bytes[i] >> 4];
+        tag += digits[bytes[i] & 0x0F];
+    }
+    return tag;
+}
+
+// One verification with the generic Authenticode policy: no user interface,
+// no revocation checks, no state kept after the call.
+bool Verify(const TrustApi& api, WINTRUST_DATA& data)
+{
+    GUID policy = WINTRUST_ACTION_GENERIC_VERIFY_V2;
+    data.cbStruct = sizeof(data);
+    data.dwUIChoice = WTD_UI_NONE;
+    data.fdwRevocationChecks = WTD_REVOKE_NONE;
+    data.dwProvFlags = WTD_REVOCATION_CHECK_NONE;
+    data.dwStateAction = WTD_STATEACTION_IGNORE;
+    return api.verifyTrust(static_cast<HWND>(INVALID_HANDLE_VALUE), &policy, &data) == 0;
+}
+
+bool VerifyCatalogMember(const TrustApi& api, const CATALOG_INFO& catalog, const std::wstring& tag,
+                         const std::wstring& path)
+{
+    WINTRUST_CATALOG_INFO member{};
+    member.cbStruct = sizeof(member);
+    member.pcwszCatalogFilePath = catalog.wszCatalogFile;
+    member.pcwszMemberTag = tag.c_str();
+    member.pcwszMemberFilePath = path.c_str();
+    WINTRUST_DATA data{};
+    data.dwUnionChoice = WTD_CHOICE_CATALOG;
+    data.pCatalog = &member;
+    return Verify(api, data);
+}
+
+bool VerifyEmbedded(const TrustApi& api, const std::wstring& path)
+{
+    WINTRUST_FILE_INFO file{};
+    file.cbStruct = sizeof(file);
+    file.pcwszFilePath = path.c_str();
+    WINTRUST_DATA data{};
+    data.dwUnionChoice = WTD_CHOICE_FILE;
+    data.pFile = &file;
+    return Verify(api, data);
+}
+
+class CatAdminContext {
+public:
+    explicit CatAdminContext(const TrustApi& api) : api_(api)
+    {
+        if (!api_.acquireContext(&admin_, nullptr, 0)) admin_ = nullptr;
+    }
+    ~CatAdminContext()
+    {
+        if (admin_) api_.releaseContext(admin_, 0);
+    }
+    CatAdminContext(const CatAdminContext&) = delete;
+    CatAdminContext& operator=(const CatAdminContext&) = delete;
+    HCATADMIN Get() const { return admin_; }
+
+private:
+    const TrustApi& api_;
+    HCATADMIN admin_ = nullptr;
+};
+
+class CatalogContext {
+public:
+    CatalogContext(const TrustApi& api, HCATADMIN admin, HCATINFO info) : api_(api), admin_(admin), info_(info) {}
+    ~CatalogContext()
+    {
+        if (info_) api_.releaseCatalog(admin_, info_, 0);
+    }
+    CatalogContext(const CatalogContext&) = delete;
+    CatalogContext& operator=(const CatalogContext&) = delete;
+    HCATINFO Get() const { return info_; }
+
+private:
+    const TrustApi& api_;
+    HCATADMIN admin_;
+    HCATINFO info_;
+};
+
+bool CheckFile(const TrustApi& api, const std::string& path)
+{
+    CatAdminContext admin(api);
+    if (!admin.Get()) return false;
+
+    BYTE hash[256];
+    DWORD hashSize = sizeof(hash);
+    {
+        UniqueHandle file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+        if (!file) return false;
+        if (!api.calcHash(file.Get(), &hashSize, hash, 0) || hashSize > sizeof(hash)) return false;
+    }
+    std::wstring tag = HexTag(hash, hashSize);
+    std::wstring widePath = ToWide(path);
+    if (widePath.empty()) return false;
+
+    // A file that a catalog holds is judged by that catalog alone.
+    CatalogContext catalog(api, admin.Get(), api.enumCatalog(admin.Get(), hash, hashSize, 0, nullptr));
+    if (catalog.Get()) {
+        CATALOG_INFO info{};
+        info.cbStruct = sizeof(info);
+        if (!api.catalogInfo(catalog.Get(), &info, 0)) return false;
+        return VerifyCatalogMember(api, info, tag, widePath);
+    }
+    return VerifyEmbedded(api, widePath);
+}
+
+}  // namespace
+
+void InitTrust()
+{
+    ExclusiveLock lock;
+    if (gState != TrustState::NotLoaded) return;
+    gState = TrustState::Loaded;
+    HMODULE library = LoadWinTrust();
+    if (!library) return;
+    gApi.library = library;
+    Resolve(library, "CryptCATAdminAcquireContext", gApi.acquireContext);
+    Resolve(library, "CryptCATAdminReleaseContext", gApi.releaseContext);
+    Resolve(library, "CryptCATAdminCalcHashFromFileHandle", gApi.calcHash);
+    Resolve(library, "CryptCATAdminEnumCatalogFromHash", gApi.enumCatalog);
+    Resolve(library, "CryptCATCatalogInfoFromContext", gApi.catalogInfo);
+    Resolve(library, "CryptCATAdminReleaseCatalogContext", gApi.releaseCatalog);
+    Resolve(library, "WinVerifyTrust", gApi.verifyTrust);
+}
+
+void FinalizeTrust()
+{
+    ExclusiveLock lock;
+    if (gState == TrustState::Loaded && gApi.library) FreeLibrary(gApi.library);
+    gApi = TrustApi();
+    gState = TrustState::Finalized;
+}
+
+bool IsFileSigned(const std::string& path)
+{
+    if (!FileExists(path)) return false;
+    bool loaded;
+    {
+        SharedLock lock;
+        loaded = gState != TrustState::NotLoaded;
+    }
+    if (!loaded) InitTrust();
+
+    SharedLock lock;
+    if (gState != TrustState::Loaded || !gApi.Complete()) return false;
+    try {
+        return CheckFile(gApi, path);
+    } catch (...) {
+        return false;
+    }
+}
