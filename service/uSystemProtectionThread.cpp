@@ -1,0 +1,126 @@
+#include "uSystemProtectionThread.h"
+
+#include <windows.h>
+#include <shlobj.h>
+
+#include "md5.h"
+#include "qvFiles.h"
+#include "uChangeFilesProcedures.h"
+#include "uCommonUtils.h"
+#include "uHostsProcedures.h"
+#include "uLogThread.h"
+#include "uSystemEventsProcedures.h"
+#include "uWinLogonProcedures.h"
+
+std::unique_ptr<TSystemProtectionThread> gSystemProtectionThread;
+
+std::vector<TMachineWatch> MachineRegistryWatches(bool win64)
+{
+    const std::string run = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
+    const std::string wowRun = "SOFTWARE\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\Run";
+    const std::string& normalRun = win64 ? wowRun : run;
+    std::vector<TMachineWatch> watches = {
+        {WinlogonKeyPath(), false, &OnWinlogonChanged},
+        {"Software\\Microsoft\\Windows NT\\CurrentVersion\\Windows", false, &OnAppInitChanged},
+        {kIfeoKey, false, &OnIfeoChanged},
+        {kMachinePoliciesSystemKey, false, &OnMachinePolicyChanged},
+        {normalRun, false, &OnMachineRunChanged},
+    };
+    if (win64) {
+        watches.push_back({run, true, &OnMachineRun64Changed});
+        watches.push_back({run + "Once", true, &OnMachineRunOnce64Changed});
+        watches.push_back({run + "OnceEx", true, &OnMachineRunOnceEx64Changed});
+    }
+    watches.push_back({normalRun + "Once", false, &OnMachineRunOnceChanged});
+    watches.push_back({normalRun + "OnceEx", false, &OnMachineRunOnceExChanged});
+    watches.push_back({kPoliciesExplorerRunKey, false, &OnMachinePoliciesRunChanged});
+    return watches;
+}
+
+namespace {
+
+// Each watcher is set up on its own: one that fails leaves the others in place.
+template <typename Fn>
+void Guarded(Fn&& step)
+{
+    try {
+        step();
+    } catch (const std::exception&) {
+    }
+}
+
+}  // namespace
+
+int TSystemProtectionThread::RegistryWatcherCount() const
+{
+    int n = 0;
+    for (const auto& w : registryWatchers_)
+        if (w && !w->Finished()) ++n;
+    return n;
+}
+
+int TSystemProtectionThread::FolderWatcherCount() const
+{
+    int n = 0;
+    for (const auto* w : {&systemFolder_, &dllcache_, &commonStartup_, &hostsFolder_})
+        if (*w && !(*w)->Finished()) ++n;
+    return n;
+}
+
+void TSystemProtectionThread::Execute()
+{
+    // No handler of its own: an error here ends the thread before any watcher.
+    RepairWinlogon();
+
+    if (GetOSMajorVersion() < 6) {
+        CheckProtectedFiles();
+        const std::string system = GetSpecialFolder(CSIDL_SYSTEM);
+        Guarded([&] { systemFolder_ = std::make_unique<TDirWatchThread>(system, 0, WriteServiceLog, OnSystemFolderChanged); });
+        Sleep(100);
+        Guarded([&] { dllcache_ = std::make_unique<TDirWatchThread>(system + "\\dllcache", 0, WriteServiceLog, OnDllcacheChanged); });
+    }
+
+    for (const TMachineWatch& watch : MachineRegistryWatches(IsWin64System())) {
+        Guarded([&] {
+            TRegEngine ref;
+            ref.Root = kRootHKLM;
+            ref.Key = watch.Key;
+            registryWatchers_.push_back(std::make_unique<TRegEventThread>(ref, watch.View64, WriteServiceLog, watch.Callback));
+        });
+    }
+
+    Guarded([&] { repeat_ = std::make_unique<TRepeatThread>(OnMachinePoliciesRunChanged); });
+
+    Guarded([&] {
+        const std::string startup = GetSpecialFolder(CSIDL_COMMON_STARTUP);
+        OnCommonStartupChanged(startup);
+        commonStartup_ = std::make_unique<TDirWatchThread>(startup, 0, WriteServiceLog, OnCommonStartupChanged);
+    });
+
+    Guarded([&] {
+        const std::string backup = BackupHostsPath();
+        SetAcceptedHostsDigest(FileExists(backup) ? GetFileMD5(backup).substr(0, 32) : std::string());
+        const std::string folder = ExtractFilePath(GetHostsFilePath());
+        OnHostsChanged(folder);
+        hostsFolder_ = std::make_unique<TDirWatchThread>(folder, 0, WriteServiceLog, OnHostsChanged);
+    });
+
+    setUpDone_ = true;
+    while (Pause(100)) {
+    }
+    StopWatchers();
+}
+
+void TSystemProtectionThread::StopWatchers()
+{
+    try {
+        StopAndFree(repeat_);
+        for (auto& watcher : registryWatchers_) HardStopRegWatch(watcher);
+        registryWatchers_.clear();
+        HardStopDirWatch(hostsFolder_);
+        HardStopDirWatch(systemFolder_);
+        HardStopDirWatch(dllcache_);
+        HardStopDirWatch(commonStartup_);
+    } catch (...) {
+    }
+}
