@@ -232,7 +232,8 @@ TEST(JpegPictures, BadInputFailsCleanlyAndLeaksNoGdiObject)
         TJpegPicture picture;
         std::string error;
         if (DecodeJpeg(damaged.data(), damaged.size(), picture, &error)) {
-            EXPECT_EQ(picture.Width() * picture.Height() > 0, true);
+            EXPECT_GT(picture.Width(), 0);
+            EXPECT_GT(picture.Height(), 0);
             EXPECT_NE(picture.Bits(), nullptr);
         } else {
             EXPECT_TRUE(picture.Empty());
