@@ -55,7 +55,14 @@ TEST_F(ServiceLifecycle, RegistrationPropertiesDescriptionAndFailureActions)
     EXPECT_EQ(config->dwStartType, static_cast<DWORD>(SERVICE_AUTO_START));
     EXPECT_EQ(config->dwErrorControl, static_cast<DWORD>(SERVICE_ERROR_NORMAL));
     EXPECT_STREQ(config->lpDisplayName, "Quorvane");
-    EXPECT_STREQ(config->lpDependencies, "RpcSs");
+    // Wine's QueryServiceConfigA leaves the dependency list empty; the manager's
+    // own record of it is the service key's "DependOnService".
+    TRegEngine depends;
+    depends.Key = "SYSTEM\\CurrentControlSet\\Services\\Quorvane";
+    depends.Value = "DependOnService";
+    TStringList dependencies;
+    ReadRegMultiString(depends, dependencies);
+    EXPECT_EQ(dependencies, (TStringList{"RpcSs"}));
     EXPECT_TRUE(config->lpServiceStartName == nullptr || SameText(config->lpServiceStartName, "LocalSystem"))
         << config->lpServiceStartName;
     EXPECT_TRUE(ContainsText(config->lpBinaryPathName, "ServiceQuorvane.exe"));
