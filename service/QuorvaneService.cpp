@@ -11,7 +11,12 @@
 #include "uCommonUtils.h"
 #include "uDispatcherThread.h"
 #include "uLogThread.h"
+#include "uKillerUtils.h"
+#include "uMbrThread.h"
+#include "uPIDProcessing.h"
 #include "uServiceMessThread.h"
+#include "uSystemProtectionThread.h"
+#include "uUserSIDThreads.h"
 
 namespace {
 
@@ -149,8 +154,11 @@ void TQuorvane::InitService()
         Sleep(1000);
         ReportStatus();
         gServiceMessThread = std::make_unique<TServiceMessThread>();
+        gSystemProtectionThread = std::make_unique<TSystemProtectionThread>();
+        gUserSIDThreads = std::make_unique<TUserSIDThreads>();
         ReportStatus();
         Sleep(10);
+        gMbrThread = std::make_unique<TMbrThread>();
     } catch (...) {
         // the threads not yet created stay absent; the service still runs
     }
@@ -160,7 +168,14 @@ void TQuorvane::StopAllThreads()
 {
     try {
         StopAndFree(gServiceMessThread);
+        const uint32_t trayPid = gUserSIDThreads ? gUserSIDThreads->TrayProcessId() : 0;
+        StopAndFree(gUserSIDThreads);
+        // Only the tray program from our own folder: the kept id came from a
+        // mailslot answer and may by now belong to another process.
+        if (IsOurTrayProcess(trayPid)) KillProcessAndJail(trayPid, false);
+        StopAndFree(gSystemProtectionThread);
         StopAndFree(gDispatcherThread);
+        StopAndFree(gMbrThread);
         if (gServiceLog) gServiceLog->Terminate();
     } catch (...) {
     }

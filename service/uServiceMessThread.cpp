@@ -12,6 +12,7 @@
 #include "uLogThread.h"
 #include "uServiceManage.h"
 #include "uServiceUtils.h"
+#include "uUserSIDThreads.h"
 
 std::unique_ptr<TServiceMessThread> gServiceMessThread;
 
@@ -231,6 +232,9 @@ void DispatchCommand(const TMSlotMessage& received)
         case 22: AddTrustListCommand(message); break;
         case 23: DeleteTrustListCommand(message); break;
         case 31: LanguageCommand(message); break;
+        case 32:
+            if (gUserSIDThreads) gUserSIDThreads->RestartUserPart();
+            break;
         case 33: ReadBoolCommand(message); break;
         case 37: ReadStringCommand(message); break;
         case 38: WriteBoolCommand(message); break;

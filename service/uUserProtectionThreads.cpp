@@ -1,0 +1,176 @@
+#include "uUserProtectionThreads.h"
+
+#include <windows.h>
+
+#include "qvFiles.h"
+#include "uLogThread.h"
+#include "uRunFileFromSrv.h"
+#include "uUserEventsProcedures.h"
+
+namespace {
+
+struct TUserWatch {
+    const char* Path;
+    void (*Callback)(TRegEngine&);
+};
+
+// In the order the watchers are created.
+const TUserWatch kUserWatches[] = {
+    {"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon", &OnUserWinlogonChanged},
+    {"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Policies\\Explorer\\Run", &OnUserPoliciesRunChanged},
+    {"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run", &OnUserRunChanged},
+    {"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\RunOnce", &OnUserRunOnceChanged},
+    {"Software\\Microsoft\\Windows\\CurrentVersion\\Policies\\System", &OnUserPoliciesSystemChanged},
+    {"Software\\Microsoft\\Windows NT\\CurrentVersion\\Windows", &OnUserWindowsChanged},
+};
+
+TRegEngine UserKey(const std::string& sid, const std::string& path)
+{
+    TRegEngine rec;
+    rec.Root = kRootHKU;
+    rec.Key = sid + "\\" + path;
+    return rec;
+}
+
+std::string ProfileFolder(const std::string& sid)
+{
+    TRegEngine rec;
+    rec.Root = kRootHKLM;
+    rec.Key = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\ProfileList\\" + sid;
+    rec.Value = "ProfileImagePath";
+    return ExcludeTrailingBackslash(ExpandEnvironment(ReadRegString(rec)));
+}
+
+}  // namespace
+
+std::string SafeUserStartupFolder(const std::string& sid, std::string& why)
+{
+    TRegEngine rec = UserKey(sid, "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders");
+    rec.Value = "Startup";
+    const std::string startup = ExcludeTrailingBackslash(ReadRegString(rec));
+    if (startup.empty()) {
+        why = "no Startup folder is named for the user";
+        return {};
+    }
+    const std::string profile = ProfileFolder(sid);
+    if (profile.empty()) {
+        why = "the user's profile folder is unknown";
+        return {};
+    }
+    // The folder comes from a value the user can write; the LocalSystem
+    // service only works inside the user's own profile and never through links.
+    if (!StartsText(profile + "\\", startup) || startup.find("..") != std::string::npos) {
+        why = "the Startup folder " + startup + " lies outside the profile " + profile;
+        return {};
+    }
+    for (std::string part = startup; part.size() > profile.size(); part = ExtractFileDir(part)) {
+        if (IsReparsePoint(part)) {
+            why = "the Startup folder " + startup + " is reached through the link " + part;
+            return {};
+        }
+    }
+    return startup;
+}
+
+TUserProtectionThreads::TUserProtectionThreads(SidLookup lookup) : lookup_(std::move(lookup))
+{
+    if (!lookup_) lookup_ = [](std::string& sid, std::string& name) { return GetConsoleUserSidAndName(sid, name); };
+    Start();
+}
+
+std::string TUserProtectionThreads::Sid() const
+{
+    std::lock_guard<std::mutex> guard(lock_);
+    return sid_;
+}
+
+std::string TUserProtectionThreads::UserName() const
+{
+    std::lock_guard<std::mutex> guard(lock_);
+    return name_;
+}
+
+int TUserProtectionThreads::RegistryWatcherCount() const
+{
+    std::lock_guard<std::mutex> guard(lock_);
+    int n = 0;
+    for (const auto& w : registryWatchers_)
+        if (w && !w->Finished()) ++n;
+    return n;
+}
+
+bool TUserProtectionThreads::HasStartupWatcher() const
+{
+    std::lock_guard<std::mutex> guard(lock_);
+    return startupWatcher_ && !startupWatcher_->Finished();
+}
+
+bool TUserProtectionThreads::FindUser()
+{
+    for (int round = 0; round < 40 && !Terminated(); ++round) {
+        std::string sid, name;
+        lookup_(sid, name);
+        if (!Pause(200)) return false;
+        if (!sid.empty() && !name.empty()) {
+            std::lock_guard<std::mutex> guard(lock_);
+            sid_ = sid;
+            name_ = name;
+            return true;
+        }
+    }
+    return false;
+}
+
+void TUserProtectionThreads::WatchStartupFolder()
+{
+    std::string why;
+    const std::string folder = SafeUserStartupFolder(Sid(), why);
+    if (folder.empty()) {
+        WriteServiceLog("Папка автозагрузки пользователя не охраняется: " + why);
+        return;
+    }
+    OnUserStartupChanged(folder);
+    auto watcher = std::make_unique<TDirWatchThread>(folder, 0, WriteServiceLog, OnUserStartupChanged);
+    std::lock_guard<std::mutex> guard(lock_);
+    startupWatcher_ = std::move(watcher);
+}
+
+void TUserProtectionThreads::Execute()
+{
+    struct StopAtEnd {
+        TUserProtectionThreads* self;
+        ~StopAtEnd() { self->StopWatchers(); }
+    } stopAtEnd{this};
+
+    if (!FindUser()) {
+        setUpDone_ = true;
+        return;  // no SID: no per-user watchers
+    }
+    const std::string sid = Sid();
+    for (const TUserWatch& watch : kUserWatches) {
+        TRegEngine ref = UserKey(sid, watch.Path);
+        if (watch.Callback == &OnUserWinlogonChanged) watch.Callback(ref);
+        auto watcher = std::make_unique<TRegEventThread>(ref, false, WriteServiceLog, watch.Callback);
+        std::lock_guard<std::mutex> guard(lock_);
+        registryWatchers_.push_back(std::move(watcher));
+    }
+    WatchStartupFolder();
+    setUpDone_ = true;
+    while (Pause(500)) {
+    }
+}
+
+void TUserProtectionThreads::StopWatchers()
+{
+    std::unique_ptr<TDirWatchThread> startup;
+    std::vector<std::unique_ptr<TRegEventThread>> watchers;
+    {
+        std::lock_guard<std::mutex> guard(lock_);
+        startup = std::move(startupWatcher_);
+        watchers = std::move(registryWatchers_);
+    }
+    HardStopDirWatch(startup);
+    // Winlogon, Run, RunOnce, Policies\Explorer\Run, Policies\System, Windows.
+    for (size_t index : {0u, 2u, 3u, 1u, 4u, 5u})
+        if (index < watchers.size()) HardStopRegWatch(watchers[index]);
+}

@@ -1,0 +1,48 @@
+#pragma once
+// The console user's guards: six registry watchers under HKEY_USERS\<SID> and
+// the user's Startup folder.
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "qvThread.h"
+#include "uDirWatchThread.h"
+#include "uRegEventThread.h"
+
+class TUserProtectionThreads : public TThread {
+public:
+    // lookup: reads the console user's SID and name (both empty on failure);
+    // tests give their own.
+    using SidLookup = std::function<bool(std::string& sid, std::string& name)>;
+    explicit TUserProtectionThreads(SidLookup lookup = {});
+
+    std::string Sid() const;
+    std::string UserName() const;
+    int RegistryWatcherCount() const;
+    bool HasStartupWatcher() const;
+    // True once the watchers are set up (or the thread gave up on the SID).
+    bool SetUpDone() const { return setUpDone_.load(); }
+
+protected:
+    void Execute() override;
+
+private:
+    bool FindUser();
+    void WatchStartupFolder();
+    void StopWatchers();
+
+    SidLookup lookup_;
+    mutable std::mutex lock_;
+    std::string sid_, name_;
+    std::vector<std::unique_ptr<TRegEventThread>> registryWatchers_;
+    std::unique_ptr<TDirWatchThread> startupWatcher_;
+    std::atomic<bool> setUpDone_{false};
+};
+
+// The user's Startup folder as the user's "Shell Folders" names it, when it
+// is safe for the service to examine: inside the user's profile folder and not
+// reached through a reparse point. Empty otherwise; `why` tells.
+std::string SafeUserStartupFolder(const std::string& sid, std::string& why);

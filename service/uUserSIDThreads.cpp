@@ -1,0 +1,196 @@
+#include "uUserSIDThreads.h"
+
+#include <windows.h>
+
+#include "cryptograph.h"
+#include "md5.h"
+#include "qvFiles.h"
+#include "uKillerUtils.h"
+#include "uLogThread.h"
+#include "uMailSlots.h"
+#include "uPIDProcessing.h"
+#include "uRunFileFromSrv.h"
+#include "uServiceUtils.h"
+
+std::unique_ptr<TUserSIDThreads> gUserSIDThreads;
+
+namespace {
+
+// "QuorvaneTray.exe" in digit form.
+const char kTrayProgramDigits[] =
+    "85230465033765456558571363354632277383560518486327567558071401230147078207576258615226072311562742787110273607"
+    "236171568605746765";
+
+TMSlotMessage TrayCommand(int32_t a)
+{
+    TMSlotMessage message;
+    ClearMailSlotMessage(message);
+    message.Type = 13;
+    message.A = a;
+    return message;
+}
+
+bool LooksLikePeImage(const std::string& path)
+{
+    std::string bytes;
+    if (!ReadFileBytes(path, bytes) || bytes.size() < 0x40 || bytes.compare(0, 2, "MZ") != 0) return false;
+    uint32_t peOffset = static_cast<uint8_t>(bytes[0x3C]) | static_cast<uint8_t>(bytes[0x3D]) << 8 |
+                        static_cast<uint8_t>(bytes[0x3E]) << 16 | static_cast<uint32_t>(static_cast<uint8_t>(bytes[0x3F])) << 24;
+    return peOffset + 4 <= bytes.size() && bytes.compare(peOffset, 4, std::string("PE\0\0", 4)) == 0;
+}
+
+}  // namespace
+
+std::string TrayProgramFileName() { return UnscrambleText(kTrayProgramDigits); }
+
+std::string TrayProgramPath() { return ModuleFolder() + TrayProgramFileName(); }
+
+bool TrayProgramIntact(const std::string& path, const std::string& recordedDigest, std::string& why)
+{
+    if (!FileExists(path)) {
+        why = "the tray program " + path + " is missing";
+        return false;
+    }
+    if (!LooksLikePeImage(path)) {
+        why = "the tray program " + path + " is not a program file";
+        return false;
+    }
+    if (recordedDigest.empty() || GetFileMD5(path) != recordedDigest) {
+        why = "the tray program " + path + " changed since the service started";
+        return false;
+    }
+    return true;
+}
+
+bool IsOurTrayProcess(uint32_t pid)
+{
+    if (pid == 0 || !ProcessIdExists(pid)) return false;
+    return SameText(NormalizeCommandPath(GetProcessImagePath(pid)), TrayProgramPath()) ||
+           SameText(GetProcessImagePath(pid), TrayProgramPath());
+}
+
+TUserSIDThreads::TUserSIDThreads()
+{
+    ConsoleUser = [] { return GetConsoleUserName(); };
+    trayDigest_ = GetFileMD5(TrayProgramPath());
+    Start();
+}
+
+TUserSIDThreads::~TUserSIDThreads()
+{
+    Terminate();
+    WaitFor();
+}
+
+std::string TUserSIDThreads::LastUser() const
+{
+    std::lock_guard<std::recursive_mutex> guard(const_cast<std::recursive_mutex&>(lock_));
+    return lastUser_;
+}
+
+void TUserSIDThreads::Execute()
+{
+    gTrayPingOk = true;
+    trayPid_ = 0;
+    lastUser_.clear();
+    active_ = false;
+    do {
+        Poll();
+    } while (Pause(1500));
+    std::lock_guard<std::recursive_mutex> guard(lock_);
+    StopUserPart();
+}
+
+void TUserSIDThreads::Poll()
+{
+    std::lock_guard<std::recursive_mutex> guard(lock_);
+    const std::string current = ConsoleUser();
+    if (current.empty()) {
+        lastUser_.clear();
+        if (active_) StopUserPart();
+    } else if (SameText(current, lastUser_)) {
+        if (active_) {
+            if (!PingTray()) {
+                gTrayPingOk = false;
+                if (StopUserPart()) StartUserPart();
+            }
+        } else {
+            // a start that found no tray is tried again
+            StartUserPart();
+        }
+    } else if (!lastUser_.empty()) {
+        if (StopUserPart()) StartUserPart();
+    } else {
+        if (StartUserPart()) lastUser_ = current;
+    }
+}
+
+bool TUserSIDThreads::PingTray() { return SendToMailSlot(TrayCommand(2), kTraySlot); }
+
+uint32_t TUserSIDThreads::AskTrayForItsId()
+{
+    TMSlotMessage request = TrayCommand(18);
+    if (!SendToMailSlotAndWait(kTraySlot, request)) return 0;
+    return request.B > 0 ? static_cast<uint32_t>(request.B) : 0;
+}
+
+uint32_t TUserSIDThreads::LaunchTray()
+{
+    const std::string path = TrayProgramPath();
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        std::string why;
+        if (!TrayProgramIntact(path, trayDigest_, why)) {
+            WriteServiceLog("Трей не запущен: " + why);
+            continue;
+        }
+        uint32_t pid = RunFileAsConsoleUser(path, "", HIGH_PRIORITY_CLASS);
+        if (pid) return pid;
+    }
+    return 0;
+}
+
+bool TUserSIDThreads::StartUserPart()
+{
+    if (active_) return false;
+    // At most one per-user part: one left by a start that found no tray is reused.
+    if (!protection_ || protection_->Finished()) {
+        if (protection_) StopAndFree(protection_);
+        protection_ = std::make_unique<TUserProtectionThreads>(SidLookup);
+    }
+    uint32_t pid = AskTrayForItsId();
+    if (!pid) pid = LaunchTray();
+    trayPid_ = pid;
+    Sleep(100);
+    active_ = pid != 0;
+    lastUser_ = protection_->UserName();
+    return active_;
+}
+
+void TUserSIDThreads::EndKeptTrayProcess()
+{
+    uint32_t pid = trayPid_;
+    if (IsOurTrayProcess(pid)) KillProcessAndJail(pid, false);
+}
+
+bool TUserSIDThreads::StopUserPart()
+{
+    if (!active_) {
+        EndKeptTrayProcess();
+        lastUser_.clear();
+        if (protection_) StopAndFree(protection_);
+        return false;
+    }
+    SendToMailSlot(TrayCommand(1), kTraySlot);
+    if (protection_) StopAndFree(protection_);
+    active_ = false;
+    if (!ProcessIdExists(trayPid_)) lastUser_.clear();
+    trayPid_ = 0;
+    return true;
+}
+
+void TUserSIDThreads::RestartUserPart()
+{
+    std::lock_guard<std::recursive_mutex> guard(lock_);
+    if (lastUser_.empty() && !active_) return;  // no console user known
+    if (StopUserPart()) StartUserPart();
+}

@@ -1,0 +1,61 @@
+#pragma once
+// Follows the user at the console: keeps the per-user guards and the tray
+// program running for that user, and stops them when the user leaves.
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+
+#include "qvThread.h"
+#include "uUserProtectionThreads.h"
+
+// The tray program's file name, kept scrambled in the program.
+std::string TrayProgramFileName();
+// The tray program the service starts: its own folder + the tray's file name.
+std::string TrayProgramPath();
+// Presence, a PE image, and the digest recorded at service start.
+bool TrayProgramIntact(const std::string& path, const std::string& recordedDigest, std::string& why);
+// True when the process runs the tray program from the service's folder: the
+// only process the service ends by the tray id it keeps.
+bool IsOurTrayProcess(uint32_t pid);
+
+class TUserSIDThreads : public TThread {
+public:
+    TUserSIDThreads();
+    ~TUserSIDThreads() override;
+
+    uint32_t TrayProcessId() const { return trayPid_.load(); }
+    bool Active() const { return active_.load(); }
+    std::string LastUser() const;
+    TUserProtectionThreads* UserProtection() const { return protection_.get(); }
+
+    // Command 32: stops the per-user part and, if it ran, starts it again.
+    void RestartUserPart();
+
+    // Test seams: how the console user and the SID are found.
+    std::function<std::string()> ConsoleUser;
+    TUserProtectionThreads::SidLookup SidLookup;
+
+protected:
+    void Execute() override;
+
+private:
+    void Poll();
+    bool StartUserPart();
+    bool StopUserPart();
+    bool PingTray();
+    uint32_t AskTrayForItsId();
+    uint32_t LaunchTray();
+    void EndKeptTrayProcess();
+
+    std::recursive_mutex lock_;  // the poll and command 32 never overlap
+    std::string lastUser_;
+    std::atomic<bool> active_{false};
+    std::atomic<uint32_t> trayPid_{0};
+    std::string trayDigest_;
+    std::unique_ptr<TUserProtectionThreads> protection_;
+};
+
+extern std::unique_ptr<TUserSIDThreads> gUserSIDThreads;
