@@ -1,0 +1,223 @@
+#include <gtest/gtest.h>
+
+#include <shlobj.h>
+
+#include "ScenarioSupport.h"
+#include "SlotListener.h"
+#include "qvFiles.h"
+#include "uCommonUtils.h"
+#include "uWinLogonProcedures.h"
+
+using namespace scenario;
+using harness::Request;
+
+namespace {
+
+const char* const kSwitches[] = {"All_userinit", "All_shell", "All_gina", "All_taskman", "All_message",
+                                 "All_parazite", "All_polices_shell", "hijack_all", "hijack_taskman",
+                                 "arn_all_reg", "arn_all_run", "arn_all_runonce", "arn_all_polices",
+                                 "arn_all_folder", "appinitdlls"};
+
+std::string Winlogon() { return WinlogonKeyPath(); }
+
+// One installed service for every scenario, switches on through its commands.
+class LockerScenario : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        InstallAndStart();
+        for (const char* name : kSwitches) SetSwitch(name, true);
+        SetSwitch("hijack_all", false);
+        Settle();
+    }
+    static void TearDownTestSuite() { harness::RemoveService(); }
+    void SetUp() override
+    {
+        Settle();
+        Sleep(300);  // let the watchers finish what the previous case left
+        ClearReport();
+    }
+};
+
+std::vector<TMSlotMessage> PopupsFor(SlotListener& tray, int32_t kind)
+{
+    std::vector<TMSlotMessage> found;
+    for (const auto& m : tray.Drain(400))
+        if (m.Type == 9 && m.A == kind) found.push_back(m);
+    return found;
+}
+
+TEST_F(LockerScenario, ShellSetToARunningLocker)
+{
+    SlotListener tray(kTraySlot);
+    ASSERT_TRUE(tray.Active());
+    std::string locker = PlaceLocker("locker.exe");
+    ChildProcess process;
+    ASSERT_TRUE(process.Start(locker));
+    ASSERT_TRUE(WaitUntil([&] { return ProcessRunning(locker); }, 5000));
+
+    TRegEngine shell = Ref(kRootHKLM, Winlogon(), "Shell");
+    WriteRegString(shell, locker);
+    EXPECT_TRUE(WaitForString(shell, "Explorer.exe"));
+    EXPECT_TRUE(WaitUntil([&] { return !process.Running(); }, 5000)) << "the locker is ended";
+    EXPECT_TRUE(WaitUntil([] { return JailHolds("locker.exe"); }, 5000)) << "and jailed";
+    EXPECT_FALSE(FileExists(locker));
+    Sleep(500);
+    EXPECT_EQ(CountRecords(evkWinlogonShell, evmChange), 1);
+    auto events = Records();
+    ASSERT_FALSE(events.empty());
+    EXPECT_EQ(events[0].Path.Str(), locker);
+    EXPECT_TRUE(WaitUntil([&] { return !PopupsFor(tray, evkWinlogonShell).empty(); }, 3000))
+        << "the tray slot gets the event as Type 9";
+}
+
+TEST_F(LockerScenario, UserinitWithASecondProgramAndEmptied)
+{
+    std::string evil = PlaceLocker("evil.exe");
+    ChildProcess process;
+    ASSERT_TRUE(process.Start(evil));
+    TRegEngine userinit = Ref(kRootHKLM, Winlogon(), "Userinit");
+    WriteRegString(userinit, ExpectedUserinit() + "," + evil);
+    EXPECT_TRUE(WaitForString(userinit, ExpectedUserinit()));
+    EXPECT_TRUE(WaitForRecord(evkWinlogonUserinit, evmAdd));
+    EXPECT_TRUE(WaitUntil([&] { return !process.Running(); }, 5000));
+    EXPECT_TRUE(WaitUntil([] { return JailHolds("evil.exe"); }, 5000));
+
+    WriteRegString(userinit, "");
+    EXPECT_TRUE(WaitForRecord(evkWinlogonUserinit, evmDelete));
+    EXPECT_TRUE(WaitForString(userinit, ExpectedUserinit()));
+}
+
+TEST_F(LockerScenario, ValuesThatMustBeAbsentOrEmpty)
+{
+    std::string gina = PlaceLocker("gina.exe");
+    TRegEngine ginaDll = Ref(kRootHKLM, Winlogon(), "GinaDll");
+    WriteRegString(ginaDll, gina);
+    EXPECT_TRUE(WaitForValueGone(ginaDll));
+    EXPECT_TRUE(WaitForRecord(evkWinlogonGina, evmSet));
+
+    TRegEngine taskman = Ref(kRootHKLM, Winlogon(), "Taskman");
+    WriteRegString(taskman, PlaceLocker("taskman.exe"));
+    EXPECT_TRUE(WaitForValueGone(taskman));
+    EXPECT_TRUE(WaitForRecord(evkWinlogonTaskman, evmSet));
+
+    TRegEngine usrinit = Ref(kRootHKLM, Winlogon(), "usrinit");
+    WriteRegString(usrinit, "");
+    EXPECT_TRUE(WaitForValueGone(usrinit)) << "usrinit goes even when empty";
+    EXPECT_TRUE(WaitForRecord(evkWinlogonUsrinit, evmSet));
+
+    TRegEngine text = Ref(kRootHKLM, Winlogon(), "LegalNoticeText");
+    WriteRegString(text, "Ваш компьютер заблокирован");
+    EXPECT_TRUE(WaitForString(text, ""));
+    EXPECT_TRUE(WaitForRecord(evkWinlogonText, evmSet));
+    TRegEngine caption = Ref(kRootHKLM, Winlogon(), "LegalNoticeCaption");
+    WriteRegString(caption, "Оплатите");
+    EXPECT_TRUE(WaitForString(caption, ""));
+    EXPECT_TRUE(WaitForRecord(evkWinlogonCaption, evmSet));
+}
+
+TEST_F(LockerScenario, MachinePolicies)
+{
+    TRegEngine shell = Ref(kRootHKLM, kMachinePoliciesSystemKey, "Shell");
+    WriteRegString(shell, PlaceLocker("policy.exe"));
+    EXPECT_TRUE(WaitForValueGone(shell));
+    EXPECT_TRUE(WaitForRecord(evkPoliciesShell, evmSet));
+
+    TRegEngine caption = Ref(kRootHKLM, kMachinePoliciesSystemKey, "legalnoticecaption");
+    WriteRegString(caption, "Locked");
+    EXPECT_TRUE(WaitForString(caption, ""));
+    EXPECT_TRUE(WaitForRecord(evkPoliciesCaption, evmSet));
+}
+
+TEST_F(LockerScenario, ImageFileExecutionOptionsDebugger)
+{
+    TRegEngine debugger = Ref(kRootHKLM, std::string(kIfeoKey) + "\\taskmgr.exe", "debugger");
+    WriteRegString(debugger, "C:\\locker\\block.exe");
+    EXPECT_TRUE(WaitForValueGone(debugger)) << "hijack_taskman on, hijack_all off";
+    EXPECT_TRUE(WaitForRecord(evkHijackTaskmgr, evmHijack));
+    EXPECT_EQ(CountRecords(evkHijackAll, evmHijack), 0);
+
+    SetSwitch("hijack_all", true);
+    Settle();
+    WriteRegString(debugger, "C:\\locker\\block.exe");
+    EXPECT_TRUE(WaitForValueGone(debugger));
+    EXPECT_TRUE(WaitForRecord(evkHijackAll, evmHijack));
+    bool found = false;
+    for (const auto& e : Records())
+        if (e.Source == evkHijackAll) found = e.Path.Str() == "taskmgr.exe на C:\\locker\\block.exe";
+    EXPECT_TRUE(found);
+    SetSwitch("hijack_all", false);
+}
+
+TEST_F(LockerScenario, RunValueOfAnUntrustedProgramInBothViews)
+{
+    for (bool view64 : {false, true}) {
+        SCOPED_TRACE(view64 ? "64-bit view" : "normal view");
+        ClearReport();
+        std::string program = PlaceLocker(view64 ? "run64.exe" : "run32.exe");
+        std::string key = view64 || !IsWin64System() ? "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run"
+                                                     : "SOFTWARE\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\Run";
+        TRegEngine value = Ref(kRootHKLM, key, "Updater");
+        if (view64)
+            WriteRegString64(value, program);
+        else
+            WriteRegString(value, program);
+        EXPECT_TRUE(WaitForValueGone(value, 8000));
+        int32_t kind = view64 ? evkRun64 : evkRun;
+        EXPECT_TRUE(WaitForRecord(kind, evmAddFile));
+        TRegEngine disabled = Ref(kRootHKLM, key + "\\AutorunsDisabled", "Updater");
+        EXPECT_EQ(ReadRegString(disabled), program) << "moved to AutorunsDisabled";
+        TRegEngine cleanup = Ref(kRootHKLM, key + "\\AutorunsDisabled", "");
+        DeleteRegKey(cleanup);
+    }
+}
+
+TEST_F(LockerScenario, ProgramDroppedIntoTheCommonStartupFolder)
+{
+    const std::string startup = GetSpecialFolder(CSIDL_COMMON_STARTUP);
+    const std::string dropped = startup + "\\dropper.exe";
+    ASSERT_TRUE(CopyFileA(HelperPath("qv_waiter.exe").c_str(), dropped.c_str(), FALSE));
+    EXPECT_TRUE(WaitUntil([&] { return !FileExists(dropped); }, 5000));
+    EXPECT_TRUE(FileExists(startup + "\\AutorunsDisabled\\dropper.exe"));
+    EXPECT_TRUE(GetFileAttributesA((startup + "\\AutorunsDisabled").c_str()) & FILE_ATTRIBUTE_HIDDEN);
+    EXPECT_TRUE(WaitForRecord(evkCommonStartup, evmDangerExt));
+    RemoveFile(startup + "\\AutorunsDisabled\\dropper.exe");
+}
+
+TEST_F(LockerScenario, ChangeMadeWhileStoppedIsRepairedAtStart)
+{
+    ASSERT_TRUE(harness::StopAndWaitStopped());
+    TRegEngine shell = Ref(kRootHKLM, Winlogon(), "Shell");
+    WriteRegString(shell, "C:\\locker\\offline.exe");
+    ClearReport();
+    ASSERT_TRUE(harness::StartAndWaitRunning());
+    EXPECT_TRUE(WaitForString(shell, "Explorer.exe"));
+    EXPECT_TRUE(WaitForRecord(evkWinlogonShell, evmChange));
+}
+
+TEST_F(LockerScenario, WithEverySwitchOffOnlyThePolicyTextsAreRepaired)
+{
+    for (const char* name : kSwitches) SetSwitch(name, false);
+    Settle();
+    Sleep(500);
+    ClearReport();
+    TRegEngine shell = Ref(kRootHKLM, Winlogon(), "Shell");
+    WriteRegString(shell, "C:\\locker\\ignored.exe");
+    TRegEngine gina = Ref(kRootHKLM, Winlogon(), "GinaDll");
+    WriteRegString(gina, "C:\\locker\\gina.dll");
+    TRegEngine policyText = Ref(kRootHKLM, kMachinePoliciesSystemKey, "legalnoticetext");
+    WriteRegString(policyText, "Pay now");
+    EXPECT_TRUE(WaitForString(policyText, ""));
+    EXPECT_TRUE(WaitForRecord(evkPoliciesText, evmSet));
+    Sleep(1500);
+    EXPECT_EQ(ReadRegString(shell), "C:\\locker\\ignored.exe");
+    EXPECT_TRUE(RegValueExists(gina));
+    for (const auto& e : Records()) EXPECT_EQ(e.Source, evkPoliciesText) << "only the policy text was repaired";
+
+    DeleteRegValue(gina);
+    WriteRegString(shell, "Explorer.exe");
+    for (const char* name : kSwitches) SetSwitch(name, true);
+    SetSwitch("hijack_all", false);
+}
+
+}  // namespace
