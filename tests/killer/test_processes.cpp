@@ -1,0 +1,240 @@
+// Finding and ending processes under Wine, with copies of the waiting helper
+// as the programs: full-path matching, the processes that are never ended,
+// twins, jailing, the shell copy, and starting a program as the console user.
+#include <gtest/gtest.h>
+
+#include "ProgramCopies.h"
+#include "SlotListener.h"
+#include "TestSupport.h"
+#include "qvFiles.h"
+#include "uAutorunProcedures.h"
+#include "uCommonUtils.h"
+#include "uDispatcherThread.h"
+#include "uKillerUtils.h"
+#include "uPIDProcessing.h"
+#include "uRunFileFromSrv.h"
+
+namespace {
+
+class Processes : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ForceDirectories(GetDataFolder());
+        RemoveFile(GoodListPath());
+        RemoveFile(ReportFilePath());
+        ClearEventQueue();
+    }
+};
+
+// Wine's services.exe, running from the system folder.
+uint32_t SystemServicesPid()
+{
+    TPidList pids;
+    ListProcessIds(pids);
+    for (uint32_t pid : pids)
+        if (SameFile(GetProcessImagePath(pid), GetSystemFolder() + "services.exe")) return pid;
+    return 0;
+}
+
+TEST_F(Processes, FindListAndEndByIdAndName)
+{
+    ScratchDir dir, other;
+    const std::string program = dir / "qvfind.exe";
+    ASSERT_TRUE(CopyWaiter(program));
+    ASSERT_TRUE(CopyWaiter(other / "qvfind.exe"));
+    ChildProcess child;
+    ASSERT_TRUE(StartAndSettle(child, program));
+
+    EXPECT_TRUE(ProcessIdExists(child.Id()));
+    EXPECT_TRUE(SameFile(GetProcessImagePath(child.Id()), program));
+    TPidList pids;
+    ListProcessIds(pids);
+    EXPECT_NE(std::find(pids.begin(), pids.end(), child.Id()), pids.end());
+    EXPECT_EQ(FindProcessByPath(program), child.Id());
+    EXPECT_EQ(FindProcessByPath("\"" + program + "\" /quiet"), child.Id());
+    EXPECT_EQ(FindProcessByPath("qvfind.exe"), child.Id());  // a bare name matches any folder
+    // The same name in another folder is another program.
+    EXPECT_EQ(FindProcessByPath(other / "qvfind.exe"), -1);
+    EXPECT_FALSE(TerminateProcessesByName(other / "qvfind.exe"));
+    EXPECT_TRUE(child.Running());
+
+    EXPECT_TRUE(TerminateProcessById(child.Id()));
+    EXPECT_EQ(child.Wait(5000), 0u);
+    EXPECT_FALSE(ProcessIdExists(child.Id()));
+    EXPECT_EQ(GetProcessImagePath(child.Id()), "");
+    EXPECT_EQ(FindProcessByPath(program), -1);
+    EXPECT_FALSE(ProcessIdExists(0));
+
+    ChildProcess first, second;
+    ASSERT_TRUE(StartAndSettle(first, program));
+    ASSERT_TRUE(StartAndSettle(second, other / "qvfind.exe"));
+    EXPECT_TRUE(TerminateProcessesByName(program));
+    EXPECT_TRUE(Ended(first));
+    EXPECT_TRUE(second.Running());
+    EXPECT_TRUE(TerminateProcessesByName("QVFIND.EXE"));
+    EXPECT_TRUE(Ended(second));
+    EXPECT_FALSE(TerminateProcessesByName("QVFIND.EXE"));
+}
+
+TEST_F(Processes, SystemNamesElsewhereEndWhileTheSystemProcessesAreNeverEnded)
+{
+    const uint32_t services = SystemServicesPid();
+    ASSERT_NE(services, 0u) << "Wine's services.exe is not running";
+    ScratchDir dir;
+    ChildProcess fakeServices, fakeCsrss;
+    ASSERT_TRUE(CopyWaiter(dir / "services.exe"));
+    ASSERT_TRUE(CopyWaiter(dir / "csrss.exe", "x"));
+    ASSERT_TRUE(StartAndSettle(fakeServices, dir / "services.exe"));
+    ASSERT_TRUE(StartAndSettle(fakeCsrss, dir / "csrss.exe"));
+
+    // A program text naming a system file name in another folder reaches that file only.
+    EXPECT_EQ(FindProcessByPath("C:\\Users\\x\\services.exe"), -1);
+    EXPECT_FALSE(KillProgram("C:\\Users\\x\\services.exe", false));
+    EXPECT_TRUE(KillProgram(dir / "csrss.exe", false));
+    EXPECT_TRUE(Ended(fakeCsrss));
+    EXPECT_TRUE(KillProgram(dir / "services.exe", false));
+    EXPECT_TRUE(Ended(fakeServices));
+    EXPECT_TRUE(ProcessIdExists(services));
+
+    // Asked directly, by bare name or as a twin of the system file: refused.
+    EXPECT_TRUE(IsProtectedProcess(services, ""));
+    EXPECT_FALSE(TerminateProcessById(services));
+    ChildProcess again;
+    ASSERT_TRUE(StartAndSettle(again, dir / "services.exe"));
+    EXPECT_TRUE(TerminateProcessesByName("services.exe"));  // only the copy ends
+    EXPECT_TRUE(Ended(again));
+    EXPECT_FALSE(KillTwinProcesses(GetSystemFolder() + "services.exe", false));
+    EXPECT_FALSE(KillProgram("services.exe", false));
+    EXPECT_TRUE(ProcessIdExists(services));
+
+    // This process and the tray program beside it are protected as well.
+    EXPECT_TRUE(IsProtectedProcess(GetCurrentProcessId(), ""));
+    EXPECT_FALSE(TerminateProcessById(GetCurrentProcessId()));
+    EXPECT_TRUE(IsProtectedProcess(12345, ModuleFolder() + "QuorvaneTray.exe"));
+    EXPECT_FALSE(IsProtectedProcess(12345, dir / "QuorvaneTray.exe"));
+    ChildProcess waiter;
+    ASSERT_TRUE(StartAndSettle(waiter, dir / "services.exe"));
+    EXPECT_FALSE(IsProtectedProcess(waiter.Id(), ""));
+    EXPECT_FALSE(TerminateTrayProcess(waiter.Id()));  // not the tray program
+    EXPECT_TRUE(waiter.Running());
+}
+
+TEST_F(Processes, TwinsAndRepeatedRounds)
+{
+    ScratchDir dir, other;
+    const std::string program = dir / "qvtwin.exe";
+    ASSERT_TRUE(CopyWaiter(program));
+    ASSERT_TRUE(CopyWaiter(other / "renamed.exe"));
+    ASSERT_TRUE(CopyWaiter(other / "changed.exe", "changed"));
+    ChildProcess original, twin, changed;
+    ASSERT_TRUE(StartAndSettle(original, program));
+    ASSERT_TRUE(StartAndSettle(twin, other / "renamed.exe"));
+    ASSERT_TRUE(StartAndSettle(changed, other / "changed.exe"));
+
+    EXPECT_TRUE(KillProgram(program, false));
+    EXPECT_TRUE(Ended(original));
+    EXPECT_TRUE(Ended(twin));  // identical bytes under another name
+    EXPECT_TRUE(changed.Running());
+    EXPECT_TRUE(FileExists(program));  // jail off
+    EXPECT_FALSE(KillTwinProcesses(dir / "absent.exe", false));
+
+    // Two processes of one program: the first round ends both, the second finds none.
+    SlotListener tray(kTraySlot);
+    ChildProcess a, b;
+    ASSERT_TRUE(StartAndSettle(a, program));
+    ASSERT_TRUE(StartAndSettle(b, program));
+    EXPECT_EQ(KillProgramAll(program, false), 1);
+    EXPECT_TRUE(Ended(a));
+    EXPECT_TRUE(Ended(b));
+    TMSlotMessage message;
+    ASSERT_TRUE(tray.Next(message));
+    EXPECT_EQ(message.Type, 13);
+    EXPECT_EQ(message.A, 10);
+    EXPECT_EQ(KillProgramAll(program, false), 0);
+    EXPECT_TRUE(changed.Running());
+}
+
+TEST_F(Processes, KillAndJailMovesTheProgramIntoTheJail)
+{
+    ScratchDir dir;
+    const std::string program = dir / "qvjailed.exe";
+    ASSERT_TRUE(CopyWaiter(program));
+    ChildProcess child;
+    ASSERT_TRUE(StartAndSettle(child, program));
+    EXPECT_TRUE(KillProcessAndJail(child.Id(), true));
+    EXPECT_TRUE(Ended(child));
+    EXPECT_FALSE(FileExists(program));
+    auto events = QueueSnapshot();
+    ASSERT_EQ(events.size(), 1u);
+    EXPECT_EQ(events[0].Event.Source, evkJail);
+    EXPECT_EQ(events[0].Event.Event, evmMovedToJail);
+    const std::string jailed = events[0].Event.Path.Str();
+    EXPECT_TRUE(StartsText(JailFolder() + "\\", jailed)) << jailed;
+    EXPECT_TRUE(EndsWith(jailed, "_qvjailed.exe.zlo")) << jailed;
+    EXPECT_TRUE(FileExists(jailed));
+    RemoveFile(jailed);
+}
+
+// Text "Explorer.exe <second program>" keeping "Explorer.exe": only the second
+// program is ended and jailed.
+TEST_F(Processes, KillCommandProgramsKeepsTheNamedProgram)
+{
+    ScratchDir dir;
+    const std::string shell = dir / "explorer.exe";
+    const std::string second = dir / "second.exe";
+    ASSERT_TRUE(CopyWaiter(shell, "shell"));  // other bytes: no twin of the second
+    ASSERT_TRUE(CopyWaiter(second));
+    ChildProcess shellProcess, secondProcess;
+    ASSERT_TRUE(StartAndSettle(shellProcess, shell));
+    ASSERT_TRUE(StartAndSettle(secondProcess, second));
+    SlotListener tray(kTraySlot);
+
+    KillCommandPrograms(shell + " " + second, true, "Explorer.exe");
+    EXPECT_TRUE(Ended(secondProcess));
+    EXPECT_TRUE(shellProcess.Running());
+    EXPECT_TRUE(FileExists(shell));
+    EXPECT_FALSE(FileExists(second));
+    auto events = QueueSnapshot();
+    ASSERT_EQ(events.size(), 1u);
+    EXPECT_EQ(events[0].Event.Event, evmMovedToJail);
+    EXPECT_TRUE(EndsWith(events[0].Event.Path.Str(), "second.exe.zlo"));
+    RemoveFile(events[0].Event.Path.Str());
+    TMSlotMessage message;
+    ASSERT_TRUE(tray.Next(message));
+    EXPECT_EQ(message.A, 10);
+}
+
+TEST_F(Processes, CopyFileByShell)
+{
+    ScratchDir dir;
+    ASSERT_TRUE(WriteTextFile(dir / "source.txt", "new bytes"));
+    ASSERT_TRUE(WriteTextFile(dir / "target.txt", "old"));
+    EXPECT_FALSE(CopyFileByShell(dir / "absent.txt", dir / "copy.txt"));
+    EXPECT_FALSE(FileExists(dir / "copy.txt"));
+    EXPECT_TRUE(CopyFileByShell(dir / "source.txt", dir / "copy.txt"));
+    EXPECT_EQ(ReadTextFile(dir / "copy.txt"), "new bytes");
+    EXPECT_TRUE(CopyFileByShell(dir / "source.txt", dir / "target.txt"));  // replaced without a question
+    EXPECT_EQ(ReadTextFile(dir / "target.txt"), "new bytes");
+}
+
+TEST_F(Processes, ConsoleUserAndStartingAProgramAsThatUser)
+{
+    std::string sid, name;
+    ASSERT_TRUE(GetConsoleUserSidAndName(sid, name));
+    EXPECT_TRUE(StartsWith(sid, "S-1-5-")) << sid;
+    EXPECT_FALSE(name.empty());
+    EXPECT_TRUE(SameText(GetConsoleUserName(), name)) << GetConsoleUserName() << " / " << name;
+
+    ScratchDir dir;
+    const std::string program = dir / "qvasuser.exe";
+    ASSERT_TRUE(CopyWaiter(program));
+    const uint32_t pid = RunFileAsConsoleUser(program, "\"" + program + "\" 60", NORMAL_PRIORITY_CLASS);
+    ASSERT_NE(pid, 0u);
+    EXPECT_TRUE(WaitUntil([&] { return SameFile(GetProcessImagePath(pid), program); }, 10000));
+    EXPECT_TRUE(TerminateProcessById(pid));
+    EXPECT_TRUE(WaitUntil([&] { return !ProcessIdExists(pid); }, 5000));
+    EXPECT_EQ(RunFileAsConsoleUser(dir / "absent.exe", "", NORMAL_PRIORITY_CLASS), 0u);
+}
+
+}  // namespace
