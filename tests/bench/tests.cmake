@@ -1,6 +1,11 @@
-# Included by tests/CMakeLists.txt. Benchmarks: plain programs, no CTest entries.
-# Run one with scripts/wine-exec.sh (QV_PREFIX_NAME picks its prefix).
-add_executable(qv_killer_bench ${CMAKE_CURRENT_SOURCE_DIR}/bench/qv_killer_bench.cpp)
+# Included by tests/CMakeLists.txt.
+# Benchmark programs: built with the tests, run by scripts (not CTest entries).
+file(GLOB QV_BENCH_SOURCES CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/bench/*.cpp)
+foreach(src ${QV_BENCH_SOURCES})
+  get_filename_component(bench ${src} NAME_WE)
+  add_executable(${bench} ${src})
+  target_link_libraries(${bench} PRIVATE qvtestsupport qvservice)
+endforeach()
+# The killer benchmark starts copies of the waiting helper.
 target_include_directories(qv_killer_bench PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/killer)
-target_link_libraries(qv_killer_bench PRIVATE qvtestsupport qvservice)
 add_dependencies(qv_killer_bench qv_test_helpers)
