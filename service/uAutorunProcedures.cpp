@@ -88,8 +88,23 @@ TRegEngine DisabledRef(const TRegEngine& key)
     return disabled;
 }
 
+bool ValueExistsIn(TRegEngine& key, bool view64)
+{
+    try {
+        TRegistryEx registry;
+        registry.SetRootKey(GetRootKey(key));
+        const bool opened = view64 ? registry.OpenKeyReadOnly64(key.Key) : registry.OpenKeyReadOnly(key.Key);
+        return opened && registry.ValueExists(key.Value);
+    } catch (const ERegistryException&) {
+        return false;
+    }
+}
+
 bool DisableRegValueIn(TRegEngine& key, bool view64)
 {
+    // A value already gone (another watcher was first) must not overwrite the
+    // quarantined copy with an empty text.
+    if (!ValueExistsIn(key, view64)) return false;
     const std::string text = view64 ? ReadRegString64(key) : ReadRegString(key);
     TRegEngine disabled = DisabledRef(key);
     if (view64)

@@ -53,6 +53,14 @@ std::string ReadableFileMD5(const std::string& path)
     }
 }
 
+// A module path is already a full path; only kernel forms ("\??\C:\...",
+// "\SystemRoot\...") need resolving, which costs a file test per character.
+std::string ResolvedImagePath(uint32_t pid)
+{
+    const std::string image = GetProcessImagePath(pid);
+    return image.empty() || image[0] != '\\' ? image : NormalizeCommandPath(image);
+}
+
 void SendKillerState(int32_t a)
 {
     TMSlotMessage message;
@@ -125,18 +133,22 @@ int KillProgramAll(const std::string& path, bool jail)
 
 bool KillTwinProcesses(const std::string& path, bool jail)
 {
-    const std::string reference = ReadableFileMD5(NormalizeCommandPath(path));
+    const std::string program = NormalizeCommandPath(path);
+    const std::string reference = ReadableFileMD5(program);
     if (reference.empty()) return false;
+    const int64_t size = FileSizeOf(program);
     TPidList pids;
     ListProcessIds(pids);
     std::map<std::string, std::string> digests;  // image path (lower case) -> MD5, computed once per call
     bool ended = false;
     for (uint32_t pid : pids) {
-        const std::string image = NormalizeCommandPath(GetProcessImagePath(pid));
+        const std::string image = ResolvedImagePath(pid);
         if (image.empty()) continue;
         const std::string key = LowerCase(image);
         auto known = digests.find(key);
-        if (known == digests.end()) known = digests.emplace(key, ReadableFileMD5(image)).first;
+        // Only a file of the same size can have the same bytes: most digests need not be computed.
+        if (known == digests.end())
+            known = digests.emplace(key, FileSizeOf(image) == size ? ReadableFileMD5(image) : std::string()).first;
         if (known->second.empty() || known->second != reference) continue;
         if (KillProcessAndJail(pid, jail)) ended = true;
     }

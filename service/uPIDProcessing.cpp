@@ -210,11 +210,10 @@ std::string GetProcessImagePath(uint32_t pid)
     if (std::find(first, last, static_cast<DWORD>(pid)) == last) return {};
     UniqueHandle process(OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, pid));
     if (!process) return {};
-    HMODULE module = nullptr;
-    DWORD needed = 0;
-    if (!EnumProcessModules(process.Get(), &module, sizeof(module), &needed) || !module) return {};
+    // No module handle names the first module, the program itself (and saves
+    // listing the modules, the dearest step of this call).
     char buffer[301] = {};
-    DWORD len = GetModuleFileNameExA(process.Get(), module, buffer, 300);
+    DWORD len = GetModuleFileNameExA(process.Get(), nullptr, buffer, 300);
     return std::string(buffer, len);
 }
 
