@@ -77,7 +77,7 @@ TEST_F(Processes, FindListAndEndByIdAndName)
     EXPECT_FALSE(TerminateProcessesByName("QVFIND.EXE"));
 }
 
-TEST_F(Processes, SystemNamesElsewhereEndWhileTheSystemProcessesAreNeverEnded)
+TEST_F(Processes, SystemNamesInOtherFoldersAreOtherPrograms)
 {
     const uint32_t services = SystemServicesPid();
     ASSERT_NE(services, 0u) << "Wine's services.exe is not running";
@@ -88,36 +88,58 @@ TEST_F(Processes, SystemNamesElsewhereEndWhileTheSystemProcessesAreNeverEnded)
     ASSERT_TRUE(StartAndSettle(fakeServices, dir / "services.exe"));
     ASSERT_TRUE(StartAndSettle(fakeCsrss, dir / "csrss.exe"));
 
-    // A program text naming a system file name in another folder reaches that file only.
     EXPECT_EQ(FindProcessByPath("C:\\Users\\x\\services.exe"), -1);
     EXPECT_FALSE(KillProgram("C:\\Users\\x\\services.exe", false));
+    EXPECT_FALSE(KillProgram("C:\\Users\\x\\csrss.exe", false));
+    EXPECT_TRUE(fakeCsrss.Running());
     EXPECT_TRUE(KillProgram(dir / "csrss.exe", false));
     EXPECT_TRUE(Ended(fakeCsrss));
     EXPECT_TRUE(KillProgram(dir / "services.exe", false));
     EXPECT_TRUE(Ended(fakeServices));
     EXPECT_TRUE(ProcessIdExists(services));
-
-    // Asked directly, by bare name or as a twin of the system file: refused.
     EXPECT_TRUE(IsProtectedProcess(services, ""));
     EXPECT_FALSE(TerminateProcessById(services));
-    ChildProcess again;
-    ASSERT_TRUE(StartAndSettle(again, dir / "services.exe"));
-    EXPECT_TRUE(TerminateProcessesByName("services.exe"));  // only the copy ends
-    EXPECT_TRUE(Ended(again));
-    EXPECT_FALSE(KillTwinProcesses(GetSystemFolder() + "services.exe", false));
-    EXPECT_FALSE(KillProgram("services.exe", false));
-    EXPECT_TRUE(ProcessIdExists(services));
+}
+
+// Wine has no csrss.exe: a copy of the waiting helper put there is one, as it
+// runs from the system folder, and no way of ending processes may reach it.
+TEST_F(Processes, ProtectedProcessesAreNeverEnded)
+{
+    const std::string systemCsrss = GetSystemFolder() + "csrss.exe";
+    if (FileExists(systemCsrss)) GTEST_SKIP() << "this prefix has a csrss.exe of its own";
+    ASSERT_TRUE(CopyWaiter(systemCsrss));
+    struct Remove {
+        std::string path;
+        ~Remove() { DeleteFileA(path.c_str()); }
+    } removeLater{systemCsrss};
+    ScratchDir dir;
+    ASSERT_TRUE(CopyWaiter(dir / "locker.exe"));  // a twin of it
+    ChildProcess csrss, locker;  // ended before the file is removed
+    ASSERT_TRUE(StartAndSettle(csrss, systemCsrss));
+    ASSERT_TRUE(StartAndSettle(locker, dir / "locker.exe"));
+
+    EXPECT_TRUE(IsProtectedProcess(csrss.Id(), ""));
+    EXPECT_FALSE(IsProtectedProcess(locker.Id(), ""));
+    EXPECT_TRUE(KillProgram(dir / "locker.exe", false));  // not its protected twin
+    EXPECT_TRUE(Ended(locker));
+    EXPECT_TRUE(csrss.Running());
+    EXPECT_FALSE(TerminateProcessById(csrss.Id()));
+    EXPECT_FALSE(TerminateProcessesByName("csrss.exe"));
+    EXPECT_FALSE(TerminateProcessesByName(systemCsrss));
+    EXPECT_FALSE(KillProgram("csrss.exe", true));
+    EXPECT_EQ(KillProgramAll(systemCsrss, true), 0);
+    KillCommandPrograms("csrss.exe", true, "");
+    EXPECT_TRUE(csrss.Running());
+    EXPECT_TRUE(FileExists(systemCsrss));  // never jailed either
+    EXPECT_TRUE(QueueSnapshot().empty());
 
     // This process and the tray program beside it are protected as well.
     EXPECT_TRUE(IsProtectedProcess(GetCurrentProcessId(), ""));
     EXPECT_FALSE(TerminateProcessById(GetCurrentProcessId()));
     EXPECT_TRUE(IsProtectedProcess(12345, ModuleFolder() + "QuorvaneTray.exe"));
     EXPECT_FALSE(IsProtectedProcess(12345, dir / "QuorvaneTray.exe"));
-    ChildProcess waiter;
-    ASSERT_TRUE(StartAndSettle(waiter, dir / "services.exe"));
-    EXPECT_FALSE(IsProtectedProcess(waiter.Id(), ""));
-    EXPECT_FALSE(TerminateTrayProcess(waiter.Id()));  // not the tray program
-    EXPECT_TRUE(waiter.Running());
+    EXPECT_FALSE(TerminateTrayProcess(csrss.Id()));  // not the tray program
+    csrss.Kill();
 }
 
 TEST_F(Processes, TwinsAndRepeatedRounds)
