@@ -24,7 +24,7 @@ const std::array<TTrayMenuItem, 8> kTrayMenuItems = {{
 }};
 
 TAnswerState gAnswer;
-HWND gTrayWindow = nullptr;
+std::atomic<HWND> gTrayWindow{nullptr};
 HMENU gTrayMenu = nullptr;
 UINT gTaskbarCreatedMessage = 0;
 
@@ -153,6 +153,7 @@ LRESULT CALLBACK TrayWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
     }
     switch (message) {
     case WM_DESTROY:
+        EndMenu();  // an open tray menu would keep its loop running past the quit message
         RemoveTrayIcon();
         CloseAllWindows();
         PostQuitMessage(0);

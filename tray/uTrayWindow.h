@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <string>
 
@@ -52,7 +53,7 @@ struct TAnswerState {
 };
 extern TAnswerState gAnswer;
 
-extern HWND gTrayWindow;
+extern std::atomic<HWND> gTrayWindow;  // also read by the receiver
 extern HMENU gTrayMenu;
 extern UINT gTaskbarCreatedMessage;
 

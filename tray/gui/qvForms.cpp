@@ -53,6 +53,7 @@ HWND TForm::Handle()
     if (!RegisterWindowClass(className_, &TForm::WindowProc)) return nullptr;
     TCreateParams params;
     CreateParams(params);
+    showCommand_ = params.ShowCommand;
     RECT frame{0, 0, params.Width, params.Height};
     AdjustWindowRectEx(&frame, params.Style, FALSE, params.ExStyle);
     CreateWindowExA(params.ExStyle, className_.c_str(), params.Caption.c_str(), params.Style, params.Left, params.Top,
@@ -64,7 +65,7 @@ HWND TForm::Handle()
 
 void TForm::Show()
 {
-    if (HWND window = Handle()) ShowWindow(window, SW_SHOW);
+    if (HWND window = Handle()) ShowWindow(window, showCommand_);
 }
 
 void TForm::Hide()

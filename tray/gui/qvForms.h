@@ -26,6 +26,7 @@ struct TCreateParams {
     int Width = 400;   // client size
     int Height = 300;
     std::string Caption;
+    int ShowCommand = SW_SHOW;  // how Show shows it: SW_SHOWNA for windows that must not take the focus
 };
 
 class TForm {
@@ -73,6 +74,7 @@ private:
     HWND window_ = nullptr;
     TColor color_ = clBtnFace;
     UniqueGdiObject brush_;
+    int showCommand_ = SW_SHOW;
     bool releasing_ = false;
 };
 
