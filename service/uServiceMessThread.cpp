@@ -9,6 +9,7 @@
 #include "qvFiles.h"
 #include "uCommonUtils.h"
 #include "uDispatcherThread.h"
+#include "uKillerUtils.h"
 #include "uLogThread.h"
 #include "uServiceManage.h"
 #include "uServiceUtils.h"
@@ -209,6 +210,7 @@ static void DispatchServiceCommand(const TMSlotMessage& message)
 {
     switch (message.A) {
     case 6: StopServiceByName("Quorvane"); break;
+    case 7: RunKiller(); break;
     case 14: FirstRunCommand(); break;
     case 16: OpenHostsManagerCommand(message); break;
     case 19: TrayPingStateCommand(message); break;
