@@ -4,10 +4,15 @@
 #include <shobjidl.h>
 #include <objidl.h>
 
+#include <algorithm>
+#include <iterator>
 #include <mutex>
 #include <random>
 
 #include "qvFiles.h"
+#include "RegistryUtils.h"
+#include "md5.h"
+#include "qvErrors.h"
 #include "qvHandles.h"
 #include "uReportEvent.h"
 
@@ -317,4 +322,165 @@ double NowDateTime()
     SYSTEMTIME now{};
     GetLocalTime(&now);
     return EncodeDateTime(now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond, now.wMilliseconds);
+}
+
+void ParseHostsFile(const std::string& fileName, TStringList& result, bool hostNamesOnly)
+{
+    result.clear();
+    if (!FileExists(fileName)) return;
+    TStringList lines;
+    if (!LoadLines(fileName, lines)) {
+        DWORD code = GetLastError();
+        throw EInOutError(code, "Cannot read file \"" + fileName + "\". " + SysErrorText(code));
+    }
+    for (std::string line : lines) {
+        line = Trim(line.substr(0, line.find('#')));
+        std::replace(line.begin(), line.end(), '\t', ' ');
+        if (line.empty()) continue;
+        TStringList tokens;
+        for (size_t start = 0;;) {
+            size_t blank = line.find(' ', start);
+            tokens.push_back(Trim(line.substr(start, blank == std::string::npos ? std::string::npos : blank - start)));
+            if (blank == std::string::npos) break;
+            start = blank + 1;
+        }
+        const std::string& address = tokens[0];
+        for (size_t i = 1; i < tokens.size(); ++i) {
+            if (tokens[i].empty()) continue;
+            result.push_back(hostNamesOnly ? tokens[i] : Trim(tokens[i] + "@" + address));
+        }
+    }
+}
+
+bool IsFileTrusted(const std::string& filePath)
+{
+    TRegEngine useList = SettingRef("arn_use_trustlist");
+    if (!ReadRegBool(useList)) return false;
+    Wow64RedirectionOff redirectionOff;
+    if (!FileExists(filePath)) return false;
+    // A file that cannot be read would get the digest of empty data and so match
+    // an entry made for an empty file: it is never trusted.
+    {
+        UniqueHandle probe(CreateFileA(filePath.c_str(), GENERIC_READ,
+                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                       FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!probe) return false;
+    }
+    TRegEngine listRef = SettingRef("trustList");
+    TStringList entries;
+    ReadRegMultiString(listRef, entries);
+    std::string fileDigest;
+    for (const std::string& entry : entries) {
+        size_t bar = entry.find('|');
+        std::string digest = bar == std::string::npos ? entry : entry.substr(bar + 1);
+        if (fileDigest.empty()) fileDigest = GetFileMD5(filePath);
+        if (!fileDigest.empty() && SameText(digest, fileDigest)) return true;
+    }
+    return false;
+}
+
+// The stock hosts files, line for line; addresses are padded to 16 columns.
+namespace {
+
+const char* const kHostsXP[] = {
+    "# Copyright (c) 1993-1999 Microsoft Corp.",
+    "#",
+    "# Это образец файла HOSTS, используемого Microsoft TCP/IP для Windows.",
+    "#",
+    "# Этот файл содержит сопоставления IP-адресов именам узлов.",
+    "# Каждый элемент должен располагаться в отдельной строке. IP-адрес должен",
+    "# находиться в первом столбце, за ним должно следовать соответствующее имя.",
+    "# IP-адрес и имя узла должны разделяться хотя бы одним пробелом.",
+    "#",
+    "# Кроме того, в некоторых строках могут быть вставлены комментарии",
+    "# (такие, как эта строка), они должны следовать за именем узла и отделяться",
+    "# от него символом '#'.",
+    "#",
+    "# Например:",
+    "#",
+    "#      102.54.94.97     rhino.acme.com          # исходный сервер",
+    "#       38.25.63.10     x.acme.com              # узел клиента x",
+    "",
+    "127.0.0.1       localhost",
+};
+
+const char* const kHostsVista[] = {
+    "# Copyright (c) 1993-2008 Microsoft Corp.",
+    "#",
+    "# This is a sample HOSTS file used by Microsoft TCP/IP for Windows.",
+    "#",
+    "# This file contains the mappings of IP addresses to host names. Each",
+    "# entry should be kept on an individual line. The IP address should",
+    "# be placed in the first column followed by the corresponding host name.",
+    "# The IP address and the host name should be separated by at least one",
+    "# space.",
+    "#",
+    "# Additionally, comments (such as these) may be inserted on individual",
+    "# lines or following the machine name denoted by a '#' symbol.",
+    "#",
+    "# For example:",
+    "#",
+    "#      102.54.94.97     rhino.acme.com          # source server",
+    "#       38.25.63.10     x.acme.com              # x client host",
+    "",
+    "\t127.0.0.1       localhost",
+    "\t::1             localhost",
+};
+
+const char* const kHostsWin7[] = {
+    "# Copyright (c) 1993-2009 Microsoft Corp.",
+    "#",
+    "# This is a sample HOSTS file used by Microsoft TCP/IP for Windows.",
+    "#",
+    "# This file contains the mappings of IP addresses to host names. Each",
+    "# entry should be kept on an individual line. The IP address should",
+    "# be placed in the first column followed by the corresponding host name.",
+    "# The IP address and the host name should be separated by at least one",
+    "# space.",
+    "#",
+    "# Additionally, comments (such as these) may be inserted on individual",
+    "# lines or following the machine name denoted by a '#' symbol.",
+    "#",
+    "# For example:",
+    "#",
+    "#      102.54.94.97     rhino.acme.com          # source server",
+    "#       38.25.63.10     x.acme.com              # x client host",
+    "",
+    "# localhost name resolution is handled within DNS itself.",
+    "#\t127.0.0.1       localhost",
+    "#\t::1             localhost",
+};
+
+template <size_t N>
+TStringList ToList(const char* const (&lines)[N])
+{
+    return TStringList(std::begin(lines), std::end(lines));
+}
+
+}  // namespace
+
+const char* const kStockHostsDigest5 = "C1B267F6797A331DC51450662B809B5E";
+const char* const kStockHostsDigest6 = "D714455B6B7E7D967DF87A542ADD377F";
+const char* const kStockHostsDigest7 = "3688374325B992DEF12793500307566D";
+
+TStringList StockHostsLines(int major)
+{
+    switch (major) {
+    case 5: return ToList(kHostsXP);
+    case 6: return ToList(kHostsVista);
+    case 7: return ToList(kHostsWin7);
+    default: return {};
+    }
+}
+
+std::string StockHostsText(int major) { return JoinLines(StockHostsLines(major)); }
+
+std::string StockHostsDigest(int major)
+{
+    switch (major) {
+    case 5: return kStockHostsDigest5;
+    case 6: return kStockHostsDigest6;
+    case 7: return kStockHostsDigest7;
+    default: return {};
+    }
 }

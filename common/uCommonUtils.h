@@ -71,3 +71,22 @@ double NowDateTime();
 
 // Uniform pseudo-random number in 0..range-1 (thread-safe).
 int RandomInt(int range);
+
+// Hosts-file entries of a file: "host@address" pairs, or the host names alone.
+// A missing file gives an empty list; a file that cannot be read raises EInOutError.
+void ParseHostsFile(const std::string& fileName, TStringList& result, bool hostNamesOnly);
+
+// True when the trust list is switched on (arn_use_trustlist) and one of its
+// entries ("path|MD5", or a bare MD5) carries the file's digest, in any case.
+bool IsFileTrusted(const std::string& filePath);
+
+// The hosts file that Windows of a major version installs (5 Russian XP,
+// 6 Vista, 7 Windows 7), as lines; other versions have none (empty list).
+TStringList StockHostsLines(int major);
+// The same text as written to disk: every line followed by CR LF.
+std::string StockHostsText(int major);
+// MD5 hex (upper case) of StockHostsText; empty for other versions.
+std::string StockHostsDigest(int major);
+extern const char* const kStockHostsDigest5;
+extern const char* const kStockHostsDigest6;
+extern const char* const kStockHostsDigest7;

@@ -7,9 +7,11 @@ source "$(dirname "$0")/lib.sh"
 jobs="$(nproc)"
 configure_and_build() {
   local arch="$1" tests="$2" dir="$QV_BUILD/$1"
-  if [[ ! -f "$dir/build.ninja" ]]; then
+  "$QV_ROOT/scripts/build-libjpeg.sh" "$arch"
+  if [[ ! -f "$dir/build.ninja" ]] || ! grep -q '^QV_DEPS_DIR:' "$dir/CMakeCache.txt"; then
     cmake -S "$QV_ROOT" -B "$dir" -G Ninja \
       -DCMAKE_TOOLCHAIN_FILE="$QV_ROOT/cmake/mingw-$arch.cmake" \
+      -DQV_DEPS_DIR="$QV_BUILD/deps/$arch" \
       -DQV_BUILD_TESTS="$tests" -DQV_WINE_EXEC="$QV_ROOT/scripts/wine-exec.sh" >/dev/null
   fi
   cmake --build "$dir" -j "$jobs"

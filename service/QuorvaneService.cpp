@@ -114,7 +114,7 @@ void SetTrayDefaults()
 
 void TQuorvane::InitService()
 {
-    if (!SameText(ExtractFileName(ModuleFileName()), kServiceProgramName)) ExitProcess(0);
+    if (!SameText(ExtractFileName(ModuleFileName()), kServiceProgramName)) ExitAsStopped(0);
     ReportStatus();
 
     const std::string dataFolder = GetSpecialFolder(CSIDL_COMMON_APPDATA) + "\\" + "Quorvane\\";

@@ -56,6 +56,12 @@ void TServiceModule::ReportStatus()
         SetState(status_.dwCurrentState);
 }
 
+void TServiceModule::ExitAsStopped(UINT exitCode)
+{
+    SetState(SERVICE_STOPPED);
+    ExitProcess(exitCode);
+}
+
 void TServiceModule::RunService()
 {
     statusHandle_ = RegisterServiceCtrlHandlerExA(properties_.Name.c_str(), &ServiceRunner::Handler, nullptr);

@@ -36,6 +36,9 @@ public:
 
     // Tells the manager that the start (or stop) is still in progress.
     void ReportStatus();
+    // Ends the process with the exit code, telling the manager first that the
+    // service stopped (so it does not wait for a start that will never end).
+    [[noreturn]] void ExitAsStopped(UINT exitCode);
 
     // Installs with "/install", removes with "/uninstall" (both quiet with
     // "/silent"), otherwise connects to the manager and runs the service.

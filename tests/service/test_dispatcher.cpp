@@ -128,7 +128,9 @@ bool FirstRunAnswered(Listener& tray)
     EXPECT_TRUE(SendToMailSlot(Request(13, 14), kServiceSlot));
     TMSlotMessage m;
     bool got = tray.Next(m, 1500);
-    if (got) EXPECT_EQ(m.Type, 8);
+    if (got) {
+        EXPECT_EQ(m.Type, 8);
+    }
     return got;
 }
 

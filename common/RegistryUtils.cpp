@@ -1,0 +1,480 @@
+#include "RegistryUtils.h"
+
+#include <vector>
+
+#include "qvHandles.h"
+
+const char* const kDefaultValueName = "(Def\xE0ult)";
+
+namespace {
+
+constexpr REGSAM kWow64Key64 = KEY_WOW64_64KEY;                                          // 0x100
+constexpr REGSAM kReadMasks[3] = {KEY_READ, STANDARD_RIGHTS_READ | KEY_QUERY_VALUE | KEY_ENUMERATE_SUB_KEYS,
+                                  KEY_QUERY_VALUE};                                        // 0x20019, 0x20009, 0x1
+constexpr REGSAM kExistsMask = STANDARD_RIGHTS_READ | KEY_QUERY_VALUE | KEY_ENUMERATE_SUB_KEYS;
+constexpr DWORD kNotifyFilter = REG_NOTIFY_CHANGE_NAME | REG_NOTIFY_CHANGE_ATTRIBUTES | REG_NOTIFY_CHANGE_LAST_SET |
+                                REG_NOTIFY_CHANGE_SECURITY;  // 15
+
+[[noreturn]] void RaiseRegistryError(const char* format, const std::string& name)
+{
+    std::string message = format;
+    message.replace(message.find("%s"), 2, name);
+    throw ERegistryException(message);
+}
+
+const char* const kInvalidType = "Invalid data type for '%s'";
+const char* const kGetFailed = "Failed to get data for '%s'";
+const char* const kSetFailed = "Failed to set data for '%s'";
+
+// Reads a value's data whole; false when it cannot be queried. The size is the
+// one the read itself reports (an ANSI text can be shorter than the size query said).
+bool QueryValue(HKEY key, const std::string& name, DWORD& type, std::vector<BYTE>& data)
+{
+    if (!key) return false;
+    for (int attempt = 0; attempt < 4; ++attempt) {
+        DWORD size = 0;
+        if (RegQueryValueExA(key, name.c_str(), nullptr, &type, nullptr, &size) != ERROR_SUCCESS) return false;
+        data.assign(size + 2, 0);
+        DWORD got = static_cast<DWORD>(data.size());
+        LONG rc = RegQueryValueExA(key, name.c_str(), nullptr, &type, data.data(), &got);
+        if (rc == ERROR_SUCCESS) {
+            data.resize(got);
+            return true;
+        }
+        if (rc != ERROR_MORE_DATA) return false;  // grown meanwhile: ask again
+    }
+    return false;
+}
+
+// A delete must name a key below the root: an empty path would take the whole
+// root (every key below HKLM, say) with it.
+bool NamesNoKey(const std::string& subPath) { return subPath.find_first_not_of('\\') == std::string::npos; }
+
+}  // namespace
+
+TRegistryEx::TRegistryEx() = default;
+
+TRegistryEx::~TRegistryEx() { CloseKey(); }
+
+void TRegistryEx::SetRootKey(HKEY root)
+{
+    CloseKey();
+    root_ = root;
+}
+
+bool TRegistryEx::IsRelativeKey(const std::string& path) { return path.empty() || path[0] != '\\'; }
+
+HKEY TRegistryEx::BaseFor(const std::string& path, std::string& subPath) const
+{
+    bool relative = IsRelativeKey(path);
+    subPath = relative ? path : path.substr(1);
+    return relative && current_ ? current_ : root_;
+}
+
+bool TRegistryEx::OpenWithAccess(const std::string& path, bool canCreate, REGSAM access)
+{
+    std::string subPath;
+    HKEY base = BaseFor(path, subPath);
+    if (!base) return false;
+    HKEY key = nullptr;
+    LONG rc;
+    if (canCreate && !subPath.empty())
+        rc = RegCreateKeyExA(base, subPath.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, access, nullptr, &key, nullptr);
+    else
+        rc = RegOpenKeyExA(base, subPath.c_str(), 0, access, &key);
+    if (rc != ERROR_SUCCESS) return false;
+    std::string newPath = IsRelativeKey(path) && current_ ? currentPath_ + "\\" + subPath : subPath;
+    CloseKey();
+    current_ = key;
+    currentPath_ = newPath;
+    return true;
+}
+
+bool TRegistryEx::OpenKey(const std::string& path, bool canCreate) { return OpenWithAccess(path, canCreate, access_); }
+
+bool TRegistryEx::OpenKeyReadOnly(const std::string& path)
+{
+    for (REGSAM mask : kReadMasks)
+        if (OpenWithAccess(path, false, mask)) {
+            access_ = mask;
+            return true;
+        }
+    return false;
+}
+
+bool TRegistryEx::OpenKeyReadOnly64(const std::string& path)
+{
+    for (REGSAM mask : kReadMasks)
+        if (OpenWithAccess(path, false, mask | kWow64Key64)) {
+            access_ = mask;
+            return true;
+        }
+    return false;
+}
+
+bool TRegistryEx::OpenKey64(const std::string& path, bool canCreate)
+{
+    return OpenWithAccess(path, canCreate, access_ | kWow64Key64);
+}
+
+bool TRegistryEx::KeyExists(const std::string& path)
+{
+    std::string subPath;
+    HKEY base = BaseFor(path, subPath);
+    if (!base) return false;
+    UniqueRegKey key;
+    return RegOpenKeyExA(base, subPath.c_str(), 0, kExistsMask | (access_ & KEY_WOW64_RES), key.Put()) ==
+           ERROR_SUCCESS;
+}
+
+bool TRegistryEx::ValueExists(const std::string& name)
+{
+    return current_ && RegQueryValueExA(current_, name.c_str(), nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+}
+
+int32_t TRegistryEx::GetDataSize(const std::string& name)
+{
+    DWORD size = 0;
+    if (!current_ || RegQueryValueExA(current_, name.c_str(), nullptr, nullptr, nullptr, &size) != ERROR_SUCCESS)
+        return -1;
+    return static_cast<int32_t>(size);
+}
+
+std::string TRegistryEx::ReadString(const std::string& name)
+{
+    if (GetDataSize(name) <= 0) return {};
+    DWORD type = REG_NONE;
+    std::vector<BYTE> data;
+    if (!QueryValue(current_, name, type, data)) RaiseRegistryError(kGetFailed, name);
+    if (type != REG_SZ && type != REG_EXPAND_SZ) RaiseRegistryError(kInvalidType, name);
+    std::string text(data.begin(), data.end());
+    size_t nul = text.find('\0');
+    if (nul != std::string::npos) text.resize(nul);
+    return text;
+}
+
+int32_t TRegistryEx::ReadInteger(const std::string& name)
+{
+    int32_t value = 0;
+    DWORD type = REG_NONE;
+    DWORD size = sizeof(value);
+    if (!current_ || RegQueryValueExA(current_, name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(&value),
+                                      &size) != ERROR_SUCCESS)
+        RaiseRegistryError(kGetFailed, name);
+    if (type != REG_DWORD) RaiseRegistryError(kInvalidType, name);
+    return value;
+}
+
+bool TRegistryEx::ReadBool(const std::string& name) { return ReadInteger(name) != 0; }
+
+void TRegistryEx::WriteString(const std::string& name, const std::string& value)
+{
+    if (!current_ || RegSetValueExA(current_, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                                    static_cast<DWORD>(value.size() + 1)) != ERROR_SUCCESS)
+        RaiseRegistryError(kSetFailed, name);
+}
+
+void TRegistryEx::WriteInteger(const std::string& name, int32_t value)
+{
+    if (!current_ || RegSetValueExA(current_, name.c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value),
+                                    sizeof(value)) != ERROR_SUCCESS)
+        RaiseRegistryError(kSetFailed, name);
+}
+
+void TRegistryEx::WriteBool(const std::string& name, bool value) { WriteInteger(name, value ? 1 : 0); }
+
+bool TRegistryEx::DeleteKey(const std::string& path)
+{
+    std::string subPath;
+    HKEY base = BaseFor(path, subPath);
+    if (!base || NamesNoKey(subPath)) return false;
+    {
+        UniqueRegKey key;
+        if (RegOpenKeyExA(base, subPath.c_str(), 0, access_, key.Put()) == ERROR_SUCCESS) {
+            DWORD count = 0, maxLen = 0;
+            if (RegQueryInfoKeyA(key.Get(), nullptr, nullptr, nullptr, &count, &maxLen, nullptr, nullptr, nullptr,
+                                 nullptr, nullptr, nullptr) == ERROR_SUCCESS) {
+                std::vector<char> name(maxLen + 2);
+                // Deepest first: each subkey empties itself before it goes.
+                for (DWORD i = count; i-- > 0;) {
+                    DWORD len = static_cast<DWORD>(name.size());
+                    if (RegEnumKeyExA(key.Get(), i, name.data(), &len, nullptr, nullptr, nullptr, nullptr) !=
+                        ERROR_SUCCESS)
+                        continue;
+                    TRegistryEx child;
+                    child.root_ = key.Get();
+                    child.access_ = access_;
+                    child.DeleteKey(std::string(name.data(), len));
+                }
+            }
+        }
+    }
+    return RegDeleteKeyA(base, subPath.c_str()) == ERROR_SUCCESS;
+}
+
+bool TRegistryEx::DeleteValue(const std::string& name)
+{
+    return current_ && RegDeleteValueA(current_, name.c_str()) == ERROR_SUCCESS;
+}
+
+void TRegistryEx::GetValueNames(TStringList& list)
+{
+    list.clear();
+    if (!current_) return;
+    std::vector<char> name(16384 + 1);
+    for (DWORD i = 0;; ++i) {
+        DWORD len = static_cast<DWORD>(name.size());
+        LONG rc = RegEnumValueA(current_, i, name.data(), &len, nullptr, nullptr, nullptr, nullptr);
+        if (rc != ERROR_SUCCESS) break;
+        list.emplace_back(name.data(), len);
+    }
+}
+
+void TRegistryEx::GetKeyNames(TStringList& list)
+{
+    list.clear();
+    if (!current_) return;
+    std::vector<char> name(512);
+    for (DWORD i = 0;; ++i) {
+        DWORD len = static_cast<DWORD>(name.size());
+        LONG rc = RegEnumKeyExA(current_, i, name.data(), &len, nullptr, nullptr, nullptr, nullptr);
+        if (rc != ERROR_SUCCESS) break;
+        list.emplace_back(name.data(), len);
+    }
+}
+
+void TRegistryEx::WriteMultiSz(const std::string& name, const TStringList& list)
+{
+    std::string data;
+    for (const std::string& entry : list) {
+        data += entry;
+        data += '\0';
+    }
+    data += '\0';
+    if (!current_ || RegSetValueExA(current_, name.c_str(), 0, REG_MULTI_SZ, reinterpret_cast<const BYTE*>(data.data()),
+                                    static_cast<DWORD>(data.size())) != ERROR_SUCCESS)
+        RaiseRegistryError(kInvalidType, name);
+}
+
+void TRegistryEx::ReadMultiSz(const std::string& name, TStringList* list)
+{
+    if (!list || GetDataSize(name) < 1) return;
+    DWORD type = REG_NONE;
+    std::vector<BYTE> data;
+    if (!QueryValue(current_, name, type, data) || type != REG_MULTI_SZ) RaiseRegistryError(kInvalidType, name);
+    list->clear();
+    std::string entry;
+    // The last byte is the list's closing NUL; text after the last NUL before it is dropped.
+    for (size_t i = 0; i + 1 < data.size(); ++i) {
+        if (data[i] != 0) {
+            entry += static_cast<char>(data[i]);
+        } else {
+            list->push_back(entry);
+            entry.clear();
+        }
+    }
+}
+
+void TRegistryEx::CloseKey()
+{
+    if (current_) RegCloseKey(current_);
+    current_ = nullptr;
+    currentPath_.clear();
+}
+
+HKEY GetRootKey(TRegEngine& rec)
+{
+    rec.Error = 0;
+    switch (rec.Root) {
+    case kRootHKLM: return HKEY_LOCAL_MACHINE;
+    case kRootHKCU: return HKEY_CURRENT_USER;
+    case kRootHKU: return HKEY_USERS;
+    case kRootHKCC: return HKEY_CURRENT_CONFIG;
+    default: return nullptr;
+    }
+}
+
+namespace {
+
+enum class Open { None, ReadOnly, ReadOnly64, Create, Create64 };
+
+// One registry operation on a key of its own: opens rec.Key as asked (its result
+// is deliberately not tested: the step then fails or reads empty), runs the step,
+// and turns a registry error into rec.Error and the fallback result. The key is
+// closed on every path; errors of other kinds go on to the caller.
+template <typename Result, typename Step>
+Result OneShot(TRegEngine& rec, Open open, int32_t code, Result fallback, Step step)
+{
+    TRegistryEx reg;
+    reg.SetRootKey(GetRootKey(rec));
+    try {
+        switch (open) {
+        case Open::None: break;
+        case Open::ReadOnly: reg.OpenKeyReadOnly(rec.Key); break;
+        case Open::ReadOnly64: reg.OpenKeyReadOnly64(rec.Key); break;
+        case Open::Create: reg.OpenKey(rec.Key, true); break;
+        case Open::Create64: reg.OpenKey64(rec.Key, true); break;
+        }
+        return step(reg);
+    } catch (const ERegistryException&) {
+        rec.Error = code;
+        return fallback;
+    }
+}
+
+struct Nothing {};
+
+}  // namespace
+
+std::string ReadRegString(TRegEngine& rec)
+{
+    return OneShot(rec, Open::ReadOnly, 1, std::string(), [&](TRegistryEx& r) { return r.ReadString(rec.Value); });
+}
+
+std::string ReadRegString64(TRegEngine& rec)
+{
+    return OneShot(rec, Open::ReadOnly64, 1, std::string(), [&](TRegistryEx& r) { return r.ReadString(rec.Value); });
+}
+
+bool RegKeyExists(TRegEngine& rec)
+{
+    return OneShot(rec, Open::None, 2, false, [&](TRegistryEx& r) { return r.KeyExists(rec.Key); });
+}
+
+bool RegValueExists(TRegEngine& rec)
+{
+    return OneShot(rec, Open::ReadOnly, 3, false, [&](TRegistryEx& r) { return r.ValueExists(rec.Value); });
+}
+
+int32_t ReadRegInteger(TRegEngine& rec)
+{
+    return OneShot(rec, Open::ReadOnly, 4, int32_t(-1), [&](TRegistryEx& r) { return r.ReadInteger(rec.Value); });
+}
+
+void DeleteRegKey(TRegEngine& rec)
+{
+    OneShot(rec, Open::None, 6, Nothing{}, [&](TRegistryEx& r) {
+        r.DeleteKey(rec.Key);
+        return Nothing{};
+    });
+}
+
+bool DeleteRegValue(TRegEngine& rec)
+{
+    return OneShot(rec, Open::Create, 7, false, [&](TRegistryEx& r) { return r.DeleteValue(rec.Value); });
+}
+
+bool DeleteRegValue64(TRegEngine& rec)
+{
+    return OneShot(rec, Open::Create64, 7, false, [&](TRegistryEx& r) { return r.DeleteValue(rec.Value); });
+}
+
+bool ReadRegBool(TRegEngine& rec)
+{
+    return OneShot(rec, Open::ReadOnly, 8, false, [&](TRegistryEx& r) { return r.ReadBool(rec.Value); });
+}
+
+static void ValueNames(TRegEngine& rec, TStringList& list, Open open)
+{
+    OneShot(rec, open, 9, Nothing{}, [&](TRegistryEx& r) {
+        list.clear();
+        r.GetValueNames(list);
+        MarkDefaultValueNames(list);
+        return Nothing{};
+    });
+}
+
+void GetRegValueNames(TRegEngine& rec, TStringList& list) { ValueNames(rec, list, Open::ReadOnly); }
+
+void GetRegValueNames64(TRegEngine& rec, TStringList& list) { ValueNames(rec, list, Open::ReadOnly64); }
+
+void GetRegKeyNames(TRegEngine& rec, TStringList& list)
+{
+    OneShot(rec, Open::ReadOnly, 10, Nothing{}, [&](TRegistryEx& r) {
+        list.clear();
+        r.GetKeyNames(list);
+        return Nothing{};
+    });
+}
+
+void WriteRegString(TRegEngine& rec, const std::string& value)
+{
+    OneShot(rec, Open::Create, 11, Nothing{}, [&](TRegistryEx& r) {
+        r.WriteString(rec.Value, value);
+        return Nothing{};
+    });
+}
+
+void WriteRegString64(TRegEngine& rec, const std::string& value)
+{
+    OneShot(rec, Open::Create64, 11, Nothing{}, [&](TRegistryEx& r) {
+        r.WriteString(rec.Value, value);
+        return Nothing{};
+    });
+}
+
+void WriteRegInteger(TRegEngine& rec, int32_t value)
+{
+    OneShot(rec, Open::Create, 12, Nothing{}, [&](TRegistryEx& r) {
+        r.WriteInteger(rec.Value, value);
+        return Nothing{};
+    });
+}
+
+void WriteRegBool(TRegEngine& rec, bool value)
+{
+    OneShot(rec, Open::Create, 13, Nothing{}, [&](TRegistryEx& r) {
+        r.WriteBool(rec.Value, value);
+        return Nothing{};
+    });
+}
+
+void ReadRegMultiString(TRegEngine& rec, TStringList& list)
+{
+    list.clear();
+    bool ok = OneShot(rec, Open::ReadOnly, 14, false, [&](TRegistryEx& r) {
+        r.ReadMultiSz(rec.Value, &list);
+        return true;
+    });
+    if (!ok) list.clear();
+}
+
+void WriteRegMultiString(TRegEngine& rec, const TStringList& list)
+{
+    OneShot(rec, Open::Create, 15, Nothing{}, [&](TRegistryEx& r) {
+        r.WriteMultiSz(rec.Value, list);
+        return Nothing{};
+    });
+}
+
+void MarkDefaultValueNames(TStringList& list)
+{
+    for (size_t i = list.size(); i-- > 0;)
+        if (list[i].empty()) list[i] = kDefaultValueName;
+}
+
+bool WaitForKeyChange(TRegEngine& rec, bool view64, HANDLE stopEvent)
+{
+    UniqueHandle changed(CreateEventA(nullptr, FALSE, FALSE, nullptr));
+    if (!changed) return false;
+    HKEY root = GetRootKey(rec);
+    if (!root) return false;
+    UniqueRegKey key;  // declared after the event: closed first
+    if (RegOpenKeyExA(root, rec.Key.c_str(), 0, KEY_NOTIFY | (view64 ? kWow64Key64 : 0), key.Put()) != ERROR_SUCCESS)
+        return false;
+    if (RegNotifyChangeKeyValue(key.Get(), TRUE, kNotifyFilter, changed.Get(), TRUE) != ERROR_SUCCESS) return false;
+    if (!stopEvent) return WaitForSingleObject(changed.Get(), INFINITE) == WAIT_OBJECT_0;
+    // The stop request comes first so that it wins over a change signalled at the same moment.
+    HANDLE handles[2] = {stopEvent, changed.Get()};
+    return WaitForMultipleObjects(2, handles, FALSE, INFINITE) == WAIT_OBJECT_0 + 1;
+}
+
+TRegEngine SettingRef(const std::string& valueName)
+{
+    TRegEngine rec;
+    rec.Root = kRootHKLM;
+    rec.Key = kSettingsKey;
+    rec.Value = valueName;
+    rec.Error = 0;
+    return rec;
+}

@@ -1,0 +1,253 @@
+#include "uMailSlots.h"
+
+#include <algorithm>
+#include <stdexcept>
+
+#include "qvHandles.h"
+#include "uCommonUtils.h"
+#include "uGetSecDesc.h"
+
+namespace {
+
+constexpr size_t kDataWireMax = 255;
+constexpr size_t kMess1WireMax = 48;
+
+void PutInt32(MSlotPacket& packet, size_t offset, int32_t value)
+{
+    uint32_t bits = static_cast<uint32_t>(value);
+    for (size_t i = 0; i < 4; ++i) packet[offset + i] = static_cast<uint8_t>(bits >> (8 * i));
+}
+
+int32_t GetInt32(const MSlotPacket& packet, size_t offset)
+{
+    uint32_t bits = 0;
+    for (size_t i = 0; i < 4; ++i) bits |= static_cast<uint32_t>(packet[offset + i]) << (8 * i);
+    return static_cast<int32_t>(bits);
+}
+
+// Writes a string field (length byte, then characters) and returns the length
+// written, never more than the field carries on the wire.
+template <size_t N>
+uint8_t PutString(MSlotPacket& packet, size_t offset, const ShortString<N>& text, size_t wireMax)
+{
+    size_t len = std::min<size_t>({text.Len, N, wireMax});
+    packet[offset] = static_cast<uint8_t>(len);
+    std::memcpy(packet.data() + offset + 1, text.Chars, len);
+    return static_cast<uint8_t>(len);
+}
+
+// The header length decides how many characters are taken, capped at what the
+// field carries, so a forged header never reaches into the next field.
+template <size_t N>
+void GetString(const MSlotPacket& packet, size_t offset, uint8_t headerLen, size_t wireMax, ShortString<N>& text)
+{
+    std::memset(text.Chars, ' ', N);
+    size_t len = std::min<size_t>({headerLen, N, wireMax});
+    std::memcpy(text.Chars, packet.data() + offset + 1, len);
+    text.Len = static_cast<uint8_t>(len);
+}
+
+// Closes the reply slot of a request whichever way the request ends.
+class ReplySlotCloser {
+public:
+    explicit ReplySlotCloser(TMSlot& slot) : slot_(slot) {}
+    ~ReplySlotCloser()
+    {
+        try {
+            CloseMailSlot(slot_);
+        } catch (...) {
+        }
+    }
+    ReplySlotCloser(const ReplySlotCloser&) = delete;
+    ReplySlotCloser& operator=(const ReplySlotCloser&) = delete;
+
+private:
+    TMSlot& slot_;
+};
+
+}  // namespace
+
+void InitMailSlot(TMSlot& slot)
+{
+    slot.Handle = INVALID_HANDLE_VALUE;
+    slot.Active = false;
+    slot.Name.clear();
+    slot.Spare = 0;
+    slot.Magic = kSlotMagic;
+}
+
+void CreateMailSlot(TMSlot& slot, bool defaultSecurity)
+{
+    slot.Active = false;
+    if (slot.Magic != kSlotMagic || slot.Name.empty()) return;
+    try {
+        std::unique_ptr<TSecDesc> descriptor;
+        SECURITY_ATTRIBUTES attributes{};
+        attributes.nLength = sizeof(attributes);
+        attributes.bInheritHandle = FALSE;
+        if (!defaultSecurity) {
+            descriptor = GetSecDesc();
+            // without its descriptor the slot would refuse the other program
+            if (!descriptor->Valid()) return;
+            attributes.lpSecurityDescriptor = descriptor->Get();
+        }
+        std::string fullName = std::string(kMailslotPrefix) + slot.Name;
+        slot.Handle = CreateMailslotA(fullName.c_str(), kPacketSize, MAILSLOT_WAIT_FOREVER,
+                                      defaultSecurity ? nullptr : &attributes);
+        slot.Active = slot.Handle != INVALID_HANDLE_VALUE;
+    } catch (...) {
+    }
+}
+
+bool MailSlotHasMessage(TMSlot& slot)
+{
+    if (slot.Magic != kSlotMagic) return false;
+    DWORD nextSize = MAILSLOT_NO_MESSAGE;
+    DWORD count = 0;
+    BOOL ok = GetMailslotInfo(slot.Handle, nullptr, &nextSize, &count, nullptr);
+    slot.Active = ok != FALSE;
+    return ok && nextSize != MAILSLOT_NO_MESSAGE;
+}
+
+void ReadMailSlot(TMSlot& slot, TMSlotMessage& message)
+{
+    if (slot.Magic != kSlotMagic) return;
+    ClearMailSlotMessage(message);
+    try {
+        uint8_t buffer[kPacketSize];
+        DWORD read = 0;
+        if (ReadFile(slot.Handle, buffer, sizeof(buffer), &read, nullptr)) UnpackDatagram(buffer, read, message);
+    } catch (...) {
+    }
+}
+
+void CloseMailSlot(TMSlot& slot)
+{
+    if (slot.Magic != kSlotMagic || !slot.Active) return;
+    try {
+        CloseHandle(slot.Handle);
+    } catch (...) {
+        throw std::runtime_error("closeMailSLot: ERROR!!!");
+    }
+}
+
+void ClearMailSlotMessage(TMSlotMessage& message)
+{
+    message.Type = 0;
+    message.DataLen = 0;
+    message.MessLen = 0;
+    message.Mess1Len = 0;
+    message.Data.Clear();
+    message.Mess.Clear();
+    message.Mess1.Clear();
+    message.A = 0;
+    message.B = 0;
+    message.C = 0;
+    message.D = 0;
+    message.Bool = false;
+}
+
+void PackMailSlotMessage(const TMSlotMessage& message, MSlotPacket& packet)
+{
+    try {
+        packet.fill(0);
+        packet[packet::kType] = message.Type;
+        packet[packet::kDataLen] = PutString(packet, packet::kData, message.Data, kDataWireMax);
+        packet[packet::kMessLen] = PutString(packet, packet::kMess, message.Mess, packet::kMessWireMax);
+        packet[packet::kMess1Len] = PutString(packet, packet::kMess1, message.Mess1, kMess1WireMax);
+        PutInt32(packet, packet::kA, message.A);
+        PutInt32(packet, packet::kB, message.B);
+        PutInt32(packet, packet::kC, message.C);
+        PutInt32(packet, packet::kD, message.D);
+        packet[packet::kBool] = message.Bool ? 0xFF : 0x00;
+    } catch (...) {
+    }
+}
+
+void UnpackMailSlotMessage(const MSlotPacket& packet, TMSlotMessage& message)
+{
+    try {
+        message.Type = packet[packet::kType];
+        message.DataLen = packet[packet::kDataLen];
+        message.MessLen = packet[packet::kMessLen];
+        message.Mess1Len = packet[packet::kMess1Len];
+        GetString(packet, packet::kData, message.DataLen, kDataWireMax, message.Data);
+        GetString(packet, packet::kMess, message.MessLen, packet::kMessWireMax, message.Mess);
+        GetString(packet, packet::kMess1, message.Mess1Len, kMess1WireMax, message.Mess1);
+        message.A = GetInt32(packet, packet::kA);
+        message.B = GetInt32(packet, packet::kB);
+        message.C = GetInt32(packet, packet::kC);
+        message.D = GetInt32(packet, packet::kD);
+        message.Bool = packet[packet::kBool] != 0;
+    } catch (...) {
+    }
+}
+
+void UnpackDatagram(const uint8_t* bytes, size_t size, TMSlotMessage& message)
+{
+    ClearMailSlotMessage(message);
+    if (bytes == nullptr || size != kPacketSize) return;
+    MSlotPacket packet;
+    std::memcpy(packet.data(), bytes, kPacketSize);
+    UnpackMailSlotMessage(packet, message);
+}
+
+bool WriteToMailSlot(const std::string& slotName, TMSlotMessage message)
+{
+    std::string fullName = std::string(kMailslotPrefix) + slotName;
+    // Write sharing too: several senders may hold the slot open at the same
+    // moment, and with read sharing alone all but the first fail with a
+    // sharing violation and their datagram is lost.
+    UniqueHandle slot(CreateFileA(fullName.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                  OPEN_EXISTING, 0, nullptr));
+    if (!slot) return false;
+    MSlotPacket packet;
+    PackMailSlotMessage(message, packet);
+    DWORD written = 0;
+    // a datagram that did not go out whole was not delivered
+    return WriteFile(slot.Get(), packet.data(), kPacketSize, &written, nullptr) && written == kPacketSize;
+}
+
+bool SendToMailSlot(TMSlotMessage message, const std::string& slotName) { return WriteToMailSlot(slotName, message); }
+
+bool SendToMailSlotAndWait(const std::string& slotName, TMSlotMessage& message)
+{
+    TMSlot reply;
+    InitMailSlot(reply);
+    reply.Name = MakeReplySlotName();
+    CreateMailSlot(reply, false);
+    if (!reply.Active) return false;
+    ReplySlotCloser closer(reply);
+
+    message.Mess1.Set(reply.Name);
+    if (!WriteToMailSlot(slotName, message)) return false;
+
+    bool answered = false;
+    int polls = 0;
+    do {
+        ++polls;
+        Sleep(1);
+        answered = MailSlotHasMessage(reply);
+    } while (!answered && polls <= kReplyPollLimit);
+
+    ClearMailSlotMessage(message);
+    if (answered) {
+        TMSlotMessage received;
+        ReadMailSlot(reply, received);
+        message = received;
+    }
+    return answered;
+}
+
+bool IsReplySlotName(std::string_view name)
+{
+    if (name.empty() || name.size() > 48) return false;
+    return std::all_of(name.begin(), name.end(),
+                       [](char c) { return (c >= '0' && c <= '9') || c == '-' || c == '_'; });
+}
+
+std::string MakeReplySlotName()
+{
+    std::string name = std::to_string(RandomInt(999999)) + GetTimeStamp() + std::to_string(RandomInt(999999));
+    return name.substr(0, 48);
+}

@@ -1,0 +1,570 @@
+#include <gtest/gtest.h>
+
+#include <aclapi.h>
+
+#include <atomic>
+#include <memory>
+#include <thread>
+
+#include "RegistryUtils.h"
+#include "TestSupport.h"
+#include "qvHandles.h"
+
+namespace {
+
+// Every case works below a key of its own in HKCU, removed afterwards.
+class Registry : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        static int counter = 0;
+        base_ = "Software\\QvRegTest\\" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()) +
+                std::to_string(counter++);
+    }
+    void TearDown() override { RegDeleteTreeA(HKEY_CURRENT_USER, base_.c_str()); }
+
+    TRegEngine Ref(const std::string& sub, const std::string& value, uint8_t root = kRootHKCU) const
+    {
+        TRegEngine rec;
+        rec.Root = root;
+        rec.Key = sub.empty() ? base_ : base_ + "\\" + sub;
+        rec.Value = value;
+        rec.Error = 77;  // every call must reset it
+        return rec;
+    }
+    // Stores raw data the way other software might.
+    void SetRaw(const std::string& sub, const std::string& value, DWORD type, const std::string& data) const
+    {
+        UniqueRegKey key;
+        ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, Ref(sub, "").Key.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                                  key.Put(), nullptr),
+                  ERROR_SUCCESS);
+        ASSERT_EQ(RegSetValueExA(key.Get(), value.c_str(), 0, type, reinterpret_cast<const BYTE*>(data.data()),
+                                 static_cast<DWORD>(data.size())),
+                  ERROR_SUCCESS);
+    }
+    bool GetRaw(const std::string& sub, const std::string& value, DWORD& type, std::string& data,
+                REGSAM view = 0) const
+    {
+        UniqueRegKey key;
+        if (RegOpenKeyExA(HKEY_CURRENT_USER, Ref(sub, "").Key.c_str(), 0, KEY_READ | view, key.Put()) != ERROR_SUCCESS)
+            return false;
+        char buffer[1024];
+        DWORD size = sizeof(buffer);
+        if (RegQueryValueExA(key.Get(), value.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(buffer), &size) !=
+            ERROR_SUCCESS)
+            return false;
+        data.assign(buffer, size);
+        return true;
+    }
+    bool KeyPresent(const std::string& sub) const
+    {
+        TRegEngine rec = Ref(sub, "");
+        return RegKeyExists(rec);
+    }
+
+    std::string base_;
+};
+
+TEST_F(Registry, IntegersAndBooleans)
+{
+    TRegEngine missing = Ref("absent", "n");
+    EXPECT_EQ(ReadRegInteger(missing), -1);
+    EXPECT_EQ(missing.Error, 4);
+    EXPECT_FALSE(ReadRegBool(missing));
+    EXPECT_EQ(missing.Error, 8);
+
+    TRegEngine n = Ref("k", "n");
+    WriteRegInteger(n, -123456);
+    EXPECT_EQ(n.Error, 0);
+    EXPECT_EQ(ReadRegInteger(n), -123456);
+    EXPECT_EQ(n.Error, 0);
+
+    TRegEngine b = Ref("k", "b");
+    WriteRegBool(b, true);
+    DWORD type = 0;
+    std::string data;
+    ASSERT_TRUE(GetRaw("k", "b", type, data));
+    EXPECT_EQ(type, static_cast<DWORD>(REG_DWORD));
+    EXPECT_EQ(data, std::string("\1\0\0\0", 4));
+    EXPECT_TRUE(ReadRegBool(b));
+    WriteRegBool(b, false);
+    EXPECT_FALSE(ReadRegBool(b));
+    EXPECT_EQ(b.Error, 0);
+    WriteRegInteger(b, 5);
+    EXPECT_TRUE(ReadRegBool(b)) << "any non-zero integer reads as true";
+
+    TRegEngine notMissingValue = Ref("k", "absent");
+    EXPECT_EQ(ReadRegInteger(notMissingValue), -1) << "missing value in an existing key";
+    EXPECT_EQ(notMissingValue.Error, 4);
+
+    SetRaw("k", "text", REG_SZ, std::string("12\0", 3));
+    TRegEngine text = Ref("k", "text");
+    EXPECT_EQ(ReadRegInteger(text), -1);
+    EXPECT_EQ(text.Error, 4);
+    SetRaw("k", "long", REG_SZ, std::string("123456789\0", 10));
+    TRegEngine longText = Ref("k", "long");
+    EXPECT_FALSE(ReadRegBool(longText));
+    EXPECT_EQ(longText.Error, 8);
+}
+
+TEST_F(Registry, Strings)
+{
+    TRegEngine s = Ref("k", "s");
+    WriteRegString(s, "C:\\x y\\z.exe");
+    EXPECT_EQ(s.Error, 0);
+    EXPECT_EQ(ReadRegString(s), "C:\\x y\\z.exe");
+    EXPECT_EQ(s.Error, 0);
+    DWORD type = 0;
+    std::string data;
+    ASSERT_TRUE(GetRaw("k", "s", type, data));
+    EXPECT_EQ(type, static_cast<DWORD>(REG_SZ));
+    EXPECT_EQ(data, std::string("C:\\x y\\z.exe\0", 13)) << "text and its NUL";
+
+    TRegEngine missing = Ref("absent", "s");
+    EXPECT_EQ(ReadRegString(missing), "");
+    EXPECT_EQ(missing.Error, 0) << "a missing key is no error for a text";
+    TRegEngine missingValue = Ref("k", "nothing");
+    EXPECT_EQ(ReadRegString(missingValue), "");
+    EXPECT_EQ(missingValue.Error, 0);
+
+    TRegEngine dword = Ref("k", "d");
+    WriteRegInteger(dword, 7);
+    EXPECT_EQ(ReadRegString(dword), "");
+    EXPECT_EQ(dword.Error, 1);
+
+    SetRaw("k", "exp", REG_EXPAND_SZ, std::string("%SystemRoot%\\a\0", 15));
+    TRegEngine expand = Ref("k", "exp");
+    EXPECT_EQ(ReadRegString(expand), "%SystemRoot%\\a") << "read as stored, not expanded";
+    SetRaw("k", "nul", REG_SZ, std::string("ab\0cd\0", 6));
+    TRegEngine nul = Ref("k", "nul");
+    EXPECT_EQ(ReadRegString(nul), "ab") << "the text ends at its first NUL";
+
+    TRegEngine unnamed = Ref("k", "");
+    WriteRegString(unnamed, "default");
+    EXPECT_EQ(ReadRegString(unnamed), "default");
+    EXPECT_TRUE(RegValueExists(unnamed));
+}
+
+TEST_F(Registry, ExistenceAndDeletion)
+{
+    TRegEngine v = Ref("a\\b", "v");
+    EXPECT_FALSE(RegValueExists(v));
+    EXPECT_EQ(v.Error, 0);
+    WriteRegInteger(v, 1);
+    EXPECT_TRUE(RegValueExists(v));
+    EXPECT_TRUE(KeyPresent("a"));
+    EXPECT_TRUE(KeyPresent("a\\b"));
+    EXPECT_FALSE(KeyPresent("a\\c"));
+
+    EXPECT_TRUE(DeleteRegValue(v));
+    EXPECT_EQ(v.Error, 0);
+    EXPECT_FALSE(RegValueExists(v));
+    EXPECT_FALSE(DeleteRegValue(v)) << "already gone";
+
+    TRegEngine elsewhere = Ref("new\\key", "v");
+    EXPECT_FALSE(DeleteRegValue(elsewhere));
+    EXPECT_EQ(elsewhere.Error, 0);
+    EXPECT_TRUE(KeyPresent("new\\key")) << "the delete creates the missing key";
+
+    // a tree three levels deep with values on every level goes at once
+    for (const char* sub : {"t\\x\\y", "t\\x\\z", "t\\w"}) {
+        TRegEngine leaf = Ref(sub, "v");
+        WriteRegString(leaf, sub);
+    }
+    TRegEngine top = Ref("t", "v");
+    WriteRegString(top, "top");
+    TRegEngine tree = Ref("t", "");
+    DeleteRegKey(tree);
+    EXPECT_EQ(tree.Error, 0);
+    EXPECT_FALSE(KeyPresent("t"));
+    EXPECT_TRUE(KeyPresent("a")) << "siblings stay";
+}
+
+TEST_F(Registry, DeleteKeyRefusesToNameTheRoot)
+{
+    // An empty key path names the root itself; nothing below it may go.
+    TRegEngine marker = Ref("keep", "v");
+    WriteRegString(marker, "x");
+    for (const char* path : {"", "\\", "\\\\"}) {
+        TRegEngine root;
+        root.Root = kRootHKCU;
+        root.Key = path;
+        DeleteRegKey(root);
+        EXPECT_TRUE(KeyPresent("keep")) << "path '" << path << "'";
+    }
+    TRegistryEx reg;
+    reg.SetRootKey(HKEY_CURRENT_USER);
+    EXPECT_FALSE(reg.DeleteKey(""));
+    EXPECT_TRUE(KeyPresent("keep"));
+}
+
+TEST_F(Registry, NameListsMarkTheDefaultValue)
+{
+    TRegEngine rec = Ref("k", "");
+    WriteRegString(rec, "unnamed");
+    rec.Value = "second";
+    WriteRegInteger(rec, 2);
+    for (const char* sub : {"k\\s1", "k\\s2"}) {
+        TRegEngine child = Ref(sub, "v");
+        WriteRegInteger(child, 1);
+    }
+
+    TStringList names{"stale"};
+    GetRegValueNames(rec, names);
+    EXPECT_EQ(rec.Error, 0);
+    ASSERT_EQ(names.size(), 2u);
+    int unnamedAt = names[0] == "second" ? 1 : 0;
+    EXPECT_EQ(names[1 - unnamedAt], "second");
+    EXPECT_EQ(names[unnamedAt], "(Def\xE0ult)");
+    EXPECT_EQ(static_cast<unsigned char>(names[unnamedAt][4]), 0xE0) << "Cyrillic a, code page 1251";
+    EXPECT_EQ(names[unnamedAt], kDefaultValueName);
+
+    TStringList names64;
+    GetRegValueNames64(rec, names64);
+    EXPECT_EQ(names64.size(), 2u);
+
+    TStringList keys{"stale"};
+    GetRegKeyNames(rec, keys);
+    EXPECT_EQ(keys, (TStringList{"s1", "s2"}));
+
+    TRegEngine missing = Ref("absent", "");
+    names = {"stale"};
+    GetRegValueNames(missing, names);
+    EXPECT_TRUE(names.empty());
+    keys = {"stale"};
+    GetRegKeyNames(missing, keys);
+    EXPECT_TRUE(keys.empty());
+    EXPECT_EQ(missing.Error, 0);
+
+    TStringList marked{"", "a", "", ""};
+    MarkDefaultValueNames(marked);
+    EXPECT_EQ(marked, (TStringList{kDefaultValueName, "a", kDefaultValueName, kDefaultValueName}));
+}
+
+TEST_F(Registry, MultiStrings)
+{
+    TRegEngine rec = Ref("k", "list");
+    DWORD type = 0;
+    std::string data;
+
+    WriteRegMultiString(rec, {});
+    EXPECT_EQ(rec.Error, 0);
+    ASSERT_TRUE(GetRaw("k", "list", type, data));
+    EXPECT_EQ(type, static_cast<DWORD>(REG_MULTI_SZ));
+    EXPECT_EQ(data, std::string("\0", 1)) << "an empty list is one NUL";
+    TStringList list{"stale"};
+    ReadRegMultiString(rec, list);
+    EXPECT_TRUE(list.empty());
+    EXPECT_EQ(rec.Error, 0);
+
+    TStringList withGaps{"C:\\a.exe|0123", "", "b", ""};
+    WriteRegMultiString(rec, withGaps);
+    ASSERT_TRUE(GetRaw("k", "list", type, data));
+    EXPECT_EQ(data, std::string("C:\\a.exe|0123\0\0b\0\0\0", 19));
+    ReadRegMultiString(rec, list);
+    EXPECT_EQ(list, withGaps) << "empty entries survive";
+
+    SetRaw("k", "two", REG_MULTI_SZ, std::string("\0\0", 2));
+    TRegEngine two = Ref("k", "two");
+    ReadRegMultiString(two, list);
+    EXPECT_EQ(list, TStringList{""}) << "two NUL bytes are one empty entry";
+
+    SetRaw("k", "tail", REG_MULTI_SZ, std::string("a\0bc\0", 5));
+    TRegEngine tail = Ref("k", "tail");
+    ReadRegMultiString(tail, list);
+    EXPECT_EQ(list, TStringList{"a"}) << "text after the last inner NUL is dropped";
+
+    TRegEngine text = Ref("k", "text");
+    WriteRegString(text, "not a list");
+    list = {"stale"};
+    ReadRegMultiString(text, list);
+    EXPECT_TRUE(list.empty());
+    EXPECT_EQ(text.Error, 14);
+
+    TRegEngine missing = Ref("absent", "list");
+    list = {"stale"};
+    ReadRegMultiString(missing, list);
+    EXPECT_TRUE(list.empty());
+    EXPECT_EQ(missing.Error, 0);
+
+    // The class itself leaves the list alone when there is nothing to read.
+    TRegistryEx reg;
+    reg.SetRootKey(HKEY_CURRENT_USER);
+    ASSERT_TRUE(reg.OpenKey(base_ + "\\k", false));
+    list = {"kept"};
+    reg.ReadMultiSz("absent", &list);
+    EXPECT_EQ(list, TStringList{"kept"});
+    reg.ReadMultiSz("list", nullptr);
+    try {
+        reg.ReadMultiSz("text", &list);
+        ADD_FAILURE() << "a text value is not a list";
+    } catch (const ERegistryException& e) {
+        EXPECT_STREQ(e.what(), "Invalid data type for 'text'");
+    }
+}
+
+TEST_F(Registry, UnknownRootFailsLikeAMissingKey)
+{
+    auto rec = [&](const char* value) { return Ref("k", value, 7); };
+    TRegEngine r = rec("s");
+    EXPECT_EQ(GetRootKey(r), nullptr);
+    EXPECT_EQ(r.Error, 0);
+    r.Error = 5;
+    EXPECT_EQ(ReadRegString(r), "");
+    EXPECT_EQ(r.Error, 0);
+    EXPECT_EQ(ReadRegString64(r), "");
+    EXPECT_EQ(ReadRegInteger(r), -1);
+    EXPECT_EQ(r.Error, 4);
+    EXPECT_FALSE(ReadRegBool(r));
+    EXPECT_EQ(r.Error, 8);
+    EXPECT_FALSE(RegKeyExists(r));
+    EXPECT_EQ(r.Error, 0);
+    EXPECT_FALSE(RegValueExists(r));
+    EXPECT_FALSE(DeleteRegValue(r));
+    EXPECT_FALSE(DeleteRegValue64(r));
+    DeleteRegKey(r);
+    EXPECT_EQ(r.Error, 0);
+
+    WriteRegString(r, "x");
+    EXPECT_EQ(r.Error, 11);
+    WriteRegString64(r, "x");
+    EXPECT_EQ(r.Error, 11);
+    WriteRegInteger(r, 1);
+    EXPECT_EQ(r.Error, 12);
+    WriteRegBool(r, true);
+    EXPECT_EQ(r.Error, 13);
+    WriteRegMultiString(r, {"a"});
+    EXPECT_EQ(r.Error, 15);
+
+    TStringList list{"stale"};
+    GetRegValueNames(r, list);
+    EXPECT_TRUE(list.empty());
+    list = {"stale"};
+    GetRegKeyNames(r, list);
+    EXPECT_TRUE(list.empty());
+    list = {"stale"};
+    ReadRegMultiString(r, list);
+    EXPECT_TRUE(list.empty());
+
+    EXPECT_FALSE(KeyPresent("k")) << "nothing was created anywhere";
+    EXPECT_FALSE(WaitForKeyChange(r, false));
+}
+
+TEST_F(Registry, SixtyFourBitView)
+{
+    TRegEngine rec = Ref("k", "s");
+    WriteRegString64(rec, "wide");
+    EXPECT_EQ(rec.Error, 0);
+    EXPECT_EQ(ReadRegString64(rec), "wide");
+    DWORD type = 0;
+    std::string data;
+    ASSERT_TRUE(GetRaw("k", "s", type, data, KEY_WOW64_64KEY));
+    EXPECT_EQ(data, std::string("wide\0", 5));
+    TStringList names;
+    GetRegValueNames64(rec, names);
+    EXPECT_EQ(names, TStringList{"s"});
+    EXPECT_TRUE(DeleteRegValue64(rec));
+    EXPECT_FALSE(GetRaw("k", "s", type, data, KEY_WOW64_64KEY));
+    EXPECT_FALSE(DeleteRegValue64(rec));
+
+    TRegEngine dword = Ref("k", "d");
+    WriteRegInteger(dword, 3);
+    EXPECT_EQ(ReadRegString64(dword), "");
+    EXPECT_EQ(dword.Error, 1);
+
+    TRegistryEx reg;
+    reg.SetRootKey(HKEY_CURRENT_USER);
+    EXPECT_TRUE(reg.OpenKeyReadOnly64(base_ + "\\k"));
+    EXPECT_EQ(reg.Access(), static_cast<REGSAM>(KEY_READ)) << "stored without the view flag";
+    EXPECT_FALSE(reg.OpenKeyReadOnly64(base_ + "\\absent"));
+    reg.SetAccess(KEY_ALL_ACCESS);
+    EXPECT_TRUE(reg.OpenKey64("made", true)) << "relative to the open key";
+    EXPECT_TRUE(KeyPresent("k\\made"));
+    EXPECT_FALSE(reg.OpenKey64("\\" + base_ + "\\other", false));
+}
+
+TEST_F(Registry, KeyClassPathsAndErrors)
+{
+    EXPECT_TRUE(TRegistryEx::IsRelativeKey("a\\b"));
+    EXPECT_TRUE(TRegistryEx::IsRelativeKey(""));
+    EXPECT_FALSE(TRegistryEx::IsRelativeKey("\\a"));
+
+    TRegistryEx reg;
+    EXPECT_EQ(reg.RootKey(), HKEY_CURRENT_USER);
+    EXPECT_EQ(reg.Access(), static_cast<REGSAM>(KEY_ALL_ACCESS));
+    EXPECT_EQ(reg.CurrentKey(), nullptr);
+    ASSERT_TRUE(reg.OpenKey(base_, true));
+    EXPECT_EQ(reg.CurrentPath(), base_);
+    ASSERT_TRUE(reg.OpenKey("child", true)) << "relative to the open key";
+    EXPECT_EQ(reg.CurrentPath(), base_ + "\\child");
+    EXPECT_TRUE(KeyPresent("child"));
+    EXPECT_FALSE(reg.OpenKey("missing", false));
+    EXPECT_EQ(reg.CurrentPath(), base_ + "\\child") << "a failed open keeps the current key";
+    ASSERT_TRUE(reg.OpenKey("\\" + base_, false)) << "a leading backslash starts at the root";
+    EXPECT_EQ(reg.CurrentPath(), base_);
+    EXPECT_TRUE(reg.KeyExists("child"));
+    EXPECT_TRUE(reg.KeyExists("\\" + base_ + "\\child"));
+    EXPECT_FALSE(reg.KeyExists("nothing"));
+
+    EXPECT_EQ(reg.GetDataSize("none"), -1);
+    reg.WriteString("s", "abc");
+    EXPECT_EQ(reg.GetDataSize("s"), 4);
+    EXPECT_TRUE(reg.ValueExists("s"));
+    auto expectError = [](auto call, const char* message) {
+        try {
+            call();
+            ADD_FAILURE() << "no error, expected: " << message;
+        } catch (const ERegistryException& e) {
+            EXPECT_STREQ(e.what(), message);
+        }
+    };
+    expectError([&] { reg.ReadInteger("none"); }, "Failed to get data for 'none'");
+    expectError([&] { reg.ReadInteger("s"); }, "Invalid data type for 's'");
+    reg.WriteInteger("i", 9);
+    expectError([&] { reg.ReadString("i"); }, "Invalid data type for 'i'");
+
+    ASSERT_TRUE(reg.OpenKeyReadOnly("child"));
+    EXPECT_EQ(reg.Access(), static_cast<REGSAM>(KEY_READ));
+    expectError([&] { reg.WriteString("w", "x"); }, "Failed to set data for 'w'");
+
+    reg.CloseKey();
+    EXPECT_EQ(reg.CurrentKey(), nullptr);
+    EXPECT_EQ(reg.CurrentPath(), "");
+    expectError([&] { reg.WriteInteger("w", 1); }, "Failed to set data for 'w'");
+    expectError([&] { reg.WriteMultiSz("w", {"a"}); }, "Invalid data type for 'w'");
+    EXPECT_EQ(reg.ReadString("s"), "") << "no current key reads as missing";
+    EXPECT_FALSE(reg.ValueExists("s"));
+    TStringList list{"stale"};
+    reg.GetValueNames(list);
+    EXPECT_TRUE(list.empty());
+}
+
+// Grants Everyone nothing but the right to query values (the owner keeps its
+// implicit right to change the DACL back).
+bool RestrictToQueryValue(HKEY key)
+{
+    SID_IDENTIFIER_AUTHORITY world = SECURITY_WORLD_SID_AUTHORITY;
+    PSID everyone = nullptr;
+    if (!AllocateAndInitializeSid(&world, 1, SECURITY_WORLD_RID, 0, 0, 0, 0, 0, 0, 0, &everyone)) return false;
+    EXPLICIT_ACCESSA access{};
+    access.grfAccessPermissions = KEY_QUERY_VALUE;
+    access.grfAccessMode = SET_ACCESS;
+    access.grfInheritance = NO_INHERITANCE;
+    access.Trustee.TrusteeForm = TRUSTEE_IS_SID;
+    access.Trustee.TrusteeType = TRUSTEE_IS_WELL_KNOWN_GROUP;
+    access.Trustee.ptstrName = static_cast<LPSTR>(everyone);
+    PACL acl = nullptr;
+    bool ok = SetEntriesInAclA(1, &access, nullptr, &acl) == ERROR_SUCCESS &&
+              SetSecurityInfo(key, SE_REGISTRY_KEY, DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION,
+                              nullptr, nullptr, acl, nullptr) == ERROR_SUCCESS;
+    if (acl) LocalFree(acl);
+    FreeSid(everyone);
+    return ok;
+}
+
+TEST_F(Registry, ReadOnlyOpenFallsBackToQueryValue)
+{
+    TRegEngine rec = Ref("locked", "v");
+    WriteRegString(rec, "visible");
+    {
+        UniqueRegKey key;
+        ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, rec.Key.c_str(), 0, KEY_ALL_ACCESS, key.Put()), ERROR_SUCCESS);
+        ASSERT_TRUE(RestrictToQueryValue(key.Get()));
+    }
+    UniqueRegKey probe;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, rec.Key.c_str(), 0, KEY_READ, probe.Put()) == ERROR_SUCCESS)
+        GTEST_SKIP() << "this registry does not enforce key DACLs";
+
+    TRegistryEx reg;
+    reg.SetRootKey(HKEY_CURRENT_USER);
+    EXPECT_TRUE(reg.OpenKeyReadOnly64(rec.Key));
+    EXPECT_EQ(reg.Access(), static_cast<REGSAM>(KEY_QUERY_VALUE));
+    EXPECT_EQ(reg.ReadString("v"), "visible");
+    reg.SetAccess(KEY_ALL_ACCESS);
+    EXPECT_TRUE(reg.OpenKeyReadOnly("\\" + rec.Key));
+    EXPECT_EQ(reg.Access(), static_cast<REGSAM>(KEY_QUERY_VALUE));
+    EXPECT_EQ(ReadRegString(rec), "visible");
+    EXPECT_EQ(ReadRegString64(rec), "visible");
+}
+
+// Runs WaitForKeyChange on a thread of its own; the result arrives later.
+struct Waiter {
+    std::shared_ptr<std::atomic<int>> result = std::make_shared<std::atomic<int>>(-1);  // -1 still waiting
+    void Start(TRegEngine rec, bool view64, HANDLE stop)
+    {
+        auto out = result;
+        std::thread([rec, view64, stop, out]() mutable { *out = WaitForKeyChange(rec, view64, stop) ? 1 : 0; })
+            .detach();
+    }
+    bool Finished(DWORD timeoutMs) const
+    {
+        return WaitUntil([&] { return *result != -1; }, timeoutMs);
+    }
+};
+
+TEST_F(Registry, WaitForKeyChangeWakesOnASubkeyChange)
+{
+    for (bool view64 : {false, true}) {
+        TRegEngine watched = Ref("w", "");
+        WriteRegString(watched, "start");
+        TRegEngine deep = Ref("w\\sub\\deeper", "v");
+        WriteRegInteger(deep, 0);
+
+        Waiter waiter;
+        waiter.Start(watched, view64, nullptr);
+        EXPECT_FALSE(waiter.Finished(300)) << "nothing changed yet";
+        std::thread([deep]() mutable { WriteRegInteger(deep, 1); }).join();
+        ASSERT_TRUE(waiter.Finished(5000)) << "view64 " << view64;
+        EXPECT_EQ(*waiter.result, 1);
+    }
+}
+
+TEST_F(Registry, WaitForKeyChangeEndsOnStopOrMissingKey)
+{
+    TRegEngine missing = Ref("absent", "");
+    DWORD start = GetTickCount();
+    EXPECT_FALSE(WaitForKeyChange(missing, false));
+    EXPECT_FALSE(WaitForKeyChange(missing, true));
+    EXPECT_LT(GetTickCount() - start, 1000u);
+
+    TRegEngine watched = Ref("w", "v");
+    WriteRegInteger(watched, 0);
+    UniqueHandle stop(CreateEventA(nullptr, TRUE, FALSE, nullptr));
+    Waiter waiter;
+    waiter.Start(watched, false, stop.Get());
+    EXPECT_FALSE(waiter.Finished(300));
+    SetEvent(stop.Get());
+    ASSERT_TRUE(waiter.Finished(5000));
+    EXPECT_EQ(*waiter.result, 0) << "a stop is not a change";
+
+    // A change with no stop set still reports true when a stop event is given.
+    ResetEvent(stop.Get());
+    Waiter changed;
+    changed.Start(watched, false, stop.Get());
+    Sleep(200);
+    WriteRegInteger(watched, 1);
+    ASSERT_TRUE(changed.Finished(5000));
+    EXPECT_EQ(*changed.result, 1);
+}
+
+TEST(RegistrySettings, SettingRefNamesTheSettingsKey)
+{
+    TRegEngine rec = SettingRef("hosts_guard");
+    EXPECT_EQ(rec.Root, kRootHKLM);
+    EXPECT_EQ(rec.Key, "SOFTWARE\\Quorvane");
+    EXPECT_EQ(rec.Value, "hosts_guard");
+    EXPECT_EQ(rec.Error, 0);
+    WriteRegInteger(rec, 2);
+    EXPECT_EQ(rec.Error, 0);
+    UniqueRegKey key;
+    ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Quorvane", 0, KEY_READ, key.Put()), ERROR_SUCCESS);
+    DWORD value = 0, size = sizeof(value);
+    ASSERT_EQ(RegQueryValueExA(key.Get(), "hosts_guard", nullptr, nullptr, reinterpret_cast<BYTE*>(&value), &size),
+              ERROR_SUCCESS);
+    EXPECT_EQ(value, 2u);
+    TRegEngine cleanup = SettingRef("hosts_guard");
+    EXPECT_TRUE(DeleteRegValue(cleanup));
+}
+
+}  // namespace
