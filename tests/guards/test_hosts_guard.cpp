@@ -3,6 +3,7 @@
 #include "HostsFixture.h"
 #include "uDirWatchThread.h"
 
+#include <cstdio>
 #include <cstring>
 
 namespace {
@@ -177,7 +178,9 @@ TEST_F(HostsGuard, DeletionIsLoggedBeforeAnyRepair)
         EXPECT_EQ(HostsEvents()[0].Event, evmDeleteFile);
         EXPECT_TRUE(HostsEvents()[0].Path.Empty());
         EXPECT_EQ(FileExists(hosts_), c.restored) << c.mode;
-        if (c.restored) EXPECT_EQ(Hosts(), c.content) << c.mode;
+        if (c.restored) {
+            EXPECT_EQ(Hosts(), c.content) << c.mode;
+        }
     }
 
     // A repair that fails (a folder stands where the file was) still has its event.
@@ -287,7 +290,7 @@ TEST_F(HostsGuard, WatcherPutsBackWhatALockerWrites)
     EXPECT_EQ(Hosts(), backup);
     ExpectOneJailedChange(kLockerHosts);
     HardStopDirWatch(watcher);
-    RecordProperty("restore_ms", static_cast<int>(took));
+    std::printf("the hosts file was put back %lu ms after the locker wrote it\n", static_cast<unsigned long>(took));
 }
 
 }  // namespace
