@@ -37,9 +37,7 @@ if [[ "$(svcctl state)" == "0" ]]; then
   qv_log "registering the service: ServiceQuorvane.exe /install /silent"
   wine_run 'C:\Program Files\Quorvane\ServiceQuorvane.exe' /install /silent
 fi
-if [[ "$(svcctl state)" != "4" ]]; then
-  svcctl start >/dev/null
-fi
+svcctl start >/dev/null || true  # an automatic service may be starting already
 state="$(svcctl wait 4 30 || true)"
 qv_log "service \"Quorvane\" state: $state (4 = running)"
 [[ "$state" == "4" ]] || { qv_log "the service did not start"; exit 1; }

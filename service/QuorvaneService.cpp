@@ -4,6 +4,7 @@
 #include <shlobj.h>
 
 #include "RegistryUtils.h"
+#include "Trust.h"
 #include "qvErrors.h"
 #include "qvFiles.h"
 #include "qvHandles.h"
@@ -167,6 +168,9 @@ void TQuorvane::StopAllThreads()
 
 int RunServiceProgram(int argc, char** argv)
 {
+    InitTrust();
     static TQuorvane service;
-    return service.Run(argc, argv);
+    int code = service.Run(argc, argv);
+    FinalizeTrust();
+    return code;
 }

@@ -14,8 +14,8 @@ TLogThread::TLogThread(std::string fileName) : fileName_(std::move(fileName)) { 
 
 void TLogThread::Execute()
 {
-    while (Pause(10)) {
-    }
+    // Nothing to do but wait for the end: lines are written by their callers.
+    WaitForSingleObject(StopEvent(), INFINITE);
 }
 
 void TLogThread::WriteLine(const std::string& text)

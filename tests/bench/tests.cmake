@@ -1,0 +1,8 @@
+# Included by tests/CMakeLists.txt.
+# Benchmark programs: built with the tests, run by scripts (not CTest entries).
+file(GLOB QV_BENCH_SOURCES CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/bench/*.cpp)
+foreach(src ${QV_BENCH_SOURCES})
+  get_filename_component(bench ${src} NAME_WE)
+  add_executable(${bench} ${src})
+  target_link_libraries(${bench} PRIVATE qvtestsupport qvservice)
+endforeach()
