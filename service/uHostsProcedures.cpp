@@ -327,7 +327,7 @@ void CopyHostsCommand(const TMSlotMessage& message)
 void InstallHostsFile(const TMSlotMessage& message)
 {
     const std::string source = message.Data.Str();
-    if (!IsHostsTransferPath(source)) return;
+    if (!IsHostsTransferPath(source) || !IsPlainFileOrAbsent(source)) return;
     HostsBusy = true;
     struct BusyReset {
         ~BusyReset() { HostsBusy = false; }

@@ -124,7 +124,8 @@ TEST_F(HostsCommands, InstallRefusesOtherSources)
     WriteTextFile(BackupHostsPath(), "backup\r\n");
     const std::string before = Hosts();
     WriteTextFile(dir / "secret.txt", "secret\r\n");
-    for (const std::string& source : {dir / "secret.txt", dir / "sub\\..\\secret.txt"}) {
+    ASSERT_TRUE(CreateDirectoryA((dir / "dirqrv.~tmp").c_str(), nullptr));
+    for (const std::string& source : {dir / "secret.txt", dir / "sub\\..\\secret.txt", dir / "dirqrv.~tmp"}) {
         DispatchCommand(HostsRequest(17, source, true));
         EXPECT_EQ(Hosts(), before) << source;
         EXPECT_EQ(ReadTextFile(BackupHostsPath()), "backup\r\n") << "nothing at all is done";

@@ -22,6 +22,7 @@ constexpr uint64_t kImageBytes = 1024 * 1024;
 constexpr uint64_t kSector3 = 3 * 512;
 
 std::string gImage;  // Z:\...\build\wine\prefixes\<name>.img
+bool gDriveIsImage = false;  // no case starts a guard without the proof below
 
 std::string UnixToWine(const std::string& unixPath)
 {
@@ -128,11 +129,12 @@ protected:
         ASSERT_TRUE(ReadAt("\\\\.\\PhysicalDrive0", at, seen.data(), 512));
         ASSERT_EQ(seen, marker) << "the device does not read the image";
         ASSERT_TRUE(WriteImage(at, std::string(512, '\0')));
+        gDriveIsImage = true;
     }
 
     void SetUp() override
     {
-        ASSERT_FALSE(gImage.empty());
+        ASSERT_TRUE(gDriveIsImage) << "PhysicalDrive0 was not shown to be this prefix's image";
         ASSERT_TRUE(WriteImage(0, PristineStart()));
         ForceDirectories(GetDataFolder());
         ClearEventQueue();
