@@ -127,17 +127,6 @@ TEST_F(HostsGuard, ModeOneRestoresTheBackupAlsoOverAReadOnlyFile)
     EXPECT_EQ(HostsEvents().size(), 2u);
 }
 
-TEST_F(HostsGuard, ModeOneAfterModeZeroComparesWithTheStockDigest)
-{
-    SetSettingInt("hosts_change", 0);
-    Guard();  // loads the stock digest
-    WriteTextFile(BackupHostsPath(), "other\r\n");
-    SetSettingInt("hosts_change", 1);
-    Guard();
-    EXPECT_EQ(Hosts(), StockHostsText(GetOSMajorVersion()));
-    ExpectNothingDone();
-}
-
 TEST_F(HostsGuard, DefaultOverridesChangeAndDeleteModes)
 {
     SetSettingBool("hosts_default", true);
