@@ -3,4 +3,6 @@
 
 #include "uTrayProgram.h"
 
-int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) { return RunTrayProgram(instance); }
+// The receiver thread is never stopped: the process ends with it, without
+// tearing down what it may still be using.
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) { ExitProcess(static_cast<UINT>(RunTrayProgram(instance))); }

@@ -6,15 +6,7 @@
 #include <cstddef>
 #include <string>
 
-#include "qvHandles.h"
-
-struct GdiObjectTraits {
-    using Type = HGDIOBJ;
-    static Type Invalid() { return nullptr; }
-    static bool IsValid(Type h) { return h != nullptr; }
-    static void Close(Type h) { DeleteObject(h); }
-};
-using UniqueGdiObject = UniqueResource<GdiObjectTraits>;
+#include "qvGraphics.h"
 
 // A decoded picture: pixels are blue, green, red, 255 (opaque) per pixel,
 // rows from the top, Width * 4 bytes per row.

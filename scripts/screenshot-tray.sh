@@ -1,0 +1,78 @@
+#!/usr/bin/env bash
+# Takes a screenshot of the tray at work: the service runs, the tray runs in
+# Wine's desktop with a taskbar, its icon is in the notification area and its
+# menu is open. Kept as build/artifacts/tray-menu.png (not committed).
+# Runs on a display of its own (a private Xvfb), so that windows of other
+# tests never get into the picture, in a fresh prefix "qv_tray_screenshot".
+# Usage: scripts/screenshot-tray.sh [folder of the built programs]
+set -euo pipefail
+source "$(dirname "$0")/prefix.sh"
+
+bin="${1:-$QV_BUILD/x86_64/bin}"
+out_dir="$QV_BUILD/artifacts"
+shot="$out_dir/tray-menu.png"
+name=qv_tray_screenshot
+mkdir -p "$out_dir"
+
+for exe in ServiceQuorvane.exe QuorvaneTray.exe qv_svcctl.exe qv_trayctl.exe; do
+  [[ -f "$bin/$exe" ]] || { qv_log "screenshot: $bin/$exe is missing (build first)"; exit 1; }
+done
+
+# A fresh prefix of our own.
+if [[ -d "$QV_PREFIXES/$name" ]]; then
+  WINEPREFIX="$QV_PREFIXES/$name" "$QV_WINESERVER" -k 2>/dev/null || true
+  rm -rf "${QV_PREFIXES:?}/$name" "$QV_PREFIXES/$name.img"
+fi
+export QV_PREFIX_NAME=$name QV_LOCALE=ru_RU.UTF-8
+prefix="$(qv_ensure_prefix "$name")"
+
+xvfb_pid=""
+for n in $(seq 130 170); do
+  [[ -e /tmp/.X11-unix/X$n || -e /tmp/.X$n-lock ]] && continue
+  Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+  xvfb_pid=$!
+  export DISPLAY=":$n"
+  break
+done
+[[ -n "$xvfb_pid" ]] || { qv_log "screenshot: no free display"; exit 1; }
+sleep 1
+
+wine_run() { "$QV_ROOT/scripts/wine-exec.sh" "$@" 2>/dev/null | tr -d '\r'; }
+desktop_pid=""
+cleanup() {
+  wine_run "$bin/qv_trayctl.exe" quit >/dev/null || true
+  [[ -n "$desktop_pid" ]] && kill "$desktop_pid" 2>/dev/null || true
+  WINEPREFIX="$prefix" "$QV_WINESERVER" -k 2>/dev/null || true
+  rm -f "$prefix/.qv-started"
+  kill "$xvfb_pid" 2>/dev/null || true
+}
+trap cleanup EXIT
+
+wine_run "$bin/ServiceQuorvane.exe" /install /silent >/dev/null
+[[ "$(wine_run "$bin/qv_svcctl.exe" wait 1 30)" == "1" ]] || { qv_log "screenshot: service not registered"; exit 1; }
+wine_run "$bin/qv_svcctl.exe" start >/dev/null
+[[ "$(wine_run "$bin/qv_svcctl.exe" wait 4 30)" == "4" ]] || { qv_log "screenshot: service not running"; exit 1; }
+
+"$QV_ROOT/scripts/wine-exec.sh" explorer.exe /desktop=shell,1024x768 "$bin/QuorvaneTray.exe" >/dev/null 2>&1 &
+desktop_pid=$!
+
+ctl() { wine_run "$bin/qv_trayctl.exe" --desktop shell "$@"; }
+pid="$(ctl wait 40)" || { qv_log "screenshot: the tray's window did not appear"; exit 1; }
+qv_log "screenshot: tray running (process $pid)"
+ok=0
+for _ in $(seq 1 50); do
+  if ctl icon >/dev/null; then ok=1; break; fi
+  sleep 0.2
+done
+((ok)) || { qv_log "screenshot: the tray icon is not in the notification area"; exit 1; }
+menu="$(ctl menu)" || { qv_log "screenshot: the tray menu did not open"; exit 1; }
+qv_log "screenshot: menu open at $menu"
+sleep 1
+/usr/bin/import -window root "$shot"
+
+colours="$(identify -format '%k' "$shot")"
+if ((colours < 8)); then
+  qv_log "screenshot: $shot looks blank ($colours colours)"
+  exit 1
+fi
+qv_log "screenshot: $shot ($(stat -c %s "$shot") bytes, $colours colours)"

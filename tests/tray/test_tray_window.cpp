@@ -1,0 +1,432 @@
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "SlotListener.h"
+#include "TestSupport.h"
+#include "TrayTestSupport.h"
+#include "qvApplication.h"
+#include "uFormUtils.h"
+#include "uGuiUtils.h"
+#include "uLangUtils.h"
+#include "uMessThread.h"
+#include "uTrayWindow.h"
+
+using namespace traytest;
+
+namespace {
+
+// The tray's hidden window and receiver, built in the test program: the
+// service runs, pop-ups are allowed, and stand-ins take the tray's windows.
+class TrayWindow : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        ASSERT_TRUE(ServiceUp());
+        ASSERT_TRUE(WriteBoolSetting("show_tray_warn", true));
+        SetCurrentLanguage("Russian.lng");
+        LoadEventTexts(gGlobMes);
+        RegisterStandIns();
+        ASSERT_TRUE(gui::InitApplication(GetModuleHandleA(nullptr)));
+        ASSERT_NE(CreateTrayWindow(GetModuleHandleA(nullptr)), nullptr);
+        receiver_ = std::make_unique<TThreadMess>();
+        receiver_->Start();
+        ASSERT_TRUE(PumpUntil([] { return receiver_->SlotActive(); }, 3000));
+    }
+    static void TearDownTestSuite()
+    {
+        if (receiver_) {
+            receiver_->Terminate();
+            PumpUntil([] { return receiver_->Finished(); }, 3000);
+            receiver_.reset();
+        }
+        ResetOpened();
+        if (gTrayWindow) DestroyWindow(gTrayWindow);
+        gTrayWindow = nullptr;
+        Pump(100);
+        TakeQuit();
+        gui::DoneApplication();
+        UnregisterStandIns();
+    }
+    void SetUp() override
+    {
+        ResetOpened();
+        WriteBoolSetting("show_tray_warn", true);
+        gLastEventKind = -1;
+        gServicePopupPending = false;
+    }
+
+    static void ToTray(const TMSlotMessage& m) { ASSERT_TRUE(SendToMailSlot(m, kTraySlot)); }
+    static TMSlotMessage Event(int kind, int id, const std::string& data = "C:\\bad.exe")
+    {
+        TMSlotMessage m = MakeRequest(9, kind, "detail", data);
+        m.B = id;
+        return m;
+    }
+    static size_t Popups() { return OpenedOf(kMessageForm).size(); }
+    // Waits until the newest queued event has been shown.
+    static bool HeadShown(size_t count)
+    {
+        return PumpUntil(
+            [count] {
+                auto events = gTrayEvents.Snapshot();
+                return events.size() >= count && events.front().Shown;
+            },
+            5000);
+    }
+
+    static std::unique_ptr<TThreadMess> receiver_;
+};
+std::unique_ptr<TThreadMess> TrayWindow::receiver_;
+
+TEST_F(TrayWindow, HiddenWindowAndMenu)
+{
+    char name[64] = {};
+    GetClassNameA(gTrayWindow, name, sizeof(name));
+    EXPECT_STREQ(name, "Quorvane");
+    GetWindowTextA(gTrayWindow, name, sizeof(name));
+    EXPECT_STREQ(name, "Quorvane");
+    EXPECT_FALSE(IsWindowVisible(gTrayWindow));
+    EXPECT_EQ(FindWindowA("Quorvane", "Quorvane"), gTrayWindow);
+
+    ASSERT_TRUE(RebuildTrayMenu());
+    const UINT ids[] = {10, 2, 3, 11, 4, 1, 5, 0};
+    const char* texts[] = {"Состояние защиты", "Настройки", "Менеджер автозапуска", "Менеджер файла HOSTS",
+                           "Завершить недоверенные процессы", "Журнал событий", "Список доверия", "Остановить защиту"};
+    ASSERT_EQ(GetMenuItemCount(gTrayMenu), 8);
+    for (int i = 0; i < 8; ++i) {
+        char text[128] = {};
+        GetMenuStringA(gTrayMenu, static_cast<UINT>(i), text, sizeof(text), MF_BYPOSITION);
+        EXPECT_EQ(GetMenuItemID(gTrayMenu, i), ids[i]) << i;
+        EXPECT_STREQ(text, texts[i]) << i;
+    }
+
+    // command 6 rebuilds it in the language now current
+    SetCurrentLanguage("English.lng");
+    SendMessageA(gTrayWindow, WM_COMMAND, cmdRebuildMenu, 0);
+    char text[128] = {};
+    GetMenuStringA(gTrayMenu, 7, text, sizeof(text), MF_BYPOSITION);
+    EXPECT_STREQ(text, "Stop protection");
+    SetCurrentLanguage("Russian.lng");
+    ASSERT_TRUE(RebuildTrayMenu());
+}
+
+TEST_F(TrayWindow, EventsAreQueuedNewestFirstAndShownWithTheirSeq)
+{
+    const size_t before = gTrayEvents.Snapshot().size();
+    ToTray(Event(101, 903));
+    ASSERT_TRUE(HeadShown(before + 1));
+    ToTray(Event(172, 902, "C:\\run.exe"));
+    ASSERT_TRUE(HeadShown(before + 2));
+
+    auto events = gTrayEvents.Snapshot();
+    ASSERT_EQ(events.size(), before + 2);
+    const int32_t first = events[1].Seq;
+    EXPECT_EQ(events[0].Seq, first + 1) << "the newest at the head";
+    EXPECT_EQ(events[0].Message.A, 172);
+    EXPECT_TRUE(events[1].Shown);
+
+    ASSERT_TRUE(PumpUntil([] { return Popups() == 2; }, 3000));
+    auto popups = OpenedOf(kMessageForm);
+    EXPECT_EQ(popups[0].HelpContext, first);
+    EXPECT_EQ(popups[0].Tag, 0);
+    EXPECT_EQ(popups[0].Popup.Style, nsWarning);
+    EXPECT_EQ(popups[0].Popup.Seconds, 5);
+    EXPECT_EQ(popups[0].Popup.Text2.Str(), GetLangText(kLangGlobal, "ev_change").substr(0, 43));
+    EXPECT_EQ(popups[0].Popup.Text3.Str(), GetLangText(kLangGlobal, "es_winlogon_shell").substr(0, 43));
+    EXPECT_FALSE(popups[0].Popup.Buttons);
+    // an autorun event asks for details: answer kind 6, the dialog finds it by Seq
+    EXPECT_EQ(popups[1].HelpContext, first + 1);
+    EXPECT_EQ(popups[1].Tag, 6);
+    EXPECT_EQ(popups[1].Popup.Seconds, 8);
+    EXPECT_TRUE(popups[1].Popup.Buttons);
+    EXPECT_EQ(popups[1].Popup.Text4.Str(), GetLangText(kLangGui, "mes_det"));
+    EXPECT_EQ(popups[1].Popup.Text3.Str(), GetLangText(kLangGlobal, "es_arn_run").substr(0, 43));
+
+    TTrayEventEntry found;
+    ASSERT_TRUE(gTrayEvents.FindBySeq(first + 1, found));
+    EXPECT_EQ(found.Message.Data.Str(), "C:\\run.exe");
+}
+
+TEST_F(TrayWindow, KillerAndQuarantineEventsShowNothingButReachTheGate)
+{
+    const size_t before = gTrayEvents.Snapshot().size();
+    ToTray(Event(108, 914));
+    ASSERT_TRUE(HeadShown(before + 1));
+    Pump(100);
+    EXPECT_EQ(Popups(), 0u);
+    EXPECT_EQ(gLastEventKind.load(), 108);
+    ToTray(Event(109, 916));
+    ASSERT_TRUE(HeadShown(before + 2));
+    Pump(100);
+    EXPECT_EQ(Popups(), 0u);
+    EXPECT_EQ(gLastEventKind.load(), 109);
+    // hosts events show only for "not found" and "changed"
+    ToTray(Event(111, 901));
+    ASSERT_TRUE(HeadShown(before + 3));
+    ToTray(Event(111, 903));
+    ASSERT_TRUE(PumpUntil([] { return Popups() == 1; }, 3000));
+    auto popup = OpenedOf(kMessageForm)[0];
+    EXPECT_EQ(popup.Tag, 5);
+    EXPECT_EQ(popup.Popup.Text2.Str(), GetLangText(kLangGui, "hm_change"));
+    EXPECT_EQ(popup.Popup.Seconds, 7);
+}
+
+TEST_F(TrayWindow, TrayWarningsOffSuppressEventPopupsButNotTheUsersOwn)
+{
+    ASSERT_TRUE(WriteBoolSetting("show_tray_warn", false));
+    bool warn = true;
+    ASSERT_TRUE(WaitUntil([&] { return ReadBoolSetting("show_tray_warn", warn) && !warn; }, 5000));
+    const size_t before = gTrayEvents.Snapshot().size();
+    ToTray(Event(102, 903));
+    ASSERT_TRUE(HeadShown(before + 1));
+    Pump(200);
+    EXPECT_EQ(Popups(), 0u);
+    EXPECT_EQ(gLastEventKind.load(), -1) << "the gate forgets the event it held back";
+
+    gKillerRunning = false;
+    ToTray(MakeRequest(13, 8));
+    ASSERT_TRUE(PumpUntil([] { return gKillerRunning.load(); }, 3000));
+    ToTray(MakeRequest(13, 9));
+    ASSERT_TRUE(PumpUntil([] { return Popups() == 1; }, 3000));
+    EXPECT_FALSE(gKillerRunning.load());
+    auto popup = OpenedOf(kMessageForm)[0];
+    EXPECT_EQ(popup.Popup.Style, nsInformation);
+    EXPECT_EQ(popup.Popup.Text2.Str(), GetLangText(kLangGui, "mes_kilend").substr(0, 43));
+    EXPECT_EQ(popup.Popup.Seconds, 2);
+    EXPECT_EQ(popup.Tag, 0);
+}
+
+TEST_F(TrayWindow, ReportRowsAreKeptWhileTheReportIsOpen)
+{
+    ResetReportRows();
+    TMSlotMessage row = MakeRequest(17, 0, "", "row");
+    row.D = 3;
+    ToTray(row);  // no report window: dropped
+    Pump(300);
+    EXPECT_EQ(gReportRows.RowCount, 0);
+
+    OpenReport();
+    ASSERT_TRUE(IsFormOpen(kReportForm));
+    int changes = 0;
+    gReportRows.OnChanged = [&] { ++changes; };
+    for (int i = 0; i < 3; ++i) {
+        row.Data.Set("row " + std::to_string(i));
+        ToTray(row);
+        if (i == 1) {
+            ASSERT_TRUE(PumpUntil([] { return gReportRows.RowCount == 2; }, 3000));
+            EXPECT_TRUE(gReportRows.Loading);
+            EXPECT_EQ(gReportRows.Status, GetLangText(kLangGui, "mes_loading") + " 2 " + GetLangText(kLangGui, "mes_of") + " 3");
+        }
+    }
+    ASSERT_TRUE(PumpUntil([] { return gReportRows.RowCount == 3; }, 3000));
+    EXPECT_EQ(gReportRows.Status, GetLangText(kLangGui, "mes_loaded"));
+    EXPECT_EQ(gReportRows.ItemCount, 3);
+    EXPECT_FALSE(gReportRows.Loading);
+    ASSERT_EQ(gReportRows.Records.size(), 3u);
+    EXPECT_EQ(gReportRows.Records[2].Data.Str(), "row 2");
+    EXPECT_EQ(changes, 3);
+    row.Data.Set("extra");
+    ToTray(row);
+    Pump(300);
+    EXPECT_EQ(gReportRows.RowCount, 3) << "rows beyond the total are not stored";
+    gReportRows.OnChanged = nullptr;
+}
+
+TEST_F(TrayWindow, TrustRecordAndRowsReachTheTrustList)
+{
+    TMSlotMessage record = MakeRequest(24, 172, "Run", "C:\\new.exe");
+    ToTray(record);
+    ASSERT_TRUE(PumpUntil([] { return OpenedOf(kTrustListForm).size() == 1; }, 3000));
+    EXPECT_EQ(LastTrustRecord().Data.Str(), "C:\\new.exe");
+    EXPECT_EQ(LastTrustListRecord().A, 172) << "the window gets the record of the last Type 24";
+
+    ResetTrustRows();
+    bool loaded = false;
+    gTrustRows.OnLoaded = [&] { loaded = true; };
+    for (const char* entry : {"C:\\a.exe|AA", "C:\\b.exe|BB"}) {
+        TMSlotMessage row = MakeRequest(21, 0, "", entry);
+        row.D = 2;
+        ToTray(row);
+    }
+    ASSERT_TRUE(PumpUntil([&] { return loaded; }, 3000));
+    EXPECT_EQ(gTrustRows.Items, (TStringList{"C:\\a.exe|AA", "C:\\b.exe|BB"}));
+    gTrustRows.OnLoaded = nullptr;
+
+    // the menu's trust list starts from a cleared record
+    ResetOpened();
+    SendMessageA(gTrayWindow, WM_COMMAND, cmdTrustList, 0);
+    EXPECT_EQ(OpenedOf(kTrustListForm).size(), 1u);
+    EXPECT_EQ(LastTrustListRecord().Data.Str(), "");
+}
+
+TEST_F(TrayWindow, ServiceMessagesOpenTheirWindows)
+{
+    ToTray(MakeRequest(8));
+    ToTray(MakeRequest(30));
+    ToTray(MakeRequest(40));
+    ASSERT_TRUE(PumpUntil([] { return OpenedForms().size() == 3; }, 3000));
+    EXPECT_EQ(OpenedForms()[0].ClassName, kWizardForm);
+    EXPECT_EQ(OpenedForms()[1].ClassName, kSettingsForm);
+    EXPECT_EQ(OpenedForms()[2].ClassName, kStatusForm);
+    // a second status request brings the open one forward
+    ToTray(MakeRequest(40));
+    Pump(300);
+    EXPECT_EQ(OpenedOf(kStatusForm).size(), 1u);
+    // the icon's left click opens the status window too
+    ResetOpened();
+    SendMessageA(gTrayWindow, WM_TRAYICON, 0, WM_LBUTTONDBLCLK);
+    EXPECT_EQ(OpenedOf(kStatusForm).size(), 1u);
+}
+
+TEST_F(TrayWindow, NoticesOfTheServiceAndTheirPendingMark)
+{
+    TMSlotMessage system = MakeRequest(15, 0, "", "http://example.invalid/news");
+    system.Mess1.Set("news text");
+    ToTray(system);
+    ASSERT_TRUE(PumpUntil([] { return Popups() == 1; }, 3000));
+    auto popup = OpenedOf(kMessageForm)[0];
+    EXPECT_EQ(popup.Tag, 15);
+    EXPECT_EQ(popup.Popup.Seconds, 0);
+    EXPECT_EQ(popup.Popup.Text1.Str(), GetLangText(kLangGui, "mes_sysshow"));
+    EXPECT_TRUE(gServicePopupPending.load());
+    EXPECT_EQ(KeptSystemMessage().Address, "http://example.invalid/news");
+    EXPECT_EQ(KeptSystemMessage().Text, "news text");
+
+    // programs ended while a notice is pending: no second notice
+    ToTray(MakeRequest(13, 10));
+    Pump(500);
+    EXPECT_EQ(Popups(), 1u);
+    gServicePopupPending = false;
+    ToTray(MakeRequest(13, 10));
+    ASSERT_TRUE(PumpUntil([] { return Popups() == 2; }, 3000));
+    popup = OpenedOf(kMessageForm)[1];
+    EXPECT_EQ(popup.Tag, 5);
+    EXPECT_EQ(popup.Popup.Seconds, 7);
+    EXPECT_EQ(popup.Popup.Text4.Str(), GetLangText(kLangGui, "mes_open"));
+
+    gServicePopupPending = false;
+    TMSlotMessage version = MakeRequest(29);
+    version.Mess1.Set("2.7.0");
+    ToTray(version);
+    ASSERT_TRUE(PumpUntil([] { return Popups() == 3; }, 3000));
+    popup = OpenedOf(kMessageForm)[2];
+    EXPECT_EQ(popup.Tag, 14);
+    EXPECT_EQ(popup.Popup.Text2.Str(), GetLangText(kLangGui, "QuorvaneLiveCD"));
+    EXPECT_EQ(popup.Popup.Text3.Str(), "Version: 2.7.0");
+}
+
+TEST_F(TrayWindow, ProcessIdGoesOnlyToAReplySlot)
+{
+    SlotListener reply(MakeReplySlotName());
+    SlotListener other("Quorvane\\tray_test");
+    ASSERT_TRUE(reply.Active());
+    ASSERT_TRUE(other.Active());
+    TMSlotMessage ask = MakeRequest(13, 18);
+    ask.C = 77;
+    ask.Mess1.Set(other.Name());
+    ToTray(ask);
+    ask.Mess1.Set(reply.Name());
+    ToTray(ask);
+    TMSlotMessage answer;
+    ASSERT_TRUE(reply.Next(answer, 3000));
+    EXPECT_EQ(answer.B, static_cast<int32_t>(GetCurrentProcessId()));
+    EXPECT_EQ(answer.C, 77) << "sent back otherwise unchanged";
+    EXPECT_EQ(answer.A, 18);
+    EXPECT_FALSE(other.Next(answer, 300)) << "not a reply slot: no answer";
+}
+
+TEST_F(TrayWindow, HostsCopyIsTakenOnlyForTheCopyTheTrayAskedFor)
+{
+    TMSlotMessage done = MakeRequest(13, 15, "", "C:\\windows\\system32\\drivers\\etc\\hosts");
+    done.B = 777;
+    ToTray(done);  // nothing was asked for
+    Pump(400);
+    EXPECT_TRUE(OpenedOf(kHostsManagerForm).empty());
+
+    const std::string copy = "C:\\temp\\asked.qrv.~tmp";
+    ExpectHostsCopy(copy);
+    done.Data.Set("C:\\temp\\other.~tmp");
+    ToTray(done);
+    Pump(400);
+    EXPECT_TRUE(OpenedOf(kHostsManagerForm).empty()) << "another file name";
+
+    done.Data.Set(copy);
+    ToTray(done);
+    ASSERT_TRUE(PumpUntil([] { return OpenedOf(kHostsManagerForm).size() == 1; }, 3000));
+    EXPECT_EQ(OpenedOf(kHostsManagerForm)[0].Tag, 777);
+    EXPECT_EQ(HostsCopyFileName(), copy);
+
+    // the answer is used up, whether or not the window is still open
+    ToTray(done);
+    Pump(300);
+    ResetOpened();
+    ToTray(done);
+    Pump(400);
+    EXPECT_TRUE(OpenedOf(kHostsManagerForm).empty());
+
+    // while the hosts manager is open, command 11 asks for no new copy
+    OpenHostsManager(1);
+    ASSERT_TRUE(IsFormOpen(kHostsManagerForm));
+    SendMessageA(gTrayWindow, WM_COMMAND, cmdHostsCopy, 0);
+    EXPECT_EQ(HostsCopyFileName(), copy);
+    ExpectHostsCopy(copy);
+    ToTray(done);
+    Pump(400);
+    EXPECT_EQ(OpenedOf(kHostsManagerForm).size(), 1u) << "not while the hosts manager is open";
+    ResetOpened();
+    SendMessageA(gTrayWindow, WM_COMMAND, cmdHostsCopy, 0);
+    EXPECT_NE(HostsCopyFileName(), copy);
+    EXPECT_TRUE(EndsWith(HostsCopyFileName(), "qrv.~tmp"));
+}
+
+TEST_F(TrayWindow, AnswersOfPopups)
+{
+    SendMessageA(gTrayWindow, WM_TRAYANSWER, 13, 0);
+    EXPECT_TRUE(gAnswer.Yes) << "the killer confirmation counts every answer as yes";
+    EXPECT_EQ(gAnswer.Kind, 13);
+    EXPECT_TRUE(gAnswer.Answered);
+    SendMessageA(gTrayWindow, WM_TRAYANSWER, 5, 0);
+    EXPECT_FALSE(gAnswer.Yes);
+    SendMessageA(gTrayWindow, WM_TRAYCLOSED, 0, 0);
+    EXPECT_TRUE(OpenedOf(kReportForm).empty()) << "no yes, nothing runs";
+    SendMessageA(gTrayWindow, WM_TRAYANSWER, 5, 100);
+    EXPECT_TRUE(gAnswer.Yes);
+    SendMessageA(gTrayWindow, WM_TRAYCLOSED, 0, 0);
+    EXPECT_EQ(OpenedOf(kReportForm).size(), 1u) << "a yes of kind 5 opens the report";
+    EXPECT_FALSE(gAnswer.Yes);
+    SendMessageA(gTrayWindow, WM_TRAYCLOSED, 0, 0);
+    EXPECT_EQ(OpenedOf(kReportForm).size(), 1u) << "the yes is used up";
+}
+
+TEST_F(TrayWindow, StopQuestionWaitsOnlyWithAPassword)
+{
+    ASSERT_TRUE(WriteStrSetting("password", ""));
+    Sleep(200);
+    SendMessageA(gTrayWindow, WM_COMMAND, cmdStopProtection, 0);
+    ASSERT_EQ(Popups(), 1u);
+    auto popup = OpenedOf(kMessageForm)[0];
+    EXPECT_EQ(popup.Tag, 2);
+    EXPECT_EQ(popup.Popup.Style, nsPlain);
+    EXPECT_EQ(popup.Popup.Seconds, 14);
+    EXPECT_TRUE(popup.Popup.Buttons);
+    EXPECT_EQ(popup.Popup.Text2.Str(), GetLangText(kLangGui, "mes_stop"));
+
+    ASSERT_TRUE(WriteStrSetting("password", "12345"));
+    std::string stored;
+    ASSERT_TRUE(WaitUntil([&] { return ReadStrSetting("password", stored) && !stored.empty(); }, 5000));
+    SendMessageA(gTrayWindow, WM_COMMAND, cmdStopProtection, 0);
+    ASSERT_EQ(Popups(), 2u);
+    EXPECT_EQ(OpenedOf(kMessageForm)[1].Popup.Seconds, 0);
+    WriteStrSetting("password", "");
+}
+
+TEST_F(TrayWindow, ServiceQuitMessageEndsTheLoop)
+{
+    Pump(100);
+    TakeQuit();
+    ToTray(MakeRequest(13, 1));
+    EXPECT_TRUE(PumpUntil([] { return TakeQuit(); }, 3000));
+}
+
+}  // namespace

@@ -1,0 +1,206 @@
+#include "qvForms.h"
+
+#include <algorithm>
+#include <map>
+
+#include "qvApplication.h"
+
+namespace gui {
+
+namespace {
+
+std::map<std::string, TFormFactory>& Registry()
+{
+    static std::map<std::string, TFormFactory> registry;
+    return registry;
+}
+
+std::vector<std::unique_ptr<TForm>>& Forms()
+{
+    static std::vector<std::unique_ptr<TForm>> forms;
+    return forms;
+}
+
+bool RegisterWindowClass(const std::string& name, WNDPROC proc)
+{
+    WNDCLASSEXA existing{sizeof(existing)};
+    if (GetClassInfoExA(Instance(), name.c_str(), &existing)) return true;
+    WNDCLASSEXA windowClass{sizeof(windowClass)};
+    windowClass.style = CS_HREDRAW | CS_VREDRAW | CS_DBLCLKS;
+    windowClass.lpfnWndProc = proc;
+    windowClass.hInstance = Instance();
+    windowClass.hCursor = LoadCursor(nullptr, IDC_ARROW);
+    windowClass.lpszClassName = name.c_str();
+    return RegisterClassExA(&windowClass) != 0;
+}
+
+}  // namespace
+
+TForm::TForm(std::string className) : className_(std::move(className)) {}
+
+TForm::~TForm()
+{
+    if (window_) {
+        HWND window = window_;
+        DestroyWindow(window);  // clears window_ through WM_NCDESTROY
+        window_ = nullptr;
+    }
+}
+
+HWND TForm::Handle()
+{
+    if (window_) return window_;
+    if (!RegisterWindowClass(className_, &TForm::WindowProc)) return nullptr;
+    TCreateParams params;
+    CreateParams(params);
+    showCommand_ = params.ShowCommand;
+    RECT frame{0, 0, params.Width, params.Height};
+    AdjustWindowRectEx(&frame, params.Style, FALSE, params.ExStyle);
+    CreateWindowExA(params.ExStyle, className_.c_str(), params.Caption.c_str(), params.Style, params.Left, params.Top,
+                    frame.right - frame.left, frame.bottom - frame.top, ApplicationWindow(), nullptr, Instance(),
+                    this);
+    if (window_) OnCreate();
+    return window_;
+}
+
+void TForm::Show()
+{
+    if (HWND window = Handle()) ShowWindow(window, showCommand_);
+}
+
+void TForm::Hide()
+{
+    if (window_) ShowWindow(window_, SW_HIDE);
+}
+
+bool TForm::Visible() const { return window_ && IsWindowVisible(window_); }
+
+void TForm::BringToFront()
+{
+    if (!Handle()) return;
+    ShowWindow(window_, SW_SHOW);
+    SetForegroundWindow(window_);
+    BringWindowToTop(window_);
+}
+
+void TForm::Close()
+{
+    TCloseAction action = TCloseAction::Hide;
+    OnClose(action);
+    if (action == TCloseAction::None) return;
+    Hide();
+    if (action == TCloseAction::Free) Release();
+}
+
+void TForm::Release()
+{
+    if (releasing_) return;
+    releasing_ = true;
+    TForm* self = this;
+    if (!PostToMainThread([self] { FreeForm(self); })) releasing_ = false;
+}
+
+void TForm::SetColor(TColor color)
+{
+    color_ = color;
+    brush_.Reset();
+    if (window_) InvalidateRect(window_, nullptr, TRUE);
+}
+
+void TForm::SetCaption(const std::string& caption)
+{
+    if (Handle()) SetWindowTextA(window_, caption.c_str());
+}
+
+LRESULT CALLBACK TForm::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    TForm* form = nullptr;
+    if (message == WM_NCCREATE) {
+        form = static_cast<TForm*>(reinterpret_cast<CREATESTRUCTA*>(lParam)->lpCreateParams);
+        form->window_ = window;
+        SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(form));
+    } else {
+        form = reinterpret_cast<TForm*>(GetWindowLongPtrA(window, GWLP_USERDATA));
+    }
+    if (!form) return DefWindowProcA(window, message, wParam, lParam);
+    LRESULT result = form->Dispatch(message, wParam, lParam);
+    if (message == WM_NCDESTROY) {
+        SetWindowLongPtrA(window, GWLP_USERDATA, 0);
+        form->window_ = nullptr;
+    }
+    return result;
+}
+
+LRESULT TForm::Dispatch(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    LRESULT result = 0;
+    if (OnMessage(message, wParam, lParam, result)) return result;
+    switch (message) {
+    case WM_CLOSE: Close(); return 0;
+    case WM_DESTROY: OnDestroy(); break;
+    case WM_ERASEBKGND: {
+        if (!brush_) brush_ = MakeSolidBrush(color_);
+        RECT client;
+        GetClientRect(window_, &client);
+        FillRect(reinterpret_cast<HDC>(wParam), &client, static_cast<HBRUSH>(brush_.Get()));
+        return 1;
+    }
+    default: break;
+    }
+    return DefWindowProcA(window_, message, wParam, lParam);
+}
+
+void RegisterFormClass(const std::string& className, TFormFactory factory)
+{
+    Registry()[className] = std::move(factory);
+}
+
+void UnregisterFormClass(const std::string& className) { Registry().erase(className); }
+
+bool IsFormClassRegistered(const std::string& className) { return Registry().count(className) != 0; }
+
+TForm* CreateForm(const std::string& className)
+{
+    auto it = Registry().find(className);
+    if (it == Registry().end() || !it->second) return nullptr;
+    std::unique_ptr<TForm> form = it->second();
+    if (!form) return nullptr;
+    Forms().push_back(std::move(form));
+    return Forms().back().get();
+}
+
+TForm* FindForm(const std::string& className)
+{
+    for (auto& form : Forms())
+        if (form->ClassName() == className) return form.get();
+    return nullptr;
+}
+
+bool FormExists(const TForm* form)
+{
+    return std::any_of(Forms().begin(), Forms().end(), [form](const auto& f) { return f.get() == form; });
+}
+
+std::vector<TForm*> LiveForms()
+{
+    std::vector<TForm*> list;
+    for (auto& form : Forms()) list.push_back(form.get());
+    return list;
+}
+
+void FreeForm(TForm* form)
+{
+    auto& forms = Forms();
+    auto it = std::find_if(forms.begin(), forms.end(), [form](const auto& f) { return f.get() == form; });
+    if (it == forms.end()) return;
+    std::unique_ptr<TForm> owned = std::move(*it);
+    forms.erase(it);
+    owned.reset();  // after the list no longer names it: its destructor may look at the list
+}
+
+void FreeAllForms()
+{
+    while (!Forms().empty()) FreeForm(Forms().back().get());
+}
+
+}  // namespace gui

@@ -1,0 +1,130 @@
+#include "uGuiUtils.h"
+
+#include <windows.h>
+#include <tlhelp32.h>
+
+#include <vector>
+
+#include "qvHandles.h"
+
+namespace {
+
+constexpr uint8_t kReadBool = 33;
+constexpr uint8_t kReadText = 37;
+constexpr uint8_t kReadInt = 46;
+constexpr uint8_t kWriteBool = 38;
+constexpr uint8_t kWriteText = 39;
+constexpr uint8_t kWriteInt = 47;
+constexpr uint8_t kHostListLookup = 43;
+constexpr uint8_t kHostListAdd = 44;
+constexpr uint8_t kHostListDelete = 45;
+constexpr uint8_t kGuiLogLine = 12;
+
+bool Ask(TMSlotMessage& message) { return SendToMailSlotAndWait(kServiceSlot, message); }
+
+bool AskHostList(uint8_t type, const std::string& entry)
+{
+    TMSlotMessage message = SettingRequest(type, {}, entry);
+    Ask(message);  // a failed request leaves a cleared record: Bool false
+    return message.Bool;
+}
+
+}  // namespace
+
+TMSlotMessage SettingRequest(uint8_t type, const std::string& name, const std::string& text)
+{
+    TMSlotMessage message;
+    ClearMailSlotMessage(message);
+    message.Type = type;
+    message.Mess.Set(name);
+    message.Data.Set(text);
+    return message;
+}
+
+bool ReadBoolSetting(const std::string& name, bool& value)
+{
+    TMSlotMessage message = SettingRequest(kReadBool, name);
+    bool answered = Ask(message);
+    value = message.Bool;
+    return answered;
+}
+
+bool ReadIntSetting(const std::string& name, int32_t& value)
+{
+    TMSlotMessage message = SettingRequest(kReadInt, name);
+    bool answered = Ask(message);
+    value = message.A;
+    return answered;
+}
+
+bool ReadStrSetting(const std::string& name, std::string& value)
+{
+    TMSlotMessage message = SettingRequest(kReadText, name);
+    bool answered = Ask(message);
+    value = message.Data.Str();
+    return answered;
+}
+
+bool WriteBoolSetting(const std::string& name, bool value)
+{
+    TMSlotMessage message = SettingRequest(kWriteBool, name);
+    message.Bool = value;
+    return SendToMailSlot(message, kServiceSlot);
+}
+
+bool WriteIntSetting(const std::string& name, int32_t value)
+{
+    TMSlotMessage message = SettingRequest(kWriteInt, name);
+    message.A = value;
+    return SendToMailSlot(message, kServiceSlot);
+}
+
+bool WriteStrSetting(const std::string& name, const std::string& text)
+{
+    return SendToMailSlot(SettingRequest(kWriteText, name, text), kServiceSlot);
+}
+
+bool HostListContains(const std::string& entry) { return AskHostList(kHostListLookup, entry); }
+bool HostListAdd(const std::string& entry) { return AskHostList(kHostListAdd, entry); }
+bool HostListDelete(const std::string& entry) { return AskHostList(kHostListDelete, entry); }
+
+void WriteGuiLog(const std::string& line)
+{
+    TMSlotMessage message = SettingRequest(kGuiLogLine, {}, line);
+    SendToMailSlot(message, kGuiLogSlot);
+    SendToMailSlot(message, kServiceSlot);
+}
+
+std::string BoolToText(bool value) { return value ? "true" : "false"; }
+
+std::string MessageRecordText(const TMSlotMessage& m)
+{
+    return "Структура - Type: " + std::to_string(m.Type) + " Data: " + m.Data.Str() + " Mess: " + m.Mess.Str() +
+           " Mess1: " + m.Mess1.Str() + " A:" + std::to_string(m.A) + " B:" + std::to_string(m.B) +
+           " C:" + std::to_string(m.C) + " D:" + std::to_string(m.D) + " Bool:" + BoolToText(m.Bool);
+}
+
+void LogMessageRecord(const TMSlotMessage& record) { WriteGuiLog(MessageRecordText(record)); }
+
+std::string GetParentProcessName()
+{
+    UniqueHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    if (!snapshot) return {};
+    struct Entry {
+        DWORD Id;
+        std::string Name;
+    };
+    std::vector<Entry> entries;
+    const DWORD self = GetCurrentProcessId();
+    DWORD parent = 0;
+    PROCESSENTRY32 entry{};
+    entry.dwSize = sizeof(entry);
+    for (BOOL more = Process32First(snapshot.Get(), &entry); more; more = Process32Next(snapshot.Get(), &entry)) {
+        entries.push_back({entry.th32ProcessID, entry.szExeFile});
+        if (entry.th32ProcessID == self) parent = entry.th32ParentProcessID;
+    }
+    if (parent == 0) return {};
+    for (const Entry& e : entries)
+        if (e.Id == parent) return e.Name;
+    return {};
+}

@@ -1,0 +1,5 @@
+#include "uKeyboardThread.h"
+
+void StartKeyboardThread() {}
+
+void ShowKillerConfirmation() {}

@@ -1,0 +1,392 @@
+#include "uMessThread.h"
+
+#include <windows.h>
+
+#include <exception>
+
+#include "qvApplication.h"
+#include "uFormUtils.h"
+#include "uLangUtils.h"
+#include "uTrayWindow.h"
+
+TTrayEventQueue gTrayEvents;
+std::atomic<bool> gKillerRunning{false};
+std::atomic<bool> gServicePopupPending{false};
+TReportRows gReportRows;
+TTrustRows gTrustRows;
+
+namespace {
+
+constexpr uint8_t kTypeFirstRun = 8;
+constexpr uint8_t kTypeEvent = 9;
+constexpr uint8_t kTypeService = 13;
+constexpr uint8_t kTypeSystemMessage = 15;
+constexpr uint8_t kTypeReportRow = 17;
+constexpr uint8_t kTypeTrustRow = 21;
+constexpr uint8_t kTypeTrustRecord = 24;
+constexpr uint8_t kTypeNewVersion = 25;
+constexpr uint8_t kTypeNewLiveCd = 29;
+constexpr uint8_t kTypeSettings = 30;
+constexpr uint8_t kTypeStatus = 40;
+
+constexpr DWORD kSlotRetryMs = 1000;
+
+std::mutex gKeptLock;
+TMSlotMessage gLastTrustRecord{};
+TSystemMessage gSystemMessage;
+
+void SendToTrayWindow(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (gTrayWindow) SendMessageA(gTrayWindow, message, wParam, lParam);
+}
+
+// Fills the notification record and asks the hidden window to show it, both
+// on the main thread, so that the record is only ever touched there.
+void Notify(int32_t kind, const std::function<void(TNotifyRecord&)>& fill, bool pending)
+{
+    gui::Synchronize([&] {
+        ResetNotifyRecord(gNotifyRecord);
+        fill(gNotifyRecord);
+        if (pending) gServicePopupPending = true;
+        SendToTrayWindow(WM_TRAYNOTIFY, static_cast<WPARAM>(kind), 0);
+    });
+}
+
+void SetGui(ShortString<kNotifyTextMax>& text, const std::string& value) { text.Set(value); }
+
+void KillerFinished()
+{
+    gKillerRunning = false;
+    MessageBeep(MB_OK);
+    Notify(0, [](TNotifyRecord& n) {
+        n.Style = nsInformation;
+        SetGui(n.Text2, GetLangText(kLangGui, "mes_kilend"));
+        n.Kind = 0;
+        n.Seconds = 2;
+        n.Buttons = false;
+    }, false);
+}
+
+void ProgramsEnded()
+{
+    RestartExplorerChecked();
+    if (gServicePopupPending.load()) return;
+    Notify(5, [](TNotifyRecord& n) {
+        n.Style = nsPlain;
+        SetGui(n.Text1, GetLangText(kLangGui, "mes_parend"));
+        SetGui(n.Text2, GetLangText(kLangGui, "mes_rest"));
+        SetGui(n.Text3, GetLangText(kLangGui, "mes_maybe"));
+        SetGui(n.Text4, GetLangText(kLangGui, "mes_open"));
+        n.Kind = 5;
+        n.Seconds = 7;
+        n.Buttons = true;
+    }, true);
+}
+
+void HostsCopyDone(const TMSlotMessage& record)
+{
+    // Only the copy this tray asked for, and only while no hosts manager is
+    // open: the hosts manager saves over the named file and deletes it later.
+    gui::Synchronize([&] {
+        if (IsFormOpen(kHostsManagerForm)) return;
+        if (!AcceptHostsCopy(record.Data.Str())) return;
+        SendToTrayWindow(WM_COMMAND, cmdHostsManager, static_cast<LPARAM>(record.B));
+    });
+}
+
+void AnswerProcessId(TMSlotMessage record)
+{
+    const std::string slot = record.Mess1.Str();
+    if (!IsReplySlotName(slot)) return;
+    record.B = static_cast<int32_t>(GetCurrentProcessId());
+    SendToMailSlot(record, slot);
+}
+
+void ServiceCommand(const TMSlotMessage& record)
+{
+    switch (record.A) {
+    case 1: SendToTrayWindow(WM_DESTROY, 0, 0); break;
+    case 2: break;  // the service's ping: delivery is the answer
+    case 8: gKillerRunning = true; break;
+    case 9: KillerFinished(); break;
+    case 10: ProgramsEnded(); break;
+    case 15: HostsCopyDone(record); break;
+    case 18: AnswerProcessId(record); break;
+    default: break;
+    }
+}
+
+void SystemMessage(const TMSlotMessage& record)
+{
+    {
+        std::lock_guard<std::mutex> lock(gKeptLock);
+        gSystemMessage.Address = record.Data.Str();
+        gSystemMessage.Text = record.Mess1.Str();
+    }
+    Notify(15, [](TNotifyRecord& n) {
+        n.Style = nsPlain;
+        SetGui(n.Text1, GetLangText(kLangGui, "mes_sysshow"));
+        SetGui(n.Text4, GetLangText(kLangGui, "mes_sysmes"));
+        n.Kind = 15;
+        n.Seconds = 0;
+        n.Buttons = true;
+    }, true);
+}
+
+void NewVersion(const TMSlotMessage& record)
+{
+    const bool liveCd = record.Type == kTypeNewLiveCd;
+    const std::string version = "Version: " + record.Mess1.Str();
+    Notify(14, [&](TNotifyRecord& n) {
+        n.Style = nsPlain;
+        SetGui(n.Text1, GetLangText(kLangGui, "up_newver"));
+        SetGui(n.Text2, liveCd ? GetLangText(kLangGui, "QuorvaneLiveCD") : GetLangText(kLangGui, "Quorvane"));
+        SetGui(n.Text3, version);
+        SetGui(n.Text4, GetLangText(kLangGui, "up_goto"));
+        n.Kind = 14;
+        n.Seconds = 0;
+        n.Buttons = true;
+    }, true);
+}
+
+}  // namespace
+
+void TTrayEventQueue::PushFront(const TMSlotMessage& message, int32_t seq)
+{
+    std::lock_guard<std::mutex> lock(lock_);
+    entries_.insert(entries_.begin(), TTrayEventEntry{message, false, seq});
+}
+
+bool TTrayEventQueue::HeadPending() const
+{
+    std::lock_guard<std::mutex> lock(lock_);
+    return !entries_.empty() && !entries_.front().Shown;
+}
+
+bool TTrayEventQueue::TakeHead(TTrayEventEntry& entry)
+{
+    std::lock_guard<std::mutex> lock(lock_);
+    if (entries_.empty() || entries_.front().Shown) return false;
+    entries_.front().Shown = true;
+    entry = entries_.front();
+    return true;
+}
+
+bool TTrayEventQueue::FindBySeq(int32_t seq, TTrayEventEntry& entry) const
+{
+    std::lock_guard<std::mutex> lock(lock_);
+    for (const TTrayEventEntry& e : entries_)
+        if (e.Seq == seq) {
+            entry = e;
+            return true;
+        }
+    return false;
+}
+
+std::vector<TTrayEventEntry> TTrayEventQueue::Snapshot() const
+{
+    std::lock_guard<std::mutex> lock(lock_);
+    return entries_;
+}
+
+void TTrayEventQueue::Clear()
+{
+    std::lock_guard<std::mutex> lock(lock_);
+    entries_.clear();
+}
+
+void TThreadMess::Execute()
+{
+    seq_ = 0;
+    TMSlot slot;
+    InitMailSlot(slot);
+    slot.Name = kTraySlot;
+    CreateMailSlot(slot, false);
+    DWORD lastTry = GetTickCount();
+    while (!Terminated()) {
+        if (!slot.Active && GetTickCount() - lastTry >= kSlotRetryMs) {
+            // Another tray holds the slot (a second one started with
+            // "/adminstart"): take it over once that one has gone.
+            lastTry = GetTickCount();
+            CreateMailSlot(slot, false);
+        }
+        slotActive_ = slot.Active;
+        if (slot.Active && MailSlotHasMessage(slot)) {
+            TMSlotMessage record;
+            ReadMailSlot(slot, record);
+            QueueTrayMessage(record);
+        }
+        if (!Pause(10)) break;
+        PollEventQueue();
+    }
+    try {
+        CloseMailSlot(slot);
+    } catch (const std::exception&) {
+    }
+}
+
+void TThreadMess::QueueTrayMessage(const TMSlotMessage& record)
+{
+    try {
+        if (record.Type != kTypeEvent) {
+            HandleTrayMessage(record, -1);
+            return;
+        }
+        gTrayEvents.PushFront(record, seq_);
+        ++seq_;
+    } catch (const std::exception&) {
+        // the record is lost, the receiver goes on
+    }
+}
+
+void TThreadMess::PollEventQueue()
+{
+    try {
+        if (gTrayEvents.HeadPending()) gui::Synchronize(ShowQueuedEvent);
+    } catch (const std::exception&) {
+    }
+}
+
+void ShowQueuedEvent()
+{
+    TTrayEventEntry entry;
+    if (gTrayEvents.TakeHead(entry)) HandleTrayMessage(entry.Message, entry.Seq);
+}
+
+void HandleTrayMessage(const TMSlotMessage& record, int32_t value)
+{
+    switch (record.Type) {
+    case kTypeFirstRun: SendToTrayWindow(WM_COMMAND, cmdWizard, 0); break;
+    case kTypeEvent: gui::Synchronize([&] { ShowEventPopup(record, value); }); break;
+    case kTypeService: ServiceCommand(record); break;
+    case kTypeSystemMessage: SystemMessage(record); break;
+    case kTypeReportRow: gui::Synchronize([&] { AddReportRow(record); }); break;
+    case kTypeTrustRow: gui::Synchronize([&] { AddTrustRow(record); }); break;
+    case kTypeTrustRecord: {
+        {
+            std::lock_guard<std::mutex> lock(gKeptLock);
+            gLastTrustRecord = record;
+        }
+        SendToTrayWindow(WM_COMMAND, cmdTrustList, 1);
+        break;
+    }
+    case kTypeNewVersion:
+    case kTypeNewLiveCd: NewVersion(record); break;
+    case kTypeSettings: SendToTrayWindow(WM_COMMAND, cmdSettings, 0); break;
+    case kTypeStatus: SendToTrayWindow(WM_COMMAND, cmdStatus, 0); break;
+    default: break;
+    }
+}
+
+bool FillEventNotification(const TMSlotMessage& record, int32_t value, TNotifyRecord& n)
+{
+    ResetNotifyRecord(n);
+    n.Style = nsWarning;
+    n.Text2.Set(EventCodeText(record.B));
+    n.Text3.Set(EventCodeText(record.A));
+    n.Seconds = 5;
+    n.Kind = 0;
+    n.Buttons = false;
+    n.Value = value;
+    const int kind = record.A;
+    if ((kind >= 101 && kind <= 107) || kind == 110 || (kind >= 121 && kind <= 123) || (kind >= 192 && kind <= 195))
+        return true;
+    switch (kind) {
+    case 111:
+        if (record.B == 920) {
+            n.Text2.Set(GetLangText(kLangGui, "hm_nf"));
+            n.Text3.Set(GetLangText(kLangGui, "hm_res"));
+            return true;
+        }
+        if (record.B == 903) {
+            n.Text2.Set(GetLangText(kLangGui, "hm_change"));
+            n.Text3.Set(GetLangText(kLangGui, "hm_res"));
+            n.Buttons = true;
+            n.Kind = 5;
+            n.Text4.Set(GetLangText(kLangGui, "mes_open"));
+            n.Seconds = 7;
+            return true;
+        }
+        return false;
+    case 124: n.Text3.Set(GetLangText(kLangGui, "es_change_userinit")); return true;
+    case 125: n.Text3.Set(GetLangText(kLangGui, "es_change_taskmgr")); return true;
+    case 151: n.Text3.Set(record.Data.Str()); return true;
+    case 152: n.Text3.Set(GetLangText(kLangGui, "mes_task") + " " + record.Data.Str()); return true;
+    case 153: n.Text3.Set(GetLangText(kLangGui, "mes_expl") + " " + record.Data.Str()); return true;
+    case 154: n.Text3.Set(GetLangText(kLangGui, "meg_rege") + " " + record.Data.Str()); return true;
+    default: break;
+    }
+    if ((kind >= 171 && kind <= 178) || (kind >= 180 && kind <= 186)) {
+        n.Seconds = 8;
+        n.Buttons = true;
+        n.Text4.Set(GetLangText(kLangGui, "mes_det"));
+        n.Kind = 6;  // the new-autorun dialog finds the event by its Seq
+        return true;
+    }
+    return false;  // 108 (killer), 109 (quarantine), 126, 191, 201, ...
+}
+
+void ShowEventPopup(const TMSlotMessage& record, int32_t value)
+{
+    bool show = FillEventNotification(record, value, gNotifyRecord);
+    gLastEventKind = record.A;
+    if (show) SendToTrayWindow(WM_TRAYNOTIFY, static_cast<WPARAM>(gNotifyRecord.Kind), 0);
+}
+
+TMSlotMessage LastTrustRecord()
+{
+    std::lock_guard<std::mutex> lock(gKeptLock);
+    return gLastTrustRecord;
+}
+
+TSystemMessage KeptSystemMessage()
+{
+    std::lock_guard<std::mutex> lock(gKeptLock);
+    return gSystemMessage;
+}
+
+void ResetReportRows()
+{
+    gReportRows.Records.clear();
+    gReportRows.RowCount = 0;
+    gReportRows.ItemCount = 0;
+    gReportRows.Status.clear();
+    gReportRows.Loading = false;
+}
+
+void AddReportRow(const TMSlotMessage& record)
+{
+    if (!IsFormOpen(kReportForm)) return;  // nobody to show it to
+    const int total = record.D;
+    if (total <= 0 || gReportRows.RowCount >= total) return;  // beyond the announced total: not stored
+    TReportRows& rows = gReportRows;
+    rows.Loading = true;
+    rows.Records.resize(static_cast<size_t>(total));
+    rows.Records[static_cast<size_t>(rows.RowCount)] = record;
+    ++rows.RowCount;
+    rows.Status = GetLangText(kLangGui, "mes_loading") + " " + IntToStr(rows.RowCount) + " " +
+                  GetLangText(kLangGui, "mes_of") + " " + IntToStr(total);
+    rows.ItemCount = rows.RowCount;
+    if (rows.RowCount == total) {
+        rows.Status = GetLangText(kLangGui, "mes_loaded");
+        rows.ItemCount = total;
+        rows.Loading = false;
+    }
+    if (rows.OnChanged) rows.OnChanged();
+}
+
+void ResetTrustRows()
+{
+    gTrustRows.Items.clear();
+    gTrustRows.Loaded = false;
+}
+
+void AddTrustRow(const TMSlotMessage& record)
+{
+    if (!IsFormOpen(kTrustListForm)) return;
+    gTrustRows.Items.push_back(record.Data.Str());
+    if (static_cast<int64_t>(gTrustRows.Items.size()) == record.D) {
+        gTrustRows.Loaded = true;
+        if (gTrustRows.OnLoaded) gTrustRows.OnLoaded();
+    }
+}

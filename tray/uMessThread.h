@@ -1,0 +1,104 @@
+#pragma once
+// The tray's receiver: serves the mailslot "Quorvane\tray", where the service
+// (and a tray started with a switch) sends everything meant for the tray.
+// Event notifications (Type 9) are queued, newest first, and shown on the main
+// thread one poll after they arrive; every other Type is acted on at once on
+// the receiver's thread, which reaches the main thread through the hidden
+// window and the synchronise call and waits there.
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "qvStrings.h"
+#include "qvThread.h"
+#include "uMailSlots.h"
+#include "uNotifyRecord.h"
+
+struct TTrayEventEntry {
+    TMSlotMessage Message;
+    bool Shown;
+    int32_t Seq;
+};
+
+// The events received during the tray's life, newest first. Entries are kept
+// for the whole run: the new-autorun dialog finds its event by Seq.
+class TTrayEventQueue {
+public:
+    void PushFront(const TMSlotMessage& message, int32_t seq);
+    bool HeadPending() const;
+    // Marks the head shown and hands out a copy; false when nothing is pending.
+    bool TakeHead(TTrayEventEntry& entry);
+    bool FindBySeq(int32_t seq, TTrayEventEntry& entry) const;
+    std::vector<TTrayEventEntry> Snapshot() const;
+    void Clear();
+
+private:
+    mutable std::mutex lock_;
+    std::vector<TTrayEventEntry> entries_;
+};
+extern TTrayEventQueue gTrayEvents;
+
+class TThreadMess : public TThread {
+public:
+    // One record as read from the slot: Type 9 is queued, the rest handled now.
+    void QueueTrayMessage(const TMSlotMessage& record);
+    // Shows the newest event on the main thread when it has not been shown.
+    void PollEventQueue();
+    bool SlotActive() const { return slotActive_.load(); }
+
+protected:
+    void Execute() override;
+
+private:
+    int32_t seq_ = 0;
+    std::atomic<bool> slotActive_{false};
+};
+
+// Main thread: marks the newest event shown and shows it.
+void ShowQueuedEvent();
+// Acts on one record; `value` is the event's Seq for Type 9, else -1.
+void HandleTrayMessage(const TMSlotMessage& record, int32_t value);
+
+// Fills the notification record for an event (Type 9): false when the event
+// kind shows no pop-up. Sets nothing else.
+bool FillEventNotification(const TMSlotMessage& record, int32_t value, TNotifyRecord& notify);
+// Main thread: the event pop-up, through the tray-warning gate.
+void ShowEventPopup(const TMSlotMessage& record, int32_t value);
+
+// Values kept from the messages, read by the windows and the killer.
+extern std::atomic<bool> gKillerRunning;
+extern std::atomic<bool> gServicePopupPending;
+TMSlotMessage LastTrustRecord();  // the last Type 24 record
+struct TSystemMessage {
+    std::string Address;
+    std::string Text;
+};
+TSystemMessage KeptSystemMessage();
+
+// Rows of the event report as the service sends them (Type 17, D = total),
+// kept for the report window while it is open. Main thread only.
+struct TReportRows {
+    std::vector<TMSlotMessage> Records;  // sized to the announced total
+    int RowCount = 0;
+    int ItemCount = 0;     // rows the list shows
+    std::string Status;    // first status panel
+    bool Loading = false;  // the list shows the hourglass
+    std::function<void()> OnChanged;  // set by the report window
+};
+extern TReportRows gReportRows;
+void ResetReportRows();
+void AddReportRow(const TMSlotMessage& record);
+
+// Entries of the trust list as the service sends them (Type 21, D = total),
+// kept for the trust-list window while it is open. Main thread only.
+struct TTrustRows {
+    TStringList Items;
+    bool Loaded = false;
+    std::function<void()> OnLoaded;  // set by the trust-list window
+};
+extern TTrustRows gTrustRows;
+void ResetTrustRows();
+void AddTrustRow(const TMSlotMessage& record);

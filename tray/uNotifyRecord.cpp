@@ -1,0 +1,15 @@
+#include "uNotifyRecord.h"
+
+TNotifyRecord gNotifyRecord = {nsInformation, {}, {}, {}, {}, 0, 0, false, -1};
+
+void ResetNotifyRecord(TNotifyRecord& record)
+{
+    record.Style = nsInformation;
+    record.Text1.Clear();
+    record.Text2.Clear();
+    record.Text3.Clear();
+    record.Text4.Clear();
+    record.Buttons = false;
+    record.Seconds = 0;
+    record.Value = -1;
+}

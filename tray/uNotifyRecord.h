@@ -1,0 +1,29 @@
+#pragma once
+// The tray's one notification record: what the next pop-up shows. Filled by
+// the hidden window, the receiver and the killer confirmation, always on the
+// main thread, and shown by the form manager.
+#include <cstdint>
+#include <string_view>
+
+#include "qvShortString.h"
+
+constexpr size_t kNotifyTextMax = 43;
+
+enum TNotifyStyle : uint8_t { nsWarning = 0, nsInformation = 1, nsPlain = 2 };
+
+struct TNotifyRecord {
+    uint8_t Style;
+    ShortString<kNotifyTextMax> Text1;  // longer texts are cut
+    ShortString<kNotifyTextMax> Text2;
+    ShortString<kNotifyTextMax> Text3;
+    ShortString<kNotifyTextMax> Text4;
+    int32_t Kind;     // answer kind; becomes the pop-up's tag
+    int32_t Seconds;  // display time; 0 or less stays until answered
+    bool Buttons;
+    int32_t Value;    // carried by the pop-up (the event's Seq)
+};
+
+// Style information, texts empty, no buttons, no time-out, Value -1; Kind stays.
+void ResetNotifyRecord(TNotifyRecord& record);
+
+extern TNotifyRecord gNotifyRecord;

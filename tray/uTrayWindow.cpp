@@ -1,0 +1,246 @@
+#include "uTrayWindow.h"
+
+#include <shellapi.h>
+
+#include <mutex>
+
+#include "uCommonUtils.h"
+#include "uFormUtils.h"
+#include "uGuiUtils.h"
+#include "uKeyboardThread.h"
+#include "uLangUtils.h"
+#include "uMessThread.h"
+#include "uNotifyRecord.h"
+
+const std::array<TTrayMenuItem, 8> kTrayMenuItems = {{
+    {cmdStatus, kLangGui, "tray_stat"},
+    {cmdSettings, kLangGui, "tray_setting"},
+    {cmdAutorunManager, kLangGui, "tray_autorun"},
+    {cmdHostsCopy, kLangGui, "tray_hosts"},
+    {cmdKiller, kLangGui, "tray_killer"},
+    {cmdReport, kLangGui, "tray_events"},
+    {cmdTrustList, kLangGui, "tray_trust"},
+    {cmdStopProtection, kLangGui, "tray_stop"},
+}};
+
+TAnswerState gAnswer;
+std::atomic<HWND> gTrayWindow{nullptr};
+HMENU gTrayMenu = nullptr;
+UINT gTaskbarCreatedMessage = 0;
+
+namespace {
+
+constexpr UINT kIconCallback = WM_TRAYICON;
+bool gIconAdded = false;
+
+std::mutex gHostsCopyLock;
+std::string gHostsCopyName;
+bool gHostsCopyExpected = false;
+
+NOTIFYICONDATAA IconRecord(HWND window)
+{
+    NOTIFYICONDATAA icon{};
+    icon.cbSize = NOTIFYICONDATAA_V2_SIZE;
+    icon.hWnd = window;
+    icon.uID = 0;
+    icon.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
+    icon.uCallbackMessage = kIconCallback;
+    icon.hIcon = LoadIconA(GetModuleHandleA(nullptr), "TRAY");
+    lstrcpynA(icon.szTip, "Quorvane", sizeof(icon.szTip));
+    return icon;
+}
+
+void StopProtectionQuestion()
+{
+    std::string password;
+    ReadStrSetting("password", password);
+    ResetNotifyRecord(gNotifyRecord);
+    gNotifyRecord.Style = nsPlain;
+    gNotifyRecord.Text2.Set(GetLangText(kLangGui, "mes_stop"));
+    gNotifyRecord.Buttons = true;
+    // with a password the question waits for an answer
+    gNotifyRecord.Seconds = password.empty() ? 14 : 0;
+    gNotifyRecord.Kind = 2;
+    ShowNotification(gNotifyRecord);
+}
+
+void AskForHostsCopy()
+{
+    if (IsFormOpen(kHostsManagerForm)) return;
+    const std::string name = MakeTempFileName();
+    ExpectHostsCopy(name);
+    TMSlotMessage message;
+    ClearMailSlotMessage(message);
+    message.Type = 13;
+    message.A = 15;
+    message.Data.Set(name);
+    SendToMailSlot(message, kServiceSlot);
+}
+
+void RunCommand(int id, LPARAM lParam)
+{
+    switch (id) {
+    case cmdStopProtection: StopProtectionQuestion(); break;
+    case cmdReport:
+        gAnswer.Kind = 5;
+        HandleAnswer(gAnswer.Kind);
+        break;
+    case cmdSettings: OpenSettings(0); break;
+    case cmdAutorunManager: OpenAutorunManager(0, ""); break;
+    case cmdKiller: ShowKillerConfirmation(); break;
+    case cmdTrustList: {
+        TMSlotMessage record;
+        ClearMailSlotMessage(record);
+        if (lParam != 0) record = LastTrustRecord();
+        OpenTrustList(record);
+        break;
+    }
+    case cmdRebuildMenu:
+        if (!RebuildTrayMenu()) ExitProcess(0);  // the tray is of no use without its menu
+        break;
+    case cmdWizard: OpenWizard(); break;
+    case cmdStatus: OpenStatusWindow(); break;
+    case cmdHostsCopy: AskForHostsCopy(); break;
+    case cmdHostsManager:
+        if (!IsFormOpen(kHostsManagerForm)) OpenHostsManager(static_cast<int>(lParam));
+        break;
+    default: break;
+    }
+}
+
+void IconMouseMessage(HWND window, LPARAM mouseMessage)
+{
+    switch (mouseMessage) {
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONDBLCLK:
+        SetForegroundWindow(window);
+        OpenStatusWindow();
+        break;
+    case WM_RBUTTONUP: {
+        POINT cursor{};
+        GetCursorPos(&cursor);
+        SetForegroundWindow(window);
+        TrackPopupMenu(gTrayMenu, 0, cursor.x, cursor.y, 0, window, nullptr);
+        // lets the menu close when the user clicks elsewhere
+        PostMessageA(window, WM_NULL, 0, 0);
+        break;
+    }
+    default: break;
+    }
+}
+
+}  // namespace
+
+HWND CreateTrayWindow(HINSTANCE instance)
+{
+    WNDCLASSA windowClass{};
+    windowClass.style = 0;
+    windowClass.lpfnWndProc = TrayWndProc;
+    windowClass.hInstance = instance;
+    windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW);  // brush value 5
+    windowClass.lpszClassName = kTrayWindowClass;
+    if (!RegisterClassA(&windowClass) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS) return nullptr;
+    gTrayWindow = CreateWindowExA(WS_EX_APPWINDOW, kTrayWindowClass, kTrayWindowClass, WS_POPUP, 0, 0, 0, 0, nullptr,
+                                  nullptr, instance, nullptr);
+    return gTrayWindow;
+}
+
+LRESULT CALLBACK TrayWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (gTaskbarCreatedMessage != 0 && message == gTaskbarCreatedMessage) {
+        AddTrayIcon();
+        return DefWindowProcA(window, message, wParam, lParam);
+    }
+    switch (message) {
+    case WM_DESTROY:
+        EndMenu();  // an open tray menu would keep its loop running past the quit message
+        RemoveTrayIcon();
+        CloseAllWindows();
+        PostQuitMessage(0);
+        return 0;
+    case WM_COMMAND: RunCommand(static_cast<int>(wParam & 0xFF), lParam); return 0;
+    case WM_HOTKEY:
+        if (wParam == kHotKeyKiller) {
+            bool on = false;
+            if (ReadBoolSetting("kb_F12", on) && on) ShowKillerConfirmation();
+        }
+        return 0;
+    case WM_TRAYICON: IconMouseMessage(window, lParam); return 0;
+    case WM_TRAYNOTIFY:
+        gNotifyRecord.Kind = static_cast<int32_t>(wParam);
+        if (PopupAllowed()) ShowNotification(gNotifyRecord);
+        return 0;
+    case WM_TRAYANSWER:
+        gAnswer.Yes = lParam == 100;
+        if (wParam == 13) gAnswer.Yes = true;  // the killer confirmation runs on any answer but its cancel
+        gAnswer.Kind = static_cast<int32_t>(wParam);
+        gAnswer.Answered = true;
+        return 0;
+    case WM_TRAYCLOSED:
+        if (gAnswer.Answered && gAnswer.Yes && gAnswer.Kind > 0) HandleAnswer(gAnswer.Kind);
+        gAnswer.Yes = false;
+        return 0;
+    default: return DefWindowProcA(window, message, wParam, lParam);
+    }
+}
+
+HMENU BuildTrayMenu()
+{
+    HMENU menu = CreatePopupMenu();
+    if (!menu) return nullptr;
+    for (const TTrayMenuItem& item : kTrayMenuItems) {
+        if (!AppendMenuA(menu, MF_STRING, static_cast<UINT_PTR>(item.Id), GetLangText(item.Section, item.Key).c_str())) {
+            DestroyMenu(menu);
+            return nullptr;
+        }
+    }
+    return menu;
+}
+
+bool RebuildTrayMenu()
+{
+    if (gTrayMenu) DestroyMenu(gTrayMenu);
+    gTrayMenu = BuildTrayMenu();
+    return gTrayMenu != nullptr;
+}
+
+void AddTrayIcon()
+{
+    bool show = false;
+    ReadBoolSetting("show_tray_icon", show);
+    if (!show) return;
+    SweepNotificationArea();
+    NOTIFYICONDATAA icon = IconRecord(gTrayWindow);
+    gIconAdded = Shell_NotifyIconA(NIM_ADD, &icon) != FALSE;
+    Sleep(200);
+}
+
+void RemoveTrayIcon()
+{
+    NOTIFYICONDATAA icon = IconRecord(gTrayWindow);
+    Shell_NotifyIconA(NIM_DELETE, &icon);
+    gIconAdded = false;
+}
+
+bool TrayIconAdded() { return gIconAdded; }
+
+void ExpectHostsCopy(const std::string& fileName)
+{
+    std::lock_guard<std::mutex> lock(gHostsCopyLock);
+    gHostsCopyName = fileName;
+    gHostsCopyExpected = true;
+}
+
+std::string HostsCopyFileName()
+{
+    std::lock_guard<std::mutex> lock(gHostsCopyLock);
+    return gHostsCopyName;
+}
+
+bool AcceptHostsCopy(const std::string& fileName)
+{
+    std::lock_guard<std::mutex> lock(gHostsCopyLock);
+    if (!gHostsCopyExpected || fileName.empty() || !SameText(fileName, gHostsCopyName)) return false;
+    gHostsCopyExpected = false;
+    return true;
+}
