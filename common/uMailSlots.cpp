@@ -212,6 +212,11 @@ bool SendToMailSlot(TMSlotMessage message, const std::string& slotName) { return
 
 bool SendToMailSlotAndWait(const std::string& slotName, TMSlotMessage& message)
 {
+    return SendToMailSlotAndWait(slotName, message, nullptr);
+}
+
+bool SendToMailSlotAndWait(const std::string& slotName, TMSlotMessage& message, HANDLE cancelEvent)
+{
     TMSlot reply;
     InitMailSlot(reply);
     reply.Name = MakeReplySlotName();
@@ -226,7 +231,11 @@ bool SendToMailSlotAndWait(const std::string& slotName, TMSlotMessage& message)
     int polls = 0;
     do {
         ++polls;
-        Sleep(1);
+        if (cancelEvent) {
+            if (WaitForSingleObject(cancelEvent, 1) == WAIT_OBJECT_0) break;
+        } else {
+            Sleep(1);
+        }
         answered = MailSlotHasMessage(reply);
     } while (!answered && polls <= kReplyPollLimit);
 

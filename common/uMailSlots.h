@@ -74,6 +74,9 @@ bool SendToMailSlot(TMSlotMessage message, const std::string& slotName);
 // Request and reply: the message is the request on entry and the reply (or a
 // cleared record on time-out) on return.
 bool SendToMailSlotAndWait(const std::string& slotName, TMSlotMessage& message);
+// The same, given up at once (false, cleared record) when cancelEvent is set:
+// a thread that is told to stop does not sit out the whole wait.
+bool SendToMailSlotAndWait(const std::string& slotName, TMSlotMessage& message, HANDLE cancelEvent);
 
 // A reply-slot name as SendToMailSlotAndWait builds it: decimal digits, "-"
 // and "_" only, 1 to 48 characters. Answering sides reply only to such names.

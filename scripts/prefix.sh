@@ -43,7 +43,19 @@ qv_ensure_template() {
   flock -u 9
 }
 
+# Makes the prefix's default desktop a virtual desktop of the given size, with
+# Wine's taskbar and notification area: every window of the prefix, the tray
+# that the service starts in the console session included, shows inside it.
+# Only while the prefix's Wine server is not running.
+qv_enable_virtual_desktop() {
+  local prefix="$1" size="${2:-1024x768}"
+  grep -q '^\[Software\\\\Wine\\\\Explorer\\\\Desktops\]' "$prefix/user.reg" && return 0
+  printf '\n[Software\\\\Wine\\\\Explorer] 1796796497\n"Desktop"="Default"\n\n[Software\\\\Wine\\\\Explorer\\\\Desktops] 1796796497\n"Default"="%s"\n' \
+    "$size" >>"$prefix/user.reg"
+}
+
 # A fresh prefix copied from the template: qv_ensure_prefix NAME -> path on stdout.
+# With QV_VIRTUAL_DESKTOP=WxH the new prefix gets a virtual desktop of that size.
 qv_ensure_prefix() {
   local name="$1" prefix="$QV_PREFIXES/$1"
   mkdir -p "$QV_PREFIXES"
@@ -56,6 +68,7 @@ qv_ensure_prefix() {
       cp -a "$QV_TEMPLATE" "$prefix"
       rm -f "$prefix/.qv-ready"
       qv_map_physical_drive "$prefix" "$QV_PREFIXES/$name.img"
+      [[ -n "${QV_VIRTUAL_DESKTOP:-}" ]] && qv_enable_virtual_desktop "$prefix" "$QV_VIRTUAL_DESKTOP"
       touch "$prefix/.qv-ready"
     fi
   )

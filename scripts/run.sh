@@ -2,9 +2,9 @@
 # The main job: sets up what is missing, builds, installs the protection into
 # the project's Wine prefix "main" (as the program folder C:\Program Files\Quorvane),
 # registers and starts the service, shows that it runs, its log and its data
-# folder, starts the tray in Wine's desktop (icon and menu in its taskbar; on a
-# private Xvfb when there is no display), and keeps both running until
-# interrupted; then stops them cleanly.
+# folder; the service starts the tray for the console user in Wine's desktop
+# (icon and menu in its taskbar; on a private Xvfb when there is no display).
+# Keeps the protection running until interrupted, then stops it cleanly.
 set -euo pipefail
 source "$(dirname "$0")/prefix.sh"
 
@@ -12,8 +12,27 @@ source "$(dirname "$0")/prefix.sh"
 "$QV_ROOT/scripts/build.sh" all
 
 export QV_PREFIX_NAME=main
+
+# A display for Wine's desktop: a private Xvfb when there is none.
+xvfb_pid=""
+if [[ -z "${DISPLAY:-}" ]]; then
+  for n in $(seq 90 120); do
+    [[ -e /tmp/.X11-unix/X$n || -e /tmp/.X$n-lock ]] && continue
+    Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+    xvfb_pid=$!
+    export DISPLAY=":$n"
+    break
+  done
+  sleep 1
+fi
+
 prefix="$(qv_ensure_prefix main)"
 export WINEPREFIX="$prefix"
+# A fresh Wine session whose console desktop is Wine's desktop with a taskbar:
+# the tray that the service starts for the console user shows its icon there.
+"$QV_WINESERVER" -k 2>/dev/null || true
+rm -f "$prefix/.qv-started"
+qv_enable_virtual_desktop "$prefix" 1024x768
 bin="$QV_BUILD/x86_64/bin"
 wine_run() { "$QV_ROOT/scripts/wine-exec.sh" "$@"; }
 
@@ -25,20 +44,12 @@ cp "$bin"/language/*.lng "$install_dir/language/" 2>/dev/null || true
 cp "$bin/qv_svcctl.exe" "$bin/qv_trayctl.exe" "$QV_WINE_DIR/"
 svcctl() { wine_run "$QV_WINE_DIR/qv_svcctl.exe" "$@" 2>/dev/null | tr -d '\r'; }
 trayctl() { wine_run "$QV_WINE_DIR/qv_trayctl.exe" "$@" 2>/dev/null | tr -d '\r'; }
-xvfb_pid=""
-desktop_pid=""
 
 stop_all() {
   trap - INT TERM EXIT
-  if [[ -n "$desktop_pid" ]]; then
-    qv_log "ending the tray"
-    trayctl quit >/dev/null || true
-    sleep 1
-    kill "$desktop_pid" 2>/dev/null || true
-  fi
-  qv_log "stopping the service"
+  qv_log "stopping the service (it tells the tray to quit)"
   svcctl stop >/dev/null || true
-  qv_log "service state: $(svcctl wait 1 20 || true) (1 = stopped)"
+  qv_log "service state: $(svcctl wait 1 30 || true) (1 = stopped)"
   WINEPREFIX="$prefix" "$QV_WINESERVER" -k 2>/dev/null || true
   rm -f "$prefix/.qv-started"
   [[ -n "$xvfb_pid" ]] && kill "$xvfb_pid" 2>/dev/null || true
@@ -54,39 +65,26 @@ state="$(svcctl wait 4 30 || true)"
 qv_log "service \"Quorvane\" state: $state (4 = running)"
 [[ "$state" == "4" ]] || { qv_log "the service did not start"; exit 1; }
 
-data="$prefix/drive_c/ProgramData/Quorvane"
-sleep 2
-qv_log "data folder C:\\ProgramData\\Quorvane:"
-ls -la "$data" | sed 's/^/    /'
-qv_log "service.log:"
-iconv -f CP1251 -t UTF-8 "$data/service.log" | sed 's/^/    /'
-
-# The tray, in Wine's desktop "shell": a taskbar with a notification area.
-if [[ -z "${DISPLAY:-}" ]]; then
-  for n in $(seq 90 120); do
-    [[ -e /tmp/.X11-unix/X$n || -e /tmp/.X$n-lock ]] && continue
-    Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-    xvfb_pid=$!
-    export DISPLAY=":$n"
-    break
-  done
-  sleep 1
-fi
-wine_run explorer.exe /desktop=shell,1024x768 'C:\Program Files\Quorvane\QuorvaneTray.exe' >/dev/null 2>&1 &
-desktop_pid=$!
+# The service starts the tray in the console user's session.
 tray_up() {
-  tray_pid="$(trayctl --desktop shell wait 40)" || return 1
+  tray_pid="$(trayctl wait 60)" || return 1
   for _ in $(seq 1 50); do
-    trayctl --desktop shell icon >/dev/null && return 0
+    trayctl icon >/dev/null && return 0
     sleep 0.2
   done
   return 1
 }
 if tray_up; then
-  qv_log "tray running (process $tray_pid) with its icon in Wine's desktop on display $DISPLAY"
+  qv_log "the service started the tray (process $tray_pid); its icon is in Wine's desktop on display $DISPLAY"
 else
-  qv_log "the tray did not come up in Wine's desktop"
+  qv_log "the tray did not come up"
 fi
+
+data="$prefix/drive_c/ProgramData/Quorvane"
+qv_log "data folder C:\\ProgramData\\Quorvane:"
+ls -la "$data" | sed 's/^/    /'
+qv_log "service.log:"
+iconv -f CP1251 -t UTF-8 "$data/service.log" | sed 's/^/    /'
 
 if [[ "${QV_RUN_ONCE:-}" == "1" ]]; then
   exit 0

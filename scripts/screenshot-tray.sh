@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# Takes a screenshot of the tray at work: the service runs, the tray runs in
-# Wine's desktop with a taskbar, its icon is in the notification area and its
-# menu is open. Kept as build/artifacts/tray-menu.png (not committed).
+# Takes a screenshot of the tray at work: the service runs and has started the
+# tray in Wine's desktop with a taskbar; its icon is in the notification area
+# and its menu is open. Kept as build/artifacts/tray-menu.png (not committed).
 # Runs on a display of its own (a private Xvfb), so that windows of other
 # tests never get into the picture, in a fresh prefix "qv_tray_screenshot".
 # Usage: scripts/screenshot-tray.sh [folder of the built programs]
@@ -23,7 +23,7 @@ if [[ -d "$QV_PREFIXES/$name" ]]; then
   WINEPREFIX="$QV_PREFIXES/$name" "$QV_WINESERVER" -k 2>/dev/null || true
   rm -rf "${QV_PREFIXES:?}/$name" "$QV_PREFIXES/$name.img"
 fi
-export QV_PREFIX_NAME=$name QV_LOCALE=ru_RU.UTF-8
+export QV_PREFIX_NAME=$name QV_LOCALE=ru_RU.UTF-8 QV_VIRTUAL_DESKTOP=1024x768
 prefix="$(qv_ensure_prefix "$name")"
 
 xvfb_pid=""
@@ -38,10 +38,8 @@ done
 sleep 1
 
 wine_run() { "$QV_ROOT/scripts/wine-exec.sh" "$@" 2>/dev/null | tr -d '\r'; }
-desktop_pid=""
 cleanup() {
-  wine_run "$bin/qv_trayctl.exe" quit >/dev/null || true
-  [[ -n "$desktop_pid" ]] && kill "$desktop_pid" 2>/dev/null || true
+  wine_run "$bin/qv_svcctl.exe" stop >/dev/null || true
   WINEPREFIX="$prefix" "$QV_WINESERVER" -k 2>/dev/null || true
   rm -f "$prefix/.qv-started"
   kill "$xvfb_pid" 2>/dev/null || true
@@ -53,11 +51,9 @@ wine_run "$bin/ServiceQuorvane.exe" /install /silent >/dev/null
 wine_run "$bin/qv_svcctl.exe" start >/dev/null
 [[ "$(wine_run "$bin/qv_svcctl.exe" wait 4 30)" == "4" ]] || { qv_log "screenshot: service not running"; exit 1; }
 
-"$QV_ROOT/scripts/wine-exec.sh" explorer.exe /desktop=shell,1024x768 "$bin/QuorvaneTray.exe" >/dev/null 2>&1 &
-desktop_pid=$!
-
-ctl() { wine_run "$bin/qv_trayctl.exe" --desktop shell "$@"; }
-pid="$(ctl wait 40)" || { qv_log "screenshot: the tray's window did not appear"; exit 1; }
+# The service starts the tray for the console user, inside Wine's desktop.
+ctl() { wine_run "$bin/qv_trayctl.exe" "$@"; }
+pid="$(ctl wait 60)" || { qv_log "screenshot: the tray's window did not appear"; exit 1; }
 qv_log "screenshot: tray running (process $pid)"
 ok=0
 for _ in $(seq 1 50); do

@@ -172,7 +172,7 @@ void TQuorvane::StopAllThreads()
         StopAndFree(gUserSIDThreads);
         // Only the tray program from our own folder: the kept id came from a
         // mailslot answer and may by now belong to another process.
-        if (IsOurTrayProcess(trayPid)) KillProcessAndJail(trayPid, false);
+        if (IsOurTrayProcess(trayPid)) TerminateTrayProcess(trayPid);
         StopAndFree(gSystemProtectionThread);
         StopAndFree(gDispatcherThread);
         StopAndFree(gMbrThread);

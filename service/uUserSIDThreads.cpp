@@ -5,6 +5,7 @@
 #include "cryptograph.h"
 #include "md5.h"
 #include "qvFiles.h"
+#include "uCommonUtils.h"
 #include "uKillerUtils.h"
 #include "uLogThread.h"
 #include "uMailSlots.h"
@@ -130,14 +131,14 @@ bool TUserSIDThreads::PingTray() { return SendToMailSlot(TrayCommand(2), kTraySl
 uint32_t TUserSIDThreads::AskTrayForItsId()
 {
     TMSlotMessage request = TrayCommand(18);
-    if (!SendToMailSlotAndWait(kTraySlot, request)) return 0;
+    if (!SendToMailSlotAndWait(kTraySlot, request, StopEvent())) return 0;
     return request.B > 0 ? static_cast<uint32_t>(request.B) : 0;
 }
 
 uint32_t TUserSIDThreads::LaunchTray()
 {
     const std::string path = TrayProgramPath();
-    for (int attempt = 0; attempt < 3; ++attempt) {
+    for (int attempt = 0; attempt < 3 && !Terminated(); ++attempt) {
         std::string why;
         if (!TrayProgramIntact(path, trayDigest_, why)) {
             WriteServiceLog("Трей не запущен: " + why);
@@ -169,7 +170,7 @@ bool TUserSIDThreads::StartUserPart()
 void TUserSIDThreads::EndKeptTrayProcess()
 {
     uint32_t pid = trayPid_;
-    if (IsOurTrayProcess(pid)) KillProcessAndJail(pid, false);
+    if (IsOurTrayProcess(pid)) TerminateTrayProcess(pid);
 }
 
 bool TUserSIDThreads::StopUserPart()

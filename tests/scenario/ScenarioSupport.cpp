@@ -46,7 +46,8 @@ void InstallAndStart()
     RemoveService();
     ResetMachineState();
     PrepareGoodList();
-    ASSERT_TRUE(InstallService(BuiltServiceExe()));
+    // A folder without the tray program: these cases play the tray themselves.
+    ASSERT_TRUE(InstallService(StageServiceCopy(GetEnvVar("TEMP") + "\\qvsvc_scenario", "ServiceQuorvane.exe")));
     ASSERT_TRUE(StartAndWaitRunning());
 }
 

@@ -24,6 +24,16 @@ bool SlotListener::Next(TMSlotMessage& message, DWORD timeoutMs)
     return got;
 }
 
+bool SlotListener::NextOfType(uint8_t type, TMSlotMessage& message, DWORD timeoutMs)
+{
+    DWORD start = GetTickCount();
+    for (;;) {
+        DWORD spent = GetTickCount() - start;
+        if (spent >= timeoutMs || !Next(message, timeoutMs - spent)) return false;
+        if (message.Type == type) return true;
+    }
+}
+
 std::vector<TMSlotMessage> SlotListener::Drain(DWORD quietMs)
 {
     std::vector<TMSlotMessage> all;

@@ -17,6 +17,9 @@ public:
     bool Active() const { return slot_.Active; }
     // Waits up to timeoutMs for the next message.
     bool Next(TMSlotMessage& message, DWORD timeoutMs = 3000);
+    // The next message of the given Type, passing over others (the service's
+    // pings and id requests to the tray slot, for example).
+    bool NextOfType(uint8_t type, TMSlotMessage& message, DWORD timeoutMs = 3000);
     // Every message until none came for quietMs.
     std::vector<TMSlotMessage> Drain(DWORD quietMs = 300);
     const std::string& Name() const { return slot_.Name; }

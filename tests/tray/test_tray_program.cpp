@@ -34,7 +34,20 @@ std::string StageFolder()
     return folder;
 }
 std::string StagedTray() { return StageFolder() + "\\QuorvaneTray.exe"; }
-std::string StagedService() { return StageFolder() + "\\ServiceQuorvane.exe"; }
+// The service in a folder without the tray program: it then starts no tray of
+// its own, adopts the one a test starts, and leaves the tray slot to stand-ins.
+std::string StagedService()
+{
+    static std::string folder;
+    if (folder.empty()) {
+        folder = GetEnvVar("TEMP") + "\\qvtray_service";
+        ForceDirectories(folder + "\\language");
+        CopyFileA((ModuleFolder() + "ServiceQuorvane.exe").c_str(), (folder + "\\ServiceQuorvane.exe").c_str(), FALSE);
+        for (const char* file : {"Russian.lng", "English.lng"})
+            CopyFileA((ModuleFolder() + file).c_str(), (folder + "\\language\\" + file).c_str(), FALSE);
+    }
+    return folder + "\\ServiceQuorvane.exe";
+}
 
 struct RunResult {
     bool Ended;
