@@ -141,9 +141,11 @@ uint32_t TUserSIDThreads::LaunchTray()
     for (int attempt = 0; attempt < 3 && !Terminated(); ++attempt) {
         std::string why;
         if (!TrayProgramIntact(path, trayDigest_, why)) {
-            WriteServiceLog("Трей не запущен: " + why);
+            if (why != lastLaunchProblem_) WriteServiceLog("Трей не запущен: " + why);  // once per reason
+            lastLaunchProblem_ = why;
             continue;
         }
+        lastLaunchProblem_.clear();
         uint32_t pid = RunFileAsConsoleUser(path, "", HIGH_PRIORITY_CLASS);
         if (pid) return pid;
     }

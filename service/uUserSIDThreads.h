@@ -55,6 +55,7 @@ private:
     std::atomic<bool> active_{false};
     std::atomic<uint32_t> trayPid_{0};
     std::string trayDigest_;
+    std::string lastLaunchProblem_;
     std::unique_ptr<TUserProtectionThreads> protection_;
 };
 

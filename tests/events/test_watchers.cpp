@@ -38,7 +38,9 @@ TEST(Watchers, RegistryWatcherOnMissingKeyCallsOncePollsThenWakesOnChanges)
 
     rec.Value = "v";
     WriteRegString(rec, "1");  // creates the key
-    Sleep(1500);               // the poll finds it and starts waiting
+    EXPECT_TRUE(WaitUntil([&] { return calls == 2; }, 2500))
+        << "a key that comes into being is examined: its creator may have written its values already";
+    Sleep(300);
     int before = calls;
     TRegEngine sub = WatchedKey();
     sub.Key += "\\Sub";
@@ -65,6 +67,30 @@ TEST(Watchers, RegistryWatcherInThe64BitViewTestsItsOwnView)
     HardStopRegWatch(watcher);
     TRegEngine del = WatchedKey();
     DeleteRegKey(del);
+}
+
+TEST(Watchers, ChangesDuringTheCallbackAreNotLost)
+{
+    TRegEngine rec = WatchedKey();
+    rec.Value = "v";
+    WriteRegString(rec, "0");
+    std::atomic<int> calls{0};
+    std::atomic<int> seen{0};
+    // a slow examination: values written while it runs must wake the next pass
+    auto watcher = std::make_unique<TRegEventThread>(rec, false, nullptr, [&](TRegEngine& ref) {
+        TRegEngine value = ref;
+        value.Value = "v";
+        Sleep(300);
+        seen = std::atoi(ReadRegString(value).c_str());
+        ++calls;
+    });
+    ASSERT_TRUE(WaitUntil([&] { return calls == 1; }, 2000));
+    WriteRegString(rec, "1");
+    Sleep(100);  // inside the second pass's examination
+    WriteRegString(rec, "2");
+    EXPECT_TRUE(WaitUntil([&] { return seen == 2; }, 3000)) << "the last value written is examined";
+    HardStopRegWatch(watcher);
+    DeleteRegKey(rec);
 }
 
 TEST(Watchers, HardStopEndsAWatcherBlockedInItsWait)

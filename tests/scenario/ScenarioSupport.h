@@ -22,7 +22,7 @@ void Settle();  // everything sent to the service before has been handled
 
 std::vector<TReportEvent> Records();
 int CountRecords(int32_t kind, int32_t message);
-bool WaitForRecord(int32_t kind, int32_t message, DWORD timeoutMs = 5000);
+bool WaitForRecord(int32_t kind, int32_t message, DWORD timeoutMs = 15000);
 void ClearReport();
 
 // A copy of the waiting helper under the given name in a folder of its own.
@@ -31,7 +31,7 @@ bool JailHolds(const std::string& fileName);
 bool ProcessRunning(const std::string& fullPath);
 
 TRegEngine Ref(uint8_t root, const std::string& key, const std::string& value);
-bool WaitForString(TRegEngine rec, const std::string& expected, DWORD timeoutMs = 5000);
-bool WaitForValueGone(TRegEngine rec, DWORD timeoutMs = 5000);
+bool WaitForString(TRegEngine rec, const std::string& expected, DWORD timeoutMs = 15000);
+bool WaitForValueGone(TRegEngine rec, DWORD timeoutMs = 15000);
 
 }  // namespace scenario
