@@ -19,4 +19,9 @@ if [[ ! -e "$prefix/.qv-started" ]]; then
   "$QV_WINE" cmd.exe /c exit 0 </dev/null >/dev/null 2>&1 || true
   touch "$prefix/.qv-started"
 fi
-exec "$QV_WINE" "$@"
+"$QV_WINE" "$@"
+rc=$?
+# Wine's loader fails before the program prints anything: say so, or the
+# failure would look like a silent test.
+((rc != 0)) && echo "wine-exec: $1 exited with code $rc in prefix $name" >&2
+exit $rc

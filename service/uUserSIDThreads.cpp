@@ -31,6 +31,15 @@ TMSlotMessage TrayCommand(int32_t a)
     return message;
 }
 
+bool TraySlotExists()
+{
+    HANDLE slot = CreateFileA((std::string(kMailslotPrefix) + kTraySlot).c_str(), GENERIC_WRITE,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (slot == INVALID_HANDLE_VALUE) return false;
+    CloseHandle(slot);
+    return true;
+}
+
 bool LooksLikePeImage(const std::string& path)
 {
     std::string bytes;
@@ -70,7 +79,7 @@ bool IsOurTrayProcess(uint32_t pid)
            SameText(GetProcessImagePath(pid), TrayProgramPath());
 }
 
-TUserSIDThreads::TUserSIDThreads()
+TUserSIDThreads::TUserSIDThreads() : wake_(CreateEventA(nullptr, FALSE, FALSE, nullptr))
 {
     ConsoleUser = [] { return GetConsoleUserName(); };
     trayDigest_ = GetFileMD5(TrayProgramPath());
@@ -95,9 +104,11 @@ void TUserSIDThreads::Execute()
     trayPid_ = 0;
     lastUser_.clear();
     active_ = false;
+    HANDLE waits[2] = {StopEvent(), wake_.Get()};
     do {
+        if (restartRequested_.exchange(false)) RestartNow();
         Poll();
-    } while (Pause(1500));
+    } while (WaitForMultipleObjects(2, waits, FALSE, 1500) != WAIT_OBJECT_0 && !Terminated());
     std::lock_guard<std::recursive_mutex> guard(lock_);
     StopUserPart();
 }
@@ -135,6 +146,15 @@ uint32_t TUserSIDThreads::AskTrayForItsId()
     return request.B > 0 ? static_cast<uint32_t>(request.B) : 0;
 }
 
+bool TUserSIDThreads::WaitForTraySlot(bool present, DWORD timeoutMs)
+{
+    for (DWORD waited = 0; waited < timeoutMs; waited += 100) {
+        if (TraySlotExists() == present) return true;
+        if (!Pause(100)) return false;
+    }
+    return TraySlotExists() == present;
+}
+
 uint32_t TUserSIDThreads::LaunchTray()
 {
     const std::string path = TrayProgramPath();
@@ -161,11 +181,21 @@ bool TUserSIDThreads::StartUserPart()
         protection_ = std::make_unique<TUserProtectionThreads>(SidLookup);
     }
     uint32_t pid = AskTrayForItsId();
-    if (!pid) pid = LaunchTray();
+    if (!pid) {
+        pid = LaunchTray();
+        // The tray we start starts a fresh copy of itself: give that copy time
+        // to open its slot, so the next ping does not take it for gone, and
+        // learn its own id.
+        if (pid && WaitForTraySlot(true, 15000)) {
+            uint32_t answered = AskTrayForItsId();
+            if (answered) pid = answered;
+        }
+    }
     trayPid_ = pid;
     Sleep(100);
     active_ = pid != 0;
-    lastUser_ = protection_->UserName();
+    const std::string found = protection_->UserName();
+    lastUser_ = found.empty() ? ConsoleUser() : found;
     return active_;
 }
 
@@ -183,7 +213,9 @@ bool TUserSIDThreads::StopUserPart()
         if (protection_) StopAndFree(protection_);
         return false;
     }
-    SendToMailSlot(TrayCommand(1), kTraySlot);
+    // The tray is told to quit; its slot going away tells that it did, so a
+    // start that follows never takes the leaving tray for a running one.
+    if (SendToMailSlot(TrayCommand(1), kTraySlot)) WaitForTraySlot(false, 5000);
     if (protection_) StopAndFree(protection_);
     active_ = false;
     if (!ProcessIdExists(trayPid_)) lastUser_.clear();
@@ -192,6 +224,14 @@ bool TUserSIDThreads::StopUserPart()
 }
 
 void TUserSIDThreads::RestartUserPart()
+{
+    // Done on this thread, not the caller's: the command thread must stay free
+    // to answer the requests of the tray that the restart brings back.
+    restartRequested_ = true;
+    SetEvent(wake_.Get());
+}
+
+void TUserSIDThreads::RestartNow()
 {
     std::lock_guard<std::recursive_mutex> guard(lock_);
     if (lastUser_.empty() && !active_) return;  // no console user known

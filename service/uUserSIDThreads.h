@@ -8,6 +8,7 @@
 #include <mutex>
 #include <string>
 
+#include "qvHandles.h"
 #include "qvThread.h"
 #include "uUserProtectionThreads.h"
 
@@ -31,7 +32,8 @@ public:
     std::string LastUser() const;
     TUserProtectionThreads* UserProtection() const { return protection_.get(); }
 
-    // Command 32: stops the per-user part and, if it ran, starts it again.
+    // Command 32: stops the per-user part and, if it ran, starts it again
+    // (on this thread, at once).
     void RestartUserPart();
 
     // Test seams: how the console user and the SID are found.
@@ -48,7 +50,9 @@ private:
     bool PingTray();
     uint32_t AskTrayForItsId();
     uint32_t LaunchTray();
+    bool WaitForTraySlot(bool present, DWORD timeoutMs);
     void EndKeptTrayProcess();
+    void RestartNow();
 
     std::recursive_mutex lock_;  // the poll and command 32 never overlap
     std::string lastUser_;
@@ -57,6 +61,8 @@ private:
     std::string trayDigest_;
     std::string lastLaunchProblem_;
     std::unique_ptr<TUserProtectionThreads> protection_;
+    UniqueHandle wake_;
+    std::atomic<bool> restartRequested_{false};
 };
 
 extern std::unique_ptr<TUserSIDThreads> gUserSIDThreads;
