@@ -16,7 +16,15 @@ qv_add_test_program(qv_tray_program_tests
   SOURCES ${QV_TRAY_TEST_SUPPORT}
           ${CMAKE_CURRENT_SOURCE_DIR}/tray/test_tray_program.cpp
   LOCALE ru_RU.UTF-8 LIBS qvtray qvtray_res TIMEOUT 600)
-foreach(t qv_tray_tests qv_tray_program_tests)
+# qv_tray_popup_tests: the pop-up window, the form manager and the gesture
+# thread in the test program, with a stand-in service.
+qv_add_test_program(qv_tray_popup_tests
+  SOURCES ${QV_TRAY_TEST_SUPPORT}
+          ${CMAKE_CURRENT_SOURCE_DIR}/tray/FakeService.cpp
+          ${CMAKE_CURRENT_SOURCE_DIR}/tray/test_popup_rules.cpp
+          ${CMAKE_CURRENT_SOURCE_DIR}/tray/test_popup_window.cpp
+  LOCALE ru_RU.UTF-8 LIBS qvtray qvtray_res TIMEOUT 600)
+foreach(t qv_tray_tests qv_tray_program_tests qv_tray_popup_tests)
   target_include_directories(${t} PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/service ${CMAKE_CURRENT_SOURCE_DIR}/tray)
   add_dependencies(${t} qv_test_helpers ServiceQuorvane QuorvaneTray qv_languages)
 endforeach()
