@@ -20,3 +20,25 @@ bool CopyFileByShell(const std::string& source, const std::string& target);
 // csrss, wininit, winlogon, services, lsass (as they run from the system
 // folder), this service and the tray program.
 bool IsProtectedProcess(uint32_t pid, const std::string& imagePath);
+
+// Ends the tray program that this service starts (its own folder +
+// "QuorvaneTray.exe"), for the service stop and the console-user change; the
+// one way past the tray's protection. Refuses every other process.
+bool TerminateTrayProcess(uint32_t pid);
+
+// While one lives, the ids of the processes ended on this thread are added to
+// it (to the innermost one). Lets a caller tell a round of ending that reached
+// a new process from one that did not.
+class TEndedProcessLog {
+public:
+    TEndedProcessLog();
+    ~TEndedProcessLog();
+    TEndedProcessLog(const TEndedProcessLog&) = delete;
+    TEndedProcessLog& operator=(const TEndedProcessLog&) = delete;
+    const TPidList& Ended() const { return ended_; }
+    static void Note(uint32_t pid);
+
+private:
+    TPidList ended_;
+    TEndedProcessLog* outer_ = nullptr;
+};

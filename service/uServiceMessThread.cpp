@@ -9,6 +9,8 @@
 #include "qvFiles.h"
 #include "uCommonUtils.h"
 #include "uDispatcherThread.h"
+#include "uHostsProcedures.h"
+#include "uKillerUtils.h"
 #include "uLogThread.h"
 #include "uServiceManage.h"
 #include "uServiceUtils.h"
@@ -208,8 +210,11 @@ static void DispatchServiceCommand(const TMSlotMessage& message)
 {
     switch (message.A) {
     case 6: StopServiceByName("Quorvane"); break;
+    case 7: RunKiller(); break;
     case 14: FirstRunCommand(); break;
+    case 15: CopyHostsCommand(message); break;
     case 16: OpenHostsManagerCommand(message); break;
+    case 17: InstallHostsFile(message); break;
     case 19: TrayPingStateCommand(message); break;
     case 20: VersionCommand(message); break;
     default: break;
@@ -238,6 +243,9 @@ void DispatchCommand(const TMSlotMessage& received)
         case 40: SendTypeToTray(40); break;
         case 41: DeleteReportCommand(message); break;
         case 42: FileMd5Command(message); break;
+        case 43: HostListLookupCommand(message); break;
+        case 44: HostListAddCommand(message); break;
+        case 45: HostListDeleteCommand(message); break;
         case 46: ReadIntCommand(message); break;
         case 47: WriteIntCommand(message); break;
         default: break;

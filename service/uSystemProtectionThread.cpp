@@ -72,7 +72,7 @@ void TSystemProtectionThread::Execute()
     // No handler of its own: an error here ends the thread before any watcher.
     RepairWinlogon();
 
-    if (GetOSMajorVersion() < 6) {
+    if (ProtectedFilesGuardApplies(GetOSMajorVersion())) {
         CheckProtectedFiles();
         const std::string system = GetSpecialFolder(CSIDL_SYSTEM);
         Guarded([&] { systemFolder_ = std::make_unique<TDirWatchThread>(system, 0, WriteServiceLog, OnSystemFolderChanged); });

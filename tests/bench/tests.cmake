@@ -6,3 +6,6 @@ foreach(src ${QV_BENCH_SOURCES})
   add_executable(${bench} ${src})
   target_link_libraries(${bench} PRIVATE qvtestsupport qvservice)
 endforeach()
+# The killer benchmark starts copies of the waiting helper.
+target_include_directories(qv_killer_bench PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/killer)
+add_dependencies(qv_killer_bench qv_test_helpers)

@@ -1,0 +1,375 @@
+#include "uAutorunProcedures.h"
+
+#include <windows.h>
+
+#include "Trust.h"
+#include "md5.h"
+#include "qvFiles.h"
+#include "qvHandles.h"
+#include "uCommonUtils.h"
+#include "uDispatcherThread.h"
+#include "uKillerUtils.h"
+#include "uLogThread.h"
+#include "uMailSlots.h"
+#include "uServiceUtils.h"
+
+namespace {
+
+constexpr const char* kDisabledSubkey = "\\AutorunsDisabled";
+constexpr const char* kDisabledFolder = "AutorunsDisabled";
+
+// MD5 hex of a readable file, empty otherwise (never the digest of data that
+// could not be read).
+std::string FileDigest(const std::string& path)
+{
+    if (path.empty()) return {};
+    try {
+        Wow64RedirectionOff redirection;
+        UniqueHandle probe(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                       nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!probe) return {};
+        probe.Reset();
+        return GetFileMD5(path);
+    } catch (...) {
+        return {};
+    }
+}
+
+bool IsSpared(const std::string& path) { return IsKnownGoodFile(path) || IsFileTrusted(path); }
+
+void RecordAt(double time, int32_t kind, int32_t message, const std::string& path, const std::string& detail,
+              const std::string& md5)
+{
+    TReportEvent event;
+    InitReportEvent(event);
+    event.Source = kind;
+    event.Event = message;
+    event.Path.Set(path);
+    event.Detail.Set(detail);
+    event.Md5.Set(md5);
+    event.Time = time;
+    event.Flag = false;
+    LogReportEvent(event);
+}
+
+void Record(int32_t kind, int32_t message, const std::string& path, const std::string& detail)
+{
+    RecordAt(NowDateTime(), kind, message, path, detail, FileDigest(path));
+}
+
+struct RunKeySwitches {
+    const char* Group;
+    const char* Key;
+};
+
+// The group switch and the key's own switch of a Run-type kind; both must be on.
+bool RunKeySwitchesFor(int32_t kind, RunKeySwitches& switches)
+{
+    switch (kind) {
+    case evkRun:
+    case evkRun64: switches = {"arn_all_reg", "arn_all_run"}; return true;
+    case evkRunOnce:
+    case evkRunOnce64: switches = {"arn_all_reg", "arn_all_runonce"}; return true;
+    case evkRunOnceEx:
+    case evkRunOnceEx64: switches = {"arn_all_reg", "arn_all_runonceex"}; return true;
+    case evkPoliciesExplorerRun: switches = {"arn_all_reg", "arn_all_polices"}; return true;
+    case evkUserRun: switches = {"arn_user_reg", "arn_user_run"}; return true;
+    case evkUserRunOnce: switches = {"arn_user_reg", "arn_user_runonce"}; return true;
+    case evkUserPoliciesRun: switches = {"arn_user_reg", "arn_user_polices"}; return true;
+    default: return false;
+    }
+}
+
+TRegEngine DisabledRef(const TRegEngine& key)
+{
+    TRegEngine disabled = key;
+    disabled.Key = key.Key + kDisabledSubkey;
+    disabled.Error = 0;
+    return disabled;
+}
+
+bool ValueExistsIn(TRegEngine& key, bool view64)
+{
+    try {
+        TRegistryEx registry;
+        registry.SetRootKey(GetRootKey(key));
+        const bool opened = view64 ? registry.OpenKeyReadOnly64(key.Key) : registry.OpenKeyReadOnly(key.Key);
+        return opened && registry.ValueExists(key.Value);
+    } catch (const ERegistryException&) {
+        return false;
+    }
+}
+
+bool DisableRegValueIn(TRegEngine& key, bool view64)
+{
+    // A value already gone (another watcher was first) must not overwrite the
+    // quarantined copy with an empty text.
+    if (!ValueExistsIn(key, view64)) return false;
+    const std::string text = view64 ? ReadRegString64(key) : ReadRegString(key);
+    TRegEngine disabled = DisabledRef(key);
+    if (view64)
+        WriteRegString64(disabled, text);
+    else
+        WriteRegString(disabled, text);
+    const bool deleted = view64 ? DeleteRegValue64(key) : DeleteRegValue(key);
+    NotifyAutorunManager();
+    return deleted;
+}
+
+// The raw entry that names the program: first by the path it resolves to (an
+// entry may be quoted or written with environment strings), then by its text.
+int FindValueEntry(const TStringList& entries, const std::string& entry)
+{
+    for (size_t i = 0; i < entries.size(); ++i)
+        if (SameText(NormalizeCommandPath(entries[i]), entry)) return static_cast<int>(i);
+    return IndexOfText(entries, entry);
+}
+
+bool IsProgramExtension(const std::string& ext)
+{
+    for (const char* program : {".exe", ".com", ".cmd", ".bat", ".pif", ""})
+        if (ext == program) return true;
+    return false;
+}
+
+// A folder handle that is not a reparse point, held open while files move:
+// while it is open nobody can rename or delete the folder to put a link in
+// its place.
+UniqueHandle OpenRealFolder(const std::string& folder)
+{
+    UniqueHandle handle(CreateFileA(ExcludeTrailingBackslash(folder).c_str(), GENERIC_READ,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                    FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    if (!handle) return handle;
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!GetFileInformationByHandle(handle.Get(), &info) ||
+        (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) || !(info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+        handle.Reset();
+    return handle;
+}
+
+void CheckLinkFile(int32_t kind, double time, const std::string& folder, const std::string& name)
+{
+    TLnkStruc link;
+    ReadShellLink(folder + "\\" + name, link);
+    std::string program = link.Target;
+    if (!FileExists(program)) program = link.WorkDir + "\\" + ExtractFileName(link.Target);
+    if (link.Target.empty() || !FileExists(program) || IsSpared(program)) return;
+    RecordAt(time, kind, evmAddFile, program, name, FileDigest(program));
+    KillProgram(program, false);
+    DisableFolderFile(folder, name);
+}
+
+void CheckProgramFile(int32_t kind, double time, const std::string& folder, const std::string& name)
+{
+    const std::string file = folder + "\\" + name;
+    // Directly in the folder only a signature or the trust list spares a program.
+    if (IsFileSigned(file) || IsFileTrusted(file)) return;
+    RecordAt(time, kind, evmDangerExt, file, name, FileDigest(file));
+    DisableFolderFile(folder, name);
+    KillProgram(file, false);
+    Sleep(1000);
+}
+
+void CheckOtherFile(int32_t kind, double time, const std::string& folder, const std::string& name)
+{
+    const std::string file = folder + "\\" + name;
+    if (IsSpared(file)) return;
+    RecordAt(time, kind, evmErrorExt, file, name, FileDigest(file));
+    DisableFolderFile(folder, name);
+}
+
+}  // namespace
+
+std::string JailFolder() { return GetDataFolder() + "jail"; }
+
+bool IsKnownGoodFile(const std::string& path)
+{
+    TStringList lines;
+    if (FileExists(GoodListPath())) LoadLines(GoodListPath(), lines);
+    const std::string digest = FileDigest(path);
+    if (!digest.empty() && IndexOf(lines, digest) >= 0) return true;
+    if (!IsFileSigned(path)) return false;
+    if (!digest.empty()) {
+        // The service adds the digest to the list, so the next test needs no signature check.
+        TMSlotMessage message;
+        ClearMailSlotMessage(message);
+        message.Type = 19;
+        message.Data.Set(path);
+        message.Mess1.Set(digest);
+        SendToMailSlot(message, kServiceSlot);
+    }
+    return true;
+}
+
+void CheckAppInitDlls(TRegEngine& key)
+{
+    if (!ReadSettingBool("appinitdlls")) return;
+    TRegEngine value = key;
+    value.Value = "Appinit_Dlls";
+    const std::string text = ReadRegString(value);
+    if (text.empty()) return;
+    TStringList entries;
+    SplitCommandLine(text, entries, false);
+    for (const std::string& entry : entries) {
+        const std::string path = NormalizeCommandPath(entry);
+        if (path.empty() || !FileExists(path) || IsSpared(path)) continue;
+        Record(evkAppInitDlls, evmAddFile, path, path);
+        DisableValueEntry(path, value);
+    }
+}
+
+void CheckRunKey(int32_t kind, TRegEngine& key, bool view64)
+{
+    RunKeySwitches switches{};
+    if (!RunKeySwitchesFor(kind, switches)) return;
+    if (!ReadSettingBool(switches.Group) || !ReadSettingBool(switches.Key)) return;
+    TStringList names;
+    if (view64)
+        GetRegValueNames64(key, names);
+    else
+        GetRegValueNames(key, names);
+    for (const std::string& listed : names) {
+        Wow64RedirectionOff redirection;
+        TRegEngine value = key;
+        value.Value = listed == kDefaultValueName ? std::string() : listed;
+        const std::string path = NormalizeCommandPath(view64 ? ReadRegString64(value) : ReadRegString(value));
+        if (path.empty() || !FileExists(path) || IsSpared(path)) continue;
+        Record(kind, evmAddFile, path, listed);
+        KillProgram(path, false);
+        // The watched keys name their Wow6432Node part themselves, so on 64-bit
+        // Windows the 64-bit view reaches the key that was read.
+        if (IsWin64System())
+            DisableRegValue64(value);
+        else
+            DisableRegValue(value);
+    }
+}
+
+void CheckUserLoadRun(TRegEngine& key)
+{
+    try {
+        if (!ReadSettingBool("arn_user_reg")) return;
+        int32_t kind;
+        const char* keySwitch;
+        if (key.Value == "run") {
+            kind = evkUserRunValue;
+            keySwitch = "arn_user_ntrun";
+        } else if (key.Value == "load") {
+            kind = evkUserLoadValue;
+            keySwitch = "arn_user_ntload";
+        } else {
+            return;
+        }
+        if (!ReadSettingBool(keySwitch)) return;
+        const std::string text = ReadRegString(key);
+        if (text.empty()) return;
+        TStringList entries;
+        SplitCommandLine(text, entries, false);
+        for (const std::string& entry : entries) {
+            const std::string path = NormalizeCommandPath(entry);
+            if (path.empty()) continue;
+            if (!FileExists(path)) {
+                Sleep(2000);  // the program may still be being written
+                if (!FileExists(path)) continue;
+            }
+            if (IsSpared(path)) continue;
+            Record(kind, evmAddFile, path, path);
+            DisableValueEntry(path, key);
+            KillProgram(path, false);
+        }
+    } catch (...) {
+    }
+}
+
+void CheckStartupFolder(int32_t kind, const std::string& folder)
+{
+    if (folder.empty()) return;
+    if (kind == evkCommonStartup && !ReadSettingBool("arn_all_folder")) return;
+    if (kind == evkUserStartup && !ReadSettingBool("arn_user_folder")) return;
+    const double time = NowDateTime();
+    Sleep(200);
+    TStringList names;
+    ListFolderFiles(folder, names);
+    const std::string base = ExcludeTrailingBackslash(folder);
+    for (const std::string& name : names) {
+        const std::string ext = LowerCase(ExtractFileExt(name));
+        if (ext == ".lnk") {
+            try {
+                CheckLinkFile(kind, time, base, name);
+            } catch (...) {
+            }
+        } else if (IsProgramExtension(ext)) {
+            CheckProgramFile(kind, time, base, name);
+        } else {
+            CheckOtherFile(kind, time, base, name);
+        }
+    }
+}
+
+void JailFile(const std::string& path)
+{
+    if (!FileExists(path)) return;
+    const std::string jail = JailFolder();
+    WriteServiceLog(jail);
+    if (!DirectoryExists(jail) && !ForceDirectories(jail)) return;
+    if (IsKnownGoodFile(path)) return;
+    const std::string target = jail + "\\" + GetTimeStamp() + ExtractFileName(path) + ".zlo";
+    WriteServiceLog(target);
+    if (!RenameFile(path, target)) return;
+    Record(evkJail, evmMovedToJail, target, "");
+    if (FileExists(path)) RemoveFile(path);
+}
+
+bool DisableRegValue(TRegEngine& key) { return DisableRegValueIn(key, false); }
+
+bool DisableRegValue64(TRegEngine& key) { return DisableRegValueIn(key, true); }
+
+void DisableValueEntry(const std::string& entry, TRegEngine& key)
+{
+    TRegEngine disabledRef = DisabledRef(key);
+    TStringList disabled, current;
+    SplitCommandLine(ReadRegString(disabledRef), disabled, false);
+    SplitCommandLine(ReadRegString(key), current, false);
+    const int found = FindValueEntry(current, entry);
+    if (found < 0) return;
+    disabled.push_back(current[static_cast<size_t>(found)]);
+    current.erase(current.begin() + found);
+
+    WriteRegString(key, JoinList(current, ", "));
+    WriteRegString(disabledRef, JoinList(disabled, ", "));
+    if (ReadRegString(disabledRef).empty()) DeleteRegValue(disabledRef);
+    TStringList left;
+    GetRegValueNames(disabledRef, left);
+    if (left.empty()) DeleteRegKey(disabledRef);
+    NotifyAutorunManager();
+}
+
+bool DisableFolderFile(const std::string& folder, const std::string& name)
+{
+    const std::string base = ExcludeTrailingBackslash(folder);
+    const std::string quarantine = base + "\\" + kDisabledFolder;
+    // Files never move or go through a link someone planted in place of either folder.
+    UniqueHandle folderHandle = OpenRealFolder(base);
+    if (!folderHandle) return false;
+    if (!DirectoryExists(quarantine) && !IsReparsePoint(quarantine)) {
+        if (!CreateDir(quarantine)) return false;
+        SetFileAttributesA(quarantine.c_str(), FILE_ATTRIBUTE_HIDDEN);
+    }
+    UniqueHandle quarantineHandle = OpenRealFolder(quarantine);
+    if (!quarantineHandle) return false;
+    const std::string source = base + "\\" + name;
+    const std::string target = quarantine + "\\" + name;
+    const bool done = FileExists(target) ? RemoveFile(source) : RenameFile(source, target);
+    if (done) NotifyAutorunManager();
+    return done;
+}
+
+void NotifyAutorunManager()
+{
+    TMSlotMessage message;
+    ClearMailSlotMessage(message);
+    message.Type = 13;
+    message.A = 11;
+    SendToMailSlot(message, kAutorunSlot);
+}

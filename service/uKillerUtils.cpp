@@ -1,0 +1,220 @@
+#include "uKillerUtils.h"
+
+#include <windows.h>
+
+#include <algorithm>
+#include <exception>
+#include <map>
+
+#include "md5.h"
+#include "qvFiles.h"
+#include "qvHandles.h"
+#include "uAutorunProcedures.h"
+#include "uCommonUtils.h"
+#include "uDispatcherThread.h"
+#include "uLogThread.h"
+#include "uMailSlots.h"
+#include "uPIDProcessing.h"
+#include "uRunFileFromSrv.h"
+#include "uServiceUtils.h"
+
+std::atomic<bool> KillerRunning{false};
+
+namespace {
+
+// The killer never ends these, wherever they lie.
+constexpr const char* kExemptNames[] = {"ServiceQuorvane.exe", "pelmarith.exe", "QuorvaneTray.exe"};
+
+// A program that comes back as fast as it is ended must not keep the caller
+// busy for ever.
+constexpr int kMaxKillRounds = 64;
+
+bool IsExemptName(const std::string& path)
+{
+    const std::string name = ExtractFileName(path);
+    return std::any_of(std::begin(kExemptNames), std::end(kExemptNames),
+                       [&](const char* exempt) { return SameText(name, exempt); });
+}
+
+// MD5 hex of a file that can be opened for reading; empty otherwise (the digest
+// of a file nobody can read would be that of empty data).
+std::string ReadableFileMD5(const std::string& path)
+{
+    if (path.empty()) return {};
+    try {
+        Wow64RedirectionOff redirection;
+        UniqueHandle probe(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                       nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!probe) return {};
+        probe.Reset();
+        return GetFileMD5(path);
+    } catch (...) {
+        return {};
+    }
+}
+
+// A module path is already a full path; only kernel forms ("\??\C:\...",
+// "\SystemRoot\...") need resolving, which costs a file test per character.
+std::string ResolvedImagePath(uint32_t pid)
+{
+    const std::string image = GetProcessImagePath(pid);
+    return image.empty() || image[0] != '\\' ? image : NormalizeCommandPath(image);
+}
+
+void SendKillerState(int32_t a)
+{
+    TMSlotMessage message;
+    ClearMailSlotMessage(message);
+    message.Type = 13;
+    message.A = a;
+    SendToMailSlot(message, kTraySlot);
+}
+
+bool KillProgramInner(const std::string& program, bool jail)
+{
+    const int64_t pid = FindProcessByPath(program);
+    WriteServiceLog(IntToStr(pid));
+    if (pid >= 0 && KillProcessAndJail(static_cast<uint32_t>(pid), jail)) {
+        KillTwinProcesses(program, jail);
+        return true;
+    }
+    if (!TerminateProcessesByName(program)) return KillTwinProcesses(program, jail);
+    if (jail) JailFile(program);
+    return true;
+}
+
+}  // namespace
+
+bool KillProgram(const std::string& path, bool jail)
+{
+    try {
+        // The text may be a whole command ("C:\x\a.exe /s"): its program file is
+        // what twins are compared with and what goes to the jail.
+        return KillProgramInner(NormalizeCommandPath(path), jail);
+    } catch (const std::exception& error) {
+        WriteServiceLog(error.what());
+    } catch (...) {
+        WriteServiceLog("KillProgram: unknown error");
+    }
+    return false;
+}
+
+bool KillProcessAndJail(uint32_t pid, bool jail)
+{
+    const std::string image = GetProcessImagePath(pid);
+    const bool ended = TerminateProcessById(pid);
+    if (ended && jail) JailFile(image);
+    return ended;
+}
+
+int KillProgramAll(const std::string& path, bool jail)
+{
+    int rounds = 0;
+    TPidList seen;
+    // Repeat while a round ends a process not ended before: a process that
+    // only seems to end (or a name that keeps matching) cannot loop for ever.
+    while (rounds < kMaxKillRounds) {
+        TEndedProcessLog log;
+        if (!KillProgram(path, jail)) break;
+        bool reachedNew = false;
+        for (uint32_t pid : log.Ended())
+            if (std::find(seen.begin(), seen.end(), pid) == seen.end()) {
+                seen.push_back(pid);
+                reachedNew = true;
+            }
+        if (!reachedNew) break;
+        ++rounds;
+    }
+    const std::string program = NormalizeCommandPath(path);
+    if (FileExists(program)) KillTwinProcesses(program, jail);
+    TellTrayRefresh();
+    return rounds;
+}
+
+bool KillTwinProcesses(const std::string& path, bool jail)
+{
+    const std::string program = NormalizeCommandPath(path);
+    const std::string reference = ReadableFileMD5(program);
+    if (reference.empty()) return false;
+    const int64_t size = FileSizeOf(program);
+    TPidList pids;
+    ListProcessIds(pids);
+    std::map<std::string, std::string> digests;  // image path (lower case) -> MD5, computed once per call
+    bool ended = false;
+    for (uint32_t pid : pids) {
+        const std::string image = ResolvedImagePath(pid);
+        if (image.empty()) continue;
+        const std::string key = LowerCase(image);
+        auto known = digests.find(key);
+        // Only a file of the same size can have the same bytes: most digests need not be computed.
+        if (known == digests.end())
+            known = digests.emplace(key, FileSizeOf(image) == size ? ReadableFileMD5(image) : std::string()).first;
+        if (known->second.empty() || known->second != reference) continue;
+        if (KillProcessAndJail(pid, jail)) ended = true;
+    }
+    return ended;
+}
+
+void KillCommandPrograms(const std::string& text, bool jail, const std::string& keep)
+{
+    if (keep.empty()) {
+        KillProgramAll(text, jail);
+        return;
+    }
+    TStringList entries;
+    SplitCommandLine(text, entries, true);
+    const std::string keepName = ExtractFileName(keep);
+    for (const std::string& entry : entries) {
+        const std::string path = NormalizeCommandPath(entry);
+        if (SameText(ExtractFileName(path), keepName)) continue;
+        KillProgram(path, jail);
+        if (FileExists(path)) JailFile(path);
+    }
+    TellTrayRefresh();
+}
+
+void RestartShell(bool withUserinit)
+{
+    KillProgram(GetWindowsFolder() + "explorer.exe", false);
+    if (!withUserinit) return;
+    Sleep(1000);
+    RunFileAsConsoleUser(GetSystemFolder() + "userinit.exe", "", NORMAL_PRIORITY_CLASS);
+}
+
+void ListUntrustedProcesses(TStringList& list)
+{
+    list.clear();
+    try {
+        TPidList pids;
+        ListProcessIds(pids);
+        const std::string ownPath = ModuleFileName();
+        for (uint32_t pid : pids) {
+            const std::string path = NormalizeCommandPath(GetProcessImagePath(pid));
+            if (path.empty() || SameText(path, ownPath) || IsExemptName(path) || !FileExists(path)) continue;
+            // Not listed when it would not be ended anyway: no event for it either.
+            if (IsProtectedProcess(pid, path)) continue;
+            if (IsKnownGoodFile(path) || IsFileTrusted(path)) continue;
+            list.push_back(path);
+        }
+    } catch (...) {
+    }
+}
+
+void RunKiller()
+{
+    if (KillerRunning.exchange(true)) return;
+    try {
+        SendKillerState(8);
+        TStringList paths;
+        ListUntrustedProcesses(paths);
+        for (const std::string& path : paths) {
+            RecordEvent(evkKiller, evmKillProcess, path);
+            KillProgram(path, false);
+        }
+    } catch (...) {
+    }
+    KillerRunning = false;
+    // The tray clears its mark however the run ended.
+    SendKillerState(9);
+    TellTrayRefresh();
+}

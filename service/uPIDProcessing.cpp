@@ -1,0 +1,284 @@
+#include "uPIDProcessing.h"
+
+#include <windows.h>
+#include <psapi.h>
+#include <shellapi.h>
+#include <tlhelp32.h>
+
+#include <algorithm>
+
+#include "qvFiles.h"
+#include "qvHandles.h"
+#include "qvStrings.h"
+#include "uCommonUtils.h"
+#include "uLogThread.h"
+
+namespace {
+
+constexpr const char* kTrayFileName = "QuorvaneTray.exe";
+
+// Ending one of these takes Windows down with it.
+constexpr const char* kCriticalNames[] = {"smss.exe",    "csrss.exe",    "wininit.exe", "winlogon.exe",
+                                          "services.exe", "lsass.exe"};
+
+bool IsCriticalName(const std::string& name)
+{
+    return std::any_of(std::begin(kCriticalNames), std::end(kCriticalNames),
+                       [&](const char* critical) { return SameText(name, critical); });
+}
+
+thread_local TEndedProcessLog* tEndedLog = nullptr;
+
+struct SnapshotEntry {
+    uint32_t Pid;
+    std::string ExeFile;
+};
+
+std::vector<SnapshotEntry> TakeSnapshot()
+{
+    std::vector<SnapshotEntry> entries;
+    UniqueHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    if (!snapshot) return entries;
+    PROCESSENTRY32 entry{};
+    entry.dwSize = sizeof(entry);
+    for (BOOL more = Process32First(snapshot.Get(), &entry); more; more = Process32Next(snapshot.Get(), &entry))
+        entries.push_back({entry.th32ProcessID, entry.szExeFile});
+    return entries;
+}
+
+std::string SnapshotName(uint32_t pid)
+{
+    for (const SnapshotEntry& entry : TakeSnapshot())
+        if (entry.Pid == pid) return entry.ExeFile;
+    return {};
+}
+
+// The long form of an existing path (8.3 parts expanded), else the path itself.
+std::string LongPath(const std::string& path)
+{
+    if (path.empty()) return path;
+    char buffer[MAX_PATH + 1] = {};
+    DWORD len = GetLongPathNameA(path.c_str(), buffer, MAX_PATH);
+    if (len == 0 || len > MAX_PATH) return path;
+    return std::string(buffer, len);
+}
+
+bool SamePath(const std::string& a, const std::string& b)
+{
+    if (a.empty() || b.empty()) return false;
+    return SameText(a, b) || SameText(LongPath(a), LongPath(b));
+}
+
+// Image paths may come in kernel form ("\??\C:\...", "\SystemRoot\...").
+std::string Win32ImagePath(const std::string& image)
+{
+    if (image.empty() || image[0] != '\\') return image;
+    return NormalizeCommandPath(image);
+}
+
+// The image path as the protection test reads it: the limited query works on
+// processes that refuse memory reads (protected system processes).
+std::string QueryImagePath(uint32_t pid)
+{
+    using QueryFullFn = BOOL(WINAPI*)(HANDLE, DWORD, LPSTR, PDWORD);
+    static const auto queryFull = reinterpret_cast<QueryFullFn>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "QueryFullProcessImageNameA")));
+    if (queryFull) {
+        UniqueHandle process(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid));
+        if (process) {
+            char buffer[MAX_PATH + 1] = {};
+            DWORD size = MAX_PATH;
+            if (queryFull(process.Get(), 0, buffer, &size) && size > 0) return Win32ImagePath(std::string(buffer, size));
+        }
+    }
+    return Win32ImagePath(GetProcessImagePath(pid));
+}
+
+std::string TrayProgramPath() { return ModuleFolder() + kTrayFileName; }
+
+bool IsTrayProgram(const std::string& imagePath) { return SamePath(imagePath, TrayProgramPath()); }
+
+// Everything but the tray's own protection.
+bool IsProtectedSystemProcess(uint32_t pid, const std::string& imagePath)
+{
+    if (pid <= 4 || pid == GetCurrentProcessId()) return true;  // idle, System, this service
+    if (imagePath.empty()) {
+        // Path unknown: judge by the name alone, on the safe side.
+        const std::string name = SnapshotName(pid);
+        return SameText(name, "System") || IsCriticalName(name);
+    }
+    if (SamePath(imagePath, ModuleFileName())) return true;
+    return IsCriticalName(ExtractFileName(imagePath)) &&
+           SamePath(ExcludeTrailingBackslash(ExtractFilePath(imagePath)), ExcludeTrailingBackslash(GetSystemFolder()));
+}
+
+class DebugPrivilege {
+public:
+    DebugPrivilege() { enabled_ = Set(true); }
+    ~DebugPrivilege()
+    {
+        if (enabled_) Set(false);
+    }
+    DebugPrivilege(const DebugPrivilege&) = delete;
+    DebugPrivilege& operator=(const DebugPrivilege&) = delete;
+
+private:
+    static bool Set(bool on)
+    {
+        HANDLE raw = nullptr;
+        if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &raw)) return false;
+        UniqueHandle token(raw);
+        TOKEN_PRIVILEGES privileges{};
+        privileges.PrivilegeCount = 1;
+        if (!LookupPrivilegeValueA(nullptr, "SeDebugPrivilege", &privileges.Privileges[0].Luid)) return false;
+        privileges.Privileges[0].Attributes = on ? SE_PRIVILEGE_ENABLED : 0;
+        return AdjustTokenPrivileges(token.Get(), FALSE, &privileges, sizeof(privileges), nullptr, nullptr) &&
+               GetLastError() == ERROR_SUCCESS;
+    }
+    bool enabled_ = false;
+};
+
+// Ends the process and waits a little for it to be gone, so that whoever
+// looks for the program again does not find the dying process.
+bool TerminateOpened(uint32_t pid, UINT exitCode)
+{
+    UniqueHandle process(OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, pid));
+    if (!process) process.Reset(OpenProcess(PROCESS_TERMINATE, FALSE, pid));
+    if (!process) return false;
+    if (!TerminateProcess(process.Get(), exitCode)) return false;
+    WaitForSingleObject(process.Get(), 2000);
+    return true;
+}
+
+enum class Retry { None, WithDebugPrivilege };
+
+// Every process this service ends goes through here.
+bool EndProcess(uint32_t pid, Retry retry, bool mayEndTray)
+{
+    const std::string image = QueryImagePath(pid);
+    if (IsProtectedSystemProcess(pid, image) || (!mayEndTray && IsTrayProgram(image))) {
+        WriteServiceLog("protected process " + IntToStr(pid) + " left running: " + image);
+        return false;
+    }
+    bool ended = TerminateOpened(pid, 0);
+    if (!ended && retry == Retry::WithDebugPrivilege) {
+        DebugPrivilege debug;
+        ended = TerminateOpened(pid, static_cast<UINT>(-1));
+    }
+    if (ended) TEndedProcessLog::Note(pid);
+    return ended;
+}
+
+}  // namespace
+
+TEndedProcessLog::TEndedProcessLog() : outer_(tEndedLog) { tEndedLog = this; }
+
+TEndedProcessLog::~TEndedProcessLog() { tEndedLog = outer_; }
+
+void TEndedProcessLog::Note(uint32_t pid)
+{
+    if (tEndedLog) tEndedLog->ended_.push_back(pid);
+}
+
+bool IsProtectedProcess(uint32_t pid, const std::string& imagePath)
+{
+    const std::string image = imagePath.empty() ? QueryImagePath(pid) : Win32ImagePath(imagePath);
+    return IsProtectedSystemProcess(pid, image) || IsTrayProgram(image);
+}
+
+int64_t FindProcessByPath(const std::string& path)
+{
+    const std::string resolved = NormalizeCommandPath(path);
+    if (resolved.empty()) return -1;
+    const bool byPath = !ExtractFilePath(resolved).empty();
+    const std::string target = byPath ? LongPath(resolved) : resolved;
+    const std::string name = ExtractFileName(target);
+    for (const SnapshotEntry& entry : TakeSnapshot()) {
+        if (!SameText(ExtractFileName(entry.ExeFile), name)) continue;
+        if (!byPath || SamePath(Win32ImagePath(GetProcessImagePath(entry.Pid)), target)) return entry.Pid;
+    }
+    return -1;
+}
+
+std::string GetProcessImagePath(uint32_t pid)
+{
+    DWORD pids[1024] = {};
+    DWORD bytes = 0;
+    if (!EnumProcesses(pids, sizeof(pids), &bytes)) return {};
+    const DWORD* first = pids;
+    const DWORD* last = pids + bytes / sizeof(DWORD);
+    if (std::find(first, last, static_cast<DWORD>(pid)) == last) return {};
+    UniqueHandle process(OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, pid));
+    if (!process) return {};
+    // No module handle names the first module, the program itself (and saves
+    // listing the modules, the dearest step of this call).
+    char buffer[301] = {};
+    DWORD len = GetModuleFileNameExA(process.Get(), nullptr, buffer, 300);
+    return std::string(buffer, len);
+}
+
+bool TerminateProcessById(uint32_t pid) { return EndProcess(pid, Retry::WithDebugPrivilege, false); }
+
+bool TerminateTrayProcess(uint32_t pid)
+{
+    if (!IsTrayProgram(QueryImagePath(pid))) return false;
+    return EndProcess(pid, Retry::WithDebugPrivilege, true);
+}
+
+void ListProcessIds(TPidList& list)
+{
+    list.clear();
+    try {
+        for (const SnapshotEntry& entry : TakeSnapshot()) list.push_back(entry.Pid);
+    } catch (...) {
+    }
+}
+
+bool ProcessIdExists(uint32_t pid)
+{
+    if (pid == 0) return false;
+    TPidList pids;
+    ListProcessIds(pids);
+    return std::find(pids.begin(), pids.end(), pid) != pids.end();
+}
+
+bool TerminateProcessesByName(const std::string& name)
+{
+    // A name with a folder part means that one program file, never its namesakes
+    // elsewhere (a "C:\Users\x\csrss.exe" must not reach the system's csrss).
+    const bool byPath = !ExtractFilePath(name).empty();
+    const std::string target = byPath ? LongPath(NormalizeCommandPath(name)) : name;
+    const std::string targetName = ExtractFileName(target);
+    if (targetName.empty()) return false;
+    bool lastEnded = false;
+    for (const SnapshotEntry& entry : TakeSnapshot()) {
+        bool match;
+        if (byPath)
+            match = SameText(ExtractFileName(entry.ExeFile), targetName) &&
+                    SamePath(Win32ImagePath(GetProcessImagePath(entry.Pid)), target);
+        else
+            match = SameText(entry.ExeFile, name) || SameText(ExtractFileName(entry.ExeFile), name);
+        if (match) lastEnded = EndProcess(entry.Pid, Retry::None, false);
+    }
+    return lastEnded;
+}
+
+bool CopyFileByShell(const std::string& source, const std::string& target)
+{
+    try {
+        if (!FileExists(source)) return false;
+        std::string from = source + '\0';  // the shell wants lists ended by a second zero
+        std::string to = target + '\0';
+        SHFILEOPSTRUCTA operation{};
+        operation.hwnd = nullptr;
+        operation.wFunc = FO_COPY;
+        operation.pFrom = from.c_str();
+        operation.pTo = to.c_str();
+        // No dialog of any kind: on the service's invisible desktop nobody could
+        // answer it and the calling thread would wait for ever.
+        operation.fFlags = FOF_NOCONFIRMATION | FOF_ALLOWUNDO | FOF_SILENT | FOF_NOERRORUI | FOF_NOCONFIRMMKDIR;
+        return SHFileOperationA(&operation) == 0;
+    } catch (...) {
+        return false;
+    }
+}

@@ -1,0 +1,113 @@
+#include "uRunFileFromSrv.h"
+
+#include <windows.h>
+#include <sddl.h>
+#include <userenv.h>
+#include <wtsapi32.h>
+
+#include <vector>
+
+#include "qvHandles.h"
+#include "qvStrings.h"
+
+namespace {
+
+// WTSQueryUserToken is looked up at run time: the library is not on every
+// system the service runs on.
+bool QueryConsoleUserToken(UniqueHandle& token)
+{
+    UniqueModule library(LoadLibraryA("Wtsapi32.dll"));
+    if (reinterpret_cast<uintptr_t>(library.Get()) <= 32) return false;
+    using QueryUserTokenFn = BOOL(WINAPI*)(ULONG, PHANDLE);
+    auto queryUserToken = reinterpret_cast<QueryUserTokenFn>(
+        reinterpret_cast<void*>(GetProcAddress(library.Get(), "WTSQueryUserToken")));
+    if (!queryUserToken) return false;
+    HANDLE raw = nullptr;
+    if (!queryUserToken(WTSGetActiveConsoleSessionId(), &raw)) return false;
+    token.Reset(raw);
+    return token.Valid();
+}
+
+std::string SessionUserName()
+{
+    char* buffer = nullptr;
+    DWORD size = 0;
+    if (!WTSQuerySessionInformationA(WTS_CURRENT_SERVER_HANDLE, WTSGetActiveConsoleSessionId(), WTSUserName, &buffer,
+                                     &size) ||
+        !buffer)
+        return {};
+    std::string name = buffer;
+    WTSFreeMemory(buffer);
+    return name;
+}
+
+}  // namespace
+
+std::string GetConsoleUserName()
+{
+    std::string name = SessionUserName();
+    if (name.empty()) {
+        std::string sid;
+        GetConsoleUserSidAndName(sid, name);
+    }
+    return name;
+}
+
+bool GetConsoleUserSidAndName(std::string& sid, std::string& name)
+{
+    sid.clear();
+    name.clear();
+    UniqueHandle token;
+    if (!QueryConsoleUserToken(token)) return false;
+    DWORD size = 0;
+    if (!GetTokenInformation(token.Get(), TokenUser, nullptr, 0, &size) && GetLastError() != ERROR_INSUFFICIENT_BUFFER)
+        return false;
+    std::vector<BYTE> buffer(size);
+    if (size == 0 || !GetTokenInformation(token.Get(), TokenUser, buffer.data(), size, &size)) return false;
+    PSID userSid = reinterpret_cast<TOKEN_USER*>(buffer.data())->User.Sid;
+    char userName[50] = {};
+    char domain[63] = {};
+    DWORD nameSize = sizeof(userName);
+    DWORD domainSize = sizeof(domain);
+    SID_NAME_USE use{};
+    if (!LookupAccountSidA(nullptr, userSid, userName, &nameSize, domain, &domainSize, &use)) return false;
+    char* sidText = nullptr;
+    if (!ConvertSidToStringSidA(userSid, &sidText) || !sidText) return false;
+    UniqueLocal sidMemory(sidText);
+    sid = sidText;
+    name = userName;
+    return true;
+}
+
+uint32_t RunFileAsConsoleUser(const std::string& program, const std::string& commandLine, uint32_t creationFlags)
+{
+    UniqueHandle token;
+    if (!QueryConsoleUserToken(token)) return 0;
+    HANDLE raw = nullptr;
+    if (!DuplicateTokenEx(token.Get(), MAXIMUM_ALLOWED, nullptr, SecurityIdentification, TokenPrimary, &raw)) return 0;
+    UniqueHandle primary(raw);
+
+    void* environment = nullptr;
+    DWORD flags = creationFlags;
+    if (CreateEnvironmentBlock(&environment, primary.Get(), TRUE))
+        flags |= CREATE_UNICODE_ENVIRONMENT;
+    else
+        environment = nullptr;
+
+    STARTUPINFOA startup{};
+    startup.cb = sizeof(startup);
+    char desktop[] = "winsta0\\default";
+    startup.lpDesktop = desktop;
+    const std::string folder = ExtractFileDir(program);
+    std::vector<char> command(commandLine.begin(), commandLine.end());
+    command.push_back('\0');
+    PROCESS_INFORMATION info{};
+    const BOOL started =
+        CreateProcessAsUserA(primary.Get(), program.c_str(), command.data(), nullptr, nullptr, FALSE, flags, environment,
+                             folder.empty() ? nullptr : folder.c_str(), &startup, &info);
+    if (environment) DestroyEnvironmentBlock(environment);
+    if (!started) return 0;
+    CloseHandle(info.hThread);
+    CloseHandle(info.hProcess);
+    return info.dwProcessId;
+}

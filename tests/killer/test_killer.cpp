@@ -1,0 +1,131 @@
+// The killer through the service slot (command 13/7), with a listener in the
+// tray's place. Every case first approves the prefix's own programs in
+// "goodlist.arn": without that list the killer would end Wine itself.
+#include <gtest/gtest.h>
+
+#include "ProgramCopies.h"
+#include "RegistryUtils.h"
+#include "SlotListener.h"
+#include "TestSupport.h"
+#include "qvFiles.h"
+#include "uDispatcherThread.h"
+#include "uKillerUtils.h"
+#include "uServiceMessThread.h"
+
+namespace {
+
+class Killer : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { gServiceMessThread = std::make_unique<TServiceMessThread>(); }
+    static void TearDownTestSuite() { StopAndFree(gServiceMessThread); }
+    void SetUp() override
+    {
+        ASSERT_TRUE(WaitUntil([] { return gServiceMessThread->SlotCreated(); }, 3000));
+        ASSERT_TRUE(WriteGoodList());
+        RemoveFile(ReportFilePath());
+        TRegEngine list = SettingRef("trustList");
+        DeleteRegValue(list);
+        TRegEngine use = SettingRef("arn_use_trustlist");
+        DeleteRegValue(use);
+        ClearEventQueue();
+    }
+
+    // Sends 13/7 and collects what the tray gets until the killer's end (13/9)
+    // and the Explorer check after it.
+    static std::vector<int32_t> RunKillerThroughSlot(SlotListener& tray)
+    {
+        std::vector<int32_t> codes;
+        EXPECT_TRUE(SendToMailSlot(MakeRequest(13, 7), kServiceSlot));
+        TMSlotMessage message;
+        while (tray.Next(message, 60000)) {
+            if (message.Type == 13) codes.push_back(message.A);
+            if (message.Type == 13 && message.A == 10) break;
+        }
+        return codes;
+    }
+
+    static std::vector<std::string> KillerEventPaths()
+    {
+        std::vector<std::string> paths;
+        for (const auto& entry : QueueSnapshot()) {
+            EXPECT_EQ(entry.Event.Source, evkKiller);
+            EXPECT_EQ(entry.Event.Event, evmKillProcess);
+            paths.push_back(entry.Event.Path.Str());
+        }
+        return paths;
+    }
+};
+
+TEST_F(Killer, NothingUntrustedRunning)
+{
+    SlotListener tray(kTraySlot);
+    EXPECT_EQ(RunKillerThroughSlot(tray), (std::vector<int32_t>{8, 9, 10}));
+    EXPECT_TRUE(KillerEventPaths().empty());
+    EXPECT_FALSE(KillerRunning);
+}
+
+TEST_F(Killer, TwoCopiesOfAnUntrustedProgramAreBothEnded)
+{
+    ScratchDir dir;
+    const std::string program = dir / "qvlocker.exe";
+    ASSERT_TRUE(CopyWaiter(program));
+    ChildProcess first, second;
+    ASSERT_TRUE(StartAndSettle(first, program));
+    ASSERT_TRUE(StartAndSettle(second, program));
+    SlotListener tray(kTraySlot);
+
+    EXPECT_EQ(RunKillerThroughSlot(tray), (std::vector<int32_t>{8, 9, 10}));
+    EXPECT_TRUE(Ended(first));
+    EXPECT_TRUE(Ended(second));
+    auto paths = KillerEventPaths();
+    ASSERT_EQ(paths.size(), 2u);
+    EXPECT_TRUE(SameFile(paths[0], program)) << paths[0];
+    EXPECT_TRUE(SameFile(paths[1], program)) << paths[1];
+    EXPECT_TRUE(FileExists(program));  // the killer does not jail
+}
+
+TEST_F(Killer, ExemptNamesApprovedAndTrustedProgramsRunOn)
+{
+    ScratchDir dir;
+    ASSERT_TRUE(CopyWaiter(dir / "pelmarith.exe"));
+    ASSERT_TRUE(CopyWaiter(dir / "QuorvaneTray.exe"));
+    ASSERT_TRUE(CopyWaiter(dir / "serviceQuorvane.EXE"));
+    ASSERT_TRUE(CopyWaiter(dir / "approved.exe", "approved"));
+    ASSERT_TRUE(CopyWaiter(dir / "trusted.exe", "trusted"));
+    ASSERT_TRUE(CopyWaiter(dir / "untrusted.exe", "untrusted"));
+    ASSERT_TRUE(WriteGoodList(GetFileMD5(dir / "approved.exe") + "\r\n"));
+    TRegEngine use = SettingRef("arn_use_trustlist");
+    WriteRegBool(use, true);
+    TRegEngine list = SettingRef("trustList");
+    WriteRegMultiString(list, {dir / "trusted.exe" + "|" + GetFileMD5(dir / "trusted.exe")});
+
+    ChildProcess spared[5], victim;
+    const char* names[5] = {"pelmarith.exe", "QuorvaneTray.exe", "serviceQuorvane.EXE", "approved.exe", "trusted.exe"};
+    for (int i = 0; i < 5; ++i) ASSERT_TRUE(StartAndSettle(spared[i], dir / names[i]));
+    ASSERT_TRUE(StartAndSettle(victim, dir / "untrusted.exe"));
+    SlotListener tray(kTraySlot);
+
+    EXPECT_EQ(RunKillerThroughSlot(tray), (std::vector<int32_t>{8, 9, 10}));
+    EXPECT_TRUE(Ended(victim));
+    for (int i = 0; i < 5; ++i) EXPECT_TRUE(spared[i].Running()) << names[i];
+    auto paths = KillerEventPaths();
+    ASSERT_EQ(paths.size(), 1u);
+    EXPECT_TRUE(SameFile(paths[0], dir / "untrusted.exe"));
+}
+
+TEST_F(Killer, ARequestWhileTheKillerRunsDoesNothing)
+{
+    ScratchDir dir;
+    ASSERT_TRUE(CopyWaiter(dir / "qvlocker.exe"));
+    ChildProcess child;
+    ASSERT_TRUE(StartAndSettle(child, dir / "qvlocker.exe"));
+    SlotListener tray(kTraySlot);
+    KillerRunning = true;
+    RunKiller();
+    KillerRunning = false;
+    EXPECT_TRUE(tray.Drain(300).empty());
+    EXPECT_TRUE(child.Running());
+    EXPECT_TRUE(QueueSnapshot().empty());
+}
+
+}  // namespace

@@ -1,0 +1,241 @@
+// Finding and ending processes under Wine, with copies of the waiting helper
+// as the programs: full-path matching, the processes that are never ended,
+// twins, jailing, the shell copy, and starting a program as the console user.
+#include <gtest/gtest.h>
+
+#include "ProgramCopies.h"
+#include "SlotListener.h"
+#include "TestSupport.h"
+#include "qvFiles.h"
+#include "uAutorunProcedures.h"
+#include "uCommonUtils.h"
+#include "uDispatcherThread.h"
+#include "uKillerUtils.h"
+#include "uPIDProcessing.h"
+#include "uRunFileFromSrv.h"
+
+namespace {
+
+class Processes : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ForceDirectories(GetDataFolder());
+        RemoveFile(GoodListPath());
+        RemoveFile(ReportFilePath());
+        ClearEventQueue();
+    }
+};
+
+// Wine's services.exe, running from the system folder.
+uint32_t SystemServicesPid()
+{
+    TPidList pids;
+    ListProcessIds(pids);
+    for (uint32_t pid : pids)
+        if (SameFile(GetProcessImagePath(pid), GetSystemFolder() + "services.exe")) return pid;
+    return 0;
+}
+
+TEST_F(Processes, FindListAndEndByIdAndName)
+{
+    ScratchDir dir, other;
+    const std::string program = dir / "qvfind.exe";
+    ASSERT_TRUE(CopyWaiter(program));
+    ASSERT_TRUE(CopyWaiter(other / "qvfind.exe"));
+    ChildProcess child;
+    ASSERT_TRUE(StartAndSettle(child, program));
+
+    EXPECT_TRUE(ProcessIdExists(child.Id()));
+    EXPECT_TRUE(SameFile(GetProcessImagePath(child.Id()), program));
+    EXPECT_EQ(FindProcessByPath(program), child.Id());
+    EXPECT_EQ(FindProcessByPath("\"" + program + "\" /quiet"), child.Id());
+    EXPECT_EQ(FindProcessByPath("qvfind.exe"), child.Id());  // a bare name matches any folder
+    // The same name in another folder is another program.
+    EXPECT_EQ(FindProcessByPath(other / "qvfind.exe"), -1);
+    EXPECT_FALSE(TerminateProcessesByName(other / "qvfind.exe"));
+    EXPECT_TRUE(child.Running());
+
+    EXPECT_TRUE(TerminateProcessById(child.Id()));
+    EXPECT_EQ(child.Wait(5000), 0u);
+    EXPECT_FALSE(ProcessIdExists(child.Id()));
+    EXPECT_EQ(GetProcessImagePath(child.Id()), "");
+    EXPECT_EQ(FindProcessByPath(program), -1);
+
+    ChildProcess first, second;
+    ASSERT_TRUE(StartAndSettle(first, program));
+    ASSERT_TRUE(StartAndSettle(second, other / "qvfind.exe"));
+    EXPECT_TRUE(TerminateProcessesByName(program));
+    EXPECT_TRUE(Ended(first));
+    EXPECT_TRUE(second.Running());
+    EXPECT_TRUE(TerminateProcessesByName("QVFIND.EXE"));
+    EXPECT_TRUE(Ended(second));
+    EXPECT_FALSE(TerminateProcessesByName("QVFIND.EXE"));
+}
+
+TEST_F(Processes, SystemNamesInOtherFoldersAreOtherPrograms)
+{
+    const uint32_t services = SystemServicesPid();
+    ASSERT_NE(services, 0u) << "Wine's services.exe is not running";
+    ScratchDir dir;
+    ChildProcess fakeServices, fakeCsrss;
+    ASSERT_TRUE(CopyWaiter(dir / "services.exe"));
+    ASSERT_TRUE(CopyWaiter(dir / "csrss.exe", "x"));
+    ASSERT_TRUE(StartAndSettle(fakeServices, dir / "services.exe"));
+    ASSERT_TRUE(StartAndSettle(fakeCsrss, dir / "csrss.exe"));
+
+    EXPECT_EQ(FindProcessByPath("C:\\Users\\x\\services.exe"), -1);
+    EXPECT_FALSE(KillProgram("C:\\Users\\x\\services.exe", false));
+    EXPECT_FALSE(KillProgram("C:\\Users\\x\\csrss.exe", false));
+    EXPECT_TRUE(fakeCsrss.Running());
+    EXPECT_TRUE(KillProgram(dir / "csrss.exe", false));
+    EXPECT_TRUE(Ended(fakeCsrss));
+    EXPECT_TRUE(KillProgram(dir / "services.exe", false));
+    EXPECT_TRUE(Ended(fakeServices));
+    EXPECT_TRUE(ProcessIdExists(services));
+    EXPECT_TRUE(IsProtectedProcess(services, ""));
+    EXPECT_FALSE(TerminateProcessById(services));
+}
+
+// Wine has no csrss.exe: a copy of the waiting helper put there is one, as it
+// runs from the system folder, and no way of ending processes may reach it.
+TEST_F(Processes, ProtectedProcessesAreNeverEnded)
+{
+    const std::string systemCsrss = GetSystemFolder() + "csrss.exe";
+    if (FileExists(systemCsrss)) GTEST_SKIP() << "this prefix has a csrss.exe of its own";
+    ASSERT_TRUE(CopyWaiter(systemCsrss));
+    struct Remove {
+        std::string path;
+        ~Remove() { DeleteFileA(path.c_str()); }
+    } removeLater{systemCsrss};
+    ScratchDir dir;
+    ASSERT_TRUE(CopyWaiter(dir / "locker.exe"));  // a twin of it
+    ChildProcess csrss, locker;  // ended before the file is removed
+    ASSERT_TRUE(StartAndSettle(csrss, systemCsrss));
+    ASSERT_TRUE(StartAndSettle(locker, dir / "locker.exe"));
+
+    EXPECT_TRUE(IsProtectedProcess(csrss.Id(), ""));
+    EXPECT_FALSE(IsProtectedProcess(locker.Id(), ""));
+    EXPECT_TRUE(KillProgram(dir / "locker.exe", false));  // not its protected twin
+    EXPECT_TRUE(Ended(locker));
+    EXPECT_TRUE(csrss.Running());
+    EXPECT_FALSE(TerminateProcessById(csrss.Id()));
+    EXPECT_FALSE(TerminateProcessesByName("csrss.exe"));
+    EXPECT_FALSE(TerminateProcessesByName(systemCsrss));
+    EXPECT_FALSE(KillProgram("csrss.exe", true));
+    EXPECT_EQ(KillProgramAll(systemCsrss, true), 0);
+    KillCommandPrograms("csrss.exe", true, "");
+    EXPECT_TRUE(csrss.Running());
+    EXPECT_TRUE(FileExists(systemCsrss));  // never jailed either
+    EXPECT_TRUE(QueueSnapshot().empty());
+
+    // This process and the tray program beside it are protected as well.
+    EXPECT_TRUE(IsProtectedProcess(GetCurrentProcessId(), ""));
+    EXPECT_FALSE(TerminateProcessById(GetCurrentProcessId()));
+    EXPECT_TRUE(IsProtectedProcess(12345, ModuleFolder() + "QuorvaneTray.exe"));
+    EXPECT_FALSE(IsProtectedProcess(12345, dir / "QuorvaneTray.exe"));
+    EXPECT_FALSE(TerminateTrayProcess(csrss.Id()));  // not the tray program
+    csrss.Kill();
+}
+
+TEST_F(Processes, TwinsAndRepeatedRounds)
+{
+    ScratchDir dir, other;
+    const std::string program = dir / "qvtwin.exe";
+    ASSERT_TRUE(CopyWaiter(program));
+    ASSERT_TRUE(CopyWaiter(other / "renamed.exe"));
+    ASSERT_TRUE(CopyWaiter(other / "changed.exe", "changed"));
+    ChildProcess original, twin, changed;
+    ASSERT_TRUE(StartAndSettle(original, program));
+    ASSERT_TRUE(StartAndSettle(twin, other / "renamed.exe"));
+    ASSERT_TRUE(StartAndSettle(changed, other / "changed.exe"));
+
+    EXPECT_TRUE(KillProgram(program, false));
+    EXPECT_TRUE(Ended(original));
+    EXPECT_TRUE(Ended(twin));  // identical bytes under another name
+    EXPECT_TRUE(changed.Running());
+    EXPECT_TRUE(FileExists(program));  // jail off
+    EXPECT_FALSE(KillTwinProcesses(dir / "absent.exe", false));
+
+    // Two processes of one program: the first round ends both, the second finds none.
+    SlotListener tray(kTraySlot);
+    ChildProcess a, b;
+    ASSERT_TRUE(StartAndSettle(a, program));
+    ASSERT_TRUE(StartAndSettle(b, program));
+    EXPECT_EQ(KillProgramAll(program, false), 1);
+    EXPECT_TRUE(Ended(a));
+    EXPECT_TRUE(Ended(b));
+    TMSlotMessage message;
+    ASSERT_TRUE(tray.Next(message));
+    EXPECT_EQ(message.Type, 13);
+    EXPECT_EQ(message.A, 10);
+    EXPECT_EQ(KillProgramAll(program, false), 0);
+    EXPECT_TRUE(changed.Running());
+}
+
+// Text "Explorer.exe <second program>" keeping "Explorer.exe": only the second
+// program is ended and jailed.
+TEST_F(Processes, KillCommandProgramsKeepsTheNamedProgram)
+{
+    ScratchDir dir;
+    const std::string shell = dir / "explorer.exe";
+    const std::string second = dir / "second.exe";
+    ASSERT_TRUE(CopyWaiter(shell, "shell"));  // other bytes: no twin of the second
+    ASSERT_TRUE(CopyWaiter(second));
+    ChildProcess shellProcess, secondProcess;
+    ASSERT_TRUE(StartAndSettle(shellProcess, shell));
+    ASSERT_TRUE(StartAndSettle(secondProcess, second));
+    SlotListener tray(kTraySlot);
+
+    KillCommandPrograms(shell + " " + second, true, "Explorer.exe");
+    EXPECT_TRUE(Ended(secondProcess));
+    EXPECT_TRUE(shellProcess.Running());
+    EXPECT_TRUE(FileExists(shell));
+    EXPECT_FALSE(FileExists(second));
+    auto events = QueueSnapshot();
+    ASSERT_EQ(events.size(), 1u);
+    EXPECT_EQ(events[0].Event.Source, evkJail);
+    EXPECT_EQ(events[0].Event.Event, evmMovedToJail);
+    const std::string jailed = events[0].Event.Path.Str();
+    EXPECT_TRUE(StartsText(JailFolder() + "\\", jailed)) << jailed;
+    EXPECT_TRUE(EndsWith(jailed, "_second.exe.zlo")) << jailed;
+    EXPECT_TRUE(FileExists(jailed));
+    RemoveFile(jailed);
+    TMSlotMessage message;
+    ASSERT_TRUE(tray.Next(message));
+    EXPECT_EQ(message.A, 10);
+}
+
+TEST_F(Processes, CopyFileByShell)
+{
+    ScratchDir dir;
+    ASSERT_TRUE(WriteTextFile(dir / "source.txt", "new bytes"));
+    ASSERT_TRUE(WriteTextFile(dir / "target.txt", "old"));
+    EXPECT_FALSE(CopyFileByShell(dir / "absent.txt", dir / "copy.txt"));
+    EXPECT_FALSE(FileExists(dir / "copy.txt"));
+    EXPECT_TRUE(CopyFileByShell(dir / "source.txt", dir / "copy.txt"));
+    EXPECT_EQ(ReadTextFile(dir / "copy.txt"), "new bytes");
+    EXPECT_TRUE(CopyFileByShell(dir / "source.txt", dir / "target.txt"));  // replaced without a question
+    EXPECT_EQ(ReadTextFile(dir / "target.txt"), "new bytes");
+}
+
+TEST_F(Processes, ConsoleUserAndStartingAProgramAsThatUser)
+{
+    std::string sid, name;
+    ASSERT_TRUE(GetConsoleUserSidAndName(sid, name));
+    EXPECT_TRUE(StartsWith(sid, "S-1-5-")) << sid;
+    EXPECT_FALSE(name.empty());
+    EXPECT_TRUE(SameText(GetConsoleUserName(), name)) << GetConsoleUserName() << " / " << name;
+
+    ScratchDir dir;
+    const std::string program = dir / "qvasuser.exe";
+    ASSERT_TRUE(CopyWaiter(program));
+    const uint32_t pid = RunFileAsConsoleUser(program, "\"" + program + "\" 60", NORMAL_PRIORITY_CLASS);
+    ASSERT_NE(pid, 0u);
+    EXPECT_TRUE(WaitUntil([&] { return SameFile(GetProcessImagePath(pid), program); }, 10000));
+    EXPECT_TRUE(TerminateProcessById(pid));
+    EXPECT_TRUE(WaitUntil([&] { return !ProcessIdExists(pid); }, 5000));
+    EXPECT_EQ(RunFileAsConsoleUser(dir / "absent.exe", "", NORMAL_PRIORITY_CLASS), 0u);
+}
+
+}  // namespace
