@@ -20,6 +20,7 @@
 
 std::atomic<int32_t> gLastEventKind{-1};
 int32_t PassMode = 0;
+TShellRestart gExplorerRestart;
 
 namespace {
 
@@ -295,7 +296,7 @@ TShellRestartResult RestartShell(const TShellRestart& how)
     return cameBack ? TShellRestartResult::CameBack : TShellRestartResult::Started;
 }
 
-void RestartExplorer() { RestartShell(TShellRestart{}); }
+void RestartExplorer() { RestartShell(gExplorerRestart); }
 
 bool RestartExplorerChecked()
 {

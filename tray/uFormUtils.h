@@ -112,6 +112,8 @@ struct TShellRestart {
 };
 enum class TShellRestartResult { Busy, CameBack, Started };
 TShellRestartResult RestartShell(const TShellRestart& how);
+// What RestartExplorer restarts: Explorer (tests point it at a stand-in).
+extern TShellRestart gExplorerRestart;
 // Ends and restarts Explorer after the service ended programs; blocks for up
 // to 10 s. Any thread; a second restart while one waits does nothing.
 void RestartExplorer();

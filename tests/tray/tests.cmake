@@ -24,7 +24,13 @@ qv_add_test_program(qv_tray_popup_tests
           ${CMAKE_CURRENT_SOURCE_DIR}/tray/test_popup_rules.cpp
           ${CMAKE_CURRENT_SOURCE_DIR}/tray/test_popup_window.cpp
   LOCALE ru_RU.UTF-8 LIBS qvtray qvtray_res TIMEOUT 600)
-foreach(t qv_tray_tests qv_tray_program_tests qv_tray_popup_tests)
+# qv_tray_killer_tests: the killer end to end with the real service and the
+# tray in Wine's desktop (a prefix of its own: the killer ends processes).
+qv_add_test_program(qv_tray_killer_tests
+  SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/service/ServiceHarness.cpp
+          ${CMAKE_CURRENT_SOURCE_DIR}/tray/test_killer_round_trip.cpp
+  LOCALE ru_RU.UTF-8 LIBS qvtray qvtray_res TIMEOUT 600)
+foreach(t qv_tray_tests qv_tray_program_tests qv_tray_popup_tests qv_tray_killer_tests)
   target_include_directories(${t} PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/service ${CMAKE_CURRENT_SOURCE_DIR}/tray)
   add_dependencies(${t} qv_test_helpers ServiceQuorvane QuorvaneTray qv_languages)
 endforeach()
