@@ -14,7 +14,6 @@
 #include <algorithm>
 #include <atomic>
 #include <cstring>
-#include <functional>
 #include <mutex>
 #include <thread>
 #include <tlhelp32.h>
@@ -220,9 +219,6 @@ TEST_F(KillerRoundTrip, ConfirmationNoKillsTheUntrustedProgramsAndTheTrayReports
     for (const std::string& path : killed) std::printf("ended: %s\n", path.c_str());
     EXPECT_TRUE(EndsWith(killed[0], "locker_one.exe") || EndsWith(killed[0], "locker~1.exe")) << killed[0];
 
-    for (const SeenPopup& p : watcher.Seen())
-        std::printf("pop-up %ld,%ld,%ld,%ld at %ld ms\n", p.Rect.left, p.Rect.top, p.Rect.right, p.Rect.bottom,
-                    static_cast<long>(p.At - answered));
 
     EXPECT_TRUE(trayProcess.Running()) << "the tray lives on";
     TMSlotMessage quit = MakeRequest(13, 1);
