@@ -1,27 +1,43 @@
 #include "uFormUtils.h"
 
-#include <windows.h>
 #include <shellapi.h>
+#include <tlhelp32.h>
 
+#include <exception>
 #include <mutex>
 
+#include "fmMessage.h"
 #include "qvFiles.h"
 #include "qvForms.h"
+#include "qvHandles.h"
 #include "uCommonUtils.h"
 #include "uGuiUtils.h"
+#include "uInetUtils.h"
+#include "uKeyboardThread.h"
+#include "uLangUtils.h"
+#include "uMessThread.h"
 #include "uTrayWindow.h"
 
 std::atomic<int32_t> gLastEventKind{-1};
+int32_t PassMode = 0;
+TShellRestart gExplorerRestart;
 
 namespace {
+
+constexpr int kModalYes = IDYES;  // 6
+constexpr DWORD kBeforeStopMs = 200;
+constexpr int kBrowserWidth = 800;
+constexpr int kBrowserHeight = 500;
 
 TNotifyRecord gPopupValues = {nsInformation, {}, {}, {}, {}, 0, 0, false, -1};
 
 std::mutex gTrustRecordLock;
 TMSlotMessage gTrustListRecord{};
 
-// Brings an open window of the class to the front, or opens a new one;
-// nullptr when the class is not registered.
+std::atomic<bool> gShellRestartBusy{false};
+
+// Brings an open window of the class to the front, or makes a new one;
+// nullptr when it was open or the class is not registered.
 gui::TForm* OpenOrFocus(const char* className, bool focusOpen = true)
 {
     if (gui::TForm* form = gui::FindForm(className)) {
@@ -29,7 +45,7 @@ gui::TForm* OpenOrFocus(const char* className, bool focusOpen = true)
             if (focusOpen) form->BringToFront();
             return nullptr;
         }
-        gui::FreeForm(form);  // a hidden leftover: the next open builds a new one
+        gui::FreeForm(form);  // a closed leftover: the next open builds a new one
     }
     return gui::CreateForm(className);
 }
@@ -41,6 +57,71 @@ void Open(gui::TForm* form, int tag = 0)
     form->Show();
 }
 
+bool SendServiceCommand(int32_t a)
+{
+    TMSlotMessage message;
+    ClearMailSlotMessage(message);
+    message.Type = 13;
+    message.A = a;
+    return SendToMailSlot(message, kServiceSlot);
+}
+
+void StopAfterPassword()
+{
+    std::string password;
+    ReadStrSetting("password", password);
+    if (password.empty()) {
+        StopProtection();
+        return;
+    }
+    gui::TForm* dialog = gui::CreateForm(kPasswordForm);
+    if (!dialog) return;  // no way to confirm: nothing stops
+    PassMode = kPassModeStop;
+    const int result = dialog->ShowModal();
+    if (gui::FormExists(dialog)) dialog->Release();
+    if (result == kModalYes) StopProtection();
+}
+
+void StartKiller()
+{
+    if (gKillerRunning.load()) {
+        gNotifyRecord.Kind = 0;
+        gConfirmationPending = false;
+        return;
+    }
+    // Marked running only when the service got the order: a lost order would
+    // otherwise block every later confirmation until the tray restarts.
+    const bool delivered = SendServiceCommand(7);
+    if (delivered) {
+        gKillerRunning = true;
+        MessageBeep(MB_OK);
+        MessageBeep(MB_OK);
+    }
+    ResetNotifyRecord(gNotifyRecord);
+    if (delivered) {
+        gNotifyRecord.Style = nsInformation;
+        gNotifyRecord.Text2.Set(GetLangText(kLangGui, "mes_kilrrun"));
+        gNotifyRecord.Text3.Set(GetLangText(kLangGui, "mes_wait"));
+    } else {
+        gNotifyRecord.Style = nsWarning;
+        gNotifyRecord.Text2.Set(GetLangText(kLangGui, "mes_kilnoserv"));
+    }
+    gNotifyRecord.Kind = 0;
+    gNotifyRecord.Seconds = 7;
+    gNotifyRecord.Buttons = false;
+    if (HWND tray = gTrayWindow.load()) SendMessageA(tray, WM_TRAYNOTIFY, 0, 0);
+    gConfirmationPending = false;
+}
+
+void OpenSystemMessage()
+{
+    const TSystemMessage kept = KeptSystemMessage();
+    if (!IsWebAddress(kept.Address)) return;
+    if (!CheckInternet()) return;
+    OpenAddress(kept.Address, 0);
+    WriteStrSetting("message", kept.Text);
+}
+
 }  // namespace
 
 bool IsFormOpen(const char* className)
@@ -50,7 +131,21 @@ bool IsFormOpen(const char* className)
 }
 
 void OpenStatusWindow() { Open(OpenOrFocus(kStatusForm)); }
-void OpenSettings(int page) { Open(OpenOrFocus(kSettingsForm), page); }
+
+void OpenSettings(int page)
+{
+    gui::TForm* form = OpenOrFocus(kSettingsForm);
+    Open(form, page);
+    if (page <= 0) return;
+    if (!form) form = gui::FindForm(kSettingsForm);
+    if (auto* pages = dynamic_cast<TSettingsPages*>(form)) {
+        try {
+            pages->SelectPage(page);
+        } catch (const std::exception&) {
+        }
+    }
+}
+
 void OpenWizard() { Open(OpenOrFocus(kWizardForm)); }
 void OpenReport() { Open(OpenOrFocus(kReportForm, false)); }
 void OpenAutorunDialog() { Open(gui::CreateForm(kAutorunDialogForm)); }
@@ -76,39 +171,25 @@ TMSlotMessage LastTrustListRecord()
 
 void OpenHostsManager(int resultCode) { Open(OpenOrFocus(kHostsManagerForm, false), resultCode); }
 
-void OpenAutorunManager(int number, const std::string& path)
+void OpenBrowser(const std::string& address, int mode)
 {
-    TMSlotMessage message;
-    ClearMailSlotMessage(message);
-    message.Type = 13;
-    message.A = 2;
-    if (SendToMailSlot(message, kAutorunSlot)) {  // it runs: hand it the event
-        ClearMailSlotMessage(message);
-        message.Type = 20;
-        message.Mess.Set(path);
-        message.A = number;
-        SendToMailSlot(message, kAutorunSlot);
-        return;
-    }
-    const std::string program = ModuleFolder() + "qrv_autorun.exe";
-    const std::string parameters = "/ " + IntToStr(number) + " \"" + path + "\"";
-    if (GetAdminLevel() == 2) {
-        STARTUPINFOA startup{};
-        startup.cb = sizeof(startup);
-        PROCESS_INFORMATION info{};
-        std::string commandLine = "\"" + program + "\" " + parameters;
-        if (CreateProcessA(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, NORMAL_PRIORITY_CLASS, nullptr,
-                           nullptr, &startup, &info)) {
-            CloseHandle(info.hThread);
-            CloseHandle(info.hProcess);
-        }
+    gui::TForm* form = OpenOrFocus(kBrowserForm, false);
+    if (!form) return;
+    HWND window = form->Handle();
+    if (!window) return;
+    if (auto* browser = dynamic_cast<TBrowserNavigation*>(form)) browser->Navigate(address);
+    form->SetCaption(kBrowserCaption);
+    if (mode == 1) {
+        SetWindowPos(window, nullptr, 0, 0, kBrowserWidth, kBrowserHeight, SWP_NOMOVE | SWP_NOZORDER);
+        ShowWindow(window, SW_SHOWNORMAL);
     } else {
-        RunElevated(program, parameters);
+        ShowWindow(window, SW_SHOWMAXIMIZED);
     }
 }
 
 void ShowNotification(const TNotifyRecord& record)
 {
+    if (gPopupStack.Open > kMaxOpenPopups) return;
     gPopupValues = record;
     gAnswer.Answered = false;
     gAnswer.Closed = false;
@@ -134,20 +215,36 @@ bool PopupAllowed()
 void HandleAnswer(int32_t kind)
 {
     switch (kind) {
+    case 2: StopAfterPassword(); break;
     case 4: OpenSettings(0); break;
     case 5:
         if (!IsFormOpen(kReportForm)) OpenReport();
         break;
     case 6: OpenAutorunDialog(); break;
-    default:
-        // The stop question (2), the killer confirmation (13) and the system
-        // message (15) are answered through their own pop-ups.
-        break;
+    case 13: StartKiller(); break;
+    case 15: OpenSystemMessage(); break;
+    default: break;
     }
+}
+
+void StopProtection()
+{
+    Sleep(kBeforeStopMs);
+    SendServiceCommand(6);
+    HWND tray = gTrayWindow.load();
+    UnregisterHotKey(tray, kHotKeyKiller);
+    if (tray) SendMessageA(tray, WM_CLOSE, 0, 0);
 }
 
 void CloseAllWindows()
 {
+    if (gui::TForm* properties = gui::FindForm(kReportPropertiesForm); properties && properties->Visible()) {
+        try {
+            properties->Close();
+        } catch (const std::exception& error) {
+            WriteGuiLog(std::string("Error: ") + error.what());
+        }
+    }
     for (const char* name : {kSettingsForm, kWizardForm, kReportForm, kHostsManagerForm, kTrustListForm, kStatusForm})
         if (gui::TForm* form = gui::FindForm(name); form && form->Visible()) form->Close();
 }
@@ -168,10 +265,42 @@ void SweepNotificationArea()
             SendMessageA(toolbar, WM_MOUSEMOVE, 0, MAKELPARAM(x, y));
 }
 
+bool KillProcessesByName(const std::string& name)
+{
+    UniqueHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    if (!snapshot.Valid()) return false;
+    const std::string wanted = UpperCase(name);
+    bool result = false;
+    PROCESSENTRY32 entry{};
+    entry.dwSize = sizeof(entry);
+    for (BOOL more = Process32First(snapshot.Get(), &entry); more; more = Process32Next(snapshot.Get(), &entry)) {
+        const std::string image = UpperCase(entry.szExeFile);
+        if (UpperCase(ExtractFileName(image)) != wanted && image != wanted) continue;
+        UniqueHandle process(OpenProcess(PROCESS_TERMINATE, FALSE, entry.th32ProcessID));
+        result = process.Valid() && TerminateProcess(process.Get(), 0) != FALSE;
+    }
+    return result;
+}
+
+TShellRestartResult RestartShell(const TShellRestart& how)
+{
+    if (gShellRestartBusy.exchange(true)) return TShellRestartResult::Busy;
+    bool cameBack = false;
+    if (KillProcessesByName(how.ProcessName)) {
+        // The system usually brings the taskbar back by itself.
+        Sleep(how.WaitMs);
+        cameBack = FindWindowA("Shell_TrayWnd", nullptr) != nullptr;
+    }
+    if (!cameBack) WinExec(how.Command.c_str(), SW_SHOWNORMAL);
+    gShellRestartBusy = false;
+    return cameBack ? TShellRestartResult::CameBack : TShellRestartResult::Started;
+}
+
+void RestartExplorer() { RestartShell(gExplorerRestart); }
+
 bool RestartExplorerChecked()
 {
-    // Explorer is restarted by the form manager's restart, which comes with
-    // the pop-up windows; until then the notice alone is shown.
+    RestartExplorer();
     return true;
 }
 
@@ -189,4 +318,51 @@ bool RunElevated(const std::string& programPath, const std::string& parameters)
     info.lpDirectory = folder.c_str();
     info.nShow = SW_SHOWNORMAL;
     return ShellExecuteExA(&info) != FALSE;
+}
+
+DWORD StartProcess(const std::string& programPath, const std::string& commandLine)
+{
+    if (programPath.empty()) return 0;
+    STARTUPINFOA startup{};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION info{};
+    std::string line = commandLine;  // CreateProcess may write into it
+    if (!CreateProcessA(programPath.c_str(), line.data(), nullptr, nullptr, FALSE, NORMAL_PRIORITY_CLASS, nullptr,
+                        nullptr, &startup, &info))
+        return 0;
+    CloseHandle(info.hThread);
+    CloseHandle(info.hProcess);
+    return info.dwProcessId;
+}
+
+std::string AutorunManagerParameters(int number, const std::string& path)
+{
+    return "/ " + IntToStr(number) + " \"" + path + "\"";
+}
+
+void OpenAutorunManager(int number, const std::string& path)
+{
+    TMSlotMessage message;
+    ClearMailSlotMessage(message);
+    message.Type = 13;
+    message.A = 2;
+    if (SendToMailSlot(message, kAutorunSlot)) {  // it runs: hand it the event
+        ClearMailSlotMessage(message);
+        message.Type = 20;
+        message.Mess.Set(path);
+        message.A = number;
+        SendToMailSlot(message, kAutorunSlot);
+        return;
+    }
+    const std::string program = ModuleFolder() + kAutorunManagerExe;
+    std::string parameters;
+    try {
+        parameters = AutorunManagerParameters(number, path);
+    } catch (const std::exception&) {
+        parameters = AutorunManagerParameters(0, "");
+    }
+    if (GetAdminLevel() == 2)
+        StartProcess(program, parameters);
+    else
+        RunElevated(program, parameters);
 }

@@ -1,9 +1,12 @@
 #pragma once
 // The form manager: opens the tray's windows by class name (at most one of
-// each kind), shows the notification record behind the tray-warning gate and
-// acts on the answers of pop-ups. A window whose class is not registered
+// each kind), shows the notification record behind the tray-warning gate,
+// acts on the answers of pop-ups, stops the protection, restarts Explorer and
+// starts other programs. A window whose class is not registered
 // (gui::RegisterFormClass) opens nothing, so every caller may ask for any
 // window at any time. Main thread only, unless noted.
+#include <windows.h>
+
 #include <atomic>
 #include <cstdint>
 #include <string>
@@ -17,14 +20,42 @@ constexpr const char* kStatusForm = "TfmStatusForm";
 constexpr const char* kSettingsForm = "TfmSetting";
 constexpr const char* kWizardForm = "TfmWizard";
 constexpr const char* kReportForm = "TfmReportFrm";
+constexpr const char* kReportPropertiesForm = "TfmRepProp";
 constexpr const char* kHostsManagerForm = "TfmHostsManager";
 constexpr const char* kTrustListForm = "TfmTrustList";
 constexpr const char* kAutorunDialogForm = "TfmAutorunDlg";
 constexpr const char* kSplashForm = "TfmSplashForm";
+constexpr const char* kBrowserForm = "TfmBrowser";
+constexpr const char* kPasswordForm = "TfmPass";
+
+constexpr const char* kAutorunManagerExe = "qrv_autorun.exe ";  // with its blank, as the manager is started
+constexpr const char* kBrowserCaption = "Quorvane browser...";
 
 // The event kind of the last event pop-up, -1 when none is pending for the
 // gate. Written by the receiver, read and reset by the gate.
 extern std::atomic<int32_t> gLastEventKind;
+
+// The mode the password dialog is shown in (2: confirm stopping the protection).
+extern int32_t PassMode;
+constexpr int32_t kPassModeStop = 2;
+
+// What the settings window offers the manager: one page of its tree.
+class TSettingsPages {
+public:
+    virtual void SelectPage(int page) = 0;
+
+protected:
+    ~TSettingsPages() = default;
+};
+
+// What the browser window offers the manager.
+class TBrowserNavigation {
+public:
+    virtual void Navigate(const std::string& address) = 0;
+
+protected:
+    ~TBrowserNavigation() = default;
+};
 
 // True while a live, visible window of the class exists.
 bool IsFormOpen(const char* className);
@@ -37,16 +68,16 @@ void OpenWizard();
 void OpenReport();
 void OpenTrustList(const TMSlotMessage& record);
 void OpenHostsManager(int resultCode);  // 777 copied, 1 copy failed, 666 no hosts file
+void OpenBrowser(const std::string& address, int mode);  // 0 maximised, 1 normal 800 x 500
 void OpenAutorunDialog();
 void ShowSplash();
-// The outside autorun manager for an event kind and path (0 and empty: no event).
-void OpenAutorunManager(int number, const std::string& path);
 
 // The record handed to the trust-list window by the last OpenTrustList.
 TMSlotMessage LastTrustListRecord();
 
 // Copies the record into the pop-up values and opens a pop-up; its Tag
-// becomes the record's Kind and its HelpContext the record's Value.
+// becomes the record's Kind and its HelpContext the record's Value. Nothing
+// while more than kMaxOpenPopups are open.
 void ShowNotification(const TNotifyRecord& record);
 // The values of the pop-up being built (read by the pop-up window).
 TNotifyRecord PopupValues();
@@ -58,15 +89,43 @@ bool PopupAllowed();
 // What a pop-up answered with yes asks for (answer kinds 2, 4, 5, 6, 13, 15).
 void HandleAnswer(int32_t kind);
 
+// Asks the service to stop, gives up Win+F12 and ends the tray.
+void StopProtection();
+
 // Closes every open window of the tray (end of the program, language change).
 void CloseAllWindows();
 
 // Lets the notification area drop the icons of programs that have ended.
 void SweepNotificationArea();
 
-// Ends and restarts Explorer after the service ended programs; may block for
-// 10 s. Any thread.
+// Ends every process whose image (file name or whole text) is `name`, in any
+// case; the result of the last attempt (false when none matched).
+bool KillProcessesByName(const std::string& name);
+
+// How the shell is restarted: end every process of that name, wait for the
+// taskbar to come back by itself, and start one only when it does not (or
+// when none could be ended).
+struct TShellRestart {
+    std::string ProcessName = "Explorer.exe";
+    std::string Command = "Explorer.exe";
+    DWORD WaitMs = 10000;
+};
+enum class TShellRestartResult { Busy, CameBack, Started };
+TShellRestartResult RestartShell(const TShellRestart& how);
+// What RestartExplorer restarts: Explorer (tests point it at a stand-in).
+extern TShellRestart gExplorerRestart;
+// Ends and restarts Explorer after the service ended programs; blocks for up
+// to 10 s. Any thread; a second restart while one waits does nothing.
+void RestartExplorer();
 bool RestartExplorerChecked();
 
 // Starts a program with the "runas" verb (an elevated copy of the tray).
 bool RunElevated(const std::string& programPath, const std::string& parameters);
+// CreateProcess of the program with the command line; its process id, 0 on failure.
+DWORD StartProcess(const std::string& programPath, const std::string& commandLine);
+
+// The outside autorun manager for an event kind and path (0 and empty: no
+// event): handed to the running manager through its slot, or started with
+// the parameters AutorunManagerParameters gives. Any thread.
+void OpenAutorunManager(int number, const std::string& path);
+std::string AutorunManagerParameters(int number, const std::string& path);

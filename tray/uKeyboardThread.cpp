@@ -1,5 +1,140 @@
 #include "uKeyboardThread.h"
 
-void StartKeyboardThread() {}
+#include <exception>
 
-void ShowKillerConfirmation() {}
+#include "qvApplication.h"
+#include "uGuiUtils.h"
+#include "uLangUtils.h"
+#include "uMessThread.h"
+#include "uNotifyRecord.h"
+#include "uTrayWindow.h"
+
+std::atomic<bool> gConfirmationPending{false};
+
+namespace {
+
+constexpr DWORD kRoundMs = 10;
+constexpr DWORD kBeforeConfirmationMs = 100;
+constexpr int kEdgeBand = 3;  // pixels at the right and bottom that count as the edge
+
+TKeyboardThread* gKeyboardThread = nullptr;  // never stopped: ends with the process
+
+void GestureDone()
+{
+    Sleep(kBeforeConfirmationMs);
+    bool on = false;
+    if (ReadBoolSetting("kb_cross", on) && on) ShowKillerConfirmation();
+}
+
+void OpenConfirmation()
+{
+    if (gConfirmationPending.load() || gKillerRunning.load()) {
+        gNotifyRecord.Kind = 0;
+        return;
+    }
+    // Win+F12 leaves the Windows key and F12 down in this thread's view of
+    // the keyboard; they must not count as held once the pop-up is up.
+    BYTE keys[256] = {};
+    const bool haveKeys = GetKeyboardState(keys) != FALSE;
+    keys[VK_F12] &= static_cast<BYTE>(~0x80);
+    keys[VK_LWIN] &= static_cast<BYTE>(~0x80);
+    gConfirmationPending = true;
+    ResetNotifyRecord(gNotifyRecord);
+    gNotifyRecord.Style = nsPlain;
+    gNotifyRecord.Text1.Set(GetLangText(kLangGui, "mes_kil5"));
+    gNotifyRecord.Text2.Set(GetLangText(kLangGui, "mes_killer"));
+    gNotifyRecord.Text3.Set(GetLangText(kLangGui, "mes_wrn"));
+    gNotifyRecord.Text4.Set(GetLangText(kLangGui, "mes_canckil"));
+    gNotifyRecord.Buttons = true;
+    gNotifyRecord.Seconds = 10;
+    gNotifyRecord.Kind = 13;
+    if (HWND tray = gTrayWindow.load()) SendMessageA(tray, WM_TRAYNOTIFY, 13, 0);
+    if (haveKeys) SetKeyboardState(keys);
+    MessageBeep(MB_OK);
+}
+
+}  // namespace
+
+TGestureResult GestureStep(TGestureState& state, int32_t step)
+{
+    if (step == state.LastStep && state.LastStep != geNone) return TGestureResult::Ignored;  // resting at an edge
+    if (step == geTop) {
+        state.LastStep = geTop;
+        state.Age = 1;
+    }
+    if (state.Age == 0 && step > geTop) return TGestureResult::Ignored;
+    if (step < state.LastStep || step > state.LastStep + 1) return TGestureResult::Ignored;
+    state.LastStep = step;
+    state.Age = 1;
+    return step == geRight ? TGestureResult::Complete : TGestureResult::Accepted;
+}
+
+void GestureTick(TGestureState& state)
+{
+    if (state.Age > 0) ++state.Age;
+    if (state.Age > kGestureMaxAge) ResetGesture(state);
+}
+
+void ResetGesture(TGestureState& state)
+{
+    state.LastStep = geNone;
+    state.Age = 0;
+}
+
+bool AtScreenEdge(int32_t edge, POINT cursor, const RECT& screen)
+{
+    switch (edge) {
+    case geTop: return cursor.y <= screen.top;
+    case geLeft: return cursor.x <= screen.left;
+    case geRight: return cursor.x >= screen.right - kEdgeBand;
+    case geBottom: return cursor.y >= screen.bottom - kEdgeBand;
+    default: return false;
+    }
+}
+
+RECT VirtualScreenRect()
+{
+    const int left = GetSystemMetrics(SM_XVIRTUALSCREEN);
+    const int top = GetSystemMetrics(SM_YVIRTUALSCREEN);
+    return RECT{left, top, left + GetSystemMetrics(SM_CXVIRTUALSCREEN), top + GetSystemMetrics(SM_CYVIRTUALSCREEN)};
+}
+
+void TKeyboardThread::Execute()
+{
+    // Tested in this order each round, the cursor read afresh for each.
+    static const int32_t kEdges[] = {geTop, geLeft, geRight, geBottom};
+    while (!Terminated()) {
+        try {
+            const RECT screen = VirtualScreenRect();  // monitors may come and go
+            for (int32_t edge : kEdges) {
+                POINT cursor{};
+                if (!GetCursorPos(&cursor) || !AtScreenEdge(edge, cursor, screen)) continue;
+                if (GestureStep(state_, edge) == TGestureResult::Complete) {
+                    GestureDone();
+                    ResetGesture(state_);
+                }
+            }
+        } catch (const std::exception&) {
+            // a failed round changes nothing
+        }
+        GestureTick(state_);
+        if (!Pause(kRoundMs)) break;
+    }
+}
+
+void StartKeyboardThread()
+{
+    if (gKeyboardThread) return;
+    gKeyboardThread = new TKeyboardThread();
+    gKeyboardThread->Start();
+    SetThreadPriority(gKeyboardThread->Handle(), THREAD_PRIORITY_HIGHEST);
+}
+
+void ShowKillerConfirmation()
+{
+    try {
+        // The notification record is only ever touched on the main thread.
+        gui::Synchronize(OpenConfirmation);
+    } catch (const std::exception&) {
+    }
+}

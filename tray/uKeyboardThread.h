@@ -1,8 +1,61 @@
 #pragma once
-// The emergency killer's entry points: the mouse-edge gesture thread and the
-// killer confirmation pop-up (Win+F12, menu, gesture).
+// The emergency killer's entry points: the mouse-edge gesture and the killer
+// confirmation pop-up (Win+F12, tray menu, gesture).
 //
-// Both need the notification pop-up to show the confirmation; until that
-// window exists they are call points that do nothing.
+// A user whose desktop is locked may have no keyboard or menu left but can
+// still move the mouse: touching the top, bottom, left and right edges of the
+// screen in that order, each within about five seconds of the one before,
+// opens the confirmation (when `kb_cross` is on).
+#include <windows.h>
+
+#include <atomic>
+#include <cstdint>
+
+#include "qvThread.h"
+
+// Steps of the gesture, in the order they must come.
+enum TGestureEdge : int32_t { geNone = 0, geTop = 1, geBottom = 2, geLeft = 3, geRight = 4 };
+
+constexpr int32_t kGestureMaxAge = 500;  // rounds of the thread between two steps
+
+struct TGestureState {
+    int32_t LastStep = geNone;
+    int32_t Age = 0;  // rounds since the last accepted step; 0 = no gesture under way
+};
+
+enum class TGestureResult { Ignored, Accepted, Complete };
+
+// One edge touched. Complete when the right edge ends a sequence begun at the
+// top; the caller then opens the confirmation and resets the state. A step
+// out of order is ignored without resetting the sequence; the top edge always
+// starts it afresh.
+TGestureResult GestureStep(TGestureState& state, int32_t step);
+// The end of a round of the thread: the age grows, and a gesture older than
+// the limit is forgotten.
+void GestureTick(TGestureState& state);
+void ResetGesture(TGestureState& state);
+
+// Whether a cursor position touches the edge of the virtual screen (the
+// bounding rectangle of every monitor, whose origin may be negative).
+bool AtScreenEdge(int32_t edge, POINT cursor, const RECT& virtualScreen);
+RECT VirtualScreenRect();
+
+// Watches the cursor every 10 ms at the highest priority.
+class TKeyboardThread : public TThread {
+protected:
+    void Execute() override;
+
+private:
+    TGestureState state_;
+};
+
 void StartKeyboardThread();
+
+// The confirmation pending on screen; set when it opens, cleared when it is
+// answered, closed or runs out, and by the answer handling.
+extern std::atomic<bool> gConfirmationPending;
+
+// Opens the killer confirmation (style plain, buttons, 10 s, kind 13) through
+// the hidden window, unless one is showing or the killer runs. Any thread:
+// the pop-up is built on the main thread.
 void ShowKillerConfirmation();

@@ -3,6 +3,7 @@
 #include <exception>
 #include <memory>
 
+#include "fmMessage.h"
 #include "qvApplication.h"
 #include "qvFiles.h"
 #include "qvHandles.h"
@@ -129,6 +130,7 @@ int RunTray(HINSTANCE instance, TTraySwitch option)
     if (IsAnotherInstanceRunning() && !adminStart) return 0;
     // 4. The receiver, and the frame it synchronises with.
     if (!gui::InitApplication(instance)) return 0;
+    RegisterMessageForm();
     gThreadMess = new TThreadMess();
     gThreadMess->Start();
     // 5. The hidden window.

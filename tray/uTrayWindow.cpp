@@ -170,18 +170,26 @@ LRESULT CALLBACK TrayWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
         gNotifyRecord.Kind = static_cast<int32_t>(wParam);
         if (PopupAllowed()) ShowNotification(gNotifyRecord);
         return 0;
-    case WM_TRAYANSWER:
-        gAnswer.Yes = lParam == 100;
-        if (wParam == 13) gAnswer.Yes = true;  // the killer confirmation runs on any answer but its cancel
-        gAnswer.Kind = static_cast<int32_t>(wParam);
-        gAnswer.Answered = true;
-        return 0;
+    case WM_TRAYANSWER: TakeAnswer(gAnswer, wParam, lParam); return 0;
     case WM_TRAYCLOSED:
-        if (gAnswer.Answered && gAnswer.Yes && gAnswer.Kind > 0) HandleAnswer(gAnswer.Kind);
-        gAnswer.Yes = false;
+        if (int32_t kind = AnswerToRun(gAnswer)) HandleAnswer(kind);
         return 0;
     default: return DefWindowProcA(window, message, wParam, lParam);
     }
+}
+
+void TakeAnswer(TAnswerState& state, WPARAM kind, LPARAM param)
+{
+    state.Yes = param == 100 || kind == 13;
+    state.Kind = static_cast<int32_t>(kind);
+    state.Answered = true;
+}
+
+int32_t AnswerToRun(TAnswerState& state)
+{
+    const int32_t kind = state.Answered && state.Yes && state.Kind > 0 ? state.Kind : 0;
+    state.Yes = false;
+    return kind;
 }
 
 HMENU BuildTrayMenu()

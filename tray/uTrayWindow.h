@@ -52,6 +52,12 @@ struct TAnswerState {
     bool Closed = false;
 };
 extern TAnswerState gAnswer;
+// 1027: a pop-up answered; the killer confirmation (kind 13) counts every
+// answer as yes, since its own yes label answers as kind 0.
+void TakeAnswer(TAnswerState& state, WPARAM kind, LPARAM param);
+// 1028: the answer kind to act on once the pop-up closed (0: nothing); the
+// yes is used up.
+int32_t AnswerToRun(TAnswerState& state);
 
 extern std::atomic<HWND> gTrayWindow;  // also read by the receiver
 extern HMENU gTrayMenu;

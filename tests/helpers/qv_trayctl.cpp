@@ -3,6 +3,11 @@
 //   qv_trayctl [--desktop NAME] icon           the tray's icon is in the notification area
 //   qv_trayctl [--desktop NAME] menu           opens the tray menu as a right click does, prints where
 //   qv_trayctl quit                            tells the tray to end (Type 13, A 1)
+//   qv_trayctl send TYPE [A [B [DATA]]]        sends a record to the tray's slot
+//   qv_trayctl [--desktop NAME] killer         the tray menu's killer command (the confirmation)
+//   qv_trayctl [--desktop NAME] popups [N]     prints the pop-ups' rectangles; with N, waits up
+//                                              to 10 s until N are shown
+//   qv_trayctl [--desktop NAME] closepopups    closes every pop-up without an answer
 // Exit code 0 when the check holds.
 #include <windows.h>
 #include <shellapi.h>
@@ -11,6 +16,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "uMailSlots.h"
 
@@ -83,6 +89,55 @@ int Menu()
     return 0;
 }
 
+std::vector<HWND> Popups()
+{
+    std::vector<HWND> list;
+    HWND window = nullptr;
+    while ((window = FindWindowExA(nullptr, window, "TfmMessage", nullptr)))
+        if (IsWindowVisible(window)) list.push_back(window);
+    return list;
+}
+
+int ListPopups(int wanted)
+{
+    DWORD start = GetTickCount();
+    std::vector<HWND> list = Popups();
+    while (wanted > 0 && static_cast<int>(list.size()) < wanted) {
+        if (GetTickCount() - start >= 10000) return 1;
+        Sleep(50);
+        list = Popups();
+    }
+    for (HWND popup : list) {
+        RECT rect{};
+        GetWindowRect(popup, &rect);
+        std::printf("%ld,%ld,%ld,%ld\n", rect.left, rect.top, rect.right, rect.bottom);
+    }
+    return 0;
+}
+
+int ClosePopups()
+{
+    for (HWND popup : Popups()) PostMessageA(popup, WM_CLOSE, 0, 0);
+    return 0;
+}
+
+int Killer()
+{
+    HWND tray = FindTray();
+    return tray && PostMessageA(tray, WM_COMMAND, 4, 0) ? 0 : 1;
+}
+
+int Send(int argc, char** argv, int i)
+{
+    TMSlotMessage message;
+    ClearMailSlotMessage(message);
+    message.Type = static_cast<uint8_t>(std::atoi(argv[i]));
+    if (argc > i + 1) message.A = std::atoi(argv[i + 1]);
+    if (argc > i + 2) message.B = std::atoi(argv[i + 2]);
+    if (argc > i + 3) message.Data.Set(argv[i + 3]);
+    return SendToMailSlot(message, kTraySlot) ? 0 : 1;
+}
+
 int Quit()
 {
     TMSlotMessage message;
@@ -116,6 +171,11 @@ int main(int argc, char** argv)
     if (verb == "icon") return Icon();
     if (verb == "menu") return Menu();
     if (verb == "quit") return Quit();
-    std::fprintf(stderr, "usage: qv_trayctl [--desktop NAME] wait SECONDS | icon | menu | quit\n");
+    if (verb == "send" && argc > i + 1) return Send(argc, argv, i + 1);
+    if (verb == "killer") return Killer();
+    if (verb == "popups") return ListPopups(argc > i + 1 ? std::atoi(argv[i + 1]) : 0);
+    if (verb == "closepopups") return ClosePopups();
+    std::fprintf(stderr, "usage: qv_trayctl [--desktop NAME] wait SECONDS | icon | menu | quit | send TYPE [A [B [DATA]]]"
+                         " | killer | popups [N] | closepopups\n");
     return 2;
 }

@@ -276,6 +276,26 @@ TEST_F(TrayProgram, IconMenuAndQuitInWinesDesktop)
         icon.uID = 1;
         EXPECT_FALSE(Shell_NotifyIconA(NIM_MODIFY, &icon)) << "and no other";
 
+        // an event pop-up stands 4 px above the taskbar, 4 px from the right edge
+        TMSlotMessage event;
+        ClearMailSlotMessage(event);
+        event.Type = 9;
+        event.A = 101;
+        event.B = 903;
+        ASSERT_TRUE(SendToMailSlot(event, kTraySlot));
+        HWND popup = nullptr;
+        ASSERT_TRUE(WaitUntil(
+            [&] {
+                popup = FindWindowA("TfmMessage", nullptr);
+                return popup && IsWindowVisible(popup);
+            },
+            5000));
+        RECT placed{};
+        GetWindowRect(popup, &placed);
+        EXPECT_EQ(placed.bottom, bar.top - 4);
+        EXPECT_EQ(placed.right, bar.right - 4);
+        EXPECT_EQ(placed.right - placed.left, 401);
+
         // a right click on the icon opens the menu
         SetCursorPos(bar.right - 40, bar.top - 2);
         PostMessageA(tray, WM_USER + 1, 0, WM_RBUTTONUP);

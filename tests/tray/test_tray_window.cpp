@@ -26,6 +26,8 @@ protected:
         ASSERT_TRUE(WriteBoolSetting("show_tray_warn", true));
         SetCurrentLanguage("Russian.lng");
         LoadEventTexts(gGlobMes);
+        // 13/10 restarts a shell that does not exist here instead of Wine's Explorer
+        gExplorerRestart.ProcessName = gExplorerRestart.Command = "qv_no_such_shell.exe";
         RegisterStandIns();
         ASSERT_TRUE(gui::InitApplication(GetModuleHandleA(nullptr)));
         ASSERT_NE(CreateTrayWindow(GetModuleHandleA(nullptr)), nullptr);

@@ -16,7 +16,21 @@ qv_add_test_program(qv_tray_program_tests
   SOURCES ${QV_TRAY_TEST_SUPPORT}
           ${CMAKE_CURRENT_SOURCE_DIR}/tray/test_tray_program.cpp
   LOCALE ru_RU.UTF-8 LIBS qvtray qvtray_res TIMEOUT 600)
-foreach(t qv_tray_tests qv_tray_program_tests)
+# qv_tray_popup_tests: the pop-up window, the form manager and the gesture
+# thread in the test program, with a stand-in service.
+qv_add_test_program(qv_tray_popup_tests
+  SOURCES ${QV_TRAY_TEST_SUPPORT}
+          ${CMAKE_CURRENT_SOURCE_DIR}/tray/FakeService.cpp
+          ${CMAKE_CURRENT_SOURCE_DIR}/tray/test_popup_rules.cpp
+          ${CMAKE_CURRENT_SOURCE_DIR}/tray/test_popup_window.cpp
+  LOCALE ru_RU.UTF-8 LIBS qvtray qvtray_res TIMEOUT 600)
+# qv_tray_killer_tests: the killer end to end with the real service and the
+# tray in Wine's desktop (a prefix of its own: the killer ends processes).
+qv_add_test_program(qv_tray_killer_tests
+  SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/service/ServiceHarness.cpp
+          ${CMAKE_CURRENT_SOURCE_DIR}/tray/test_killer_round_trip.cpp
+  LOCALE ru_RU.UTF-8 LIBS qvtray qvtray_res TIMEOUT 600)
+foreach(t qv_tray_tests qv_tray_program_tests qv_tray_popup_tests qv_tray_killer_tests)
   target_include_directories(${t} PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/service ${CMAKE_CURRENT_SOURCE_DIR}/tray)
   add_dependencies(${t} qv_test_helpers ServiceQuorvane QuorvaneTray qv_languages)
 endforeach()
@@ -30,3 +44,9 @@ add_test(NAME qv_tray_language_keys
 add_test(NAME qv_tray_screenshot
   COMMAND bash ${CMAKE_SOURCE_DIR}/scripts/screenshot-tray.sh ${CMAKE_BINARY_DIR}/bin)
 set_tests_properties(qv_tray_screenshot PROPERTIES TIMEOUT 300)
+
+# Three pop-ups stacked above the taskbar of Wine's desktop, kept as
+# build/artifacts/tray-popups.png.
+add_test(NAME qv_tray_popup_screenshot
+  COMMAND bash ${CMAKE_SOURCE_DIR}/scripts/screenshot-popups.sh ${CMAKE_BINARY_DIR}/bin)
+set_tests_properties(qv_tray_popup_screenshot PROPERTIES TIMEOUT 300)

@@ -100,6 +100,37 @@ void TForm::Release()
     if (!PostToMainThread([self] { FreeForm(self); })) releasing_ = false;
 }
 
+int TForm::ShowModal()
+{
+    ModalResult = 0;
+    std::vector<HWND> disabled;
+    for (TForm* form : LiveForms())
+        if (form != this && form->window_ && IsWindowEnabled(form->window_)) {
+            EnableWindow(form->window_, FALSE);
+            disabled.push_back(form->window_);
+        }
+    Show();
+    HWND self = window_;
+    // The form may free itself while closing: look at it only while it lives.
+    while (self && FormExists(this) && ModalResult == 0 && IsWindowVisible(self)) {
+        MSG message;
+        const BOOL got = GetMessageA(&message, nullptr, 0, 0);
+        if (got == 0) {
+            PostQuitMessage(static_cast<int>(message.wParam));  // for the loop that owns it
+            break;
+        }
+        if (got == -1) break;
+        TranslateMessage(&message);
+        DispatchMessageA(&message);
+    }
+    for (HWND window : disabled)
+        if (IsWindow(window)) EnableWindow(window, TRUE);
+    if (!FormExists(this)) return IDCANCEL;
+    if (ModalResult == 0) ModalResult = IDCANCEL;
+    if (Visible()) Close();
+    return ModalResult;
+}
+
 void TForm::SetColor(TColor color)
 {
     color_ = color;

@@ -49,6 +49,12 @@ public:
     void Close();
     // Frees the form once the current message is done (never from inside its own handlers).
     void Release();
+    // Shows the form and handles messages until it sets ModalResult or is
+    // closed; the other forms take no input meanwhile. The result is
+    // ModalResult, IDCANCEL when the form closed without one. The caller
+    // frees the form afterwards.
+    int ShowModal();
+    int ModalResult = 0;
 
     void SetColor(TColor color);
     TColor Color() const { return color_; }

@@ -1,0 +1,82 @@
+#!/usr/bin/env bash
+# Takes a screenshot of three pop-ups of the tray stacked above the taskbar of
+# Wine's desktop: a warning (an autorun event), the killer confirmation and
+# an information (the killer's end). Kept as build/artifacts/tray-popups.png
+# (not committed). Runs on a display of its own (a private Xvfb) in a fresh
+# prefix "qv_popup_screenshot", like screenshot-tray.sh. The confirmation is
+# closed without an answer before it could start the killer.
+# Usage: scripts/screenshot-popups.sh [folder of the built programs]
+set -euo pipefail
+source "$(dirname "$0")/prefix.sh"
+
+bin="${1:-$QV_BUILD/x86_64/bin}"
+out_dir="$QV_BUILD/artifacts"
+shot="$out_dir/tray-popups.png"
+name=qv_popup_screenshot
+mkdir -p "$out_dir"
+
+for exe in ServiceQuorvane.exe QuorvaneTray.exe qv_svcctl.exe qv_trayctl.exe; do
+  [[ -f "$bin/$exe" ]] || { qv_log "screenshot: $bin/$exe is missing (build first)"; exit 1; }
+done
+
+if [[ -d "$QV_PREFIXES/$name" ]]; then
+  WINEPREFIX="$QV_PREFIXES/$name" "$QV_WINESERVER" -k 2>/dev/null || true
+  rm -rf "${QV_PREFIXES:?}/$name" "$QV_PREFIXES/$name.img"
+fi
+export QV_PREFIX_NAME=$name QV_LOCALE=ru_RU.UTF-8
+prefix="$(qv_ensure_prefix "$name")"
+
+xvfb_pid=""
+for n in $(seq 171 210); do
+  [[ -e /tmp/.X11-unix/X$n || -e /tmp/.X$n-lock ]] && continue
+  Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+  xvfb_pid=$!
+  export DISPLAY=":$n"
+  break
+done
+[[ -n "$xvfb_pid" ]] || { qv_log "screenshot: no free display"; exit 1; }
+sleep 1
+
+wine_run() { "$QV_ROOT/scripts/wine-exec.sh" "$@" 2>/dev/null | tr -d '\r'; }
+ctl() { wine_run "$bin/qv_trayctl.exe" --desktop shell "$@"; }
+desktop_pid=""
+cleanup() {
+  ctl closepopups >/dev/null || true
+  wine_run "$bin/qv_trayctl.exe" quit >/dev/null || true
+  [[ -n "$desktop_pid" ]] && kill "$desktop_pid" 2>/dev/null || true
+  WINEPREFIX="$prefix" "$QV_WINESERVER" -k 2>/dev/null || true
+  rm -f "$prefix/.qv-started"
+  kill "$xvfb_pid" 2>/dev/null || true
+}
+trap cleanup EXIT
+
+wine_run "$bin/ServiceQuorvane.exe" /install /silent >/dev/null
+[[ "$(wine_run "$bin/qv_svcctl.exe" wait 1 30)" == "1" ]] || { qv_log "screenshot: service not registered"; exit 1; }
+wine_run "$bin/qv_svcctl.exe" start >/dev/null
+[[ "$(wine_run "$bin/qv_svcctl.exe" wait 4 30)" == "4" ]] || { qv_log "screenshot: service not running"; exit 1; }
+
+"$QV_ROOT/scripts/wine-exec.sh" explorer.exe /desktop=shell,1024x768 "$bin/QuorvaneTray.exe" >/dev/null 2>&1 &
+desktop_pid=$!
+
+pid="$(ctl wait 40)" || { qv_log "screenshot: the tray's window did not appear"; exit 1; }
+qv_log "screenshot: tray running (process $pid)"
+sleep 2  # the tray reads its settings and texts
+
+# A new program in the machine's Run key (warning, 8 s), the killer
+# confirmation (10 s) and the killer's end (information, 2 s).
+wine_run "$bin/qv_trayctl.exe" send 9 172 902 'C:\Users\Public\winlock.exe' >/dev/null
+ctl popups 1 >/dev/null || { qv_log "screenshot: the warning did not appear"; exit 1; }
+ctl killer >/dev/null
+ctl popups 2 >/dev/null || { qv_log "screenshot: the confirmation did not appear"; exit 1; }
+wine_run "$bin/qv_trayctl.exe" send 13 9 >/dev/null
+places="$(ctl popups 3)" || { qv_log "screenshot: the information did not appear"; exit 1; }
+/usr/bin/import -window root "$shot"
+ctl closepopups >/dev/null || true
+qv_log "screenshot: pop-ups at $(echo $places)"
+
+colours="$(identify -format '%k' "$shot")"
+if ((colours < 8)); then
+  qv_log "screenshot: $shot looks blank ($colours colours)"
+  exit 1
+fi
+qv_log "screenshot: $shot ($(stat -c %s "$shot") bytes, $colours colours)"
