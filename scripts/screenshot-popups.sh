@@ -23,7 +23,7 @@ if [[ -d "$QV_PREFIXES/$name" ]]; then
   WINEPREFIX="$QV_PREFIXES/$name" "$QV_WINESERVER" -k 2>/dev/null || true
   rm -rf "${QV_PREFIXES:?}/$name" "$QV_PREFIXES/$name.img"
 fi
-export QV_PREFIX_NAME=$name QV_LOCALE=ru_RU.UTF-8
+export QV_PREFIX_NAME=$name QV_LOCALE=ru_RU.UTF-8 QV_VIRTUAL_DESKTOP=1024x768
 prefix="$(qv_ensure_prefix "$name")"
 
 xvfb_pid=""
@@ -38,12 +38,10 @@ done
 sleep 1
 
 wine_run() { "$QV_ROOT/scripts/wine-exec.sh" "$@" 2>/dev/null | tr -d '\r'; }
-ctl() { wine_run "$bin/qv_trayctl.exe" --desktop shell "$@"; }
-desktop_pid=""
+ctl() { wine_run "$bin/qv_trayctl.exe" "$@"; }
 cleanup() {
   ctl closepopups >/dev/null || true
-  wine_run "$bin/qv_trayctl.exe" quit >/dev/null || true
-  [[ -n "$desktop_pid" ]] && kill "$desktop_pid" 2>/dev/null || true
+  wine_run "$bin/qv_svcctl.exe" stop >/dev/null || true
   WINEPREFIX="$prefix" "$QV_WINESERVER" -k 2>/dev/null || true
   rm -f "$prefix/.qv-started"
   kill "$xvfb_pid" 2>/dev/null || true
@@ -55,10 +53,9 @@ wine_run "$bin/ServiceQuorvane.exe" /install /silent >/dev/null
 wine_run "$bin/qv_svcctl.exe" start >/dev/null
 [[ "$(wine_run "$bin/qv_svcctl.exe" wait 4 30)" == "4" ]] || { qv_log "screenshot: service not running"; exit 1; }
 
-"$QV_ROOT/scripts/wine-exec.sh" explorer.exe /desktop=shell,1024x768 "$bin/QuorvaneTray.exe" >/dev/null 2>&1 &
-desktop_pid=$!
+# The service starts the tray for the console user, inside Wine's desktop.
 
-pid="$(ctl wait 40)" || { qv_log "screenshot: the tray's window did not appear"; exit 1; }
+pid="$(ctl wait 60)" || { qv_log "screenshot: the tray's window did not appear"; exit 1; }
 qv_log "screenshot: tray running (process $pid)"
 sleep 2  # the tray reads its settings and texts
 

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 #include <tlhelp32.h>
+#include <shellapi.h>
 
 #include "ServiceHarness.h"
 #include "TestSupport.h"
@@ -79,6 +80,24 @@ uint32_t WaitForTray(DWORD timeoutMs = 40000, uint32_t other = 0)
     return pid != other ? pid : 0;
 }
 
+// The tray has gone through its whole start-up: its icon is in the
+// notification area (the last step before its message loop).
+bool TrayFullyUp(DWORD timeoutMs = 30000)
+{
+    return WaitUntil(
+        [] {
+            HWND window = FindWindowA("Quorvane", "Quorvane");
+            if (!window) return false;
+            NOTIFYICONDATAA icon{};
+            icon.cbSize = NOTIFYICONDATAA_V2_SIZE;
+            icon.hWnd = window;
+            icon.uFlags = NIF_TIP;
+            lstrcpynA(icon.szTip, "Quorvane", sizeof(icon.szTip));
+            return Shell_NotifyIconA(NIM_MODIFY, &icon) != FALSE;
+        },
+        timeoutMs);
+}
+
 class TrayLifecycle : public ::testing::Test {
 protected:
     void SetUp() override
@@ -95,6 +114,7 @@ TEST_F(TrayLifecycle, StartsKeepsAndEndsTheTray)
     ASSERT_TRUE(StartAndWaitRunning());
     const uint32_t first = WaitForTray();
     ASSERT_NE(first, 0u) << "the service starts the tray in the user's session";
+    EXPECT_TRUE(TrayFullyUp());
     EXPECT_TRUE(SameText(GetProcessImagePath(first), InstallFolder() + "\\QuorvaneTray.exe"));
     // started by the service, the tray started a fresh copy of itself
     for (const auto& p : Processes())
@@ -121,6 +141,7 @@ TEST_F(TrayLifecycle, StartsKeepsAndEndsTheTray)
     EXPECT_TRUE(WaitUntil([&] { return !ProcessIdExists(second); }, 45000)) << "the old tray was told to quit";
     const uint32_t third = WaitForTray(40000, second);
     EXPECT_NE(third, 0u);
+    EXPECT_TRUE(TrayFullyUp());
 
     // The service's stop ends the tray.
     ASSERT_TRUE(StopAndWaitStopped(40000));
