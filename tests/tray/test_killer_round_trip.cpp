@@ -151,7 +151,10 @@ TEST_F(KillerRoundTrip, ConfirmationNoKillsTheUntrustedProgramsAndTheTrayReports
     SetCurrentLanguage("Russian.lng");
     harness::RemoveService();
     harness::ResetMachineState();
-    ASSERT_TRUE(harness::InstallService(StageFolder() + "\\ServiceQuorvane.exe"));
+    // The service from a folder without the tray program: it starts no tray of
+    // its own and adopts the one this test starts.
+    ASSERT_TRUE(harness::InstallService(
+        harness::StageServiceCopy(GetEnvVar("TEMP") + "\\qvkiller_service", "ServiceQuorvane.exe")));
     ASSERT_TRUE(harness::StartAndWaitRunning());
     ASSERT_TRUE(WriteGoodList());
     ASSERT_TRUE(WriteBoolSetting("show_tray_warn", true));
