@@ -52,11 +52,13 @@ int main(int argc, char** argv)
 {
     const int rounds = argc > 1 ? std::atoi(argv[1]) : 100;
     UniqueRegKey key;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, WinlogonKeyPath().c_str(), 0, KEY_ALL_ACCESS, key.Put()) != ERROR_SUCCESS) {
+    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, WinlogonKeyPath().c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, key.Put(),
+                        nullptr) != ERROR_SUCCESS) {
         std::printf("cannot open the Winlogon key\n");
         return 1;
     }
     UniqueHandle event(CreateEventA(nullptr, FALSE, FALSE, nullptr));
+    Sleep(2500);  // a key just created: the service's watcher finds it on its next poll
 
     // Raw: a bare waiter woken by a write of an unguarded value.
     std::vector<double> raw;
