@@ -24,4 +24,10 @@ rc=$?
 # Wine's loader fails before the program prints anything: say so, or the
 # failure would look like a silent test.
 ((rc != 0)) && echo "wine-exec: $1 exited with code $rc in prefix $name" >&2
+# A test program's prefix serves that program only: once it passed, the
+# prefix (hundreds of megabytes) goes; a failed one stays for a look.
+if [[ "${QV_DISPOSABLE_PREFIX:-}" == "1" && $rc -eq 0 ]]; then
+  "$QV_WINESERVER" -k 2>/dev/null || true
+  rm -rf "${prefix:?}" "$QV_PREFIXES/$name.img" "$QV_PREFIXES/$name.lock"
+fi
 exit $rc
