@@ -8,6 +8,7 @@
 #include "qvErrors.h"
 #include "qvFiles.h"
 #include "qvHandles.h"
+#include "uCommonUtils.h"
 
 namespace {
 
@@ -204,4 +205,19 @@ std::string GetFileMD5(const std::string& fileName)
 {
     if (!FileExists(fileName)) return {};
     return MD5DigestToHex(MD5OfFile(fileName));
+}
+
+std::string GetReadableFileMD5(const std::string& fileName)
+{
+    if (fileName.empty()) return {};
+    try {
+        Wow64RedirectionOff redirection;
+        UniqueHandle probe(CreateFileA(fileName.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                       nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!probe) return {};
+        probe.Reset();
+        return GetFileMD5(fileName);
+    } catch (...) {
+        return {};
+    }
 }

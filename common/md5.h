@@ -26,3 +26,7 @@ MD5Digest MD5OfFile(const std::string& fileName);
 std::string MD5DigestToHex(const MD5Digest& digest);
 bool MD5DigestsEqual(const MD5Digest& a, const MD5Digest& b);
 std::string GetFileMD5(const std::string& fileName);
+// The digest of a file that can be opened for reading, with the file-system
+// redirection of a 32-bit process off; empty otherwise (a file nobody can read
+// must not pass for empty data).
+std::string GetReadableFileMD5(const std::string& fileName);

@@ -16,3 +16,19 @@ export WINEDEBUG="${WINEDEBUG:--all}"
 export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
 
 qv_log() { printf '[quorvane] %s\n' "$*" >&2; }
+
+# Starts a private Xvfb on the first free display of FIRST..LAST and exports
+# DISPLAY; its process id lands in QV_XVFB_PID (empty when none was free).
+qv_start_xvfb() {
+  local n
+  QV_XVFB_PID=""
+  for n in $(seq "$1" "$2"); do
+    [[ -e /tmp/.X11-unix/X$n || -e /tmp/.X$n-lock ]] && continue
+    Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+    QV_XVFB_PID=$!
+    export DISPLAY=":$n"
+    sleep 1
+    return 0
+  done
+  return 1
+}

@@ -16,14 +16,8 @@ export QV_PREFIX_NAME=main
 # A display for Wine's desktop: a private Xvfb when there is none.
 xvfb_pid=""
 if [[ -z "${DISPLAY:-}" ]]; then
-  for n in $(seq 90 120); do
-    [[ -e /tmp/.X11-unix/X$n || -e /tmp/.X$n-lock ]] && continue
-    Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-    xvfb_pid=$!
-    export DISPLAY=":$n"
-    break
-  done
-  sleep 1
+  qv_start_xvfb 90 120 || true
+  xvfb_pid="$QV_XVFB_PID"
 fi
 
 prefix="$(qv_ensure_prefix main)"

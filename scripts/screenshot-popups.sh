@@ -27,13 +27,8 @@ export QV_PREFIX_NAME=$name QV_LOCALE=ru_RU.UTF-8 QV_VIRTUAL_DESKTOP=1024x768
 prefix="$(qv_ensure_prefix "$name")"
 
 xvfb_pid=""
-for n in $(seq 171 210); do
-  [[ -e /tmp/.X11-unix/X$n || -e /tmp/.X$n-lock ]] && continue
-  Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-  xvfb_pid=$!
-  export DISPLAY=":$n"
-  break
-done
+qv_start_xvfb 171 210 || true
+xvfb_pid="$QV_XVFB_PID"
 [[ -n "$xvfb_pid" ]] || { qv_log "screenshot: no free display"; exit 1; }
 sleep 1
 

@@ -18,43 +18,11 @@ namespace {
 constexpr const char* kDisabledSubkey = "\\AutorunsDisabled";
 constexpr const char* kDisabledFolder = "AutorunsDisabled";
 
-// MD5 hex of a readable file, empty otherwise (never the digest of data that
-// could not be read).
-std::string FileDigest(const std::string& path)
-{
-    if (path.empty()) return {};
-    try {
-        Wow64RedirectionOff redirection;
-        UniqueHandle probe(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                       nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-        if (!probe) return {};
-        probe.Reset();
-        return GetFileMD5(path);
-    } catch (...) {
-        return {};
-    }
-}
-
 bool IsSpared(const std::string& path) { return IsKnownGoodFile(path) || IsFileTrusted(path); }
-
-void RecordAt(double time, int32_t kind, int32_t message, const std::string& path, const std::string& detail,
-              const std::string& md5)
-{
-    TReportEvent event;
-    InitReportEvent(event);
-    event.Source = kind;
-    event.Event = message;
-    event.Path.Set(path);
-    event.Detail.Set(detail);
-    event.Md5.Set(md5);
-    event.Time = time;
-    event.Flag = false;
-    LogReportEvent(event);
-}
 
 void Record(int32_t kind, int32_t message, const std::string& path, const std::string& detail)
 {
-    RecordAt(NowDateTime(), kind, message, path, detail, FileDigest(path));
+    RecordEvent(kind, message, path, detail, GetReadableFileMD5(path));
 }
 
 struct RunKeySwitches {
@@ -155,7 +123,7 @@ void CheckLinkFile(int32_t kind, double time, const std::string& folder, const s
     std::string program = link.Target;
     if (!FileExists(program)) program = link.WorkDir + "\\" + ExtractFileName(link.Target);
     if (link.Target.empty() || !FileExists(program) || IsSpared(program)) return;
-    RecordAt(time, kind, evmAddFile, program, name, FileDigest(program));
+    RecordEventAt(time, kind, evmAddFile, program, name, GetReadableFileMD5(program));
     KillProgram(program, false);
     DisableFolderFile(folder, name);
 }
@@ -165,7 +133,7 @@ void CheckProgramFile(int32_t kind, double time, const std::string& folder, cons
     const std::string file = folder + "\\" + name;
     // Directly in the folder only a signature or the trust list spares a program.
     if (IsFileSigned(file) || IsFileTrusted(file)) return;
-    RecordAt(time, kind, evmDangerExt, file, name, FileDigest(file));
+    RecordEventAt(time, kind, evmDangerExt, file, name, GetReadableFileMD5(file));
     DisableFolderFile(folder, name);
     KillProgram(file, false);
     Sleep(1000);
@@ -175,7 +143,7 @@ void CheckOtherFile(int32_t kind, double time, const std::string& folder, const 
 {
     const std::string file = folder + "\\" + name;
     if (IsSpared(file)) return;
-    RecordAt(time, kind, evmErrorExt, file, name, FileDigest(file));
+    RecordEventAt(time, kind, evmErrorExt, file, name, GetReadableFileMD5(file));
     DisableFolderFile(folder, name);
 }
 
@@ -187,7 +155,7 @@ bool IsKnownGoodFile(const std::string& path)
 {
     TStringList lines;
     if (FileExists(GoodListPath())) LoadLines(GoodListPath(), lines);
-    const std::string digest = FileDigest(path);
+    const std::string digest = GetReadableFileMD5(path);
     if (!digest.empty() && IndexOf(lines, digest) >= 0) return true;
     if (!IsFileSigned(path)) return false;
     if (!digest.empty()) {

@@ -58,6 +58,12 @@ void LogReportEvent(const TReportEvent& event)
 void RecordEvent(int32_t kind, int32_t message, const std::string& path, const std::string& detail,
                  const std::string& md5)
 {
+    RecordEventAt(NowDateTime(), kind, message, path, detail, md5);
+}
+
+void RecordEventAt(double time, int32_t kind, int32_t message, const std::string& path, const std::string& detail,
+                   const std::string& md5)
+{
     TReportEvent event;
     InitReportEvent(event);
     event.Source = kind;
@@ -65,7 +71,7 @@ void RecordEvent(int32_t kind, int32_t message, const std::string& path, const s
     event.Path.Set(path);
     event.Detail.Set(detail);
     event.Md5.Set(md5);
-    event.Time = NowDateTime();
+    event.Time = time;
     event.Flag = false;
     std::memset(event.Pad1, 0, sizeof(event.Pad1));
     std::memset(event.Pad2, 0, sizeof(event.Pad2));

@@ -27,6 +27,9 @@ void LogReportEvent(const TReportEvent& event);
 // Fills a record (texts cut to their fields, Time now, Flag false) and logs it.
 void RecordEvent(int32_t kind, int32_t message, const std::string& path, const std::string& detail = {},
                  const std::string& md5 = {});
+// The same with a time taken by the caller (one time for several events).
+void RecordEventAt(double time, int32_t kind, int32_t message, const std::string& path, const std::string& detail = {},
+                   const std::string& md5 = {});
 
 // One send step: delivers the newest entry as Type 9 to "Quorvane\tray" and
 // drops it once delivered. True when an event left.

@@ -36,23 +36,6 @@ bool IsExemptName(const std::string& path)
                        [&](const char* exempt) { return SameText(name, exempt); });
 }
 
-// MD5 hex of a file that can be opened for reading; empty otherwise (the digest
-// of a file nobody can read would be that of empty data).
-std::string ReadableFileMD5(const std::string& path)
-{
-    if (path.empty()) return {};
-    try {
-        Wow64RedirectionOff redirection;
-        UniqueHandle probe(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                       nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-        if (!probe) return {};
-        probe.Reset();
-        return GetFileMD5(path);
-    } catch (...) {
-        return {};
-    }
-}
-
 // A module path is already a full path; only kernel forms ("\??\C:\...",
 // "\SystemRoot\...") need resolving, which costs a file test per character.
 std::string ResolvedImagePath(uint32_t pid)
@@ -134,7 +117,7 @@ int KillProgramAll(const std::string& path, bool jail)
 bool KillTwinProcesses(const std::string& path, bool jail)
 {
     const std::string program = NormalizeCommandPath(path);
-    const std::string reference = ReadableFileMD5(program);
+    const std::string reference = GetReadableFileMD5(program);
     if (reference.empty()) return false;
     const int64_t size = FileSizeOf(program);
     TPidList pids;
@@ -148,7 +131,7 @@ bool KillTwinProcesses(const std::string& path, bool jail)
         auto known = digests.find(key);
         // Only a file of the same size can have the same bytes: most digests need not be computed.
         if (known == digests.end())
-            known = digests.emplace(key, FileSizeOf(image) == size ? ReadableFileMD5(image) : std::string()).first;
+            known = digests.emplace(key, FileSizeOf(image) == size ? GetReadableFileMD5(image) : std::string()).first;
         if (known->second.empty() || known->second != reference) continue;
         if (KillProcessAndJail(pid, jail)) ended = true;
     }
