@@ -1,17 +1,17 @@
 #include "qvGraphics.h"
 
-UniqueGdiObject MakeFont(const TFontSpec& spec)
+UniqueGdiObject MakeFont(const TFontDesc& desc)
 {
     LOGFONTA font{};
-    font.lfHeight = -spec.Height;  // negative: the character height, not the cell height
-    font.lfWeight = spec.Bold ? FW_BOLD : FW_NORMAL;
-    font.lfUnderline = spec.Underline ? TRUE : FALSE;
+    font.lfHeight = -desc.Height;  // negative: the character height, not the cell height
+    font.lfWeight = desc.Bold ? FW_BOLD : FW_NORMAL;
+    font.lfUnderline = desc.Underline ? TRUE : FALSE;
     font.lfCharSet = DEFAULT_CHARSET;
     font.lfOutPrecision = OUT_DEFAULT_PRECIS;
     font.lfClipPrecision = CLIP_DEFAULT_PRECIS;
     font.lfQuality = DEFAULT_QUALITY;
     font.lfPitchAndFamily = DEFAULT_PITCH | FF_DONTCARE;
-    lstrcpynA(font.lfFaceName, spec.Name.c_str(), LF_FACESIZE);
+    lstrcpynA(font.lfFaceName, desc.Name.c_str(), LF_FACESIZE);
     return UniqueGdiObject(CreateFontIndirectA(&font));
 }
 

@@ -29,19 +29,19 @@ constexpr TColor clBtnFace = 0xF0F0F0;
 
 constexpr const char* kDefaultFontName = "Tahoma";
 
-struct TFontSpec {
+struct TFontDesc {
     int Height = 11;  // character height in pixels
     bool Bold = false;
     bool Underline = false;
     std::string Name = kDefaultFontName;
 };
 
-UniqueGdiObject MakeFont(const TFontSpec& spec);
+UniqueGdiObject MakeFont(const TFontDesc& desc);
 inline UniqueGdiObject MakeFont(int pixelHeight, bool bold = false)
 {
-    TFontSpec spec;
-    spec.Height = pixelHeight;
-    spec.Bold = bold;
-    return MakeFont(spec);
+    TFontDesc desc;
+    desc.Height = pixelHeight;
+    desc.Bold = bold;
+    return MakeFont(desc);
 }
 UniqueGdiObject MakeSolidBrush(TColor color);
