@@ -346,6 +346,20 @@ bool RegValueExists(TRegEngine& rec)
     return OneShot(rec, Open::ReadOnly, 3, false, [&](TRegistryEx& r) { return r.ValueExists(rec.Value); });
 }
 
+bool RegValueExists64(TRegEngine& rec)
+{
+    return OneShot(rec, Open::ReadOnly64, 3, false, [&](TRegistryEx& r) { return r.ValueExists(rec.Value); });
+}
+
+bool RegKeyExistsInView(TRegEngine& rec, bool view64)
+{
+    if (!view64) return RegKeyExists(rec);
+    return OneShot(rec, Open::None, 2, false, [&](TRegistryEx& r) {
+        r.SetAccess(r.Access() | kWow64Key64);
+        return r.KeyExists(rec.Key);
+    });
+}
+
 int32_t ReadRegInteger(TRegEngine& rec)
 {
     return OneShot(rec, Open::ReadOnly, 4, int32_t(-1), [&](TRegistryEx& r) { return r.ReadInteger(rec.Value); });
@@ -453,16 +467,25 @@ void MarkDefaultValueNames(TStringList& list)
         if (list[i].empty()) list[i] = kDefaultValueName;
 }
 
+UniqueRegKey OpenKeyForNotification(TRegEngine& rec, bool view64)
+{
+    UniqueRegKey key;
+    HKEY root = GetRootKey(rec);
+    if (root) RegOpenKeyExA(root, rec.Key.c_str(), 0, KEY_NOTIFY | (view64 ? kWow64Key64 : 0), key.Put());
+    return key;
+}
+
+bool ArmKeyNotification(HKEY key, HANDLE event)
+{
+    return RegNotifyChangeKeyValue(key, TRUE, kNotifyFilter, event, TRUE) == ERROR_SUCCESS;
+}
+
 bool WaitForKeyChange(TRegEngine& rec, bool view64, HANDLE stopEvent)
 {
     UniqueHandle changed(CreateEventA(nullptr, FALSE, FALSE, nullptr));
     if (!changed) return false;
-    HKEY root = GetRootKey(rec);
-    if (!root) return false;
-    UniqueRegKey key;  // declared after the event: closed first
-    if (RegOpenKeyExA(root, rec.Key.c_str(), 0, KEY_NOTIFY | (view64 ? kWow64Key64 : 0), key.Put()) != ERROR_SUCCESS)
-        return false;
-    if (RegNotifyChangeKeyValue(key.Get(), TRUE, kNotifyFilter, changed.Get(), TRUE) != ERROR_SUCCESS) return false;
+    UniqueRegKey key = OpenKeyForNotification(rec, view64);  // declared after the event: closed first
+    if (!key || !ArmKeyNotification(key.Get(), changed.Get())) return false;
     if (!stopEvent) return WaitForSingleObject(changed.Get(), INFINITE) == WAIT_OBJECT_0;
     // The stop request comes first so that it wins over a change signalled at the same moment.
     HANDLE handles[2] = {stopEvent, changed.Get()};

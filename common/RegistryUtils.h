@@ -8,6 +8,7 @@
 #include <string>
 
 #include "qvErrors.h"
+#include "qvHandles.h"
 #include "qvStrings.h"
 
 enum : uint8_t { kRootHKLM = 0, kRootHKCU = 1, kRootHKU = 2, kRootHKCC = 3 };
@@ -81,6 +82,9 @@ std::string ReadRegString(TRegEngine& rec);
 std::string ReadRegString64(TRegEngine& rec);
 bool RegKeyExists(TRegEngine& rec);
 bool RegValueExists(TRegEngine& rec);
+bool RegValueExists64(TRegEngine& rec);
+// Whether the key exists in the given registry view.
+bool RegKeyExistsInView(TRegEngine& rec, bool view64);
 int32_t ReadRegInteger(TRegEngine& rec);
 void DeleteRegKey(TRegEngine& rec);
 bool DeleteRegValue(TRegEngine& rec);
@@ -102,6 +106,11 @@ void MarkDefaultValueNames(TStringList& list);
 // the key cannot be opened for notification; false also when stopEvent (if
 // given) is signalled first, so a watcher can be ended without killing it.
 bool WaitForKeyChange(TRegEngine& rec, bool view64, HANDLE stopEvent = nullptr);
+// The two steps of that wait, for a watcher that keeps its key open: open the
+// key for notification (none when it is missing), and ask for its next change
+// (subtree, filter 15, asynchronous, signalling the event).
+UniqueRegKey OpenKeyForNotification(TRegEngine& rec, bool view64);
+bool ArmKeyNotification(HKEY key, HANDLE event);
 
 // Shorthand for the settings under HKLM "SOFTWARE\Quorvane".
 TRegEngine SettingRef(const std::string& valueName);

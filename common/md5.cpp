@@ -212,11 +212,12 @@ std::string GetReadableFileMD5(const std::string& fileName)
     if (fileName.empty()) return {};
     try {
         Wow64RedirectionOff redirection;
-        UniqueHandle probe(CreateFileA(fileName.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                       nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-        if (!probe) return {};
-        probe.Reset();
-        return GetFileMD5(fileName);
+        if (!FileExists(fileName)) return {};
+        UniqueHandle file(CreateFileA(fileName.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                      nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!file) return {};
+        THandleStream stream(file.Get());
+        return MD5DigestToHex(MD5OfStream(stream));
     } catch (...) {
         return {};
     }

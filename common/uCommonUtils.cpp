@@ -1,6 +1,7 @@
 #include "uCommonUtils.h"
 
 #include <shlobj.h>
+#include <tlhelp32.h>
 #include <shobjidl.h>
 #include <objidl.h>
 
@@ -274,10 +275,10 @@ void SplitCommandLine(const std::string& text, TStringList& list, bool firstBlan
     }
 }
 
-void ListFolderFiles(const std::string& folder, TStringList& list)
+void ListFolderFiles(const std::string& folder, TStringList& list, const char* pattern)
 {
     WIN32_FIND_DATAA data{};
-    UniqueFindHandle find(FindFirstFileA((IncludeTrailingBackslash(folder) + "*.*").c_str(), &data));
+    UniqueFindHandle find(FindFirstFileA((IncludeTrailingBackslash(folder) + pattern).c_str(), &data));
     if (!find) return;
     do {
         std::string name = data.cFileName;
@@ -356,25 +357,17 @@ bool IsFileTrusted(const std::string& filePath)
 {
     TRegEngine useList = SettingRef("arn_use_trustlist");
     if (!ReadRegBool(useList)) return false;
-    Wow64RedirectionOff redirectionOff;
-    if (!FileExists(filePath)) return false;
-    // A file that cannot be read would get the digest of empty data and so match
-    // an entry made for an empty file: it is never trusted.
-    {
-        UniqueHandle probe(CreateFileA(filePath.c_str(), GENERIC_READ,
-                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                                       FILE_ATTRIBUTE_NORMAL, nullptr));
-        if (!probe) return false;
-    }
     TRegEngine listRef = SettingRef("trustList");
     TStringList entries;
     ReadRegMultiString(listRef, entries);
-    std::string fileDigest;
+    if (entries.empty()) return false;
+    // A file that cannot be read has no digest: it never matches an entry made
+    // for an empty file.
+    const std::string fileDigest = GetReadableFileMD5(filePath);
+    if (fileDigest.empty()) return false;
     for (const std::string& entry : entries) {
         size_t bar = entry.find('|');
-        std::string digest = bar == std::string::npos ? entry : entry.substr(bar + 1);
-        if (fileDigest.empty()) fileDigest = GetFileMD5(filePath);
-        if (!fileDigest.empty() && SameText(digest, fileDigest)) return true;
+        if (SameText(bar == std::string::npos ? entry : entry.substr(bar + 1), fileDigest)) return true;
     }
     return false;
 }
@@ -482,5 +475,36 @@ std::string StockHostsDigest(int major)
     case 6: return kStockHostsDigest6;
     case 7: return kStockHostsDigest7;
     default: return {};
+    }
+}
+
+std::string LocaleDateTimeText(const SYSTEMTIME& time)
+{
+    char date[64] = {}, clock[64] = {};
+    GetDateFormatA(LOCALE_USER_DEFAULT, DATE_SHORTDATE, &time, nullptr, date, sizeof(date));
+    GetTimeFormatA(LOCALE_USER_DEFAULT, 0, &time, nullptr, clock, sizeof(clock));
+    return std::string(date) + " " + clock;
+}
+
+std::vector<TProcessEntry> ListProcesses()
+{
+    std::vector<TProcessEntry> entries;
+    UniqueHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    if (!snapshot) return entries;
+    PROCESSENTRY32 entry{};
+    entry.dwSize = sizeof(entry);
+    for (BOOL more = Process32First(snapshot.Get(), &entry); more; more = Process32Next(snapshot.Get(), &entry))
+        entries.push_back({entry.th32ProcessID, entry.th32ParentProcessID, entry.szExeFile});
+    return entries;
+}
+
+const char* LanguageSectionName(int section)
+{
+    switch (section) {
+    case 0: return "info";
+    case 1: return "gui";
+    case 2: return "arun";
+    case 3: return "global";
+    default: return "";
     }
 }

@@ -4,7 +4,9 @@
 // path normalisation, comma lists, folder listings and shell links.
 #include <windows.h>
 
+#include <cstdint>
 #include <string>
+#include <vector>
 
 #include "qvStrings.h"
 
@@ -62,9 +64,26 @@ std::string TrimLeadingBlanks(const std::string& text);
 std::string ReplaceAllText(const std::string& text, const std::string& oldPart, const std::string& newPart);
 std::string NormalizeCommandPath(const std::string& command);
 void SplitCommandLine(const std::string& text, TStringList& list, bool firstBlankIsComma);
-void ListFolderFiles(const std::string& folder, TStringList& list);
+// Adds the names of the folder's files matching the pattern (not folders, not
+// names ending ".ini").
+void ListFolderFiles(const std::string& folder, TStringList& list, const char* pattern = "*.*");
 void ClearLnkStruc(TLnkStruc& lnk);
 void ReadShellLink(const std::string& lnkPath, TLnkStruc& lnk);
+
+// The machine's short date, a blank and its long time, for a local time.
+std::string LocaleDateTimeText(const SYSTEMTIME& time);
+
+// The four sections of a language file by number: 0 "info", 1 "gui",
+// 2 "arun", 3 "global"; any other number gives "".
+const char* LanguageSectionName(int section);
+
+// One entry of a process snapshot.
+struct TProcessEntry {
+    uint32_t Pid;
+    uint32_t ParentPid;
+    std::string ExeFile;  // file name of the executable
+};
+std::vector<TProcessEntry> ListProcesses();
 
 // Now as a TDateTime (days since 30 Dec 1899, local time).
 double NowDateTime();

@@ -260,3 +260,19 @@ std::string MakeReplySlotName()
     std::string name = std::to_string(RandomInt(999999)) + GetTimeStamp() + std::to_string(RandomInt(999999));
     return name.substr(0, 48);
 }
+
+TMSlotMessage MakeMessage(uint8_t type, int32_t a)
+{
+    TMSlotMessage message;
+    ClearMailSlotMessage(message);
+    message.Type = type;
+    message.A = a;
+    return message;
+}
+
+std::string MessageRecordText(const TMSlotMessage& m)
+{
+    return "Структура - Type: " + std::to_string(m.Type) + " Data: " + m.Data.Str() + " Mess: " + m.Mess.Str() +
+           " Mess1: " + m.Mess1.Str() + " A:" + std::to_string(m.A) + " B:" + std::to_string(m.B) +
+           " C:" + std::to_string(m.C) + " D:" + std::to_string(m.D) + " Bool:" + (m.Bool ? "true" : "false");
+}

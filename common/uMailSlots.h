@@ -62,6 +62,10 @@ void ReadMailSlot(TMSlot& slot, TMSlotMessage& message);
 void CloseMailSlot(TMSlot& slot);  // raises std::runtime_error("closeMailSLot: ERROR!!!")
 
 void ClearMailSlotMessage(TMSlotMessage& message);
+// A cleared message of the given Type (and A): how every command starts.
+TMSlotMessage MakeMessage(uint8_t type, int32_t a = 0);
+// "Структура - Type: ... Bool:true": one line describing a message, for the logs.
+std::string MessageRecordText(const TMSlotMessage& message);
 void PackMailSlotMessage(const TMSlotMessage& message, MSlotPacket& packet);
 void UnpackMailSlotMessage(const MSlotPacket& packet, TMSlotMessage& message);
 // A received datagram of any size: only exactly 425 bytes unpack; anything else

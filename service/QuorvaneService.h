@@ -1,4 +1,5 @@
 #pragma once
+#include "uServiceManage.h"
 // The service "Quorvane": registration properties, start-up, shutdown.
 #include <string>
 
@@ -17,8 +18,6 @@ public:
     void StopAllThreads();
 };
 
-constexpr const char* kServiceName = "Quorvane";
-constexpr const char* kServiceProgramName = "ServiceQuorvane.exe";
 constexpr const char* kServiceDescription = "Служба защиты от Блокировки системы";
 constexpr const char* kServiceKey = "SYSTEM\\CurrentControlSet\\Services\\Quorvane";
 

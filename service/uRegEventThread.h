@@ -34,8 +34,6 @@ private:
     std::atomic<int> callbacks_{0};
 };
 
-// Whether the key exists in the given registry view.
-bool RegKeyExistsInView(TRegEngine& ref, bool view64);
 
 // Ends a watcher at once and frees it: it is asked to stop (its waits watch
 // the stop event), and only a thread still blocked outside its callback after

@@ -81,17 +81,6 @@ const TStringList& LanguageFiles()
     return files;
 }
 
-const char* LanguageSection(int32_t a)
-{
-    switch (a) {
-    case 0: return "info";
-    case 1: return "gui";
-    case 2: return "arun";
-    case 3: return "global";
-    default: return "";
-    }
-}
-
 std::string ReadIniText(const std::string& file, const std::string& section, const std::string& key)
 {
     char buffer[2048] = {};
@@ -142,7 +131,7 @@ void LanguageCommand(TMSlotMessage message)
         return;
     }
 
-    const std::string section = LanguageSection(message.A);
+    const std::string section = LanguageSectionName(message.A);
     const std::string key = message.Mess.Str();
     if (usable) message.Data.Set(ReadIniText(file, section, key));
     // A missing key is added with an empty value, so the file shows what it lacks.

@@ -42,14 +42,7 @@ void TellTrayRefresh()
     SendToMailSlot(message, kTraySlot);
 }
 
-std::string DescribeMessage(const TMSlotMessage& m)
-{
-    return "Структура - Type: " + std::to_string(m.Type) + " Data: " + m.Data.Str() + " Mess: " + m.Mess.Str() +
-           " Mess1: " + m.Mess1.Str() + " A:" + std::to_string(m.A) + " B:" + std::to_string(m.B) +
-           " C:" + std::to_string(m.C) + " D:" + std::to_string(m.D) + " Bool:" + (m.Bool ? "true" : "false");
-}
-
-void DumpMessage(const TMSlotMessage& message) { WriteServiceLog(DescribeMessage(message)); }
+void DumpMessage(const TMSlotMessage& message) { WriteServiceLog(MessageRecordText(message)); }
 
 bool ReplyToRequester(const TMSlotMessage& message)
 {

@@ -17,8 +17,7 @@ bool IsFirstRun();
 // Type 13 / A 10 to the tray: programs were ended, check that the shell runs.
 void TellTrayRefresh();
 
-// "Структура - Type: ..." line of a message in the service log.
-std::string DescribeMessage(const TMSlotMessage& message);
+// The message's "Структура - Type: ..." line in the service log.
 void DumpMessage(const TMSlotMessage& message);
 
 // True from the start until a ping of the tray fails (command 13/19); the

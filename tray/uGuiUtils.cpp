@@ -97,13 +97,6 @@ void WriteGuiLog(const std::string& line)
 
 std::string BoolToText(bool value) { return value ? "true" : "false"; }
 
-std::string MessageRecordText(const TMSlotMessage& m)
-{
-    return "Структура - Type: " + std::to_string(m.Type) + " Data: " + m.Data.Str() + " Mess: " + m.Mess.Str() +
-           " Mess1: " + m.Mess1.Str() + " A:" + std::to_string(m.A) + " B:" + std::to_string(m.B) +
-           " C:" + std::to_string(m.C) + " D:" + std::to_string(m.D) + " Bool:" + BoolToText(m.Bool);
-}
-
 void LogMessageRecord(const TMSlotMessage& record) { WriteGuiLog(MessageRecordText(record)); }
 
 std::string GetParentProcessName()

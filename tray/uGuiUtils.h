@@ -31,7 +31,6 @@ TMSlotMessage SettingRequest(uint8_t type, const std::string& name, const std::s
 void WriteGuiLog(const std::string& line);
 std::string BoolToText(bool value);
 // The one-line dump of a record that LogMessageRecord writes.
-std::string MessageRecordText(const TMSlotMessage& record);
 void LogMessageRecord(const TMSlotMessage& record);
 
 // File name of the program that started this process; empty when unknown.

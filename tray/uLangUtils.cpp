@@ -82,16 +82,7 @@ const std::array<TGlobMesField, kGlobMesCount> kGlobMesFields = {{
 
 TGlobMes gGlobMes;
 
-const char* LangSectionName(int section)
-{
-    switch (section) {
-    case kLangInfo: return "info";
-    case kLangGui: return "gui";
-    case kLangArun: return "arun";
-    case kLangGlobal: return "global";
-    default: return "";
-    }
-}
+const char* LangSectionName(int section) { return LanguageSectionName(section); }
 
 std::string GetCurrentLanguage()
 {

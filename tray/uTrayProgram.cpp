@@ -119,7 +119,7 @@ int RunTray(HINSTANCE instance, TTraySwitch option)
 {
     // 1. Started by the service: a fresh copy of our own, so that the tray
     // does not run as the service's child.
-    if (SameText(GetParentProcessName(), kServiceExe)) {
+    if (SameText(GetParentProcessName(), kServiceProgramName)) {
         WinExec(Quoted(ModuleFileName()).c_str(), SW_HIDE);
         return 0;
     }
@@ -272,14 +272,14 @@ void InstallService()
 {
     if (GetServiceState(kServiceName) != 0) return;
     // quoted: the program folder usually has a blank in its name
-    const std::string command = Quoted(ModuleFolder() + kServiceExe) + " /install /silent";
+    const std::string command = Quoted(ModuleFolder() + kServiceProgramName) + " /install /silent";
     WinExec(command.c_str(), SW_HIDE);
 }
 
 void UninstallService()
 {
     if (GetServiceState(kServiceName) != SERVICE_STOPPED) return;
-    const std::string command = Quoted(ModuleFolder() + kServiceExe) + " /uninstall /silent";
+    const std::string command = Quoted(ModuleFolder() + kServiceProgramName) + " /uninstall /silent";
     WinExec(command.c_str(), SW_HIDE);
 }
 

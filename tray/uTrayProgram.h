@@ -1,4 +1,5 @@
 #pragma once
+#include "uServiceManage.h"
 // The start of QuorvaneTray: a fresh start by the service (relaunch and end),
 // a command-line tool that installs, removes, starts or stops the service or
 // signals a running tray (ends when done), or the resident tray (hidden
@@ -8,8 +9,6 @@
 #include <string>
 #include <string_view>
 
-constexpr const char* kServiceName = "Quorvane";
-constexpr const char* kServiceExe = "ServiceQuorvane.exe";
 constexpr const char* kInstanceMutex = "QuorvaneTray";
 
 enum class TTraySwitch { None, Install, Uninstall, Start, Show, AdminStart, StartService, StopService };
