@@ -121,6 +121,25 @@ void ReadMailSlot(TMSlot& slot, TMSlotMessage& message)
     }
 }
 
+bool ReceiveMailSlot(TMSlot& slot, TMSlotMessage& message, DWORD waitMs)
+{
+    ClearMailSlotMessage(message);
+    if (slot.Magic != kSlotMagic || !slot.Active) return false;
+    // The slot's read time-out does the waiting: the read returns the moment a
+    // datagram arrives, and costs nothing while none does.
+    if (!SetMailslotInfo(slot.Handle, waitMs)) return false;
+    uint8_t buffer[kPacketSize];
+    DWORD read = 0;
+    if (!ReadFile(slot.Handle, buffer, sizeof(buffer), &read, nullptr)) {
+        // A datagram larger than a packet is taken out of the slot all the same
+        // (more data): it reads as junk, like any other wrong size.
+        if (GetLastError() != ERROR_MORE_DATA) return false;
+        read = 0;
+    }
+    UnpackDatagram(buffer, read, message);
+    return true;
+}
+
 void CloseMailSlot(TMSlot& slot)
 {
     if (slot.Magic != kSlotMagic || !slot.Active) return;
@@ -192,6 +211,31 @@ void UnpackDatagram(const uint8_t* bytes, size_t size, TMSlotMessage& message)
     UnpackMailSlotMessage(packet, message);
 }
 
+namespace {
+
+// Writes one packet, waiting at most waitMs for room: a slot whose reader has
+// stopped reading (or never reads) blocks a plain write once it is full.
+bool WritePacketWithin(HANDLE slot, const MSlotPacket& packet, DWORD waitMs)
+{
+    UniqueHandle done(CreateEventA(nullptr, TRUE, FALSE, nullptr));
+    if (!done) return false;
+    OVERLAPPED overlapped{};
+    overlapped.hEvent = done.Get();
+    DWORD written = 0;
+    if (!WriteFile(slot, packet.data(), kPacketSize, &written, &overlapped)) {
+        if (GetLastError() != ERROR_IO_PENDING) return false;
+        if (WaitForSingleObject(done.Get(), waitMs) != WAIT_OBJECT_0) CancelIoEx(slot, &overlapped);
+        // Waits for the cancel to land: the system writes into `overlapped`.
+        if (!GetOverlappedResult(slot, &overlapped, &written, TRUE)) return false;
+    } else if (!GetOverlappedResult(slot, &overlapped, &written, FALSE)) {
+        return false;
+    }
+    // a datagram that did not go out whole was not delivered
+    return written == kPacketSize;
+}
+
+}  // namespace
+
 bool WriteToMailSlot(const std::string& slotName, TMSlotMessage message)
 {
     std::string fullName = std::string(kMailslotPrefix) + slotName;
@@ -199,13 +243,11 @@ bool WriteToMailSlot(const std::string& slotName, TMSlotMessage message)
     // moment, and with read sharing alone all but the first fail with a
     // sharing violation and their datagram is lost.
     UniqueHandle slot(CreateFileA(fullName.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                  OPEN_EXISTING, 0, nullptr));
+                                  OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr));
     if (!slot) return false;
     MSlotPacket packet;
     PackMailSlotMessage(message, packet);
-    DWORD written = 0;
-    // a datagram that did not go out whole was not delivered
-    return WriteFile(slot.Get(), packet.data(), kPacketSize, &written, nullptr) && written == kPacketSize;
+    return WritePacketWithin(slot.Get(), packet, kSendWaitMs);
 }
 
 bool SendToMailSlot(TMSlotMessage message, const std::string& slotName) { return WriteToMailSlot(slotName, message); }
@@ -227,24 +269,30 @@ bool SendToMailSlotAndWait(const std::string& slotName, TMSlotMessage& message, 
     message.Mess1.Set(reply.Name);
     if (!WriteToMailSlot(slotName, message)) return false;
 
+    // Waits by the clock, not by a count of sleeps: on a loaded machine short
+    // sleeps last longer, and a count would stretch the wait with them. With a
+    // cancel event the wait goes in short slices so the event is seen soon.
+    constexpr DWORD kCancelSliceMs = 20;
+    const ULONGLONG deadline = GetTickCount64() + kReplyWaitMs;
+    TMSlotMessage received;
     bool answered = false;
-    int polls = 0;
-    do {
-        ++polls;
-        if (cancelEvent) {
-            if (WaitForSingleObject(cancelEvent, 1) == WAIT_OBJECT_0) break;
-        } else {
-            Sleep(1);
+    for (;;) {
+        const ULONGLONG now = GetTickCount64();
+        if (now >= deadline) break;
+        DWORD wait = static_cast<DWORD>(deadline - now);
+        if (cancelEvent) wait = std::min(wait, kCancelSliceMs);
+        if (ReceiveMailSlot(reply, received, wait)) {
+            answered = true;
+            break;
         }
-        answered = MailSlotHasMessage(reply);
-    } while (!answered && polls <= kReplyPollLimit);
+        // a read that failed at once (not for time) must not spin the loop
+        const bool timedOut = GetLastError() == ERROR_SEM_TIMEOUT;
+        if (cancelEvent && WaitForSingleObject(cancelEvent, 0) == WAIT_OBJECT_0) break;
+        if (!timedOut) Sleep(1);
+    }
 
     ClearMailSlotMessage(message);
-    if (answered) {
-        TMSlotMessage received;
-        ReadMailSlot(reply, received);
-        message = received;
-    }
+    if (answered) message = received;
     return answered;
 }
 

@@ -53,12 +53,20 @@ constexpr const char* kServiceSlot = "Quorvane\\Service";
 constexpr const char* kTraySlot = "Quorvane\\tray";
 constexpr const char* kAutorunSlot = "Quorvane\\autorun";
 constexpr const char* kGuiLogSlot = "Quorvane\\GuiLog";
-constexpr int kReplyPollLimit = 15000;  // polls of 1 ms; the loop runs while the count is at most this
+// How long a requester waits for its reply.
+constexpr DWORD kReplyWaitMs = 15000;
+// How long a send may wait for room in a full slot before the datagram is
+// dropped: a slot that nobody reads must not hold its sender for good.
+constexpr DWORD kSendWaitMs = 1000;
 
 void InitMailSlot(TMSlot& slot);
 void CreateMailSlot(TMSlot& slot, bool defaultSecurity);
 bool MailSlotHasMessage(TMSlot& slot);
 void ReadMailSlot(TMSlot& slot, TMSlotMessage& message);
+// Waits up to waitMs for the next datagram and reads it (a datagram of the
+// wrong size reads as a cleared message). True when one was taken; a message
+// is taken as soon as it arrives, and no time is spent while none comes.
+bool ReceiveMailSlot(TMSlot& slot, TMSlotMessage& message, DWORD waitMs);
 void CloseMailSlot(TMSlot& slot);  // raises std::runtime_error("closeMailSLot: ERROR!!!")
 
 void ClearMailSlotMessage(TMSlotMessage& message);
@@ -72,11 +80,12 @@ void UnpackMailSlotMessage(const MSlotPacket& packet, TMSlotMessage& message);
 // leaves the message cleared.
 void UnpackDatagram(const uint8_t* bytes, size_t size, TMSlotMessage& message);
 
-// True only when the slot was opened and all 425 bytes were written.
+// True only when the slot was opened and all 425 bytes were written. A slot
+// that stays full for kSendWaitMs gets nothing, as if it did not exist.
 bool WriteToMailSlot(const std::string& slotName, TMSlotMessage message);
 bool SendToMailSlot(TMSlotMessage message, const std::string& slotName);
 // Request and reply: the message is the request on entry and the reply (or a
-// cleared record on time-out) on return.
+// cleared record after kReplyWaitMs) on return.
 bool SendToMailSlotAndWait(const std::string& slotName, TMSlotMessage& message);
 // The same, given up at once (false, cleared record) when cancelEvent is set:
 // a thread that is told to stop does not sit out the whole wait.

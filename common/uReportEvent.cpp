@@ -27,6 +27,9 @@ int64_t DaysFromCivil(int year, int month, int day)
 }
 
 const int64_t kDelphiEpoch = DaysFromCivil(1899, 12, 30);
+// The calendar the system's date functions know: 1 Jan 1601 to 31 Dec 9999.
+const int64_t kFirstDay = DaysFromCivil(1601, 1, 1) - kDelphiEpoch;
+const int64_t kLastDay = DaysFromCivil(9999, 12, 31) - kDelphiEpoch;
 
 }  // namespace
 
@@ -37,8 +40,14 @@ double EncodeDateTime(int year, int month, int day, int hour, int minute, int se
     return date >= 0 ? date + time : date - time;
 }
 
-void DecodeDateTime(double value, int& year, int& month, int& day, int& hour, int& minute, int& second, int& ms)
+bool DecodeDateTime(double value, int& year, int& month, int& day, int& hour, int& minute, int& second, int& ms)
 {
+    year = month = day = hour = minute = second = ms = 0;
+    // Checked before any conversion: a value from a damaged record may be
+    // anything, and the day count must stay where the calendar search ends.
+    if (!std::isfinite(value) || value < static_cast<double>(kFirstDay) - 1.0 ||
+        value > static_cast<double>(kLastDay) + 1.0)
+        return false;
     double wholeDays = std::trunc(value);
     int64_t msOfDay = std::llround(std::fabs(value - wholeDays) * 86400000.0);
     int64_t days = static_cast<int64_t>(wholeDays);
@@ -46,6 +55,7 @@ void DecodeDateTime(double value, int& year, int& month, int& day, int& hour, in
         msOfDay -= 86400000;
         days += value >= 0 ? 1 : -1;
     }
+    if (days < kFirstDay || days > kLastDay) return false;
     int64_t serial = days + kDelphiEpoch;  // days since 1 Jan 0001, 1-based
     int y = static_cast<int>(serial / 366) + 1;
     while (DaysFromCivil(y + 1, 1, 1) <= serial) ++y;
@@ -58,4 +68,5 @@ void DecodeDateTime(double value, int& year, int& month, int& day, int& hour, in
     minute = static_cast<int>(msOfDay / 60000 % 60);
     second = static_cast<int>(msOfDay / 1000 % 60);
     ms = static_cast<int>(msOfDay % 1000);
+    return true;
 }

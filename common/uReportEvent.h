@@ -97,6 +97,7 @@ enum EventMessage : int32_t {
     evmDeleteFile = 920,
 };
 
-// TDateTime of a broken-down local time, and back (for the report dump).
+// TDateTime of a broken-down local time, and back (for the report dump). The
+// decoding is false (all parts 0) for a time outside the years 1601-9999.
 double EncodeDateTime(int year, int month, int day, int hour, int minute, int second, int ms);
-void DecodeDateTime(double value, int& year, int& month, int& day, int& hour, int& minute, int& second, int& ms);
+bool DecodeDateTime(double value, int& year, int& month, int& day, int& hour, int& minute, int& second, int& ms);

@@ -15,6 +15,7 @@
 #include "uMbrThread.h"
 #include "uPIDProcessing.h"
 #include "uServiceMessThread.h"
+#include "uServiceUtils.h"
 #include "uSystemProtectionThread.h"
 #include "uUserSIDThreads.h"
 
@@ -58,11 +59,16 @@ void TQuorvane::ServiceStart(bool& started)
 
 void TQuorvane::ServiceStop(bool& stopped)
 {
-    StopAllThreads();
+    // A thread that did not end in time cannot be freed: the process ends
+    // instead, within the time the manager was told.
+    if (!StopAllThreads()) ExitAsStopped(0);
     stopped = true;
 }
 
-void TQuorvane::ServiceShutdown() { StopAllThreads(); }
+void TQuorvane::ServiceShutdown()
+{
+    if (!StopAllThreads()) ExitAsStopped(0);
+}
 
 void TQuorvane::ServiceAfterInstall()
 {
@@ -164,21 +170,29 @@ void TQuorvane::InitService()
     }
 }
 
-void TQuorvane::StopAllThreads()
+bool TQuorvane::StopAllThreads()
 {
+    // Below the wait hint the manager was given, so a stop never outlives it.
+    const StopDeadline deadline(kStopBudgetMs);
+    bool allEnded = true;
     try {
-        StopAndFree(gServiceMessThread);
+        allEnded &= StopWithin(gServiceMessThread, deadline);
+        ReportStatus();
         const uint32_t trayPid = gUserSIDThreads ? gUserSIDThreads->TrayProcessId() : 0;
-        StopAndFree(gUserSIDThreads);
+        allEnded &= StopWithin(gUserSIDThreads, deadline);
+        ReportStatus();
         // Only the tray program from our own folder: the kept id came from a
         // mailslot answer and may by now belong to another process.
         if (IsOurTrayProcess(trayPid)) TerminateTrayProcess(trayPid);
-        StopAndFree(gSystemProtectionThread);
-        StopAndFree(gDispatcherThread);
-        StopAndFree(gMbrThread);
+        allEnded &= StopWithin(gSystemProtectionThread, deadline);
+        ReportStatus();
+        allEnded &= StopWithin(gDispatcherThread, deadline);
+        allEnded &= StopWithin(gMbrThread, deadline);
         if (gServiceLog) gServiceLog->Terminate();
     } catch (...) {
     }
+    if (!allEnded) WriteServiceLog("Остановка службы: не все потоки завершились вовремя");
+    return allEnded;
 }
 
 int RunServiceProgram(int argc, char** argv)

@@ -17,9 +17,22 @@ std::unique_ptr<TDispatcherThread> gDispatcherThread;
 
 namespace {
 
-// The event lock: appending to the report and every change of the queue.
+// The event lock: appending to the report and every change of the queue. No
+// send is made while it is held: a tray slot that is full would otherwise
+// hold every guard that records an event.
 std::mutex gEventLock;
 std::deque<TReportQueueEntry> gQueue;  // front = newest
+uint64_t gNextEntryId = 1;             // tells a sent entry from later ones
+// Set while the queue holds an entry: the dispatcher sleeps on it when idle.
+UniqueHandle gQueueFilled(CreateEventA(nullptr, TRUE, FALSE, nullptr));
+
+void NoteQueueState()
+{
+    if (gQueue.empty())
+        ResetEvent(gQueueFilled.Get());
+    else
+        SetEvent(gQueueFilled.Get());
+}
 
 void AppendToReport(const TReportEvent& event)
 {
@@ -33,13 +46,29 @@ void AppendToReport(const TReportEvent& event)
         throw EInOutError(error, "Cannot open file \"" + path + "\". " + SysErrorText(error));
     }
     // A failed seek or write loses the record, not the event: it is still queued.
+    LARGE_INTEGER size{};
+    if (!GetFileSizeEx(file.Get(), &size)) return;
     LARGE_INTEGER zero{};
     if (!SetFilePointerEx(file.Get(), zero, nullptr, FILE_END)) return;
+    // A torn last record is completed with zeros first, so this record and
+    // every later one start on a record boundary; nothing is cut off.
+    const size_t missing = ReportPaddingNeeded(static_cast<uint64_t>(size.QuadPart));
     DWORD wrote = 0;
+    if (missing > 0) {
+        const std::vector<uint8_t> zeros(missing, 0);
+        if (!WriteFile(file.Get(), zeros.data(), static_cast<DWORD>(missing), &wrote, nullptr) || wrote != missing)
+            return;
+    }
     WriteFile(file.Get(), &event, sizeof(event), &wrote, nullptr);
 }
 
 }  // namespace
+
+size_t ReportPaddingNeeded(uint64_t reportSize)
+{
+    const uint64_t partial = reportSize % sizeof(TReportEvent);
+    return partial == 0 ? 0 : static_cast<size_t>(sizeof(TReportEvent) - partial);
+}
 
 std::string ReportFilePath() { return GetDataFolder() + "report.rdb"; }
 std::string GoodListPath() { return GetDataFolder() + "goodlist.arn"; }
@@ -49,10 +78,11 @@ void LogReportEvent(const TReportEvent& event)
     std::lock_guard<std::mutex> guard(gEventLock);
     AppendToReport(event);
     try {
-        gQueue.push_front(TReportQueueEntry{event, false});
+        gQueue.push_front(TReportQueueEntry{event, false, gNextEntryId++});
     } catch (const std::bad_alloc&) {
         // stored but not queued
     }
+    NoteQueueState();
 }
 
 void RecordEvent(int32_t kind, int32_t message, const std::string& path, const std::string& detail,
@@ -80,22 +110,29 @@ void RecordEventAt(double time, int32_t kind, int32_t message, const std::string
 
 bool SendQueuedEvent()
 {
-    std::lock_guard<std::mutex> guard(gEventLock);
-    if (gQueue.empty()) return false;
-    TReportQueueEntry& newest = gQueue.front();
-    if (!newest.Sent) {
-        TMSlotMessage message;
-        ClearMailSlotMessage(message);
-        message.Type = 9;
-        message.Data.Set(newest.Event.Path.Str());
-        message.Mess.Set(newest.Event.Detail.Str());
-        message.Mess1.Set(newest.Event.Md5.Str());
-        message.A = newest.Event.Source;
-        message.B = newest.Event.Event;
-        newest.Sent = SendToMailSlot(message, kTraySlot);
+    TReportQueueEntry newest;
+    {
+        std::lock_guard<std::mutex> guard(gEventLock);
+        if (gQueue.empty()) return false;
+        newest = gQueue.front();
     }
-    if (!newest.Sent) return false;
-    gQueue.pop_front();
+    TMSlotMessage message = MakeMessage(9);
+    message.Data.Set(newest.Event.Path.Str());
+    message.Mess.Set(newest.Event.Detail.Str());
+    message.Mess1.Set(newest.Event.Md5.Str());
+    message.A = newest.Event.Source;
+    message.B = newest.Event.Event;
+    // undelivered: it stays at its place and is tried again next round
+    if (!SendToMailSlot(message, kTraySlot)) return false;
+    // Events pushed during the send stand in front of it now: the delivered
+    // entry is found by its id.
+    std::lock_guard<std::mutex> guard(gEventLock);
+    for (auto it = gQueue.begin(); it != gQueue.end(); ++it) {
+        if (it->Id != newest.Id) continue;
+        gQueue.erase(it);
+        break;
+    }
+    NoteQueueState();
     return true;
 }
 
@@ -115,14 +152,20 @@ void ClearEventQueue()
 {
     std::lock_guard<std::mutex> guard(gEventLock);
     gQueue.clear();
+    NoteQueueState();
 }
 
 void TDispatcherThread::Execute()
 {
+    // One event per 100 ms round while the queue holds any; an empty queue is
+    // waited for without waking.
+    const HANDLE waits[] = {StopEvent(), gQueueFilled.Get()};
     try {
-        do {
+        for (;;) {
+            if (WaitForMultipleObjects(2, waits, FALSE, INFINITE) != WAIT_OBJECT_0 + 1) break;
             SendQueuedEvent();
-        } while (Pause(100));
+            if (!Pause(100)) break;
+        }
     } catch (...) {
     }
 }
@@ -139,11 +182,14 @@ TMSlotMessage Cleared(uint8_t type)
     return message;
 }
 
-// The record's time as the machine's short date and long time.
+}  // namespace
+
+// The record's time as the machine's short date and long time; empty for a
+// time outside the calendar (a damaged record).
 std::string FormatEventTime(double time)
 {
     int year, month, day, hour, minute, second, ms;
-    DecodeDateTime(time, year, month, day, hour, minute, second, ms);
+    if (!DecodeDateTime(time, year, month, day, hour, minute, second, ms)) return {};
     SYSTEMTIME st{};
     st.wYear = static_cast<WORD>(year);
     st.wMonth = static_cast<WORD>(month);
@@ -156,6 +202,8 @@ std::string FormatEventTime(double time)
     GetTimeFormatA(LOCALE_USER_DEFAULT, 0, &st, nullptr, clock, sizeof(clock));
     return std::string(date) + " " + clock;
 }
+
+namespace {
 
 TRegEngine TrustListRef() { return SettingRef("trustList"); }
 

@@ -1,7 +1,8 @@
 #pragma once
 // Events: every repair, quarantine, kill or restore is one TReportEvent,
 // appended to "report.rdb" and queued for the tray; the dispatcher thread
-// delivers the queue newest first, one event per 100 ms round. The unit also
+// delivers the queue newest first, one event per 100 ms round, and sleeps
+// while the queue is empty. The unit also
 // serves the commands that read or change the report, the good list and the
 // trust list.
 #include <memory>
@@ -15,7 +16,14 @@
 struct TReportQueueEntry {
     TReportEvent Event;
     bool Sent;
+    uint64_t Id;  // in the order of logging
 };
+
+// A record's time as the report dump sends it: the machine's short date and
+// long time, or empty for a time outside the years 1601-9999.
+std::string FormatEventTime(double time);
+// Zero bytes that complete a torn last record of a report of that size.
+size_t ReportPaddingNeeded(uint64_t reportSize);
 
 std::string ReportFilePath();   // data folder + "report.rdb"
 std::string GoodListPath();     // data folder + "goodlist.arn"

@@ -10,7 +10,11 @@
 std::unique_ptr<TLogThread> gServiceLog;
 std::unique_ptr<TLogThread> gGuiLog;
 
-TLogThread::TLogThread(std::string fileName) : fileName_(std::move(fileName)) { Start(); }
+TLogThread::TLogThread(std::string fileName, int64_t rotateAtBytes)
+    : fileName_(std::move(fileName)), oldFileName_(OldLogName(fileName_)), rotateAtBytes_(rotateAtBytes)
+{
+    Start();
+}
 
 void TLogThread::Execute()
 {
@@ -24,9 +28,23 @@ void TLogThread::WriteLine(const std::string& text)
     try {
         std::string line = FormatLogLine(text);
         std::lock_guard<std::mutex> guard(writeLock_);
+        // A log that passed its limit becomes the old log, as at start, so a
+        // long run (or a flood of lines) keeps at most two files' worth.
+        if (FileSizeOf(fileName_) >= rotateAtBytes_) {
+            RemoveFile(oldFileName_);
+            RenameFile(fileName_, oldFileName_);
+        }
         AppendBytes(fileName_, line);
     } catch (...) {
     }
+}
+
+std::string OldLogName(const std::string& logPath)
+{
+    const size_t dot = logPath.find_last_of('.');
+    const size_t slash = logPath.find_last_of("\\/");
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return logPath + "_old";
+    return logPath.substr(0, dot) + "_old" + logPath.substr(dot);
 }
 
 std::string FormatLogLineAt(const std::string& dateText, const std::string& timeText, int milliseconds,

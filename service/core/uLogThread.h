@@ -1,17 +1,25 @@
 #pragma once
 // The service's two text logs in the data folder: "service.log" for its own
 // lines and "gui.log" for the lines the tray sends.
+#include <cstdint>
 #include <memory>
 #include <mutex>
 #include <string>
 
 #include "qvThread.h"
 
+constexpr int64_t kLogRotateBytes = 1024 * 1024;
+
+// "<folder>\<name>_old.log" for "<folder>\<name>.log".
+std::string OldLogName(const std::string& logPath);
+
 // A log object: its thread only waits; lines are appended by the caller's
 // thread, one whole line per write.
 class TLogThread : public TThread {
 public:
-    explicit TLogThread(std::string fileName);
+    // A line that finds the file at rotateAtBytes or more first moves it to
+    // the old log ("<name>_old.log"), replacing an older copy.
+    explicit TLogThread(std::string fileName, int64_t rotateAtBytes = kLogRotateBytes);
     const std::string& FileName() const { return fileName_; }
     void WriteLine(const std::string& text);
 
@@ -20,6 +28,8 @@ protected:
 
 private:
     std::string fileName_;
+    std::string oldFileName_;
+    int64_t rotateAtBytes_;
     std::mutex writeLock_;  // keeps each line whole when threads write at once
 };
 

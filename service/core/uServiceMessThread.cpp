@@ -10,6 +10,7 @@
 #include "uCommonUtils.h"
 #include "uDispatcherThread.h"
 #include "uHostsProcedures.h"
+#include "uLanguageFile.h"
 #include "uKillerUtils.h"
 #include "uLogThread.h"
 #include "uServiceManage.h"
@@ -88,6 +89,23 @@ std::string ReadIniText(const std::string& file, const std::string& section, con
     return buffer;
 }
 
+// A missing key is added with an empty value, so the file shows what it lacks;
+// only a key the programs look up (any process may ask for any text), and
+// only by adding a line: the file is never written shorter than it was.
+void AddMissingLanguageKey(const std::string& file, const std::string& section, const std::string& key)
+{
+    if (section.empty() || !IsSafeIniKey(key) || !IsProgramLanguageKey(section, key)) return;
+    std::string text;
+    if (!FileExists(file) || !ReadFileBytes(file, text)) return;
+    const std::optional<std::string> longer = WithEmptyIniKey(text, section, key);
+    if (!longer) return;
+    // Written beside it and moved over it: a failed write leaves the old file.
+    const std::string temporary = file + ".new";
+    if (!WriteFileBytes(temporary, *longer) ||
+        !MoveFileExA(temporary.c_str(), file.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+        RemoveFile(temporary);
+}
+
 }  // namespace
 
 bool IsSafeLanguageFileName(const std::string& name)
@@ -134,9 +152,7 @@ void LanguageCommand(TMSlotMessage message)
     const std::string section = LanguageSectionName(message.A);
     const std::string key = message.Mess.Str();
     if (usable) message.Data.Set(ReadIniText(file, section, key));
-    // A missing key is added with an empty value, so the file shows what it lacks.
-    if (message.Data.Empty() && usable && FileExists(file) && !section.empty() && IsSafeIniKey(key))
-        WritePrivateProfileStringA(section.c_str(), key.c_str(), "", file.c_str());
+    if (message.Data.Empty() && usable) AddMissingLanguageKey(file, section, key);
     ReplyToRequester(message);
 }
 
@@ -256,13 +272,16 @@ void TServiceMessThread::Execute()
     CreateMailSlot(slot, false);
     slotCreated_ = slot.Active;
     if (!slot.Active) return;
+    // Every waiting datagram is taken at once, one command at a time in order
+    // of arrival: a flood of junk costs each request only the reading of it.
+    // The read's time-out bounds how late a stop is seen.
     while (!Terminated()) {
-        if (MailSlotHasMessage(slot)) {
-            TMSlotMessage message;
-            ReadMailSlot(slot, message);
+        TMSlotMessage message;
+        if (ReceiveMailSlot(slot, message, kStopCheckMs)) {
             DispatchCommand(message);
+        } else if (GetLastError() != ERROR_SEM_TIMEOUT) {
+            if (!Pause(10)) break;  // a failing slot must not spin the thread
         }
-        if (!Pause(10)) break;
     }
     try {
         CloseMailSlot(slot);

@@ -1,6 +1,7 @@
 #pragma once
-// The command thread: reads the service slot "Quorvane\Service" every 10 ms
-// and hands each message to DispatchCommand, one at a time.
+// The command thread: takes each message of the service slot
+// "Quorvane\Service" as it arrives and hands it to DispatchCommand, one at a
+// time.
 #include <memory>
 #include <string>
 
@@ -17,6 +18,7 @@ protected:
     void Execute() override;
 
 private:
+    static constexpr DWORD kStopCheckMs = 200;
     std::atomic<bool> slotCreated_{false};
 };
 

@@ -2,6 +2,7 @@
 // Settings access and small helpers that the service's parts share.
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "uMailSlots.h"
@@ -28,3 +29,33 @@ extern std::atomic<bool> gTrayPingOk;
 // Mess1 has the form of a reply slot: any local process can write to the
 // service slot, and "\\.\mailslot\" + an arbitrary text could name anything.
 bool ReplyToRequester(const TMSlotMessage& message);
+
+// A point in time that a series of waits shares.
+class StopDeadline {
+public:
+    explicit StopDeadline(DWORD budgetMs) : end_(GetTickCount64() + budgetMs) {}
+    DWORD Remaining() const
+    {
+        const ULONGLONG now = GetTickCount64();
+        return now < end_ ? static_cast<DWORD>(end_ - now) : 0;
+    }
+
+private:
+    ULONGLONG end_;
+};
+
+// Terminate, wait until the deadline, free. A thread that is still running
+// then is given up: its object is released without being freed (freeing would
+// wait for it) and the answer is false.
+template <typename T>
+bool StopWithin(std::unique_ptr<T>& thread, const StopDeadline& deadline)
+{
+    if (!thread) return true;
+    thread->Terminate();
+    if (thread->WaitFor(deadline.Remaining()) != WAIT_OBJECT_0) {
+        (void)thread.release();
+        return false;
+    }
+    thread.reset();
+    return true;
+}

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cmath>
 #include <set>
 #include <thread>
 
@@ -63,6 +64,41 @@ TEST_F(EventReport, DateTimeEncoding)
     EXPECT_EQ(std::vector<int>({y, mo, d, h, mi, s, ms}), std::vector<int>({2026, 12, 9, 7, 5, 3, 42}));
     DecodeDateTime(EncodeDateTime(2024, 2, 29, 23, 59, 59, 999), y, mo, d, h, mi, s, ms);
     EXPECT_EQ(std::vector<int>({y, mo, d, h, mi, s, ms}), std::vector<int>({2024, 2, 29, 23, 59, 59, 999}));
+}
+
+TEST_F(EventReport, TimesOutsideTheCalendarDecodeToNothing)
+{
+    int y, mo, d, h, mi, s, ms;
+    ASSERT_TRUE(DecodeDateTime(EncodeDateTime(1601, 1, 1, 0, 0, 0, 0), y, mo, d, h, mi, s, ms));
+    EXPECT_EQ(std::vector<int>({y, mo, d}), std::vector<int>({1601, 1, 1}));
+    ASSERT_TRUE(DecodeDateTime(EncodeDateTime(9999, 12, 31, 23, 59, 59, 0), y, mo, d, h, mi, s, ms));
+    EXPECT_EQ(std::vector<int>({y, mo, d, h}), std::vector<int>({9999, 12, 31, 23}));
+    const double outside[] = {EncodeDateTime(1601, 1, 1, 0, 0, 0, 0) - 1.0, EncodeDateTime(10000, 1, 1, 0, 0, 0, 0),
+                              1e300, -1e300, std::nan(""), HUGE_VAL, -HUGE_VAL, 9.3e18, -9.3e18};
+    for (double t : outside) {
+        EXPECT_FALSE(DecodeDateTime(t, y, mo, d, h, mi, s, ms)) << t;
+        EXPECT_EQ(y, 0);
+        EXPECT_EQ(FormatEventTime(t), "") << t;
+    }
+    EXPECT_NE(FormatEventTime(EncodeDateTime(2026, 12, 9, 7, 5, 3, 0)), "");
+}
+
+TEST_F(EventReport, TornReportGetsWholeRecordsAgain)
+{
+    EXPECT_EQ(ReportPaddingNeeded(0), 0u);
+    EXPECT_EQ(ReportPaddingNeeded(864), 0u);
+    EXPECT_EQ(ReportPaddingNeeded(1), 431u);
+    EXPECT_EQ(ReportPaddingNeeded(1000), 296u);
+
+    ASSERT_TRUE(WriteTextFile(ReportFilePath(), std::string(1000, 'r')));
+    RecordEvent(101, 903, "whole");
+    RecordEvent(102, 903, "next");
+    std::string bytes = ReportBytes();
+    ASSERT_EQ(bytes.size(), 5 * 432u);
+    EXPECT_EQ(bytes.substr(0, 1000), std::string(1000, 'r')) << "the torn record is kept";
+    EXPECT_EQ(bytes.substr(1000, 296), std::string(296, '\0'));
+    EXPECT_EQ(Int32At(bytes, 3 * 432), 101);
+    EXPECT_EQ(Int32At(bytes, 4 * 432), 102);
 }
 
 TEST_F(EventReport, QueuedEventsDrainNewestFirstOncePerRound)

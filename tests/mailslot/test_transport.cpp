@@ -113,8 +113,10 @@ TEST(MailSlotTransport, UnansweredRequestTimesOutCleared)
     LARGE_INTEGER start = Now();
     EXPECT_FALSE(SendToMailSlotAndWait("QvTest\\silent", m));
     double elapsed = MillisecondsSince(start);
-    EXPECT_GE(elapsed, 14000.0);  // 15001 polls of 1 ms sleep
-    EXPECT_LT(elapsed, 40000.0);
+    // The wait is kept by the clock: never cut short, and on a loaded machine
+    // late by no more than the scheduling of a few wake-ups.
+    EXPECT_GE(elapsed, kReplyWaitMs - 100.0);
+    EXPECT_LT(elapsed, kReplyWaitMs + 30000.0);
     EXPECT_EQ(m.Type, 0);
     EXPECT_TRUE(m.Data.Empty() && m.Mess.Empty() && m.Mess1.Empty());
     EXPECT_EQ(m.A, 0);
@@ -125,6 +127,68 @@ TEST(MailSlotTransport, UnansweredRequestTimesOutCleared)
     EXPECT_EQ(request.Data.Str(), "nobody answers");
     ASSERT_TRUE(IsReplySlotName(request.Mess1.Str()));
     EXPECT_FALSE(SlotExists(request.Mess1.Str())) << "reply slot left open";
+}
+
+TEST(MailSlotTransport, SendToASlotNobodyReadsGivesUpInsteadOfBlocking)
+{
+    ServerSlot held("QvTest\\held");
+    ASSERT_TRUE(held.slot.Active);
+    int accepted = 0;
+    double refusedAfter = -1;
+    for (int i = 0; i < 2000 && refusedAfter < 0; ++i) {
+        LARGE_INTEGER start = Now();
+        if (SendToMailSlot(Request("fill", i), "QvTest\\held"))
+            ++accepted;
+        else
+            refusedAfter = MillisecondsSince(start);
+    }
+    ASSERT_GE(refusedAfter, 0.0) << "the slot never filled";
+    EXPECT_GT(accepted, 0);
+    EXPECT_GE(refusedAfter, kSendWaitMs - 100.0) << "gave up before waiting for room";
+    EXPECT_LT(refusedAfter, kSendWaitMs + 20000.0);
+
+    // Once the reader takes one, there is room again; what was accepted is whole.
+    TMSlotMessage first;
+    ASSERT_TRUE(held.Next(first, 1000));
+    EXPECT_EQ(first.Data.Str(), "fill");
+    EXPECT_EQ(first.A, 0);
+    EXPECT_TRUE(SendToMailSlot(Request("room", -1), "QvTest\\held"));
+}
+
+TEST(MailSlotTransport, ReceiveTakesAMessageAsItArrivesAndTimesOutEmpty)
+{
+    ServerSlot server("QvTest\\receive");
+    ASSERT_TRUE(server.slot.Active);
+    TMSlotMessage m = Request("stale", 9);
+    LARGE_INTEGER start = Now();
+    EXPECT_FALSE(ReceiveMailSlot(server.slot, m, 100));
+    EXPECT_GE(MillisecondsSince(start), 90.0);
+    EXPECT_EQ(m.Type, 0) << "cleared when nothing came";
+
+    std::thread late([] {
+        Sleep(200);  // the sender is late on purpose; the receiver must be waiting already
+        SendToMailSlot(Request("late", 5), "QvTest\\receive");
+    });
+    EXPECT_TRUE(ReceiveMailSlot(server.slot, m, 60000));
+    late.join();
+    EXPECT_EQ(m.Data.Str(), "late");
+    EXPECT_EQ(m.A, 5);
+
+    TMSlot never;
+    InitMailSlot(never);
+    EXPECT_FALSE(ReceiveMailSlot(never, m, 10)) << "a slot that was never created";
+}
+
+TEST(MailSlotTransport, CancelledRequestEndsEarly)
+{
+    ServerSlot target("QvTest\\cancel");
+    ASSERT_TRUE(target.slot.Active);
+    UniqueHandle cancel(CreateEventA(nullptr, TRUE, TRUE, nullptr));
+    TMSlotMessage m = Request("x", 1);
+    LARGE_INTEGER start = Now();
+    EXPECT_FALSE(SendToMailSlotAndWait("QvTest\\cancel", m, cancel.Get()));
+    EXPECT_LT(MillisecondsSince(start), kReplyWaitMs / 2.0);
+    EXPECT_EQ(m.Type, 0);
 }
 
 TEST(MailSlotTransport, DatagramsFromSeveralWritersArriveWholeAndInOrder)

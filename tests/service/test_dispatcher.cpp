@@ -212,13 +212,16 @@ TEST_F(Dispatcher, LanguageLookup)
         EXPECT_EQ(m.Data.Str(), expected[a]);
     }
 
-    m = Request(31, 1, "mes_missing_key");
+    m = Request(31, 1, "mes_kilend");
     ASSERT_TRUE(Ask(m));
     EXPECT_EQ(m.Data.Str(), "");
     std::string file = ReadTextFile(folder_ + "\\language\\English.lng");
-    EXPECT_NE(file.find("mes_missing_key="), std::string::npos) << "the missing key is added with an empty value";
-    EXPECT_LT(file.find("[gui]"), file.find("mes_missing_key=")) << "in the asked section";
-    EXPECT_GT(file.find("[arun]"), file.find("mes_missing_key="));
+    EXPECT_NE(file.find("mes_kilend="), std::string::npos) << "the missing key is added with an empty value";
+    EXPECT_LT(file.find("[gui]"), file.find("mes_kilend=")) << "in the asked section";
+    EXPECT_GT(file.find("[arun]"), file.find("mes_kilend="));
+    m = Request(31, 1, "tray_exit");
+    ASSERT_TRUE(Ask(m));
+    EXPECT_EQ(m.Data.Str(), "Exit") << "the file still reads after the addition";
 }
 
 TEST_F(Dispatcher, LanguageLookupRefusesUnsafeNamesAndKeys)
@@ -291,6 +294,38 @@ TEST_F(Dispatcher, BadInputDoesNotStopTheService)
     ASSERT_TRUE(Ask(m));
     EXPECT_EQ(m.Data.Str(), "2.6.9");
     EXPECT_EQ(State(), SERVICE_RUNNING);
+}
+
+TEST_F(Dispatcher, SettingOfTheWrongTypeReadsAsOffAndIsLoggedOnce)
+{
+    TRegEngine text = SettingRef("hosts_guard");
+    WriteRegString(text, "1");
+    TRegEngine number = SettingRef("hosts_change");
+    WriteRegString(number, "2");
+    for (int i = 0; i < 3; ++i) {
+        TMSlotMessage m = Request(33, 0, "hosts_guard");
+        ASSERT_TRUE(Ask(m));
+        EXPECT_FALSE(m.Bool);
+        m = Request(46, 0, "hosts_change");
+        ASSERT_TRUE(Ask(m));
+        EXPECT_EQ(m.A, -1);
+    }
+    TMSlotMessage missing = Request(33, 0, "no_such_switch");
+    ASSERT_TRUE(Ask(missing));
+
+    TStringList lines;
+    ASSERT_TRUE(LoadLines(DataFolder() + "service.log", lines));
+    int guardLines = 0, changeLines = 0, missingLines = 0;
+    for (const auto& line : lines) {
+        guardLines += line.find("\"hosts_guard\"") != std::string::npos;
+        changeLines += line.find("\"hosts_change\"") != std::string::npos;
+        missingLines += line.find("no_such_switch") != std::string::npos;
+    }
+    EXPECT_EQ(guardLines, 1);
+    EXPECT_EQ(changeLines, 1);
+    EXPECT_EQ(missingLines, 0) << "a missing value is the ordinary default";
+    DeleteRegValue(text);
+    DeleteRegValue(number);
 }
 
 TEST_F(Dispatcher, StopCommandStopsTheService)

@@ -12,6 +12,7 @@
 #include "uCommonUtils.h"
 #include "uLogThread.h"
 #include "uServiceManage.h"
+#include "uServiceUtils.h"
 
 using namespace harness;
 
@@ -213,6 +214,67 @@ TEST(ServiceLog, LinesOfManyThreadsStayWhole)
         char letter = line.back();
         EXPECT_EQ(line.substr(line.size() - 200), std::string(200, letter)) << line;
     }
+}
+
+TEST(ServiceLog, LogPastItsLimitBecomesTheOldLog)
+{
+    ScratchDir dir;
+    WriteTextFile(dir / "t_old.log", "older run\r\n");
+    EXPECT_EQ(OldLogName(dir / "t.log"), dir / "t_old.log");
+    const std::string line(300, 'x');
+    {
+        TLogThread log(dir / "t.log", 4096);
+        for (int i = 0; i < 40; ++i) log.WriteLine(std::to_string(i) + line);
+        log.Terminate();
+    }
+    const int64_t size = FileSizeOf(dir / "t.log");
+    const int64_t oldSize = FileSizeOf(dir / "t_old.log");
+    EXPECT_GT(size, 0);
+    EXPECT_LT(size, 4096 + 400) << "at most one line past the limit";
+    EXPECT_GE(oldSize, 4096);
+    EXPECT_LT(oldSize, 4096 + 400);
+    EXPECT_EQ(ReadTextFile(dir / "t_old.log").find("older run"), std::string::npos) << "one old file, replaced";
+    TStringList lines;
+    ASSERT_TRUE(LoadLines(dir / "t.log", lines));
+    ASSERT_FALSE(lines.empty());
+    EXPECT_NE(lines.back().find(":    39" + line), std::string::npos) << "the newest line is in the log";
+}
+
+// A thread that pays no heed to Terminate until the test lets it go.
+class StubbornThread : public TThread {
+public:
+    explicit StubbornThread(HANDLE release) : release_(release) { Start(); }
+
+protected:
+    void Execute() override { WaitForSingleObject(release_, INFINITE); }
+
+private:
+    HANDLE release_;
+};
+
+TEST(ServiceStop, ThreadThatDoesNotEndIsGivenUpAtTheDeadline)
+{
+    UniqueHandle release(CreateEventA(nullptr, TRUE, FALSE, nullptr));
+    auto stubborn = std::make_unique<StubbornThread>(release.Get());
+    StubbornThread* kept = stubborn.get();
+    auto willing = std::make_unique<StubbornThread>(release.Get());
+    willing->Terminate();
+    SetEvent(release.Get());  // this one ends at once
+    ASSERT_EQ(willing->WaitFor(10000), static_cast<DWORD>(WAIT_OBJECT_0));
+    ResetEvent(release.Get());
+
+    const StopDeadline deadline(300);
+    const ULONGLONG start = GetTickCount64();
+    EXPECT_FALSE(StopWithin(stubborn, deadline));
+    EXPECT_TRUE(StopWithin(willing, deadline)) << "an ended thread is freed even after the deadline";
+    EXPECT_LT(GetTickCount64() - start, 10000u);
+    EXPECT_EQ(stubborn, nullptr);
+    EXPECT_EQ(willing, nullptr);
+    EXPECT_EQ(deadline.Remaining(), 0u);
+
+    SetEvent(release.Get());
+    ASSERT_EQ(kept->WaitFor(10000), static_cast<DWORD>(WAIT_OBJECT_0));
+    delete kept;
 }
 
 }  // namespace
