@@ -12,7 +12,19 @@ bin="${QV_BENCH_BIN:-$QV_BUILD/x86_64/bin}"
 export QV_PREFIX_NAME="${QV_PREFIX_NAME:-bench}"
 prefix="$(qv_ensure_prefix "$QV_PREFIX_NAME")"
 run() { "$QV_ROOT/scripts/wine-exec.sh" "$@" 2>/dev/null | tr -d '\r'; }
-cleanup() { run "$bin/qv_svcctl.exe" stop >/dev/null || true; WINEPREFIX="$prefix" "$QV_WINESERVER" -k || true; rm -f "$prefix/.qv-started"; }
+# The service starts the tray for the console user: it needs a display, or
+# the service would spend its idle time trying to start it again.
+xvfb_pid=""
+if [[ -z "${DISPLAY:-}" ]]; then
+  qv_start_xvfb 130 160 || true
+  xvfb_pid="$QV_XVFB_PID"
+fi
+cleanup() {
+  run "$bin/qv_svcctl.exe" stop >/dev/null || true
+  WINEPREFIX="$prefix" "$QV_WINESERVER" -k || true
+  rm -f "$prefix/.qv-started"
+  [[ -n "$xvfb_pid" ]] && kill "$xvfb_pid" 2>/dev/null || true
+}
 trap cleanup EXIT
 
 if [[ "$(run "$bin/qv_svcctl.exe" state)" == "0" ]]; then run "$bin/ServiceQuorvane.exe" /install /silent; fi
@@ -22,11 +34,11 @@ sleep 2
 run "$bin/bench_settings.exe" "${1:-1000}" || true
 if [[ -x "$bin/bench_service_load.exe" ]]; then run "$bin/bench_service_load.exe" "${3:-500}" "${4:-10000}" "${5:-8}" || true; fi
 
-# The service process of this prefix only: other prefixes on the machine may
-# run services of the same name.
-service_pid() {
+# The processes of this prefix only: other prefixes on the machine may run
+# programs of the same names.
+prefix_pid() {
   local pid
-  for pid in $(pgrep -f 'ServiceQuorvane.exe'); do
+  for pid in $(pgrep -f "$1"); do
     if tr '\0' '\n' <"/proc/$pid/environ" 2>/dev/null | grep -qx "WINEPREFIX=$prefix"; then
       echo "$pid"
       return 0
@@ -34,11 +46,18 @@ service_pid() {
   done
   return 1
 }
-pid="$(service_pid)" || { echo "no service process found in $prefix"; exit 1; }
-ticks() { awk '{print $14 + $15}' "/proc/$pid/stat"; }
+pid="$(prefix_pid 'ServiceQuorvane.exe')" || { echo "no service process found in $prefix"; exit 1; }
+tray="$(prefix_pid 'QuorvaneTray.exe')" || tray=""
+ticks() { awk '{print $14 + $15}' "/proc/$1/stat" 2>/dev/null || echo 0; }
 hz="$(getconf CLK_TCK)"
 seconds="${2:-60}"
 sleep 5  # the load above is over
-before="$(ticks)"; sleep "$seconds"; after="$(ticks)"
-awk -v t=$((after - before)) -v hz="$hz" -v s="$seconds" \
-  'BEGIN { printf "idle service CPU: %.2f s over %d s = %.2f%% of one core\n", t / hz, s, 100 * t / hz / s }'
+before="$(ticks "$pid")"; tray_before="$( [[ -n "$tray" ]] && ticks "$tray" || echo 0)"
+sleep "$seconds"
+after="$(ticks "$pid")"; tray_after="$( [[ -n "$tray" ]] && ticks "$tray" || echo 0)"
+report() {
+  awk -v t="$2" -v hz="$hz" -v s="$seconds" -v what="$1" \
+    'BEGIN { printf "idle %s CPU: %.2f s over %d s = %.2f%% of one core\n", what, t / hz, s, 100 * t / hz / s }'
+}
+report service $((after - before))
+if [[ -n "$tray" ]]; then report "tray (for reference)" $((tray_after - tray_before)); else echo "the tray was not running"; fi

@@ -234,7 +234,9 @@ void ReportDumpCommand(const TMSlotMessage&)
         message.B = event.Event;
         message.Mess1.Set(FormatEventTime(event.Time));
         message.Bool = event.Flag;
-        SendToMailSlot(message, kTraySlot);
+        // A reader that takes nothing for a whole send wait will take none of
+        // the rest either: the stream ends rather than hold every command.
+        if (!SendToMailSlot(message, kTraySlot)) return;
     }
 }
 
@@ -246,7 +248,7 @@ void GoodListToAutorunCommand(const TMSlotMessage&)
     message.A = static_cast<int32_t>(lines.size());
     for (const auto& line : lines) {
         message.Data.Set(line);
-        SendToMailSlot(message, kAutorunSlot);
+        if (!SendToMailSlot(message, kAutorunSlot)) return;  // nobody takes the stream
     }
 }
 
@@ -278,7 +280,7 @@ void TrustListToTrayCommand(const TMSlotMessage&)
     message.D = static_cast<int32_t>(entries.size());
     for (const auto& entry : entries) {
         message.Data.Set(entry);
-        SendToMailSlot(message, kTraySlot);
+        if (!SendToMailSlot(message, kTraySlot)) return;  // nobody takes the stream
     }
 }
 

@@ -202,6 +202,23 @@ TEST_F(TransportAttack, TornReportIsCompletedBeforeTheNextRecord)
     ClearEventQueue();
 }
 
+TEST_F(TransportAttack, ReportStreamToATraySlotNobodyReadsIsAbandoned)
+{
+    std::vector<TReportEvent> events;
+    for (int i = 0; i < 200; ++i) events.push_back(EventAt(EncodeDateTime(2026, 1, 1, 0, 0, 0, 0), 101, "row"));
+    WriteReport(events);
+    Listener tray(kTraySlot);  // held by someone who never reads
+    ASSERT_TRUE(tray.Active());
+    ASSERT_GT(FillUntilRefused(kTraySlot), 0);
+
+    ASSERT_TRUE(SendToMailSlot(Request(17), kServiceSlot));
+    ASSERT_TRUE(SendToMailSlot(Request(21), kServiceSlot));
+    // A send wait per row would hold the command thread for minutes.
+    const ULONGLONG start = GetTickCount64();
+    EXPECT_TRUE(AskVersion());
+    EXPECT_LT(ElapsedSince(start), 10000u);
+}
+
 TEST_F(TransportAttack, JunkFloodDoesNotDelayTheNextRequest)
 {
     const std::string slotPath = std::string(kMailslotPrefix) + kServiceSlot;
