@@ -172,26 +172,29 @@ void TQuorvane::InitService()
 
 bool TQuorvane::StopAllThreads()
 {
-    // Below the wait hint the manager was given, so a stop never outlives it.
-    const StopDeadline deadline(kStopBudgetMs);
+    // Each step reports progress first and then waits less than the wait hint
+    // it announces, so the manager never waits on a stop that hangs.
     bool allEnded = true;
     try {
-        allEnded &= StopWithin(gServiceMessThread, deadline);
+        ReportStatus();
+        if (gServiceMessThread) gServiceMessThread->WakeToStop();
+        allEnded &= StopWithin(gServiceMessThread, kStopStepMs);
         ReportStatus();
         const uint32_t trayPid = gUserSIDThreads ? gUserSIDThreads->TrayProcessId() : 0;
-        allEnded &= StopWithin(gUserSIDThreads, deadline);
-        ReportStatus();
+        allEnded &= StopWithin(gUserSIDThreads, kStopStepMs);
         // Only the tray program from our own folder: the kept id came from a
         // mailslot answer and may by now belong to another process.
         if (IsOurTrayProcess(trayPid)) TerminateTrayProcess(trayPid);
-        allEnded &= StopWithin(gSystemProtectionThread, deadline);
         ReportStatus();
-        allEnded &= StopWithin(gDispatcherThread, deadline);
-        allEnded &= StopWithin(gMbrThread, deadline);
+        allEnded &= StopWithin(gSystemProtectionThread, kStopStepMs);
+        ReportStatus();
+        allEnded &= StopWithin(gDispatcherThread, kStopStepMs);
+        ReportStatus();
+        allEnded &= StopWithin(gMbrThread, kStopStepMs);
+        if (!allEnded) WriteServiceLog("Остановка службы: поток не завершился вовремя, процесс будет завершён");
         if (gServiceLog) gServiceLog->Terminate();
     } catch (...) {
     }
-    if (!allEnded) WriteServiceLog("Остановка службы: не все потоки завершились вовремя");
     return allEnded;
 }
 

@@ -15,13 +15,13 @@ public:
     void ServiceAfterUninstall() override;
 
     void InitService();
-    // False when a thread did not end within the stop's time limit (it is
+    // False when a thread did not end within its step's time limit (it is
     // then left running, and its object is not freed).
     bool StopAllThreads();
 };
 
-// The time a whole stop may take: below the 5000 ms wait hint.
-constexpr DWORD kStopBudgetMs = 4000;
+// How long a stop waits for one thread: below the 5000 ms wait hint.
+constexpr DWORD kStopStepMs = 4000;
 
 constexpr const char* kServiceDescription = "Служба защиты от Блокировки системы";
 constexpr const char* kServiceKey = "SYSTEM\\CurrentControlSet\\Services\\Quorvane";

@@ -264,6 +264,12 @@ void DispatchCommand(const TMSlotMessage& received)
     }
 }
 
+void TServiceMessThread::WakeToStop()
+{
+    Terminate();
+    if (!Finished()) SendToMailSlot(MakeMessage(0), kServiceSlot);  // code 0 is dropped unread
+}
+
 void TServiceMessThread::Execute()
 {
     TMSlot slot;
@@ -274,7 +280,8 @@ void TServiceMessThread::Execute()
     if (!slot.Active) return;
     // Every waiting datagram is taken at once, one command at a time in order
     // of arrival: a flood of junk costs each request only the reading of it.
-    // The read's time-out bounds how late a stop is seen.
+    // A stop wakes the read with a datagram of its own; the read's time-out
+    // only bounds how late a stop is seen when that cannot be delivered.
     while (!Terminated()) {
         TMSlotMessage message;
         if (ReceiveMailSlot(slot, message, kStopCheckMs)) {

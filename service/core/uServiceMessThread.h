@@ -13,12 +13,16 @@ public:
     TServiceMessThread() { Start(); }
     // False when the slot could not be created (the thread then ended at once).
     bool SlotCreated() const { return slotCreated_; }
+    // Terminate, and a datagram that ends the thread's wait for the next
+    // message at once.
+    void WakeToStop();
 
 protected:
     void Execute() override;
 
 private:
-    static constexpr DWORD kStopCheckMs = 200;
+    // How late a stop is seen when the wake-up datagram cannot be delivered.
+    static constexpr DWORD kStopCheckMs = 1000;
     std::atomic<bool> slotCreated_{false};
 };
 

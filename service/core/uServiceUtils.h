@@ -30,29 +30,15 @@ extern std::atomic<bool> gTrayPingOk;
 // service slot, and "\\.\mailslot\" + an arbitrary text could name anything.
 bool ReplyToRequester(const TMSlotMessage& message);
 
-// A point in time that a series of waits shares.
-class StopDeadline {
-public:
-    explicit StopDeadline(DWORD budgetMs) : end_(GetTickCount64() + budgetMs) {}
-    DWORD Remaining() const
-    {
-        const ULONGLONG now = GetTickCount64();
-        return now < end_ ? static_cast<DWORD>(end_ - now) : 0;
-    }
-
-private:
-    ULONGLONG end_;
-};
-
-// Terminate, wait until the deadline, free. A thread that is still running
-// then is given up: its object is released without being freed (freeing would
-// wait for it) and the answer is false.
+// Terminate, wait up to limitMs, free. A thread that is still running then is
+// given up: its object is released without being freed (freeing would wait
+// for it) and the answer is false.
 template <typename T>
-bool StopWithin(std::unique_ptr<T>& thread, const StopDeadline& deadline)
+bool StopWithin(std::unique_ptr<T>& thread, DWORD limitMs)
 {
     if (!thread) return true;
     thread->Terminate();
-    if (thread->WaitFor(deadline.Remaining()) != WAIT_OBJECT_0) {
+    if (thread->WaitFor(limitMs) != WAIT_OBJECT_0) {
         (void)thread.release();
         return false;
     }
