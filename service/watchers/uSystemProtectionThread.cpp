@@ -106,8 +106,7 @@ void TSystemProtectionThread::Execute()
     });
 
     setUpDone_ = true;
-    while (Pause(100)) {
-    }
+    WaitForSingleObject(StopEvent(), INFINITE);  // the watchers work; nothing to poll
     StopWatchers();
 }
 

@@ -156,8 +156,7 @@ void TUserProtectionThreads::Execute()
     }
     WatchStartupFolder();
     setUpDone_ = true;
-    while (Pause(500)) {
-    }
+    WaitForSingleObject(StopEvent(), INFINITE);  // the watchers work; nothing to poll
 }
 
 void TUserProtectionThreads::StopWatchers()
