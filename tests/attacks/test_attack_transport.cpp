@@ -274,4 +274,18 @@ TEST_F(TransportAttack, LanguageKeyFloodAddsOnlyKeysTheProgramsUse)
     EXPECT_EQ(after.compare(0, garbage.size(), garbage), 0) << "the file's bytes were rewritten";
 }
 
+TEST_F(TransportAttack, GuiLogFloodKeepsTheLogsBounded)
+{
+    const std::string line(250, 'g');
+    for (int i = 0; i < 5000; ++i) ASSERT_TRUE(SendToMailSlot(Request(12, 0, {}, line), kServiceSlot)) << i;
+    ASSERT_TRUE(AskVersion());  // every line before it was written
+    const int64_t limit = 1024 * 1024, slack = 1024;
+    const int64_t current = FileSizeOf(DataFolder() + "gui.log");
+    const int64_t old = FileSizeOf(DataFolder() + "gui_old.log");
+    EXPECT_GT(current, 0);
+    EXPECT_LT(current, limit + slack);
+    EXPECT_GE(old, limit) << "the full log became the old one";
+    EXPECT_LT(old, limit + slack);
+}
+
 }  // namespace
