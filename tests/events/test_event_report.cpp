@@ -83,24 +83,6 @@ TEST_F(EventReport, TimesOutsideTheCalendarDecodeToNothing)
     EXPECT_NE(FormatEventTime(EncodeDateTime(2026, 12, 9, 7, 5, 3, 0)), "");
 }
 
-TEST_F(EventReport, TornReportGetsWholeRecordsAgain)
-{
-    EXPECT_EQ(ReportPaddingNeeded(0), 0u);
-    EXPECT_EQ(ReportPaddingNeeded(864), 0u);
-    EXPECT_EQ(ReportPaddingNeeded(1), 431u);
-    EXPECT_EQ(ReportPaddingNeeded(1000), 296u);
-
-    ASSERT_TRUE(WriteTextFile(ReportFilePath(), std::string(1000, 'r')));
-    RecordEvent(101, 903, "whole");
-    RecordEvent(102, 903, "next");
-    std::string bytes = ReportBytes();
-    ASSERT_EQ(bytes.size(), 5 * 432u);
-    EXPECT_EQ(bytes.substr(0, 1000), std::string(1000, 'r')) << "the torn record is kept";
-    EXPECT_EQ(bytes.substr(1000, 296), std::string(296, '\0'));
-    EXPECT_EQ(Int32At(bytes, 3 * 432), 101);
-    EXPECT_EQ(Int32At(bytes, 4 * 432), 102);
-}
-
 TEST_F(EventReport, QueuedEventsDrainNewestFirstOncePerRound)
 {
     RecordEvent(171, 915, "one");
