@@ -49,6 +49,12 @@ void ClearEventQueue();
 class TDispatcherThread : public TThread {
 public:
     TDispatcherThread() { Start(); }
+    // Ends the thread while this object is whole.
+    ~TDispatcherThread() override
+    {
+        Terminate();
+        WaitFor();
+    }
 
 protected:
     void Execute() override;

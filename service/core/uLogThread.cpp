@@ -16,6 +16,12 @@ TLogThread::TLogThread(std::string fileName, int64_t rotateAtBytes)
     Start();
 }
 
+TLogThread::~TLogThread()
+{
+    Terminate();
+    WaitFor();
+}
+
 void TLogThread::Execute()
 {
     // Nothing to do but wait for the end: lines are written by their callers.

@@ -20,6 +20,9 @@ public:
     // A line that finds the file at rotateAtBytes or more first moves it to
     // the old log ("<name>_old.log"), replacing an older copy.
     explicit TLogThread(std::string fileName, int64_t rotateAtBytes = kLogRotateBytes);
+    // Ends the thread while this object is whole: a thread that had not yet
+    // begun would otherwise run Execute on a half-destroyed object.
+    ~TLogThread() override;
     const std::string& FileName() const { return fileName_; }
     void WriteLine(const std::string& text);
 

@@ -11,6 +11,12 @@
 class TServiceMessThread : public TThread {
 public:
     TServiceMessThread() { Start(); }
+    // Ends the thread while this object is whole.
+    ~TServiceMessThread() override
+    {
+        Terminate();
+        WaitFor();
+    }
     // False when the slot could not be created (the thread then ended at once).
     bool SlotCreated() const { return slotCreated_; }
     // Terminate, and a datagram that ends the thread's wait for the next
