@@ -5,3 +5,11 @@ qv_add_test_program(qv_forms_controls_tests
   SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/forms/test_controls.cpp
   LIBS qvtray qvtray_res TIMEOUT 300)
 target_include_directories(qv_forms_controls_tests PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/tray)
+# qv_forms_settings_tests: the settings window and its pages in the test
+# program, against a stand-in service that records every message.
+qv_add_test_program(qv_forms_settings_tests
+  SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/forms/SettingsRecorder.cpp
+          ${CMAKE_CURRENT_SOURCE_DIR}/forms/test_settings_window.cpp
+  LIBS qvtray qvtray_res TIMEOUT 600)
+target_include_directories(qv_forms_settings_tests PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/forms)
+add_dependencies(qv_forms_settings_tests qv_languages)
