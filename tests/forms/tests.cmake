@@ -13,3 +13,9 @@ qv_add_test_program(qv_forms_settings_tests
   LIBS qvtray qvtray_res TIMEOUT 600)
 target_include_directories(qv_forms_settings_tests PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/forms)
 add_dependencies(qv_forms_settings_tests qv_languages)
+
+# The settings window of the running tray on its autorun page, kept as
+# build/artifacts/settings-window.png.
+add_test(NAME qv_forms_settings_screenshot
+  COMMAND bash ${CMAKE_SOURCE_DIR}/scripts/screenshot-settings.sh ${CMAKE_BINARY_DIR}/bin)
+set_tests_properties(qv_forms_settings_screenshot PROPERTIES TIMEOUT 300)
