@@ -220,6 +220,14 @@ TEST_F(SettingsWindow, RemovingEveryHijackRestsTheTaskManagersBoxWithoutClearing
     SendMessageA(page->cbChangeAll->Handle(), BM_CLICK, 0, 0);
     EXPECT_TRUE(IsWindowEnabled(page->cbChangeTaskman->Handle()));
     EXPECT_TRUE(page->cbChangeTaskman->Checked());
+    // A change the service cannot receive is taken back, with what depends on it.
+    service_.reset();
+    SendMessageA(page->cbChangeAll->Handle(), BM_CLICK, 0, 0);
+    EXPECT_FALSE(page->cbChangeAll->Checked());
+    EXPECT_TRUE(IsWindowEnabled(page->cbChangeTaskman->Handle()));
+    service_ = std::make_unique<SettingsRecorder>();
+    ASSERT_TRUE(service_->Active());
+    SetAll(false);
     // After a load the state follows the stored switch.
     service_->SetBool("hijack_all", true);
     SelectByUser(*window, kPageShell);
