@@ -294,6 +294,14 @@ TEST_F(Controls, AlignedControlsShareTheClientAreaAndFollowItsSize)
     left->SetAlign(gui::TAlign::Left);
     auto* rest = form_->Make<gui::TPanel>();
     rest->SetAlign(gui::TAlign::Client);
+    // Inside the client panel: a button kept in the corner, an edit that grows.
+    const RECT first = rest->Bounds();
+    auto* corner = rest->Make<gui::TButton>("corner");
+    corner->SetBounds(first.right - first.left - 90, first.bottom - first.top - 35, 80, 25);
+    corner->SetAnchors(gui::akRight | gui::akBottom);
+    auto* wide = rest->Make<gui::TEdit>();
+    wide->SetBounds(10, 10, first.right - first.left - 20, 21);
+    wide->SetAnchors(gui::akLeft | gui::akTop | gui::akRight);
 
     for (int width : {400, 600}) {
         SetWindowPos(form_->Handle(), nullptr, 0, 0, width, 350, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
@@ -311,6 +319,12 @@ TEST_F(Controls, AlignedControlsShareTheClientAreaAndFollowItsSize)
         EXPECT_EQ(restRect.right, client.right);
         EXPECT_EQ(restRect.top, 41);
         EXPECT_EQ(restRect.bottom, barRect.top);
+        const RECT cornerRect = corner->Bounds(), wideRect = wide->Bounds();
+        EXPECT_EQ(cornerRect.right, restRect.right - restRect.left - 10);
+        EXPECT_EQ(cornerRect.bottom, restRect.bottom - restRect.top - 10);
+        EXPECT_EQ(cornerRect.right - cornerRect.left, 80);
+        EXPECT_EQ(wideRect.left, 10);
+        EXPECT_EQ(wideRect.right, restRect.right - restRect.left - 10);
     }
 }
 
