@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Takes a screenshot of the settings window of the running tray, opened from
 # the tray's menu command on the autorun page, in Wine's desktop. Kept as
-# build/artifacts/settings-window.png (not committed). Runs on a display of
+# build/artifacts/settings-window.png (not committed), with one of each other
+# protection page as settings-page-N.png. Runs on a display of
 # its own (a private Xvfb) in a fresh prefix "qv_settings_screenshot", like
 # screenshot-popups.sh.
 # Usage: scripts/screenshot-settings.sh [folder of the built programs]
@@ -50,8 +51,11 @@ wine_run "$bin/qv_svcctl.exe" start >/dev/null
 pid="$(wine_run "$bin/qv_trayctl.exe" wait 60)" || { qv_log "screenshot: the tray's window did not appear"; exit 1; }
 qv_log "screenshot: tray running (process $pid)"
 
-rect="$(wine_run "$bin/qv_settingsctl.exe" open 3)" || { qv_log "screenshot: the settings window did not open"; exit 1; }
-sleep 1  # painted
+for page in 1 2 4 3; do
+  rect="$(wine_run "$bin/qv_settingsctl.exe" open "$page")" || { qv_log "screenshot: page $page did not open"; exit 1; }
+  sleep 1  # painted
+  [[ "$page" == 3 ]] || /usr/bin/import -window root "$out_dir/settings-page-$page.png"
+done
 /usr/bin/import -window root "$shot"
 qv_log "screenshot: settings window at $rect"
 

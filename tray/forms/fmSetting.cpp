@@ -75,6 +75,7 @@ void TfmSetting::OnShow()
     ApplyLock();
     // The entry asked for, or the first one, as the tree would pick on getting the focus.
     if (tvSetting->SelectedIndex() < 0) tvSetting->Select(Tag > 0 && Tag < kSettingsPageCount ? Tag : 0);
+    tvSetting->SetFocus();  // first in the tab order
 }
 
 void TfmSetting::OnClose(gui::TCloseAction& action) { action = gui::TCloseAction::Free; }
