@@ -262,6 +262,28 @@ TEST_F(Controls, ValuesSetFromCodeCallNoHandlerWhileTheUsersChangesDo)
     EXPECT_EQ(group->ItemIndex(), -1);
 }
 
+TEST_F(Controls, ClicksOnLabelsPanelsAndImagesReachTheirHandlers)
+{
+    auto* link = form_->Make<gui::TLabel>("http://example.org");
+    link->SetCursor(IDC_HAND);
+    auto* panel = form_->Make<gui::TPanel>();
+    panel->SetBounds(0, 40, 100, 25);
+    auto* image = panel->Make<gui::TImage>();
+    image->SetBounds(0, 0, 20, 20);
+    int links = 0, panels = 0, images = 0;
+    link->OnClick = [&] { ++links; };
+    panel->OnClick = [&] { ++panels; };
+    image->OnDblClick = [&] { ++images; };
+    EXPECT_GT(link->Width(), 50);  // fitted to its caption
+    SendMessageA(link->Handle(), WM_LBUTTONDOWN, MK_LBUTTON, 0);
+    SendMessageA(link->Handle(), WM_LBUTTONUP, 0, 0);
+    SendMessageA(panel->Handle(), WM_LBUTTONUP, 0, MAKELPARAM(50, 10));
+    SendMessageA(image->Handle(), WM_LBUTTONDBLCLK, MK_LBUTTON, 0);
+    EXPECT_EQ(links, 1);
+    EXPECT_EQ(panels, 1);
+    EXPECT_EQ(images, 1);
+}
+
 TEST_F(Controls, ADisabledContainerKeepsEveryControlInsideDisabled)
 {
     auto* outer = form_->Make<gui::TPanel>();
