@@ -203,6 +203,11 @@ TEST_F(Controls, DialogKeysMoveTheFocusAndPressTheDefaultAndCancelButtons)
     press(second->Handle(), VK_ESCAPE);
     EXPECT_EQ(oks, 1);
     EXPECT_EQ(cancels, 1);
+    cancel->SetFocus();  // Enter presses the focused button, not the default one
+    press(cancel->Handle(), VK_RETURN);
+    EXPECT_EQ(oks, 1);
+    EXPECT_EQ(cancels, 2);
+    second->SetFocus();
     // A control that takes Enter itself keeps it.
     second->OnKeyDown = [](WORD) {};
     press(second->Handle(), VK_RETURN);

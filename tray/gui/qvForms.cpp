@@ -332,6 +332,9 @@ bool HandleDialogMessage(MSG& message)
                               (control && control->OnKeyDown && message.wParam == VK_RETURN);
         if (takesKey) return false;
         TButton* button = message.wParam == VK_RETURN ? form->DefaultButton : form->CancelButton;
+        // Enter on a focused push button presses that one.
+        if (message.wParam == VK_RETURN && (code & (DLGC_DEFPUSHBUTTON | DLGC_UNDEFPUSHBUTTON)))
+            if (auto* focused = dynamic_cast<TButton*>(control)) button = focused;
         if (button && button->Handle()) {
             button->Click();
             return true;
