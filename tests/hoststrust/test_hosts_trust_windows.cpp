@@ -180,6 +180,27 @@ TEST_F(HostsManager, TheCopyItsColoursTheAllowListAndThePopupMenu)
     Click(w->btAddToList);
     EXPECT_EQ(w->AllowList().size(), 3u);
 
+    // find: the host selected in the editor
+    w->lvHosts->Select(RowOf(w, "ok.example"));
+    w->lvHosts->SetFocus();
+    w->pmHosts.OnPopup();
+    Command(w, w->pmHosts.Items()[2]->Id());
+    EXPECT_EQ(w->pcHosts->ActivePage(), w->tsEditHosts);
+    DWORD from = 0, to = 0;
+    SendMessageA(w->meHosts->Handle(), EM_GETSEL, reinterpret_cast<WPARAM>(&from), reinterpret_cast<LPARAM>(&to));
+    EXPECT_EQ(w->meHosts->Text().substr(from, to - from), "ok.example");
+
+    // the allow-list's menu: insert into the editor, delete from the list
+    ASSERT_EQ(w->AllowList()[1].Host, "OK.example");
+    w->lvGoodListHost->Select(1);
+    w->lvGoodListHost->SetFocus();
+    w->pmListGood.OnPopup();
+    Command(w, w->pmListGood.Items()[0]->Id());
+    EXPECT_EQ(w->MemoLines().back(), "1.1.1.1  OK.example");
+    Command(w, w->pmListGood.Items()[1]->Id());
+    EXPECT_EQ(w->AllowList().size(), 2u);
+    EXPECT_EQ(ReadTextFile(HostListFilePath()).find("OK.example"), std::string::npos);
+
     Click(w->btSetting);
     ASSERT_EQ(OpenedOf(kSettingsForm).size(), 1u);
     EXPECT_EQ(OpenedOf(kSettingsForm)[0].Tag, 7);
@@ -219,6 +240,24 @@ TEST_F(HostsManager, SaveDefaultAndLoad)
     EXPECT_LT(GetTickCount() - start, THostsCopyWait::kLimitMs);
     EXPECT_EQ(w->MemoLines(), TStringList{"#" + GetLangText(kLangGui, "hm_nf")});
     ASSERT_TRUE(SaveLines(HostsPath(), kHostsLines));
+}
+
+TEST_F(HostsManager, AJailedCopyIsShownOnACopyOfItsOwn)
+{
+    const std::string jailed = GetDataFolder() + "jail\\09_12_2026_10_00_00_hosts";
+    ASSERT_TRUE(ForceDirectories(GetDataFolder() + "jail"));
+    ASSERT_TRUE(SaveLines(jailed, {"6.6.6.6 bank.example"}));
+    ASSERT_TRUE(ShowJailedHostsCopy(jailed));
+    ASSERT_TRUE(PumpUntil([] { return IsFormOpen(kHostsManagerForm); }, 10000));
+    auto* w = dynamic_cast<TfmHostsManager*>(gui::FindForm(kHostsManagerForm));
+    ASSERT_NE(w, nullptr);
+    EXPECT_EQ(w->MemoLines(), TStringList{"6.6.6.6 bank.example"});
+    EXPECT_FALSE(ShowJailedHostsCopy(jailed)) << "not while the manager is open";
+    const std::string copy = w->CopyName();
+    EXPECT_NE(copy, jailed);
+    SendMessageA(w->Handle(), WM_CLOSE, 0, 0);
+    EXPECT_TRUE(PumpUntil([&] { return !FileExists(copy); }, 3000));
+    EXPECT_TRUE(FileExists(jailed)) << "only the transfer copy is deleted";
 }
 
 using TrustList = Windows;

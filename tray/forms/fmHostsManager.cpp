@@ -454,6 +454,22 @@ void TfmHostsManager::DeleteHostsCopy()
     RemoveFile(copyName_);
 }
 
+bool ShowJailedHostsCopy(const std::string& jailedFile)
+{
+    if (IsFormOpen(kHostsManagerForm)) return false;
+    const std::string name = NewHostsCopyName();
+    if (!CopyFileA(jailedFile.c_str(), name.c_str(), TRUE)) return false;
+    ExpectHostsCopy(name);
+    TMSlotMessage message;
+    ClearMailSlotMessage(message);
+    message.Type = 13;
+    message.A = 16;
+    message.Data.Set(name);
+    if (SendToMailSlot(message, kServiceSlot)) return true;
+    RemoveFile(name);
+    return false;
+}
+
 void RegisterHostsManagerForm()
 {
     gui::RegisterFormClass(kHostsManagerForm, [] { return std::make_unique<TfmHostsManager>(); });
