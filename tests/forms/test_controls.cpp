@@ -115,6 +115,30 @@ TEST_F(Controls, FreeingAFormDestroysItsWindowWhileTheDerivedFormStillLives)
     gui::UnregisterFormClass("TQvCounted");
 }
 
+TEST_F(Controls, AFormFreedWhileItShowsGoesOnceItsShowingIsOver)
+{
+    struct Reentrant : RegisteredForm {
+        using RegisteredForm::RegisteredForm;
+        void OnShow() override
+        {
+            gui::FreeForm(this);  // as a menu command run by a dialog of OnShow could
+            stillHere = gui::FormExists(this);
+        }
+        bool stillHere = false;
+    };
+    int destroyed = 0;
+    gui::RegisterFormClass("TQvReentrant", [&destroyed] { return std::make_unique<Reentrant>(&destroyed, "TQvReentrant"); });
+    auto* form = static_cast<Reentrant*>(gui::CreateForm("TQvReentrant"));
+    form->Show();
+    EXPECT_TRUE(form->stillHere);
+    EXPECT_FALSE(form->Visible());
+    const DWORD start = GetTickCount();
+    while (gui::FormExists(form) && GetTickCount() - start < 5000) gui::ProcessMessages();
+    EXPECT_FALSE(gui::FormExists(form));
+    EXPECT_EQ(destroyed, 1);
+    gui::UnregisterFormClass("TQvReentrant");
+}
+
 TEST_F(Controls, ModalDialogLeavesPopupsUsableAndEndsWithTheButtonsResult)
 {
     RegisterMessageForm();
@@ -183,6 +207,15 @@ TEST_F(Controls, DialogKeysMoveTheFocusAndPressTheDefaultAndCancelButtons)
     second->OnKeyDown = [](WORD) {};
     press(second->Handle(), VK_RETURN);
     EXPECT_EQ(oks, 1);
+    // A speed button is clicked without taking the focus.
+    auto* tile = form_->Make<gui::TSpeedButton>("1");
+    tile->SetBounds(200, 110, 40, 40);
+    int tiles = 0;
+    tile->OnClick = [&] { ++tiles; };
+    SendMessageA(tile->Handle(), BM_CLICK, 0, 0);
+    EXPECT_EQ(tiles, 1);
+    EXPECT_TRUE(second->Focused());
+    EXPECT_FALSE(GetWindowLongPtrA(tile->Handle(), GWL_STYLE) & WS_TABSTOP);
 }
 
 TEST_F(Controls, ValuesSetFromCodeCallNoHandlerWhileTheUsersChangesDo)

@@ -68,6 +68,9 @@ void TfmSetting::OnCreate()
 
 void TfmSetting::OnShow()
 {
+    // Shown before the question: the password dialog opens above it, and
+    // whoever opens the settings meanwhile finds them open.
+    ShowWindow(Handle(), SW_SHOW);
     PasswordGate();
     ApplyLock();
     // The entry asked for, or the first one, as the tree would pick on getting the focus.
