@@ -5,6 +5,7 @@
 #include "uFormUtils.h"
 #include "uGuiUtils.h"
 #include "uLangUtils.h"
+#include "uMessThread.h"
 
 namespace {
 
@@ -91,6 +92,7 @@ void TfmTrustList::OnCreate()
     lbTrust->OnClick = [this] { lbTrustClick(); };
 
     held_ = LastTrustListRecord();
+    ResetTrustRows();
     requestId_ = gTrustFeed.Request();
     if (!SendToMailSlot(ServiceRecord(kListRequest), kServiceSlot)) gTrustFeed.Forget(requestId_);
 }
