@@ -4,6 +4,8 @@
 
 #include <exception>
 
+#include "fmHostsManager.h"
+#include "fmTrustList.h"
 #include "qvApplication.h"
 #include "uFormUtils.h"
 #include "uLangUtils.h"
@@ -23,6 +25,7 @@ constexpr uint8_t kTypeService = 13;
 constexpr uint8_t kTypeSystemMessage = 15;
 constexpr uint8_t kTypeReportRow = 17;
 constexpr uint8_t kTypeTrustRow = 21;
+constexpr uint8_t kTypeEmptyTrustList = 0;
 constexpr uint8_t kTypeTrustRecord = 24;
 constexpr uint8_t kTypeNewVersion = 25;
 constexpr uint8_t kTypeNewLiveCd = 29;
@@ -88,7 +91,11 @@ void HostsCopyDone(const TMSlotMessage& record)
     // Only the copy this tray asked for, and only while no hosts manager is
     // open: the hosts manager saves over the named file and deletes it later.
     gui::Synchronize([&] {
-        if (IsFormOpen(kHostsManagerForm)) return;
+        // An open manager waits for the fresh copy it asked for.
+        if (auto* hosts = dynamic_cast<TfmHostsManager*>(gui::FindForm(kHostsManagerForm)); hosts && hosts->Visible()) {
+            hosts->CopyAnswered(record.Data.Str(), record.B);
+            return;
+        }
         if (!AcceptHostsCopy(record.Data.Str())) return;
         SendToTrayWindow(WM_COMMAND, cmdHostsManager, static_cast<LPARAM>(record.B));
     });
@@ -262,6 +269,9 @@ void HandleTrayMessage(const TMSlotMessage& record, int32_t value)
     case kTypeSystemMessage: SystemMessage(record); break;
     case kTypeReportRow: gui::Synchronize([&] { AddReportRow(record); }); break;
     case kTypeTrustRow: gui::Synchronize([&] { AddTrustRow(record); }); break;
+    case kTypeEmptyTrustList:  // the service answers an empty trust list so
+        if (record.D == 0) gui::Synchronize([&] { AddTrustRow(record); });
+        break;
     case kTypeTrustRecord: {
         {
             std::lock_guard<std::mutex> lock(gKeptLock);
@@ -383,6 +393,7 @@ void ResetTrustRows()
 
 void AddTrustRow(const TMSlotMessage& record)
 {
+    TrustListRowArrived(record);
     if (!IsFormOpen(kTrustListForm)) return;
     gTrustRows.Items.push_back(record.Data.Str());
     if (static_cast<int64_t>(gTrustRows.Items.size()) == record.D) {

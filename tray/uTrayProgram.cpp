@@ -3,8 +3,11 @@
 #include <exception>
 #include <memory>
 
+#include "fmAutorunDlg.h"
+#include "fmHostsManager.h"
 #include "fmMessage.h"
 #include "fmSetting.h"
+#include "fmTrustList.h"
 #include "qvApplication.h"
 #include "qvFiles.h"
 #include "qvHandles.h"
@@ -133,6 +136,9 @@ int RunTray(HINSTANCE instance, TTraySwitch option)
     if (!gui::InitApplication(instance)) return 0;
     RegisterMessageForm();
     RegisterSettingsForm();
+    RegisterHostsManagerForm();
+    RegisterTrustListForm();
+    RegisterAutorunDialogForm();
     gThreadMess = new TThreadMess();
     gThreadMess->Start();
     // 5. The hidden window.

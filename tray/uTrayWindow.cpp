@@ -4,6 +4,7 @@
 
 #include <mutex>
 
+#include "fmHostsManager.h"
 #include "uCommonUtils.h"
 #include "uFormUtils.h"
 #include "uGuiUtils.h"
@@ -67,7 +68,7 @@ void StopProtectionQuestion()
 void AskForHostsCopy()
 {
     if (IsFormOpen(kHostsManagerForm)) return;
-    const std::string name = MakeTempFileName();
+    const std::string name = NewHostsCopyName();
     ExpectHostsCopy(name);
     TMSlotMessage message;
     ClearMailSlotMessage(message);

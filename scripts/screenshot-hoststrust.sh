@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# Turns the pictures that qv_hoststrust_tests took of its windows (hosts
+# manager, trust list, new-autorun dialog) into PNG files in build/artifacts/
+# and checks that each shows more than a blank rectangle.
+# Usage: scripts/screenshot-hoststrust.sh [artifacts folder]
+set -euo pipefail
+source "$(dirname "$0")/lib.sh"
+
+dir="${1:-$QV_BUILD/artifacts}"
+status=0
+for name in hosts-manager trust-list new-autorun-dialog; do
+  bmp="$dir/$name.bmp" png="$dir/$name.png"
+  if [[ ! -f "$bmp" ]]; then
+    qv_log "screenshot: $bmp is missing (qv_hoststrust_tests takes it)"
+    status=1
+    continue
+  fi
+  /usr/bin/convert "$bmp" "$png" && rm -f "$bmp"
+  colours="$(identify -format '%k' "$png")"
+  if ((colours < 8)); then
+    qv_log "screenshot: $png looks blank ($colours colours)"
+    status=1
+  else
+    qv_log "screenshot: $png ($(stat -c %s "$png") bytes, $colours colours)"
+  fi
+done
+exit $status

@@ -1,0 +1,62 @@
+#pragma once
+// The trust list as the tray sees it, free of any window: entries are
+// "path|MD5"; the service sends the list as one record per entry with the
+// total in D (one record with D 0 when the list is empty), without naming the
+// request it answers. Answers come in the order of the requests, so the feed
+// counts them off request by request: rows meant for a window that was closed
+// (and perhaps opened again since) are consumed and dropped, and rows beyond
+// the total never reach a window.
+#include <cstdint>
+#include <deque>
+#include <string>
+
+#include "qvStrings.h"
+
+// Longest entry a message carries whole (Data holds 255 characters).
+constexpr size_t kMaxTrustEntry = 255;
+
+std::string TrustEntry(const std::string& path, const std::string& digest);
+bool TrustEntryFits(const std::string& entry);
+// Path and digest of an entry, split at its first "|"; false when it has none
+// (the whole entry is then the path).
+bool SplitTrustEntry(const std::string& entry, std::string& path, std::string& digest);
+
+// What the window shows once the list is complete (entries compare ignoring
+// case, as the service keeps them).
+struct TTrustSelection {
+    int Selected = -1;  // index of the held entry in the list, -1 when absent
+    bool CanAdd = true;
+    bool CanDelete = false;
+};
+TTrustSelection SelectHeldEntry(const TStringList& entries, const std::string& path, const std::string& digest);
+
+class TTrustFeed {
+public:
+    // A window asked for the list; the id names its request.
+    int Request();
+    // The window closed: rows still due for its request are dropped.
+    void Abandon(int id);
+    // The request's send failed: no answer will come for it.
+    void Forget(int id);
+
+    // One record of the service's answer: an entry with the total in D, or
+    // the empty answer (total 0, no entry).
+    struct TRow {
+        int Id = -1;             // the request it answers; -1 when none was due
+        bool Deliver = false;    // its window is still open
+        bool HasEntry = false;   // an entry to append
+        bool Completes = false;  // the last row of that request
+    };
+    TRow Take(int32_t total);
+    int Pending() const { return static_cast<int>(requests_.size()); }
+
+private:
+    struct TRequest {
+        int Id;
+        bool Abandoned;
+        int32_t Total;  // from its first row; -1 before
+        int32_t Received;
+    };
+    std::deque<TRequest> requests_;
+    int nextId_ = 1;
+};

@@ -1,0 +1,476 @@
+#include "fmHostsManager.h"
+
+#include "qvErrors.h"
+#include "qvFiles.h"
+#include "uCommonUtils.h"
+#include "uFormUtils.h"
+#include "uGuiUtils.h"
+#include "uLangUtils.h"
+#include "uMailSlots.h"
+#include "uTrayWindow.h"
+
+namespace {
+
+constexpr int kButtonPanelHeight = 41;
+constexpr int kButtonWidth = 97;
+constexpr int kButtonHeight = 25;
+constexpr int kButtonGap = 6;
+constexpr int kEditPanelHeight = 41;
+constexpr int kHostColumnWidth = 300;
+constexpr UINT kWaitTickMs = 100;
+constexpr int32_t kCopyDone = 777;
+constexpr int32_t kNoHostsFile = 666;
+
+void SendHostsCommand(int32_t a, const std::string& fileName, bool refreshBackup)
+{
+    TMSlotMessage message;
+    ClearMailSlotMessage(message);
+    message.Type = 13;
+    message.A = a;
+    message.Bool = refreshBackup;
+    message.Data.Set(fileName);
+    SendToMailSlot(message, kServiceSlot);
+}
+
+// The service handles one command at a time, in order: once a later request
+// is answered, everything sent before it is done.
+bool ServiceCaughtUp()
+{
+    bool value = false;
+    return ReadBoolSetting("hosts_guard", value);
+}
+
+std::vector<gui::TListColumn> HostsColumns()
+{
+    return {{GetLangText(kLangGui, "hm_site"), kHostColumnWidth}, {GetLangText(kLangGui, "hm_to"), -1}};
+}
+
+}  // namespace
+
+std::string HostListFilePath() { return GetDataFolder() + "hostlist.qrv"; }
+
+std::string TransferFolder() { return IncludeTrailingBackslash(GetEnvVar("temp")); }
+
+std::string NewHostsCopyName()
+{
+    std::string name = MakeTempFileName();
+    for (int attempt = 0; attempt < 100 && FileExists(name); ++attempt) name = MakeTempFileName();
+    return name;
+}
+
+TfmHostsManager::TfmHostsManager() : gui::TForm(kHostsManagerForm), copyName_(HostsCopyFileName())
+{
+    waitTimer_.SetInterval(kWaitTickMs);
+    waitTimer_.OnTimer = [this] { WaitTick(); };
+}
+
+TfmHostsManager::~TfmHostsManager() { DeleteHostsCopy(); }
+
+void TfmHostsManager::CreateParams(gui::TCreateParams& params)
+{
+    params.Style = WS_OVERLAPPEDWINDOW;
+    params.ExStyle = WS_EX_TOPMOST;
+    params.Width = kHostsClientWidth;
+    params.Height = kHostsClientHeight;
+    params.MinWidth = kHostsMinWidth;
+    params.MinHeight = kHostsMinHeight;
+    params.CenterOnDesktop = true;
+    params.Caption = "Менеджер файла HOSTS";
+}
+
+void TfmHostsManager::OnCreate()
+{
+    MakeButtonPanel();
+    pcHosts = Make<gui::TPageControl>();
+    pcHosts->SetAlign(gui::TAlign::Client);
+    MakeEditorTab();
+    MakeRedirectTab();
+    MakeAllowListTab();
+    pcHosts->OnChange = [this] { pcHostsChange(); };
+}
+
+void TfmHostsManager::MakeButtonPanel()
+{
+    pnHosts = Make<gui::TPanel>();
+    pnHosts->SetBounds(0, 0, kHostsClientWidth, kButtonPanelHeight);
+    pnHosts->SetAlign(gui::TAlign::Bottom);
+    // Right to left: save, default, load, settings.
+    auto* buttons = pnHosts->Make<gui::TPanel>();
+    const int width = 4 * (kButtonWidth + kButtonGap);
+    buttons->SetBounds(0, 0, width, kButtonPanelHeight);
+    buttons->SetAlign(gui::TAlign::Right);
+    const int top = (kButtonPanelHeight - kButtonHeight) / 2;
+    auto place = [&](int fromRight, const char* caption) {
+        auto* button = buttons->Make<gui::TButton>(caption);
+        button->SetBounds(width - (fromRight + 1) * (kButtonWidth + kButtonGap), top, kButtonWidth, kButtonHeight);
+        return button;
+    };
+    btSaveHosts = place(0, "Сохранить");
+    btRestoreHosts = place(1, "По умолчанию");
+    btLoadHosts = place(2, "Загрузить");
+    btSetting = place(3, "");
+    btSaveHosts->OnClick = [this] { btSaveHostsClick(); };
+    btRestoreHosts->OnClick = [this] { btRestoreHostsClick(); };
+    btLoadHosts->OnClick = [this] { btLoadHostsClick(); };
+    btSetting->OnClick = [this] { btSettingClick(); };
+    lbStatus = pnHosts->Make<gui::TLabel>();
+    lbStatus->SetAutoSize(false);
+    lbStatus->SetBounds(8, (kButtonPanelHeight - 16) / 2, kHostsClientWidth - width - 16, 16);
+}
+
+void TfmHostsManager::MakeEditorTab()
+{
+    tsEditHosts = pcHosts->AddPage("Редактор файла Hosts");
+    meHosts = tsEditHosts->Make<gui::TMemo>(gui::TScrollStyle::Both, false);
+    meHosts->SetAlign(gui::TAlign::Client);
+}
+
+void TfmHostsManager::MakeRedirectTab()
+{
+    tsViewHosts = pcHosts->AddPage("Список перенаправления");
+    lvHosts = tsViewHosts->Make<gui::TListView>(true);
+    lvHosts->SetAlign(gui::TAlign::Client);
+    lvHosts->SetColumns({{"Сайт", kHostColumnWidth}, {"Перенаправлен на IP адрес", -1}});
+    lvHosts->OnData = [this](int item, int column) -> std::string {
+        if (item < 0 || item >= static_cast<int>(rows_.size())) return {};
+        return column == 0 ? rows_[item].Host : rows_[item].Address;
+    };
+    lvHosts->OnCustomDraw = [this](int item, int, TColor& text, TColor& back) {
+        if (item < 0 || item >= static_cast<int>(rows_.size())) return false;
+        text = rows_[item].Allowed ? clBlack : clWhite;
+        back = rows_[item].Allowed ? kAllowedRowColor : clRed;
+        return true;
+    };
+    miAllow_ = pmHosts.Add("");
+    miComment_ = pmHosts.Add("", [this] { CommentOutSelectedPair(); });
+    miFind_ = pmHosts.Add("", [this] { FindSelectedHost(); });
+    pmHosts.OnPopup = [this] { pmHostsPopup(); };
+    lvHosts->SetPopupMenu(&pmHosts);
+}
+
+void TfmHostsManager::MakeAllowListTab()
+{
+    tsAllRecHosts = pcHosts->AddPage("Список разрешенных записей");
+    pnEdit = tsAllRecHosts->Make<gui::TPanel>();
+    pnEdit->SetBounds(0, 0, kHostsClientWidth, kEditPanelHeight);
+    pnEdit->SetAlign(gui::TAlign::Bottom);
+    auto* urlLabel = pnEdit->Make<gui::TLabel>("URL:");
+    urlLabel->SetBounds(8, 13, 30, 16);
+    edSite = pnEdit->Make<gui::TEdit>();
+    edSite->SetBounds(42, 9, 250, 22);
+    edSite->SetText("localhost");
+    auto* ipLabel = pnEdit->Make<gui::TLabel>("IP:");
+    ipLabel->SetBounds(302, 13, 20, 16);
+    edIp = pnEdit->Make<gui::TEdit>();
+    edIp->SetBounds(326, 9, 150, 22);
+    edIp->SetText("127.0.0.1");
+    btAddToList = pnEdit->Make<gui::TButton>("Добавить");
+    btAddToList->SetBounds(486, 8, kButtonWidth, kButtonHeight);
+    btAddToList->OnClick = [this] { btAddToListClick(); };
+
+    lvGoodListHost = tsAllRecHosts->Make<gui::TListView>(true);
+    lvGoodListHost->SetAlign(gui::TAlign::Client);
+    lvGoodListHost->SetColumns({{"Сайт", kHostColumnWidth}, {"Перенаправлен на IP адрес", -1}});
+    lvGoodListHost->OnData = [this](int item, int column) -> std::string {
+        if (item < 0 || item >= static_cast<int>(allowRows_.size())) return {};
+        return column == 0 ? allowRows_[item].Host : allowRows_[item].Address;
+    };
+    miInsert_ = pmListGood.Add("", [this] { InsertAllowedEntry(); });
+    miDelete_ = pmListGood.Add("", [this] { DeleteAllowedEntry(); });
+    pmListGood.OnPopup = [this] { pmListGoodPopup(); };
+    lvGoodListHost->SetPopupMenu(&pmListGood);
+}
+
+void TfmHostsManager::init()
+{
+    btLoadHosts->SetCaption(GetLangText(kLangGui, "hm_load"));
+    btRestoreHosts->SetCaption(GetLangText(kLangGui, "hm_default"));
+    btSaveHosts->SetCaption(GetLangText(kLangGui, "hm_save"));
+    btAddToList->SetCaption(GetLangText(kLangGui, "hm_add"));
+    btSetting->SetCaption(GetLangText(kLangGui, "tray_setting"));
+    lvHosts->SetColumns(HostsColumns());
+    lvGoodListHost->SetColumns(HostsColumns());
+    pcHosts->SetPageCaption(tsAllRecHosts, GetLangText(kLangGui, "hm_lg"));
+    pcHosts->SetPageCaption(tsEditHosts, GetLangText(kLangGui, "hm_eh"));
+    pcHosts->SetPageCaption(tsViewHosts, GetLangText(kLangGui, "hm_lr"));
+    miComment_->SetCaption(GetLangText(kLangGui, "hm_delrec"));
+    miFind_->SetCaption(GetLangText(kLangGui, "hm_find"));
+    miInsert_->SetCaption(GetLangText(kLangGui, "hm_insert"));
+    miDelete_->SetCaption(GetLangText(kLangGui, "hm_delrec"));
+    SetCaption(GetLangText(kLangGui, "hm_cap"));
+}
+
+void TfmHostsManager::OnShow()
+{
+    init();
+    pcHosts->SetActivePage(tsViewHosts);
+    SetStatus(Tag);
+}
+
+void TfmHostsManager::OnClose(gui::TCloseAction& action)
+{
+    waitTimer_.SetEnabled(false);
+    DeleteHostsCopy();
+    action = gui::TCloseAction::Free;
+}
+
+void TfmHostsManager::OnDestroy()
+{
+    waitTimer_.SetEnabled(false);
+    DeleteHostsCopy();
+}
+
+void TfmHostsManager::SetStatus(int code)
+{
+    meHosts->Clear();
+    if (code == kNoHostsFile) {
+        meHosts->AddLine("#" + GetLangText(kLangGui, "hm_nf"));
+        return;
+    }
+    if (code == kCopyDone && !copyName_.empty() && FileExists(copyName_)) ReloadHostsView();
+}
+
+void TfmHostsManager::ReloadHostsView()
+{
+    if (copyName_.empty()) return;
+    std::string text;
+    if (!ReadFileBytes(copyName_, text)) {
+        WriteGuiLog("Hosts manager: cannot read " + copyName_);
+        return;  // the view stays as it was
+    }
+    SetMemoLines(SplitLines(text));
+    WriteGuiLog(text.substr(0, 255));
+    TStringList pairs;
+    TStringList allowed;
+    try {
+        ParseHostsFile(copyName_, pairs, false);
+    } catch (const std::exception& error) {
+        WriteGuiLog(std::string("Error: ") + error.what());
+        return;
+    }
+    LoadLines(HostListFilePath(), allowed);  // unreadable: nothing is allowed
+    rows_ = RedirectRows(pairs, TAllowList(allowed));
+    lvHosts->SetItemCount(static_cast<int>(rows_.size()));
+    lvHosts->Refresh();
+    LoadAllowList(allowed);
+}
+
+void TfmHostsManager::LoadAllowList(const TStringList& lines)
+{
+    allowRows_ = AllowListRows(lines);
+    lvGoodListHost->SetItemCount(static_cast<int>(allowRows_.size()));
+    lvGoodListHost->Refresh();
+}
+
+bool TfmHostsManager::SaveMemo()
+{
+    if (copyName_.empty()) return false;
+    return SaveLines(copyName_, MemoLines());
+}
+
+void TfmHostsManager::pcHostsChange()
+{
+    if (pcHosts->ActivePage() != tsViewHosts) return;
+    if (!copyName_.empty()) SaveMemo();
+    ReloadHostsView();
+}
+
+void TfmHostsManager::btLoadHostsClick()
+{
+    if (copyName_.empty() || wait_.Waiting()) return;
+    // The service never writes through an existing file: the old copy goes first.
+    DeleteHostsCopy();
+    lbStatus->SetCaption("");
+    SendHostsCommand(15, copyName_, false);
+    wait_.Start(GetTickCount());
+    SetButtonsEnabled(false);
+    waitTimer_.SetEnabled(true);
+}
+
+void TfmHostsManager::CopyAnswered(const std::string& fileName, int code)
+{
+    if (!SameText(fileName, copyName_)) return;
+    wait_.Answer(code);
+    WaitTick();
+}
+
+void TfmHostsManager::WaitTick()
+{
+    if (!wait_.Waiting()) return;
+    const THostsCopyWait::TState state = wait_.Poll(GetTickCount(), FileExists(copyName_));
+    if (state != THostsCopyWait::TState::Waiting) EndWait(state);
+}
+
+void TfmHostsManager::EndWait(THostsCopyWait::TState state)
+{
+    waitTimer_.SetEnabled(false);
+    SetButtonsEnabled(true);
+    switch (state) {
+    case THostsCopyWait::TState::Ready: ReloadHostsView(); break;
+    case THostsCopyWait::TState::NoHostsFile: SetStatus(kNoHostsFile); break;
+    default:
+        WriteGuiLog("Hosts manager: no copy of the hosts file came for " + copyName_);
+        lbStatus->SetCaption(GetLangText(kLangGui, "hm_timeout"));
+        break;
+    }
+}
+
+void TfmHostsManager::btSaveHostsClick()
+{
+    if (copyName_.empty() || wait_.Waiting()) return;
+    if (!SaveMemo()) {
+        WriteGuiLog("Hosts manager: cannot save " + copyName_);
+        lbStatus->SetCaption(GetLangText(kLangGui, "hm_timeout"));
+        return;
+    }
+    SendHostsCommand(17, copyName_, true);
+    // The copy is deleted by the reload: only once the service has read it.
+    if (!ServiceCaughtUp()) {
+        WriteGuiLog("Hosts manager: the service did not answer after 13/17");
+        lbStatus->SetCaption(GetLangText(kLangGui, "hm_timeout"));
+        return;
+    }
+    btLoadHostsClick();
+}
+
+void TfmHostsManager::btRestoreHostsClick()
+{
+    const int major = GetOSMajorVersion() == 5 ? 5 : 6;
+    SetMemoLines(StockHostsLines(major));
+    SaveMemo();
+    ReloadHostsView();
+}
+
+void TfmHostsManager::btSettingClick() { OpenSettings(kHostsSettingsPage); }
+
+void TfmHostsManager::btAddToListClick()
+{
+    const std::string entry = AllowEntry(edSite->Text(), edIp->Text());
+    if (entry.empty()) return;
+    if (HostListAdd(entry)) ReloadHostsView();
+}
+
+bool TfmHostsManager::SelectedPair(const gui::TListView* list, const std::vector<THostsRow>& rows,
+                                   std::string& pair) const
+{
+    const int index = list->SelectedIndex();
+    if (index < 0 || index >= static_cast<int>(rows.size())) return false;
+    pair = HostPair(rows[index].Host, rows[index].Address);
+    return true;
+}
+
+void TfmHostsManager::pmHostsPopup()
+{
+    std::string pair;
+    const bool ready = lvHosts->Focused() && SelectedPair(lvHosts, rows_, pair);
+    for (gui::TMenuItem* item : {miAllow_, miComment_, miFind_}) item->SetEnabled(ready);
+    if (!ready) return;
+    WriteGuiLog(pair);
+    if (HostListContains(pair)) {
+        miAllow_->SetCaption(GetLangText(kLangGui, "hm_dfl"));
+        miAllow_->OnClick = [this] { RemoveSelectedFromHostList(); };
+    } else {
+        miAllow_->SetCaption(GetLangText(kLangGui, "hm_agl"));
+        miAllow_->OnClick = [this] { AddSelectedToHostList(); };
+    }
+}
+
+void TfmHostsManager::pmListGoodPopup()
+{
+    std::string pair;
+    const bool ready = lvGoodListHost->Focused() && SelectedPair(lvGoodListHost, allowRows_, pair);
+    miInsert_->SetEnabled(ready);
+    miDelete_->SetEnabled(ready);
+}
+
+void TfmHostsManager::AddSelectedToHostList()
+{
+    std::string pair;
+    if (SelectedPair(lvHosts, rows_, pair) && HostListAdd(pair)) ReloadHostsView();
+}
+
+void TfmHostsManager::RemoveSelectedFromHostList()
+{
+    std::string pair;
+    if (SelectedPair(lvHosts, rows_, pair) && HostListDelete(pair)) ReloadHostsView();
+}
+
+void TfmHostsManager::DeleteAllowedEntry()
+{
+    std::string pair;
+    if (!SelectedPair(lvGoodListHost, allowRows_, pair)) return;
+    HostListDelete(pair);
+    ReloadHostsView();
+}
+
+void TfmHostsManager::InsertAllowedEntry()
+{
+    const int index = lvGoodListHost->SelectedIndex();
+    if (index < 0 || index >= static_cast<int>(allowRows_.size())) return;
+    meHosts->AddLine(HostsLineFor(allowRows_[index].Host, allowRows_[index].Address));
+}
+
+void TfmHostsManager::CommentOutSelectedPair()
+{
+    std::string pair;
+    if (!SelectedPair(lvHosts, rows_, pair)) return;
+    TStringList lines = MemoLines();
+    if (CommentOutPair(lines, pair) == 0) return;
+    SetMemoLines(lines);
+    SaveMemo();
+    ReloadHostsView();
+}
+
+void TfmHostsManager::FindSelectedHost()
+{
+    const int index = lvHosts->SelectedIndex();
+    if (index < 0 || index >= static_cast<int>(rows_.size())) return;
+    const std::string text = meHosts->Text();
+    size_t at = 0;
+    if (!FindInText(text, rows_[index].Host, at)) return;
+    pcHosts->SetActivePage(tsEditHosts);
+    meHosts->SetFocus();
+    SendMessageA(meHosts->Handle(), EM_SETSEL, at, at + rows_[index].Host.size());
+    SendMessageA(meHosts->Handle(), EM_SCROLLCARET, 0, 0);
+}
+
+TStringList TfmHostsManager::MemoLines() const { return SplitLines(meHosts->Text()); }
+
+// Without a line break after the last line: the memo would show an empty
+// line there, and the next save would add it to the file.
+void TfmHostsManager::SetMemoLines(const TStringList& lines) { meHosts->SetText(JoinList(lines, "\r\n")); }
+
+std::string TfmHostsManager::StatusText() const { return lbStatus ? lbStatus->Caption() : std::string(); }
+
+void TfmHostsManager::SetButtonsEnabled(bool enabled)
+{
+    for (gui::TButton* button : {btSaveHosts, btRestoreHosts, btLoadHosts}) button->SetEnabled(enabled);
+}
+
+void TfmHostsManager::DeleteHostsCopy()
+{
+    if (copyName_.empty() || !FileExists(copyName_)) return;
+    if (!IsDeletableHostsCopy(copyName_, TransferFolder())) return;
+    RemoveFile(copyName_);
+}
+
+bool ShowJailedHostsCopy(const std::string& jailedFile)
+{
+    if (IsFormOpen(kHostsManagerForm)) return false;
+    const std::string name = NewHostsCopyName();
+    if (!CopyFileA(jailedFile.c_str(), name.c_str(), TRUE)) return false;
+    ExpectHostsCopy(name);
+    TMSlotMessage message;
+    ClearMailSlotMessage(message);
+    message.Type = 13;
+    message.A = 16;
+    message.Data.Set(name);
+    if (SendToMailSlot(message, kServiceSlot)) return true;
+    RemoveFile(name);
+    return false;
+}
+
+void RegisterHostsManagerForm()
+{
+    gui::RegisterFormClass(kHostsManagerForm, [] { return std::make_unique<TfmHostsManager>(); });
+}
