@@ -17,18 +17,30 @@ export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
 
 qv_log() { printf '[quorvane] %s\n' "$*" >&2; }
 
-# Starts a private Xvfb on the first free display of FIRST..LAST and exports
-# DISPLAY; its process id lands in QV_XVFB_PID (empty when none was free).
+# Starts a private Xvfb on a free display and exports DISPLAY; its process id
+# lands in QV_XVFB_PID (empty when none could be started). Xvfb picks the
+# number itself (-displayfd) under its own lock, so scripts and test runs that
+# start at the same moment never share a display. The arguments are kept for
+# the callers and no longer matter.
 qv_start_xvfb() {
-  local n
+  local numfile n tries
   QV_XVFB_PID=""
-  for n in $(seq "$1" "$2"); do
-    [[ -e /tmp/.X11-unix/X$n || -e /tmp/.X$n-lock ]] && continue
-    Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-    QV_XVFB_PID=$!
-    export DISPLAY=":$n"
-    sleep 1
-    return 0
+  numfile="$(mktemp)"
+  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$numfile" >/dev/null 2>&1 &
+  QV_XVFB_PID=$!
+  # The number is written once the server accepts connections.
+  for tries in $(seq 200); do
+    if [[ "$(wc -l <"$numfile")" -ge 1 ]]; then
+      n="$(head -n1 "$numfile")"
+      rm -f "$numfile"
+      export DISPLAY=":$n"
+      return 0
+    fi
+    kill -0 "$QV_XVFB_PID" 2>/dev/null || break
+    sleep 0.1
   done
+  rm -f "$numfile"
+  kill "$QV_XVFB_PID" 2>/dev/null || true
+  QV_XVFB_PID=""
   return 1
 }
