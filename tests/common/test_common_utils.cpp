@@ -182,10 +182,49 @@ TEST(CommonUtils, ReadShellLinkBackWhatWasWritten)
     EXPECT_EQ(lnk.Target, "") << "a damaged link leaves the record empty";
 }
 
-TEST(CommonUtils, AdminLevelIsReadFromTheToken)
+// A copy of this process's token lowered to the given integrity level
+// (S-1-16-<rid>), for the thread to impersonate.
+UniqueHandle TokenAtIntegrity(DWORD rid)
 {
-    int level = GetAdminLevel();
-    EXPECT_TRUE(level == 1 || level == 2) << level;
+    HANDLE own = nullptr, copy = nullptr;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_DUPLICATE | TOKEN_QUERY, &own)) return UniqueHandle();
+    UniqueHandle process(own);
+    if (!DuplicateTokenEx(process.Get(), TOKEN_ALL_ACCESS, nullptr, SecurityImpersonation, TokenImpersonation, &copy))
+        return UniqueHandle();
+    UniqueHandle token(copy);
+    SID_IDENTIFIER_AUTHORITY label = SECURITY_MANDATORY_LABEL_AUTHORITY;
+    PSID sid = nullptr;
+    if (!AllocateAndInitializeSid(&label, 1, rid, 0, 0, 0, 0, 0, 0, 0, &sid)) return UniqueHandle();
+    TOKEN_MANDATORY_LABEL level{};
+    level.Label.Attributes = SE_GROUP_INTEGRITY;
+    level.Label.Sid = sid;
+    const BOOL set = SetTokenInformation(token.Get(), TokenIntegrityLevel, &level, sizeof(level) + GetLengthSid(sid));
+    FreeSid(sid);
+    return set ? std::move(token) : UniqueHandle();
+}
+
+TEST(CommonUtils, AdminLevelFollowsTheTokenOfTheThread)
+{
+    // The process token: elevated means an administrator at high integrity.
+    HANDLE raw = nullptr;
+    ASSERT_TRUE(OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &raw));
+    UniqueHandle process(raw);
+    TOKEN_ELEVATION elevation{};
+    DWORD size = 0;
+    ASSERT_TRUE(GetTokenInformation(process.Get(), TokenElevation, &elevation, sizeof(elevation), &size));
+    const int processLevel = elevation.TokenIsElevated ? 2 : 1;
+    EXPECT_EQ(GetAdminLevel(), processLevel);
+
+    // A thread that impersonates a lowered token is no administrator.
+    for (DWORD rid : {SECURITY_MANDATORY_MEDIUM_RID, SECURITY_MANDATORY_LOW_RID}) {
+        UniqueHandle lowered = TokenAtIntegrity(rid);
+        ASSERT_TRUE(lowered) << "integrity " << rid << ", error " << GetLastError();
+        ASSERT_TRUE(SetThreadToken(nullptr, lowered.Get()));
+        const int level = GetAdminLevel();
+        RevertToSelf();
+        EXPECT_EQ(level, 1) << "integrity " << rid;
+    }
+    EXPECT_EQ(GetAdminLevel(), processLevel) << "back to the process token";
 }
 
 TEST(CommonUtils, RandomIntStaysInRange)

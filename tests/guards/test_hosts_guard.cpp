@@ -8,7 +8,8 @@
 
 namespace {
 
-const char* const kLockerHosts = "1.2.3.4 bank.example\r\n";
+// Mixed line ends and none at the end: the jail keeps them exactly.
+const char* const kLockerHosts = "1.2.3.4 bank.example\n5.6.7.8 shop.example\r\r\n\tlast";
 const char* const kEmptyDigest = "D41D8CD98F00B204E9800998ECF8427E";
 
 using HostsGuard = HostsTest;

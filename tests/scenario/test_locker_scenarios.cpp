@@ -84,7 +84,9 @@ TEST_F(LockerScenario, UserinitWithASecondProgramAndEmptied)
 
     WriteRegString(userinit, "");
     EXPECT_TRUE(WaitForString(userinit, ExpectedUserinit())) << "now: [" << ReadRegString(userinit) << "]";
-    EXPECT_TRUE(WaitForString(userinit, ExpectedUserinit()));
+    EXPECT_TRUE(WaitForRecord(evkWinlogonUserinit, evmDelete)) << "an emptied value is recorded as deleted";
+    for (const auto& e : Records())
+        if (e.Source == evkWinlogonUserinit && e.Event == evmDelete) EXPECT_EQ(e.Path.Str(), "");
 }
 
 TEST_F(LockerScenario, ValuesThatMustBeAbsentOrEmpty)
