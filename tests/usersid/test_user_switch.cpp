@@ -9,6 +9,8 @@
 
 #include "RegistryUtils.h"
 #include "TestSupport.h"
+#include "qvFiles.h"
+#include "uCommonUtils.h"
 #include "uMailSlots.h"
 #include "uUserSIDThreads.h"
 
@@ -33,6 +35,7 @@ protected:
     {
         // A tray left by another case would answer the id request.
         ASSERT_TRUE(WaitUntil([] { return !TraySlotExists(); }, 30000));
+        ForceDirectories(GetDataFolder());  // repairs record their events there
         TRegEngine userShell = SettingRef("User_shell");
         WriteRegBool(userShell, true);
         seams_.ConsoleUser = [this] {
