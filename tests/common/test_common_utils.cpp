@@ -191,27 +191,6 @@ DWORD IntegrityOf(HANDLE token)
     return *GetSidSubAuthority(sid, *GetSidSubAuthorityCount(sid) - 1);
 }
 
-// A copy of this process's token lowered to the given integrity level, for
-// the thread to impersonate.
-UniqueHandle TokenAtIntegrity(DWORD rid)
-{
-    HANDLE own = nullptr, copy = nullptr;
-    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_DUPLICATE | TOKEN_QUERY, &own)) return UniqueHandle();
-    UniqueHandle process(own);
-    if (!DuplicateTokenEx(process.Get(), TOKEN_ALL_ACCESS, nullptr, SecurityImpersonation, TokenImpersonation, &copy))
-        return UniqueHandle();
-    UniqueHandle token(copy);
-    SID_IDENTIFIER_AUTHORITY label = SECURITY_MANDATORY_LABEL_AUTHORITY;
-    PSID sid = nullptr;
-    if (!AllocateAndInitializeSid(&label, 1, rid, 0, 0, 0, 0, 0, 0, 0, &sid)) return UniqueHandle();
-    TOKEN_MANDATORY_LABEL level{};
-    level.Label.Attributes = SE_GROUP_INTEGRITY;
-    level.Label.Sid = sid;
-    const BOOL set = SetTokenInformation(token.Get(), TokenIntegrityLevel, &level, sizeof(level) + GetLengthSid(sid));
-    FreeSid(sid);
-    return set ? std::move(token) : UniqueHandle();
-}
-
 int AdminLevelFromIntegrity(DWORD rid) { return rid >= SECURITY_MANDATORY_HIGH_RID ? 2 : 1; }
 
 TEST(CommonUtils, AdminLevelIsTheIntegrityOfTheProcessToken)
@@ -222,21 +201,6 @@ TEST(CommonUtils, AdminLevelIsTheIntegrityOfTheProcessToken)
     const DWORD integrity = IntegrityOf(process.Get());
     ASSERT_NE(integrity, 0u);
     EXPECT_EQ(GetAdminLevel(), AdminLevelFromIntegrity(integrity)) << "integrity " << integrity;
-}
-
-TEST(CommonUtils, AdminLevelOfAThreadImpersonatingALoweredToken)
-{
-    const int processLevel = GetAdminLevel();
-    for (DWORD rid : {SECURITY_MANDATORY_MEDIUM_RID, SECURITY_MANDATORY_LOW_RID}) {
-        UniqueHandle lowered = TokenAtIntegrity(rid);
-        ASSERT_TRUE(lowered) << "integrity " << rid << ", error " << GetLastError();
-        if (IntegrityOf(lowered.Get()) != rid) GTEST_SKIP() << "this system keeps no integrity level set on a token";
-        ASSERT_TRUE(SetThreadToken(nullptr, lowered.Get()));
-        const int level = GetAdminLevel();
-        RevertToSelf();
-        EXPECT_EQ(level, 1) << "integrity " << rid;
-    }
-    EXPECT_EQ(GetAdminLevel(), processLevel) << "back to the process token";
 }
 
 TEST(CommonUtils, RandomIntStaysInRange)
