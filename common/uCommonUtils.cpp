@@ -376,9 +376,9 @@ bool IsFileTrusted(const std::string& filePath)
 namespace {
 
 const char* const kHostsXP[] = {
-    "# Copyright (c) 1993-1999 Microsoft Corp.",
+    "# (C) Корпорация Майкрософт (Microsoft Corp.), 1993-1999",
     "#",
-    "# Это образец файла HOSTS, используемого Microsoft TCP/IP для Windows.",
+    "# Это образец файла HOSTS, используемый Microsoft TCP/IP для Windows.",
     "#",
     "# Этот файл содержит сопоставления IP-адресов именам узлов.",
     "# Каждый элемент должен располагаться в отдельной строке. IP-адрес должен",
@@ -452,7 +452,7 @@ TStringList ToList(const char* const (&lines)[N])
 
 }  // namespace
 
-const char* const kStockHostsDigest5 = "C1B267F6797A331DC51450662B809B5E";
+const char* const kStockHostsDigest5 = "9FBBD19A171C5E3225647DC4E67D31A4";
 const char* const kStockHostsDigest6 = "D714455B6B7E7D967DF87A542ADD377F";
 const char* const kStockHostsDigest7 = "3688374325B992DEF12793500307566D";
 

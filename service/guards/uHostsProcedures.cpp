@@ -2,8 +2,8 @@
 
 #include <windows.h>
 
-#include <cctype>
 #include <mutex>
+#include <unordered_set>
 
 #include "RegistryUtils.h"
 #include "md5.h"
@@ -11,6 +11,7 @@
 #include "qvFiles.h"
 #include "uCommonUtils.h"
 #include "uDispatcherThread.h"
+#include "uHostsTransfer.h"
 #include "uLogThread.h"
 #include "uServiceUtils.h"
 
@@ -21,8 +22,6 @@ namespace {
 std::mutex gDigestLock;  // the digest is a string shared by three threads
 std::string gAcceptedDigest;
 std::atomic<int> gMajorVersionOverride{0};
-
-constexpr const char* kTransferSuffix = "qrv.~tmp";
 
 int HostsMajorVersion()
 {
@@ -59,15 +58,54 @@ void SaveLinesOrRaise(const std::string& path, const TStringList& lines)
 
 std::string JailCopyPath() { return GetDataFolder() + "jail\\" + GetTimeStamp() + "hosts"; }
 
-// The replaced content goes to the jail first, so the user can look at it.
-void JailHostsCopy(TReportEvent& event)
+// The replaced content goes to the jail first, byte for byte, so the user
+// can look at exactly what was there.
+void JailBytes(const std::string& bytes, TReportEvent& event)
 {
-    TStringList lines;
-    LoadLinesOrRaise(GetHostsFilePath(), lines);
     const std::string jail = JailCopyPath();
     event.Path.Set(jail);
     event.Event = evmChange;
-    SaveLinesOrRaise(jail, lines);
+    if (!WriteFileBytes(jail, bytes)) throw EInOutError(GetLastError(), "cannot write " + jail);
+}
+
+std::string ReadBytesOrRaise(const std::string& path)
+{
+    std::string bytes;
+    if (!ReadFileBytes(path, bytes)) throw EInOutError(GetLastError(), "cannot read " + path);
+    return bytes;
+}
+
+void JailHostsCopy(TReportEvent& event) { JailBytes(ReadBytesOrRaise(GetHostsFilePath()), event); }
+
+// Host pairs ("host@address") compared as the allow-list compares them:
+// whole entries, letter case ignored.
+using TPairSet = std::unordered_set<std::string>;
+
+TPairSet PairSet(const TStringList& pairs)
+{
+    TPairSet set;
+    set.reserve(pairs.size());
+    for (const std::string& pair : pairs) set.insert(LowerCase(pair));
+    return set;
+}
+
+// The tokens of a hosts line as the guard reads it: comment dropped, tabs as
+// blanks, split at single blanks (a run of blanks gives empty tokens); the
+// first is the address.
+TStringList LineTokens(const std::string& line)
+{
+    std::string text = Trim(line.substr(0, line.find('#')));
+    for (char& c : text)
+        if (c == '\t') c = ' ';
+    text = Trim(text);
+    TStringList tokens;
+    for (size_t start = 0;;) {
+        size_t blank = text.find(' ', start);
+        tokens.push_back(Trim(text.substr(start, blank == std::string::npos ? std::string::npos : blank - start)));
+        if (blank == std::string::npos) break;
+        start = blank + 1;
+    }
+    return tokens;
 }
 
 void RestoreFromBackup(const std::string& hosts)
@@ -128,13 +166,6 @@ void GuardHosts(const std::string& folder)
         LogReportEvent(event);  // reported before the repair, which may fail or be off
         RepairDeletedHosts(hosts, useDefault);
     }
-}
-
-bool IsPlainFileOrAbsent(const std::string& path)
-{
-    DWORD attr = GetFileAttributesA(path.c_str());
-    if (attr == INVALID_FILE_ATTRIBUTES) return GetLastError() == ERROR_FILE_NOT_FOUND;
-    return !(attr & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DEVICE));
 }
 
 TMSlotMessage HostsCopyAnswer(const std::string& target, int32_t code)
@@ -214,6 +245,7 @@ bool FilterHostsFile(const std::string& hostsPath, TReportEvent& event)
         ~BusyReset() { HostsBusy = false; }
     } reset;
 
+    const std::string original = ReadBytesOrRaise(hostsPath);
     TStringList raw;
     LoadLinesOrRaise(hostsPath, raw);
     TStringList pairs;
@@ -221,17 +253,15 @@ bool FilterHostsFile(const std::string& hostsPath, TReportEvent& event)
 
     TStringList rejected;
     if (FileExists(HostListPath())) {
-        TStringList allowed;
-        LoadLinesOrRaise(HostListPath(), allowed);
+        TStringList allowedLines;
+        LoadLinesOrRaise(HostListPath(), allowedLines);
+        const TPairSet allowed = PairSet(allowedLines);
         for (const std::string& pair : pairs)
-            if (IndexOfText(allowed, pair) < 0) rejected.push_back(pair);
+            if (!allowed.count(LowerCase(pair))) rejected.push_back(pair);
     }
     if (rejected.empty()) return false;
 
-    const std::string jail = JailCopyPath();
-    event.Path.Set(jail);
-    event.Event = evmChange;
-    SaveLinesOrRaise(jail, raw);
+    JailBytes(original, event);
     CommentOutHostPairs(raw, rejected);
     SaveLinesOrRaise(hostsPath, raw);
     return true;
@@ -239,30 +269,20 @@ bool FilterHostsFile(const std::string& hostsPath, TReportEvent& event)
 
 void CommentOutHostPairs(TStringList& lines, const TStringList& pairs)
 {
-    for (const std::string& pair : pairs) {
-        for (std::string& line : lines) {
-            std::string text = line.substr(0, line.find('#'));
-            text = Trim(text);
-            for (char& c : text)
-                if (c == '\t') c = ' ';
-            text = Trim(text);
-            // Split at single blanks: a run of blanks gives empty tokens, skipped below.
-            TStringList tokens;
-            size_t start = 0;
-            for (;;) {
-                size_t blank = text.find(' ', start);
-                tokens.push_back(Trim(text.substr(start, blank == std::string::npos ? std::string::npos : blank - start)));
-                if (blank == std::string::npos) break;
-                start = blank + 1;
-            }
-            const std::string& address = tokens[0];
-            for (size_t i = 1; i < tokens.size(); ++i) {
-                if (tokens[i].empty()) continue;
-                if (SameText(Trim(tokens[i] + "@" + address), pair)) {
-                    // The whole line goes: a host that shares it goes with it.
-                    line = "#" + line;
-                    break;
-                }
+    // One pass over the lines with the pairs in a set: a line goes when any
+    // of its host-address pairs is one of them. A line that already begins
+    // with "#" has no pairs, so nothing comments a line twice.
+    const TPairSet wanted = PairSet(pairs);
+    if (wanted.empty()) return;
+    for (std::string& line : lines) {
+        const TStringList tokens = LineTokens(line);
+        const std::string& address = tokens[0];
+        for (size_t i = 1; i < tokens.size(); ++i) {
+            if (tokens[i].empty()) continue;
+            if (wanted.count(LowerCase(Trim(tokens[i] + "@" + address)))) {
+                // The whole line goes: a host that shares it goes with it.
+                line = "#" + line;
+                break;
             }
         }
     }
@@ -285,41 +305,19 @@ void OnHostsFolderChanged(const std::string& folder)
     }
 }
 
-bool IsHostsTransferPath(const std::string& path)
-{
-    if (path.size() < 4 || !std::isalpha(static_cast<unsigned char>(path[0])) || path[1] != ':' || path[2] != '\\')
-        return false;
-    // No second drive colon (alternate streams), no other separator, no wildcards.
-    if (path.find_first_of(":/*?\"<>|", 2) != std::string::npos) return false;
-    size_t start = 3;
-    for (;;) {
-        size_t sep = path.find('\\', start);
-        std::string part = path.substr(start, sep == std::string::npos ? std::string::npos : sep - start);
-        if (part == ".." || part == "." || part.empty()) return false;
-        if (sep == std::string::npos) break;
-        start = sep + 1;
-    }
-    // What the system would make of the name must be the name itself (trailing
-    // dots and blanks are dropped by it, for example).
-    char full[MAX_PATH * 2];
-    DWORD n = GetFullPathNameA(path.c_str(), sizeof(full), full, nullptr);
-    if (n == 0 || n >= sizeof(full) || !SameText(full, path)) return false;
-    if (!EndsWith(LowerCase(ExtractFileName(path)), kTransferSuffix)) return false;
-    return !IsReparsePoint(path) && !IsReparsePoint(ExtractFileDir(path));
-}
-
 void CopyHostsCommand(const TMSlotMessage& message)
 {
     EnsureHostsFiles();
     const std::string target = message.Data.Str();
     const std::string hosts = GetHostsFilePath();
     int32_t code;
-    if (!IsHostsTransferPath(target) || !IsPlainFileOrAbsent(target))
+    std::string bytes;
+    if (!IsHostsTransferPath(target))
         code = 1;
     else if (!FileExists(hosts))
         code = 666;
     else
-        code = CopyFileA(hosts.c_str(), target.c_str(), FALSE) ? 777 : 1;
+        code = ReadFileBytes(hosts, bytes) && WriteNewTransferFile(target, bytes) ? 777 : 1;
     Sleep(100);
     SendToMailSlot(HostsCopyAnswer(target, code), kTraySlot);
 }
@@ -327,14 +325,23 @@ void CopyHostsCommand(const TMSlotMessage& message)
 void InstallHostsFile(const TMSlotMessage& message)
 {
     const std::string source = message.Data.Str();
-    if (!IsHostsTransferPath(source) || !IsPlainFileOrAbsent(source)) return;
+    if (!IsHostsTransferPath(source)) return;
+    std::string bytes;
+    const TTransferRead read = ReadTransferFile(source, bytes);
+    if (read == TTransferRead::Refused) {
+        WriteServiceLog("hosts file not installed from " + source + ": not a plain file of its own, or too large");
+        return;
+    }
     HostsBusy = true;
     struct BusyReset {
         ~BusyReset() { HostsBusy = false; }
     } reset;
     const std::string hosts = GetHostsFilePath();
-    // Copied over in place: a failed copy leaves the old file, never none.
-    if (FileExists(source)) CopyOver(source, hosts);
+    // Written over in place: a failed write leaves a hosts file, never none.
+    if (read == TTransferRead::Read) {
+        ClearReadOnly(hosts);
+        WriteFileBytes(hosts, bytes);
+    }
     if (message.Bool) {
         CopyOver(hosts, BackupHostsPath());
         SetAcceptedHostsDigest(FileDigest32(BackupHostsPath()));

@@ -26,12 +26,6 @@ void SetAcceptedHostsDigest(const std::string& digest);
 // Set while the service itself writes the hosts file.
 extern std::atomic<bool> HostsBusy;
 
-// The only files 13/15 and 13/17 work on: a local absolute path ("X:\...")
-// without "." or ".." parts, streams or wildcards, whose name ends in
-// "qrv.~tmp" (the tray's temporary files), neither it nor its folder a
-// reparse point. Any local user can write to the service's slot.
-bool IsHostsTransferPath(const std::string& path);
-
 // Tests: the major Windows version the guard takes for the stock text and
 // its digest (0, the default, means the system's own).
 void OverrideHostsMajorVersion(int major);

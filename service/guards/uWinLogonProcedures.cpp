@@ -36,15 +36,15 @@ void GuardShellValue(const std::string& key, const std::string& valueName, const
             const bool first = i == 0;
             RecordEvent(kind, first ? evmChange : evmAdd, old);
             if (isUserinit) {
-                KillCommandPrograms(old, true, first ? std::string() : expected);
+                KillUntrustedCommandPrograms(old, true, first ? std::string() : expected);
                 RestartShell(true);
             } else if (first) {
                 Sleep(100);
-                KillProgram(old, true);
+                KillUntrustedProgram(old, true);
                 Sleep(100);
                 RestartShell(false);
             } else {
-                KillCommandPrograms(old, true, "Explorer.exe");
+                KillUntrustedCommandPrograms(old, true, "Explorer.exe");
             }
             break;
         }
@@ -52,27 +52,36 @@ void GuardShellValue(const std::string& key, const std::string& valueName, const
     WriteRegString(rec, expected);
 }
 
-// A value that must not be there (GinaDll, Taskman): its program is ended and
-// jailed and the value deleted.
-void GuardAbsentValue(const std::string& key, const std::string& valueName, int32_t kind, bool evenWhenEmpty)
+// When the event is recorded, relative to the repair: a record that fails
+// (it raises) must never keep the repair from being made, where the repair
+// comes first.
+enum class RecordAt { BeforeRepair, BetweenKillAndDelete, AfterRepair };
+
+// A value that must not be there (GinaDll, Taskman, usrinit): the programs it
+// names are ended and jailed and the value deleted.
+void GuardAbsentValue(const std::string& key, const std::string& valueName, int32_t kind, bool evenWhenEmpty,
+                      RecordAt recordAt)
 {
     TRegEngine rec = ValueRef(kRootHKLM, key, valueName);
     if (!RegValueExists(rec)) return;
     const std::string text = ReadRegString(rec);
     if (text.empty() && !evenWhenEmpty) return;
-    RecordEvent(kind, evmSet, text);
-    KillCommandPrograms(text, true, "");
+    KillUntrustedCommandPrograms(text, true, "");
+    if (recordAt == RecordAt::BetweenKillAndDelete) RecordEvent(kind, evmSet, text);
     DeleteRegValue(rec);
+    if (recordAt == RecordAt::AfterRepair) RecordEvent(kind, evmSet, text);
 }
 
 // A text that must be empty (legal notices).
-void GuardEmptyText(uint8_t root, const std::string& key, const std::string& valueName, int32_t kind)
+void GuardEmptyText(uint8_t root, const std::string& key, const std::string& valueName, int32_t kind,
+                    RecordAt recordAt)
 {
     TRegEngine rec = ValueRef(root, key, valueName);
     const std::string text = ReadRegString(rec);
     if (text.empty()) return;
-    RecordEvent(kind, evmSet, text);
+    if (recordAt == RecordAt::BeforeRepair) RecordEvent(kind, evmSet, text);
     WriteRegString(rec, "");
+    if (recordAt == RecordAt::AfterRepair) RecordEvent(kind, evmSet, text);
 }
 
 }  // namespace
@@ -93,13 +102,15 @@ void RepairWinlogon()
     const std::string key = WinlogonKeyPath();
     if (ReadSettingBool("All_userinit")) GuardShellValue(key, "Userinit", ExpectedUserinit(), evkWinlogonUserinit, true);
     if (ReadSettingBool("All_shell")) GuardShellValue(key, "Shell", "Explorer.exe", evkWinlogonShell, false);
-    if (ReadSettingBool("All_gina")) GuardAbsentValue(key, "GinaDll", evkWinlogonGina, false);
-    if (ReadSettingBool("All_taskman")) GuardAbsentValue(key, "Taskman", evkWinlogonTaskman, false);
+    if (ReadSettingBool("All_gina")) GuardAbsentValue(key, "GinaDll", evkWinlogonGina, false, RecordAt::AfterRepair);
+    if (ReadSettingBool("All_taskman"))
+        GuardAbsentValue(key, "Taskman", evkWinlogonTaskman, false, RecordAt::BetweenKillAndDelete);
     if (ReadSettingBool("All_message")) {
-        GuardEmptyText(kRootHKLM, key, "LegalNoticeText", evkWinlogonText);
-        GuardEmptyText(kRootHKLM, key, "LegalNoticeCaption", evkWinlogonCaption);
+        GuardEmptyText(kRootHKLM, key, "LegalNoticeText", evkWinlogonText, RecordAt::BeforeRepair);
+        GuardEmptyText(kRootHKLM, key, "LegalNoticeCaption", evkWinlogonCaption, RecordAt::BeforeRepair);
     }
-    if (ReadSettingBool("All_parazite")) GuardAbsentValue(key, "usrinit", evkWinlogonUsrinit, true);
+    if (ReadSettingBool("All_parazite"))
+        GuardAbsentValue(key, "usrinit", evkWinlogonUsrinit, true, RecordAt::AfterRepair);
 }
 
 void RepairSystemPolicies()
@@ -111,14 +122,16 @@ void RepairSystemPolicies()
                 const std::string text = ReadRegString(shell);
                 if (!text.empty()) {
                     RecordEvent(evkPoliciesShell, evmSet, text);
-                    KillProgramAll(text, false);
+                    KillUntrustedProgramAll(text, false);
                 }
                 DeleteRegValue(shell);
             }
         }
         // The policy legal notices are cleared whatever the switches say.
-        GuardEmptyText(kRootHKLM, kMachinePoliciesSystemKey, "legalnoticecaption", evkPoliciesCaption);
-        GuardEmptyText(kRootHKLM, kMachinePoliciesSystemKey, "legalnoticetext", evkPoliciesText);
+        GuardEmptyText(kRootHKLM, kMachinePoliciesSystemKey, "legalnoticecaption", evkPoliciesCaption,
+                       RecordAt::BeforeRepair);
+        GuardEmptyText(kRootHKLM, kMachinePoliciesSystemKey, "legalnoticetext", evkPoliciesText,
+                       RecordAt::AfterRepair);
     } catch (...) {
     }
 }
@@ -159,7 +172,7 @@ void RepairUserShell(int32_t kind, TRegEngine& key)
     const std::string text = ReadRegString(shell);
     if (!text.empty()) {
         RecordEvent(kind, evmSet, text);
-        KillProgramAll(text, false);
+        KillUntrustedProgramAll(text, false);
     }
     DeleteRegValue(shell);
 }
@@ -175,9 +188,9 @@ void RepairUserPolicies(TRegEngine& key)
                                Block{"DisableRegistryTools", evkUserBlockRegedit, evmBlockRegedit}}) {
         TRegEngine rec = ValueRef(key.Root, key.Key, block.value);
         if (!RegValueExists(rec)) continue;
-        int32_t value = ReadRegInteger(rec);
-        if (rec.Error != 0 || value == 0) continue;  // not a number, or not blocking
-        RecordEvent(block.kind, block.message, "");
+        // A value that is not a number reads as -1: it blocks as well.
+        if (ReadRegInteger(rec) == 0) continue;
         DeleteRegValue(rec);
+        RecordEvent(block.kind, block.message, "");
     }
 }

@@ -22,18 +22,21 @@ std::atomic<bool> KillerRunning{false};
 
 namespace {
 
-// The killer never ends these, wherever they lie.
+// The killer never ends these, as the copies in the service's own folder; a
+// namesake elsewhere is any other program.
 constexpr const char* kExemptNames[] = {"ServiceQuorvane.exe", "pelmarith.exe", "QuorvaneTray.exe"};
 
 // A program that comes back as fast as it is ended must not keep the caller
 // busy for ever.
 constexpr int kMaxKillRounds = 64;
 
-bool IsExemptName(const std::string& path)
+bool IsOwnProgram(const std::string& path)
 {
     const std::string name = ExtractFileName(path);
-    return std::any_of(std::begin(kExemptNames), std::end(kExemptNames),
-                       [&](const char* exempt) { return SameText(name, exempt); });
+    if (!std::any_of(std::begin(kExemptNames), std::end(kExemptNames),
+                     [&](const char* exempt) { return SameText(name, exempt); }))
+        return false;
+    return SameProgramPath(path, ModuleFolder() + name);
 }
 
 // A module path is already a full path; only kernel forms ("\??\C:\...",
@@ -156,6 +159,51 @@ void KillCommandPrograms(const std::string& text, bool jail, const std::string& 
     TellTrayRefresh();
 }
 
+bool IsTrustedProgram(const std::string& path)
+{
+    const std::string program = NormalizeCommandPath(path);
+    return !program.empty() && FileExists(program) && (IsKnownGoodFile(program) || IsFileTrusted(program));
+}
+
+namespace {
+
+bool SpareTrusted(const std::string& path)
+{
+    if (!IsTrustedProgram(path)) return false;
+    WriteServiceLog("trusted program left running: " + path);
+    return true;
+}
+
+}  // namespace
+
+bool KillUntrustedProgram(const std::string& path, bool jail)
+{
+    return !SpareTrusted(path) && KillProgram(path, jail);
+}
+
+int KillUntrustedProgramAll(const std::string& path, bool jail)
+{
+    return SpareTrusted(path) ? 0 : KillProgramAll(path, jail);
+}
+
+void KillUntrustedCommandPrograms(const std::string& text, bool jail, const std::string& keep)
+{
+    if (keep.empty()) {
+        KillUntrustedProgramAll(text, jail);
+        return;
+    }
+    TStringList entries;
+    SplitCommandLine(text, entries, true);
+    const std::string keepName = ExtractFileName(keep);
+    for (const std::string& entry : entries) {
+        const std::string path = NormalizeCommandPath(entry);
+        if (SameText(ExtractFileName(path), keepName) || SpareTrusted(path)) continue;
+        KillProgram(path, jail);
+        if (FileExists(path)) JailFile(path);
+    }
+    TellTrayRefresh();
+}
+
 void RestartShell(bool withUserinit)
 {
     KillProgram(GetWindowsFolder() + "explorer.exe", false);
@@ -173,7 +221,7 @@ void ListUntrustedProcesses(TStringList& list)
         const std::string ownPath = ModuleFileName();
         for (uint32_t pid : pids) {
             const std::string path = NormalizeCommandPath(GetProcessImagePath(pid));
-            if (path.empty() || SameText(path, ownPath) || IsExemptName(path) || !FileExists(path)) continue;
+            if (path.empty() || SameText(path, ownPath) || IsOwnProgram(path) || !FileExists(path)) continue;
             // Not listed when it would not be ended anyway: no event for it either.
             if (IsProtectedProcess(pid, path)) continue;
             if (IsKnownGoodFile(path) || IsFileTrusted(path)) continue;

@@ -76,22 +76,42 @@ std::string Win32ImagePath(const std::string& image)
     return NormalizeCommandPath(image);
 }
 
-// The image path as the protection test reads it: the limited query works on
-// processes that refuse memory reads (protected system processes).
-std::string QueryImagePath(uint32_t pid)
+// The image path as the protection test reads it (kernel forms resolved).
+std::string QueryImagePath(uint32_t pid) { return Win32ImagePath(GetProcessImagePath(pid)); }
+
+// Present from Windows Vista on; unlike the module name it also answers for a
+// 64-bit process asked by a 32-bit one, and for processes that refuse memory
+// reads (protected system processes).
+using QueryFullImageNameFn = BOOL(WINAPI*)(HANDLE, DWORD, LPSTR, PDWORD);
+
+QueryFullImageNameFn QueryFullImageName()
 {
-    using QueryFullFn = BOOL(WINAPI*)(HANDLE, DWORD, LPSTR, PDWORD);
-    static const auto queryFull = reinterpret_cast<QueryFullFn>(
+    static const auto query = reinterpret_cast<QueryFullImageNameFn>(
         reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "QueryFullProcessImageNameA")));
-    if (queryFull) {
-        UniqueHandle process(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid));
-        if (process) {
-            char buffer[MAX_PATH + 1] = {};
-            DWORD size = MAX_PATH;
-            if (queryFull(process.Get(), 0, buffer, &size) && size > 0) return Win32ImagePath(std::string(buffer, size));
-        }
-    }
-    return Win32ImagePath(GetProcessImagePath(pid));
+    return query;
+}
+
+std::string FullImageName(uint32_t pid)
+{
+    const QueryFullImageNameFn query = QueryFullImageName();
+    if (!query) return {};
+    UniqueHandle process(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid));
+    if (!process) return {};
+    char buffer[301] = {};
+    DWORD size = 300;
+    if (!query(process.Get(), 0, buffer, &size)) return {};
+    return std::string(buffer, size);
+}
+
+// Windows XP: the first module's file name (same bitness only).
+std::string FirstModuleName(uint32_t pid)
+{
+    UniqueHandle process(OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, pid));
+    if (!process) return {};
+    // No module handle names the first module, the program itself.
+    char buffer[301] = {};
+    DWORD len = GetModuleFileNameExA(process.Get(), nullptr, buffer, 300);
+    return std::string(buffer, len);
 }
 
 std::string TrayProgramPath() { return ModuleFolder() + kTrayFileName; }
@@ -208,13 +228,8 @@ std::string GetProcessImagePath(uint32_t pid)
     const DWORD* first = pids;
     const DWORD* last = pids + bytes / sizeof(DWORD);
     if (std::find(first, last, static_cast<DWORD>(pid)) == last) return {};
-    UniqueHandle process(OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, pid));
-    if (!process) return {};
-    // No module handle names the first module, the program itself (and saves
-    // listing the modules, the dearest step of this call).
-    char buffer[301] = {};
-    DWORD len = GetModuleFileNameExA(process.Get(), nullptr, buffer, 300);
-    return std::string(buffer, len);
+    const std::string full = FullImageName(pid);
+    return full.empty() ? FirstModuleName(pid) : full;
 }
 
 bool TerminateProcessById(uint32_t pid) { return EndProcess(pid, Retry::WithDebugPrivilege, false); }
@@ -262,6 +277,8 @@ bool TerminateProcessesByName(const std::string& name)
     }
     return lastEnded;
 }
+
+bool SameProgramPath(const std::string& a, const std::string& b) { return SamePath(a, b); }
 
 bool CopyFileByShell(const std::string& source, const std::string& target)
 {

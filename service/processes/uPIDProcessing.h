@@ -15,6 +15,8 @@ void ListProcessIds(TPidList& list);
 bool ProcessIdExists(uint32_t pid);
 bool TerminateProcessesByName(const std::string& name);
 bool CopyFileByShell(const std::string& source, const std::string& target);
+// Two paths of one file, whatever the letter case or 8.3 short forms.
+bool SameProgramPath(const std::string& a, const std::string& b);
 
 // Processes that are never ended, whatever asks: the System process, smss,
 // csrss, wininit, winlogon, services, lsass (as they run from the system

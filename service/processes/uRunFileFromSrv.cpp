@@ -79,6 +79,25 @@ bool GetConsoleUserSidAndName(std::string& sid, std::string& name)
     return true;
 }
 
+std::string GetConsoleUserTempFolder()
+{
+    UniqueHandle token;
+    if (!QueryConsoleUserToken(token)) return {};
+    void* environment = nullptr;
+    if (!CreateEnvironmentBlock(&environment, token.Get(), FALSE)) return {};
+    std::string folder;
+    // The block: "NAME=value" wide strings one after another, ended by an empty one.
+    for (const wchar_t* entry = static_cast<const wchar_t*>(environment); *entry; entry += wcslen(entry) + 1) {
+        if (_wcsnicmp(entry, L"TEMP=", 5) != 0) continue;
+        char buffer[MAX_PATH * 2] = {};
+        int n = WideCharToMultiByte(CP_ACP, 0, entry + 5, -1, buffer, sizeof(buffer), nullptr, nullptr);
+        if (n > 1) folder = ExcludeTrailingBackslash(std::string(buffer, n - 1));
+        break;
+    }
+    DestroyEnvironmentBlock(environment);
+    return folder;
+}
+
 uint32_t RunFileAsConsoleUser(const std::string& program, const std::string& commandLine, uint32_t creationFlags)
 {
     UniqueHandle token;

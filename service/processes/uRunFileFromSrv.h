@@ -7,6 +7,9 @@
 std::string GetConsoleUserName();  // empty when nobody is logged on at the console
 // Both empty on any failure.
 bool GetConsoleUserSidAndName(std::string& sid, std::string& name);
+// The console user's TEMP folder from that user's environment, without a
+// trailing ""; empty when nobody is logged on or it cannot be read.
+std::string GetConsoleUserTempFolder();
 // Starts the program as the console user on "winsta0\default"; the new
 // process id, 0 on failure.
 uint32_t RunFileAsConsoleUser(const std::string& program, const std::string& commandLine, uint32_t creationFlags);

@@ -40,6 +40,8 @@ private:
 // a short wait is ended by force, so no thread dies holding a lock.
 void HardStopRegWatch(std::unique_ptr<TRegEventThread>& thread);
 
+constexpr DWORD kWatcherStopGraceMs = 3000;
+
 // Shared by the watcher kinds: stop, wait a little, force only outside callbacks.
 template <typename T>
 void HardStopWatcher(std::unique_ptr<T>& thread, const std::function<bool()>& inCallback)
@@ -47,7 +49,10 @@ void HardStopWatcher(std::unique_ptr<T>& thread, const std::function<bool()>& in
     if (!thread) return;
     try {
         thread->Terminate();
-        if (thread->WaitFor(500) != WAIT_OBJECT_0) {
+        // Every wait of a watcher also watches its stop event, so it ends on
+        // its own once it gets the processor; only one stuck in a system call
+        // is left after this grace, also on a heavily loaded machine.
+        if (thread->WaitFor(kWatcherStopGraceMs) != WAIT_OBJECT_0) {
             // a callback in progress is let finish; a thread stuck in a system
             // wait that the stop event cannot reach is ended by force
             DWORD waited = 0;

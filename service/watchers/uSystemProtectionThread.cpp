@@ -67,6 +67,22 @@ int TSystemProtectionThread::FolderWatcherCount() const
     return n;
 }
 
+std::vector<std::string> TSystemProtectionThread::WatchedKeys() const
+{
+    std::vector<std::string> keys;
+    for (const auto& w : registryWatchers_)
+        if (w && !w->Finished()) keys.push_back(w->Ref().Key + (w->View64() ? " (64)" : ""));
+    return keys;
+}
+
+std::vector<std::string> TSystemProtectionThread::WatchedFolders() const
+{
+    std::vector<std::string> folders;
+    for (const auto* w : {&systemFolder_, &dllcache_, &commonStartup_, &hostsFolder_})
+        if (*w && !(*w)->Finished()) folders.push_back((*w)->Folder());
+    return folders;
+}
+
 void TSystemProtectionThread::Execute()
 {
     // No handler of its own: an error here ends the thread before any watcher.

@@ -28,6 +28,10 @@ public:
     int RegistryWatcherCount() const;
     int FolderWatcherCount() const;
     bool SetUpDone() const { return setUpDone_.load(); }
+    // Once set up: each running registry watcher as its key, with " (64)" after
+    // a 64-bit-view one, in creation order; and the folders watched.
+    std::vector<std::string> WatchedKeys() const;
+    std::vector<std::string> WatchedFolders() const;
 
 protected:
     void Execute() override;

@@ -79,9 +79,12 @@ bool IsOurTrayProcess(uint32_t pid)
            SameText(GetProcessImagePath(pid), TrayProgramPath());
 }
 
-TUserSIDThreads::TUserSIDThreads() : wake_(CreateEventA(nullptr, FALSE, FALSE, nullptr))
+TUserSIDThreads::TUserSIDThreads(TSeams seams) : seams_(std::move(seams)), wake_(CreateEventA(nullptr, FALSE, FALSE, nullptr))
 {
-    ConsoleUser = [] { return GetConsoleUserName(); };
+    if (!seams_.ConsoleUser) seams_.ConsoleUser = [] { return GetConsoleUserName(); };
+    if (!seams_.SidLookup)
+        seams_.SidLookup = [](std::string& sid, std::string& name) { return GetConsoleUserSidAndName(sid, name); };
+    if (!seams_.StartTray) seams_.StartTray = [this] { return LaunchTray(); };
     trayDigest_ = GetFileMD5(TrayProgramPath());
     Start();
 }
@@ -94,8 +97,14 @@ TUserSIDThreads::~TUserSIDThreads()
 
 std::string TUserSIDThreads::LastUser() const
 {
-    std::lock_guard<std::recursive_mutex> guard(const_cast<std::recursive_mutex&>(lock_));
+    std::lock_guard<std::recursive_mutex> guard(lock_);
     return lastUser_;
+}
+
+std::string TUserSIDThreads::ProtectedSid() const
+{
+    std::lock_guard<std::recursive_mutex> guard(lock_);
+    return protection_ && !protection_->Finished() ? protection_->Sid() : std::string();
 }
 
 void TUserSIDThreads::Execute()
@@ -116,10 +125,13 @@ void TUserSIDThreads::Execute()
 void TUserSIDThreads::Poll()
 {
     std::lock_guard<std::recursive_mutex> guard(lock_);
-    const std::string current = ConsoleUser();
+    const std::string current = seams_.ConsoleUser();
+    ++polls_;
     if (current.empty()) {
+        // Also the guards of a user whose tray never started: nobody's keys
+        // are watched once the user has logged off.
+        if (active_ || protection_) StopUserPart();
         lastUser_.clear();
-        if (active_) StopUserPart();
     } else if (SameText(current, lastUser_)) {
         if (active_) {
             if (!PingTray()) {
@@ -175,14 +187,16 @@ uint32_t TUserSIDThreads::LaunchTray()
 bool TUserSIDThreads::StartUserPart()
 {
     if (active_) return false;
-    // At most one per-user part: one left by a start that found no tray is reused.
-    if (!protection_ || protection_->Finished()) {
-        if (protection_) StopAndFree(protection_);
-        protection_ = std::make_unique<TUserProtectionThreads>(SidLookup);
+    // At most one per-user part: one left by a start that found no tray is
+    // reused, but only while it guards the user now at the console.
+    if (protection_ && !ProtectsConsoleUser()) StopAndFree(protection_);
+    if (!protection_) {
+        protection_ = std::make_unique<TUserProtectionThreads>(seams_.SidLookup);
+        ++protectionsMade_;
     }
     uint32_t pid = AskTrayForItsId();
     if (!pid) {
-        pid = LaunchTray();
+        pid = seams_.StartTray();
         // The tray we start starts a fresh copy of itself: give that copy time
         // to open its slot, so the next ping does not take it for gone, and
         // learn its own id.
@@ -195,8 +209,18 @@ bool TUserSIDThreads::StartUserPart()
     Sleep(100);
     active_ = pid != 0;
     const std::string found = protection_->UserName();
-    lastUser_ = found.empty() ? ConsoleUser() : found;
+    lastUser_ = found.empty() ? seams_.ConsoleUser() : found;
     return active_;
+}
+
+bool TUserSIDThreads::ProtectsConsoleUser() const
+{
+    if (protection_->Finished()) return false;  // gave up on the SID
+    const std::string guarded = protection_->Sid();
+    if (guarded.empty()) return true;  // still looking up the user at the console
+    std::string sid, name;
+    seams_.SidLookup(sid, name);
+    return !sid.empty() && SameText(sid, guarded);
 }
 
 void TUserSIDThreads::EndKeptTrayProcess()

@@ -24,7 +24,14 @@ bool IsOurTrayProcess(uint32_t pid);
 
 class TUserSIDThreads : public TThread {
 public:
-    TUserSIDThreads();
+    // How the console user is found and the tray started; empty members take
+    // the system's ways. Tests give their own.
+    struct TSeams {
+        std::function<std::string()> ConsoleUser;
+        TUserProtectionThreads::SidLookup SidLookup;
+        std::function<uint32_t()> StartTray;  // process id, 0 on failure
+    };
+    explicit TUserSIDThreads(TSeams seams = {});
     ~TUserSIDThreads() override;
 
     uint32_t TrayProcessId() const { return trayPid_.load(); }
@@ -36,9 +43,12 @@ public:
     // (on this thread, at once).
     void RestartUserPart();
 
-    // Test seams: how the console user and the SID are found.
-    std::function<std::string()> ConsoleUser;
-    TUserProtectionThreads::SidLookup SidLookup;
+    // The SID the per-user guards work for; empty while none runs (or it is
+    // still looking for the user).
+    std::string ProtectedSid() const;
+    // Per-user guards made so far, and polls of the console made so far.
+    int ProtectionsMade() const { return protectionsMade_.load(); }
+    int Polls() const { return polls_.load(); }
 
 protected:
     void Execute() override;
@@ -54,7 +64,10 @@ private:
     void EndKeptTrayProcess();
     void RestartNow();
 
-    std::recursive_mutex lock_;  // the poll and command 32 never overlap
+    bool ProtectsConsoleUser() const;
+
+    TSeams seams_;
+    mutable std::recursive_mutex lock_;  // the poll and command 32 never overlap
     std::string lastUser_;
     std::atomic<bool> active_{false};
     std::atomic<uint32_t> trayPid_{0};
@@ -63,6 +76,8 @@ private:
     std::unique_ptr<TUserProtectionThreads> protection_;
     UniqueHandle wake_;
     std::atomic<bool> restartRequested_{false};
+    std::atomic<int> protectionsMade_{0};
+    std::atomic<int> polls_{0};
 };
 
 extern std::unique_ptr<TUserSIDThreads> gUserSIDThreads;

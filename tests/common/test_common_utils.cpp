@@ -182,10 +182,25 @@ TEST(CommonUtils, ReadShellLinkBackWhatWasWritten)
     EXPECT_EQ(lnk.Target, "") << "a damaged link leaves the record empty";
 }
 
-TEST(CommonUtils, AdminLevelIsReadFromTheToken)
+DWORD IntegrityOf(HANDLE token)
 {
-    int level = GetAdminLevel();
-    EXPECT_TRUE(level == 1 || level == 2) << level;
+    alignas(8) char buffer[256] = {};
+    DWORD size = 0;
+    if (!GetTokenInformation(token, TokenIntegrityLevel, buffer, sizeof(buffer), &size)) return 0;
+    const PSID sid = reinterpret_cast<TOKEN_MANDATORY_LABEL*>(buffer)->Label.Sid;
+    return *GetSidSubAuthority(sid, *GetSidSubAuthorityCount(sid) - 1);
+}
+
+int AdminLevelFromIntegrity(DWORD rid) { return rid >= SECURITY_MANDATORY_HIGH_RID ? 2 : 1; }
+
+TEST(CommonUtils, AdminLevelIsTheIntegrityOfTheProcessToken)
+{
+    HANDLE raw = nullptr;
+    ASSERT_TRUE(OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &raw));
+    UniqueHandle process(raw);
+    const DWORD integrity = IntegrityOf(process.Get());
+    ASSERT_NE(integrity, 0u);
+    EXPECT_EQ(GetAdminLevel(), AdminLevelFromIntegrity(integrity)) << "integrity " << integrity;
 }
 
 TEST(CommonUtils, RandomIntStaysInRange)

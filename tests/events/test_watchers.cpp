@@ -1,13 +1,20 @@
 #include <gtest/gtest.h>
 
+#include <windows.h>
+#include <tlhelp32.h>
+
 #include <atomic>
 
 #include "RegistryUtils.h"
+#include "qvHandles.h"
+#include "qvThread.h"
 #include "TestSupport.h"
 #include "qvFiles.h"
 #include "uDirWatchThread.h"
 #include "uRegEventThread.h"
+#include "uSystemProtectionThread.h"
 #include "uTestRepeatThread.h"
+#include "uCommonUtils.h"
 
 namespace {
 
@@ -93,18 +100,54 @@ TEST(Watchers, ChangesDuringTheCallbackAreNotLost)
     DeleteRegKey(rec);
 }
 
-TEST(Watchers, HardStopEndsAWatcherBlockedInItsWait)
+// A watcher stuck in a system wait that its stop event cannot reach; the
+// flags outlive it.
+class StuckWatcher : public TThread {
+public:
+    StuckWatcher(HANDLE release, std::atomic<bool>& entered, std::atomic<bool>& returned)
+        : release_(release), entered_(entered), returned_(returned)
+    {
+        Start();
+    }
+
+protected:
+    void Execute() override
+    {
+        entered_ = true;
+        WaitForSingleObject(release_, INFINITE);
+        returned_ = true;
+    }
+
+private:
+    HANDLE release_;
+    std::atomic<bool>& entered_;
+    std::atomic<bool>& returned_;
+};
+
+TEST(Watchers, HardStopForcesAWatcherBlockedInItsWaitButLetsACallbackFinish)
 {
-    TRegEngine rec = WatchedKey();
-    rec.Value = "v";
-    WriteRegString(rec, "1");
-    auto watcher = std::make_unique<TRegEventThread>(rec, false, nullptr, [](TRegEngine&) {});
-    Sleep(300);
-    DWORD start = GetTickCount();
-    HardStopRegWatch(watcher);
-    EXPECT_EQ(watcher, nullptr);
-    EXPECT_LT(GetTickCount() - start, 2000u);
-    DeleteRegKey(rec);
+    UniqueHandle never(CreateEventA(nullptr, TRUE, FALSE, nullptr));
+    std::atomic<bool> entered{false}, returned{false};
+    auto blocked = std::make_unique<StuckWatcher>(never.Get(), entered, returned);
+    ASSERT_TRUE(WaitUntil([&] { return entered.load(); }, 5000));
+    HardStopWatcher(blocked, [] { return false; });
+    EXPECT_EQ(blocked, nullptr);
+    EXPECT_FALSE(returned) << "ended by force inside its wait";
+
+    // Inside a callback: waited for, never killed. The callback ends once the
+    // stop has started waiting for it.
+    UniqueHandle release(CreateEventA(nullptr, TRUE, FALSE, nullptr));
+    std::atomic<bool> busyEntered{false}, busyReturned{false};
+    auto busy = std::make_unique<StuckWatcher>(release.Get(), busyEntered, busyReturned);
+    ASSERT_TRUE(WaitUntil([&] { return busyEntered.load(); }, 5000));
+    int asked = 0;
+    HardStopWatcher(busy, [&] {
+        if (++asked == 3) SetEvent(release.Get());
+        return !busyReturned;
+    });
+    EXPECT_EQ(busy, nullptr);
+    EXPECT_TRUE(busyReturned) << "the callback ran to its end";
+    EXPECT_GE(asked, 3);
 }
 
 TEST(Watchers, CallbackErrorEndsTheRegistryWatcher)
@@ -186,6 +229,61 @@ TEST(Watchers, RepeatThreadExaminesThePoliciesRunKeyUntilStopped)
     StopAndFree(repeat);
     EXPECT_LT(GetTickCount() - start, 1000u) << "a stop does not wait out the 5 s period";
     EXPECT_EQ(calls, 1);
+}
+
+}  // namespace
+
+namespace {
+
+int ThreadsOfThisProcess()
+{
+    UniqueHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0));
+    THREADENTRY32 entry{};
+    entry.dwSize = sizeof(entry);
+    int n = 0;
+    for (BOOL more = Thread32First(snapshot.Get(), &entry); more; more = Thread32Next(snapshot.Get(), &entry))
+        if (entry.th32OwnerProcessID == GetCurrentProcessId()) ++n;
+    return n;
+}
+
+TEST(MachineProtection, WatchesEveryMachineKeyInBothViewsAndLeavesNoThreadBehind)
+{
+    ASSERT_TRUE(IsWin64System()) << "the tests run as a 64-bit program";
+    const int threadsBefore = ThreadsOfThisProcess();
+    auto protection = std::make_unique<TSystemProtectionThread>();
+    ASSERT_TRUE(WaitUntil([&] { return protection->SetUpDone(); }, 30000));
+
+    const std::vector<std::string> expected = {
+        "SOFTWARE\\Wow6432Node\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon",
+        "Software\\Microsoft\\Windows NT\\CurrentVersion\\Windows",
+        "Software\\Microsoft\\Windows NT\\CurrentVersion\\Image File Execution Options",
+        "Software\\Microsoft\\Windows\\CurrentVersion\\Policies\\System",
+        "SOFTWARE\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\Run",
+        "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run (64)",
+        "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\RunOnce (64)",
+        "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\RunOnceEx (64)",
+        "SOFTWARE\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\RunOnce",
+        "SOFTWARE\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\RunOnceEx",
+        "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Policies\\Explorer\\Run",
+    };
+    const std::vector<std::string> keys = protection->WatchedKeys();
+    ASSERT_EQ(keys.size(), expected.size());
+    for (size_t i = 0; i < keys.size(); ++i) EXPECT_TRUE(SameText(keys[i], expected[i])) << keys[i];
+
+    // Windows 7 has no protected-files folders: the common Startup and the
+    // hosts folder.
+    const std::vector<std::string> folders = protection->WatchedFolders();
+    ASSERT_EQ(folders.size(), 2u);
+    EXPECT_TRUE(SameText(ExcludeTrailingBackslash(folders[0]), ExcludeTrailingBackslash(GetSpecialFolder(24))));
+    EXPECT_TRUE(EndsWith(LowerCase(ExcludeTrailingBackslash(folders[1])), "\\drivers\\etc"));
+    // Every watcher, the repeat thread and the protection thread itself run.
+    EXPECT_GE(ThreadsOfThisProcess(), threadsBefore + 11 + 2 + 2);
+
+    protection->Terminate();
+    ASSERT_EQ(protection->WaitFor(60000), WAIT_OBJECT_0);
+    protection.reset();
+    EXPECT_TRUE(WaitUntil([&] { return ThreadsOfThisProcess() <= threadsBefore; }, 15000))
+        << ThreadsOfThisProcess() << " threads, " << threadsBefore << " before";
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // The hosts manager's commands, handed to the dispatcher as the command thread
 // would: copy out (13/15), install (13/17) and the allow-list (43, 44, 45).
 #include "HostsFixture.h"
+#include "uHostsTransfer.h"
 #include "SlotListener.h"
 #include "uServiceMessThread.h"
 
@@ -25,15 +26,18 @@ TMSlotMessage CopyOut(SlotListener& tray, const std::string& target)
     return answer;
 }
 
-TEST(HostsTransferPath, OnlyLocalTemporaryNamesWithoutTricks)
+TEST(HostsTransferPath, OnlyTemporaryNamesDirectlyInTheTemporaryFolder)
 {
-    for (const char* good : {"C:\\x\\12-3-2024_5qrv.~tmp", "c:\\A\\B\\xQRV.~TMP", "D:\\qrv.~tmp"})
+    const std::string temp = ExcludeTrailingBackslash(GetEnvVar("TEMP"));
+    for (const std::string& good : {temp + "\\12-3-2024_5qrv.~tmp", temp + "\\xQRV.~TMP", MakeTempFileName()})
         EXPECT_TRUE(IsHostsTransferPath(good)) << good;
-    for (const char* bad :
-         {"", "qrv.~tmp", "x\\1qrv.~tmp", "\\\\srv\\share\\1qrv.~tmp", "\\\\.\\PhysicalDrive0\\qrv.~tmp",
-          "\\\\?\\C:\\x\\1qrv.~tmp", "C:\\x\\..\\1qrv.~tmp", "C:\\x\\.\\1qrv.~tmp", "C:\\x\\\\1qrv.~tmp",
-          "C:/x/1qrv.~tmp", "C:\\x\\a.txt:1qrv.~tmp", "C:\\windows\\system32\\drivers\\etc\\hosts",
-          "C:\\x\\1qrv.~tmp.", "C:\\x\\1qrv.~tmp ", "C:\\x\\*qrv.~tmp", "C:1qrv.~tmp", "C:\\x\\1qrv.~tmp\\"})
+    for (const std::string& bad :
+         {std::string(), std::string("qrv.~tmp"), std::string("x\\1qrv.~tmp"), std::string("\\\\srv\\share\\1qrv.~tmp"),
+          std::string("\\\\.\\PhysicalDrive0\\qrv.~tmp"), "\\\\?\\" + temp + "\\1qrv.~tmp", temp + "\\..\\1qrv.~tmp",
+          temp + "\\.\\1qrv.~tmp", temp + "\\\\1qrv.~tmp", temp + "\\a.txt:1qrv.~tmp", temp + "\\1qrv.~tmp.",
+          temp + "\\1qrv.~tmp ", temp + "\\*qrv.~tmp", temp + "\\1qrv.~tmp\\", temp + "\\sub\\1qrv.~tmp",
+          std::string("C:\\x\\12-3-2024_5qrv.~tmp"), GetSystemFolder() + "1qrv.~tmp", std::string("D:\\qrv.~tmp"),
+          std::string("C:\\windows\\system32\\drivers\\etc\\hosts")})
         EXPECT_FALSE(IsHostsTransferPath(bad)) << bad;
 }
 
@@ -49,13 +53,15 @@ TEST_F(HostsCommands, CopyOutAnswersOnTheTraySlot)
     EXPECT_EQ(ReadTextFile(target), Hosts());
     EXPECT_TRUE(FileExists(BackupHostsPath())) << "the guard's files are made first";
 
-    // An existing plain file of that name is overwritten.
+    // The copy is always a new file: an existing one is never written through.
+    const std::string first = ReadTextFile(target);
     PutHosts("changed\r\n");
+    EXPECT_EQ(CopyOut(tray, target).B, 1);
+    EXPECT_EQ(ReadTextFile(target), first);
+    RemoveFile(target);
     EXPECT_EQ(CopyOut(tray, target).B, 777);
     EXPECT_EQ(ReadTextFile(target), "changed\r\n");
     RemoveFile(target);
-
-    EXPECT_EQ(CopyOut(tray, "C:\\no_such_folder\\1qrv.~tmp").B, 1) << "a target that cannot be written";
 
     RemoveFile(hosts_);
     answer = CopyOut(tray, target);

@@ -3,6 +3,8 @@
 // "goodlist.arn": without that list the killer would end Wine itself.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "ProgramCopies.h"
 #include "RegistryUtils.h"
 #include "SlotListener.h"
@@ -84,33 +86,58 @@ TEST_F(Killer, TwoCopiesOfAnUntrustedProgramAreBothEnded)
     EXPECT_TRUE(FileExists(program));  // the killer does not jail
 }
 
-TEST_F(Killer, ExemptNamesApprovedAndTrustedProgramsRunOn)
+TEST_F(Killer, OwnProgramsApprovedAndTrustedProgramsRunOn)
 {
     ScratchDir dir;
-    ASSERT_TRUE(CopyWaiter(dir / "pelmarith.exe"));
-    ASSERT_TRUE(CopyWaiter(dir / "QuorvaneTray.exe"));
-    ASSERT_TRUE(CopyWaiter(dir / "serviceQuorvane.EXE"));
     ASSERT_TRUE(CopyWaiter(dir / "approved.exe", "approved"));
     ASSERT_TRUE(CopyWaiter(dir / "trusted.exe", "trusted"));
     ASSERT_TRUE(CopyWaiter(dir / "untrusted.exe", "untrusted"));
+    // The log viewer beside this program (the service's folder here).
+    const std::string ownViewer = ModuleFolder() + "pelmarith.exe";
+    ASSERT_TRUE(CopyWaiter(ownViewer, "viewer"));
+    struct RemoveAtEnd {
+        std::string path;
+        ~RemoveAtEnd() { RemoveFile(path); }
+    } removeViewer{ownViewer};
     ASSERT_TRUE(WriteGoodList(GetFileMD5(dir / "approved.exe") + "\r\n"));
     TRegEngine use = SettingRef("arn_use_trustlist");
     WriteRegBool(use, true);
     TRegEngine list = SettingRef("trustList");
     WriteRegMultiString(list, {dir / "trusted.exe" + "|" + GetFileMD5(dir / "trusted.exe")});
 
-    ChildProcess spared[5], victim;
-    const char* names[5] = {"pelmarith.exe", "QuorvaneTray.exe", "serviceQuorvane.EXE", "approved.exe", "trusted.exe"};
-    for (int i = 0; i < 5; ++i) ASSERT_TRUE(StartAndSettle(spared[i], dir / names[i]));
+    ChildProcess spared[3], victim;
+    const std::string sparedPaths[3] = {ownViewer, dir / "approved.exe", dir / "trusted.exe"};
+    for (int i = 0; i < 3; ++i) ASSERT_TRUE(StartAndSettle(spared[i], sparedPaths[i]));
     ASSERT_TRUE(StartAndSettle(victim, dir / "untrusted.exe"));
     SlotListener tray(kTraySlot);
 
     EXPECT_EQ(RunKillerThroughSlot(tray), (std::vector<int32_t>{8, 9, 10}));
     EXPECT_TRUE(Ended(victim));
-    for (int i = 0; i < 5; ++i) EXPECT_TRUE(spared[i].Running()) << names[i];
+    for (int i = 0; i < 3; ++i) EXPECT_TRUE(spared[i].Running()) << sparedPaths[i];
     auto paths = KillerEventPaths();
     ASSERT_EQ(paths.size(), 1u);
     EXPECT_TRUE(SameFile(paths[0], dir / "untrusted.exe"));
+    spared[0].Kill();
+}
+
+TEST_F(Killer, LookAlikesOfItsOwnProgramsElsewhereAreEnded)
+{
+    ScratchDir dir;
+    const char* names[3] = {"QuorvaneTray.exe", "serviceQuorvane.EXE", "pelmarith.exe"};
+    ChildProcess lookAlikes[3];
+    for (int i = 0; i < 3; ++i) {
+        ASSERT_TRUE(CopyWaiter(dir / names[i], names[i]));
+        ASSERT_TRUE(StartAndSettle(lookAlikes[i], dir / names[i]));
+    }
+    SlotListener tray(kTraySlot);
+
+    EXPECT_EQ(RunKillerThroughSlot(tray), (std::vector<int32_t>{8, 9, 10}));
+    for (int i = 0; i < 3; ++i) EXPECT_TRUE(Ended(lookAlikes[i])) << names[i];
+    auto paths = KillerEventPaths();
+    ASSERT_EQ(paths.size(), 3u) << "each recorded like any untrusted program";
+    for (int i = 0; i < 3; ++i)
+        EXPECT_TRUE(std::any_of(paths.begin(), paths.end(), [&](const std::string& p) { return SameFile(p, dir / names[i]); }))
+            << names[i];
 }
 
 TEST_F(Killer, ARequestWhileTheKillerRunsDoesNothing)

@@ -33,15 +33,20 @@
 
 namespace {
 
+// The service's folder, as installed but for the tray program, which this
+// test adds once the service runs: the killer spares only the tray in the
+// service's folder, and a service that found no tray program at its start
+// starts none of its own (it adopts the one this test starts).
 std::string StageFolder()
 {
     static std::string folder;
     if (folder.empty()) {
         folder = GetEnvVar("TEMP") + "\\qvkiller_stage";
         ForceDirectories(folder);
-        for (const char* file : {"QuorvaneTray.exe", "ServiceQuorvane.exe", "Russian.lng", "English.lng"})
+        for (const char* file : {"ServiceQuorvane.exe", "Russian.lng", "English.lng"})
             CopyFileA((ModuleFolder() + file).c_str(), (folder + "\\" + file).c_str(), FALSE);
     }
+    DeleteFileA((folder + "\\QuorvaneTray.exe").c_str());
     return folder;
 }
 
@@ -151,11 +156,10 @@ TEST_F(KillerRoundTrip, ConfirmationNoKillsTheUntrustedProgramsAndTheTrayReports
     SetCurrentLanguage("Russian.lng");
     harness::RemoveService();
     harness::ResetMachineState();
-    // The service from a folder without the tray program: it starts no tray of
-    // its own and adopts the one this test starts.
-    ASSERT_TRUE(harness::InstallService(
-        harness::StageServiceCopy(GetEnvVar("TEMP") + "\\qvkiller_service", "ServiceQuorvane.exe")));
+    const std::string folder = StageFolder();
+    ASSERT_TRUE(harness::InstallService(folder + "\\ServiceQuorvane.exe"));
     ASSERT_TRUE(harness::StartAndWaitRunning());
+    ASSERT_TRUE(CopyFileA((ModuleFolder() + "QuorvaneTray.exe").c_str(), (folder + "\\QuorvaneTray.exe").c_str(), FALSE));
     ASSERT_TRUE(WriteGoodList());
     ASSERT_TRUE(WriteBoolSetting("show_tray_warn", true));
 
@@ -170,7 +174,7 @@ TEST_F(KillerRoundTrip, ConfirmationNoKillsTheUntrustedProgramsAndTheTrayReports
     ASSERT_TRUE(two.Start(dir / "locker_two.exe"));
 
     ChildProcess trayProcess;
-    ASSERT_TRUE(trayProcess.Start(StageFolder() + "\\QuorvaneTray.exe"));
+    ASSERT_TRUE(trayProcess.Start(folder + "\\QuorvaneTray.exe"));
     // The Explorer the tray starts holds the output of this test open: it goes at the end.
     struct EndExplorer {
         ~EndExplorer() { KillProcessesByName("explorer.exe"); }

@@ -153,7 +153,8 @@ TEST_F(TrayProgram, SwitchesSignalARunningTrayThroughTheSlots)
     SlotListener tray(kTraySlot);  // stands in for a running tray
     ASSERT_TRUE(tray.Active());
 
-    // the service's own pings and id requests to the tray arrive here too
+    // The service's own id requests and pings to the tray (Type 13) may come
+    // in between at any time.
     ASSERT_TRUE(RunTray("/start").Ended);
     TMSlotMessage message;
     EXPECT_TRUE(tray.NextOfType(30, message, 3000)) << "a running tray opens its settings";

@@ -189,26 +189,4 @@ TEST(UserStartupFolder, OnlyInsideTheProfile)
     EXPECT_EQ(SafeUserStartupFolder(sid, why), ExcludeTrailingBackslash(saved));
 }
 
-TEST(UserSid, UnreadableSidGivesNoWatchersButTheTrayStillStarts)
-{
-    // The SID lookup fails on every round (a test seam): the per-user part
-    // gives up after its 40 rounds, while the tray is still started.
-    TUserProtectionThreads guards([](std::string& sid, std::string& name) {
-        sid.clear();
-        name.clear();
-        return false;
-    });
-    EXPECT_TRUE(WaitUntil([&] { return guards.SetUpDone(); }, 15000));
-    EXPECT_EQ(guards.RegistryWatcherCount(), 0);
-    EXPECT_FALSE(guards.HasStartupWatcher());
-    EXPECT_TRUE(guards.WaitFor(1000) == WAIT_OBJECT_0) << "the thread ended";
-
-    uint32_t pid = RunFileAsConsoleUser(HelperPath("qv_waiter.exe"), "", HIGH_PRIORITY_CLASS);
-    EXPECT_NE(pid, 0u) << "starting a program for the console user does not need the SID";
-    if (pid) {
-        UniqueHandle process(OpenProcess(PROCESS_TERMINATE, FALSE, pid));
-        TerminateProcess(process.Get(), 0);
-    }
-}
-
 }  // namespace

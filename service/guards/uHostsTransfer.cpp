@@ -1,0 +1,130 @@
+#include "uHostsTransfer.h"
+
+#include <windows.h>
+
+#include <cctype>
+
+#include "qvFiles.h"
+#include "qvHandles.h"
+#include "uCommonUtils.h"
+#include "uRunFileFromSrv.h"
+
+namespace {
+
+constexpr const char* kTransferSuffix = "qrv.~tmp";
+
+std::string LongForm(const std::string& path)
+{
+    char buffer[MAX_PATH * 2] = {};
+    DWORD n = GetLongPathNameA(path.c_str(), buffer, sizeof(buffer));
+    return n == 0 || n >= sizeof(buffer) ? path : std::string(buffer, n);
+}
+
+bool InTransferFolder(const std::string& path)
+{
+    const std::string folder = LongForm(ExtractFileDir(path));
+    for (const std::string& allowed : HostsTransferFolders())
+        if (!allowed.empty() && SameText(folder, LongForm(allowed))) return true;
+    return false;
+}
+
+// Where the open file really is, as "X:\..."; empty when the system cannot
+// tell (Windows XP has no such call) or the file lies outside any drive.
+bool FinalPathKnown(HANDLE file, std::string& finalPath)
+{
+    using FinalPathFn = DWORD(WINAPI*)(HANDLE, LPSTR, DWORD, DWORD);
+    static const auto finalPathOf = reinterpret_cast<FinalPathFn>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "GetFinalPathNameByHandleA")));
+    if (!finalPathOf) return false;
+    char buffer[MAX_PATH * 2] = {};
+    DWORD n = finalPathOf(file, buffer, sizeof(buffer), FILE_NAME_NORMALIZED);
+    finalPath = n == 0 || n >= sizeof(buffer) ? std::string() : std::string(buffer, n);
+    if (StartsWith(finalPath, "\\\\?\\")) finalPath.erase(0, 4);
+    return true;
+}
+
+// The open file is the plain, single-linked file the path names: no hard
+// link to another name and no link followed on the way.
+bool IsThePlainFileNamed(HANDLE file, const std::string& path, BY_HANDLE_FILE_INFORMATION& info)
+{
+    if (GetFileType(file) != FILE_TYPE_DISK || !GetFileInformationByHandle(file, &info)) return false;
+    if (info.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DEVICE))
+        return false;
+    if (info.nNumberOfLinks != 1) return false;
+    std::string finalPath;
+    if (!FinalPathKnown(file, finalPath)) return true;
+    return !finalPath.empty() && SameText(LongForm(finalPath), LongForm(path));
+}
+
+}  // namespace
+
+TStringList HostsTransferFolders()
+{
+    return {GetConsoleUserTempFolder(), ExcludeTrailingBackslash(GetEnvVar("TEMP"))};
+}
+
+bool IsHostsTransferPath(const std::string& path)
+{
+    if (path.size() < 4 || !std::isalpha(static_cast<unsigned char>(path[0])) || path[1] != ':' || path[2] != '\\')
+        return false;
+    // No second drive colon (alternate streams), no other separator, no wildcards.
+    if (path.find_first_of(":/*?\"<>|", 2) != std::string::npos) return false;
+    size_t start = 3;
+    for (;;) {
+        size_t sep = path.find('\\', start);
+        std::string part = path.substr(start, sep == std::string::npos ? std::string::npos : sep - start);
+        if (part == ".." || part == "." || part.empty()) return false;
+        if (sep == std::string::npos) break;
+        start = sep + 1;
+    }
+    // What the system would make of the name must be the name itself (trailing
+    // dots and blanks are dropped by it, for example).
+    char full[MAX_PATH * 2];
+    DWORD n = GetFullPathNameA(path.c_str(), sizeof(full), full, nullptr);
+    if (n == 0 || n >= sizeof(full) || !SameText(full, path)) return false;
+    if (!EndsWith(LowerCase(ExtractFileName(path)), kTransferSuffix)) return false;
+    if (!InTransferFolder(path)) return false;
+    return !IsReparsePoint(path) && !IsReparsePoint(ExtractFileDir(path));
+}
+
+bool WriteNewTransferFile(const std::string& path, const std::string& bytes)
+{
+    bool written = false;
+    {
+        UniqueHandle file(
+            CreateFileA(path.c_str(), GENERIC_WRITE | GENERIC_READ, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!file) return false;  // an existing name (a link as well) is never opened
+        BY_HANDLE_FILE_INFORMATION info{};
+        if (IsThePlainFileNamed(file.Get(), path, info)) {
+            DWORD done = 0;
+            written = bytes.empty() || (WriteFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &done,
+                                                  nullptr) &&
+                                        done == bytes.size());
+        }
+    }
+    // The file is ours, made just now: whatever went wrong, it goes again.
+    if (!written) DeleteFileA(path.c_str());
+    return written;
+}
+
+TTransferRead ReadTransferFile(const std::string& path, std::string& bytes)
+{
+    bytes.clear();
+    UniqueHandle file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                  FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    if (!file) {
+        const DWORD error = GetLastError();
+        return error == ERROR_FILE_NOT_FOUND ? TTransferRead::Missing : TTransferRead::Refused;
+    }
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!IsThePlainFileNamed(file.Get(), path, info)) return TTransferRead::Refused;
+    const int64_t size = (static_cast<int64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
+    if (size > kMaxHostsTransferSize) return TTransferRead::Refused;
+    bytes.resize(static_cast<size_t>(size));
+    DWORD done = 0;
+    if (size > 0 && (!ReadFile(file.Get(), &bytes[0], static_cast<DWORD>(size), &done, nullptr) || done != size)) {
+        bytes.clear();
+        return TTransferRead::Refused;
+    }
+    return TTransferRead::Read;
+}
