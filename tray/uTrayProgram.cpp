@@ -15,6 +15,7 @@
 #include "uMessThread.h"
 #include "uServiceManage.h"
 #include "uTrayWindow.h"
+#include "uViewForms.h"
 
 bool gShowSplash = false;
 
@@ -131,6 +132,7 @@ int RunTray(HINSTANCE instance, TTraySwitch option)
     // 4. The receiver, and the frame it synchronises with.
     if (!gui::InitApplication(instance)) return 0;
     RegisterMessageForm();
+    RegisterViewForms();
     gThreadMess = new TThreadMess();
     gThreadMess->Start();
     // 5. The hidden window.

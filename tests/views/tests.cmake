@@ -1,0 +1,12 @@
+# Included by tests/CMakeLists.txt.
+# qv_views_tests: the status window, the event report and its properties,
+# the splash, the browser and the internet check, in the test program itself.
+qv_add_test_program(qv_views_tests
+  SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/views/test_view_logic.cpp
+          ${CMAKE_CURRENT_SOURCE_DIR}/views/test_internet.cpp
+          ${CMAKE_CURRENT_SOURCE_DIR}/views/test_view_windows.cpp
+          ${CMAKE_CURRENT_SOURCE_DIR}/tray/TrayTestSupport.cpp
+          ${CMAKE_CURRENT_SOURCE_DIR}/service/ServiceHarness.cpp
+  LOCALE ru_RU.UTF-8 LIBS qvtray qvtray_res ws2_32 TIMEOUT 600)
+target_include_directories(qv_views_tests PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/tray ${CMAKE_CURRENT_SOURCE_DIR}/service)
+add_dependencies(qv_views_tests qv_test_helpers ServiceQuorvane QuorvaneTray qv_languages)

@@ -1,0 +1,10 @@
+#include "uViewForms.h"
+
+#include "fmBrowser.h"
+#include "fmSplash.h"
+
+void RegisterViewForms()
+{
+    RegisterSplashForm();
+    RegisterBrowserForm();
+}
