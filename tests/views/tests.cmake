@@ -5,8 +5,17 @@ qv_add_test_program(qv_views_tests
   SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/views/test_view_logic.cpp
           ${CMAKE_CURRENT_SOURCE_DIR}/views/test_internet.cpp
           ${CMAKE_CURRENT_SOURCE_DIR}/views/test_view_windows.cpp
+          ${CMAKE_CURRENT_SOURCE_DIR}/views/test_report.cpp
           ${CMAKE_CURRENT_SOURCE_DIR}/tray/TrayTestSupport.cpp
           ${CMAKE_CURRENT_SOURCE_DIR}/service/ServiceHarness.cpp
   LOCALE ru_RU.UTF-8 LIBS qvtray qvtray_res ws2_32 TIMEOUT 600)
 target_include_directories(qv_views_tests PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/tray ${CMAKE_CURRENT_SOURCE_DIR}/service)
 add_dependencies(qv_views_tests qv_test_helpers ServiceQuorvane QuorvaneTray qv_languages)
+
+# The report window listing a large report from the running service
+# (scripts/bench-report.sh runs it).
+add_executable(bench_report ${CMAKE_CURRENT_SOURCE_DIR}/views/bench_report.cpp
+  ${CMAKE_CURRENT_SOURCE_DIR}/tray/TrayTestSupport.cpp ${CMAKE_CURRENT_SOURCE_DIR}/service/ServiceHarness.cpp)
+target_include_directories(bench_report PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/tray ${CMAKE_CURRENT_SOURCE_DIR}/service)
+target_link_libraries(bench_report PRIVATE qvtestsupport qvtray qvtray_res)
+add_dependencies(bench_report ServiceQuorvane qv_languages)

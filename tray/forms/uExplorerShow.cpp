@@ -10,6 +10,7 @@
 #include "qvFiles.h"
 #include "qvHandles.h"
 #include "qvStrings.h"
+#include "uCommonUtils.h"
 #include "uReportModel.h"
 
 std::string gExplorerProgram = "explorer.exe";
@@ -76,4 +77,11 @@ TExplorerRoute ShowInExplorer(const std::string& path)
     const std::string command = ExplorerCommandLine(gExplorerProgram, path);
     WinExec(command.c_str(), SW_SHOW);
     return TExplorerRoute::CommandLine;
+}
+
+TExplorerRoute ShowPathOrFolder(const std::string& path)
+{
+    Wow64RedirectionOff unredirected;
+    const std::string target = FileExists(path) ? path : ExcludeTrailingBackslash(ExtractFilePath(path));
+    return ShowInExplorer(target);
 }
