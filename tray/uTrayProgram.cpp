@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "fmMessage.h"
+#include "fmSetting.h"
 #include "qvApplication.h"
 #include "qvFiles.h"
 #include "qvHandles.h"
@@ -132,6 +133,7 @@ int RunTray(HINSTANCE instance, TTraySwitch option)
     // 4. The receiver, and the frame it synchronises with.
     if (!gui::InitApplication(instance)) return 0;
     RegisterMessageForm();
+    RegisterSettingsForm();
     RegisterViewForms();
     gThreadMess = new TThreadMess();
     gThreadMess->Start();
