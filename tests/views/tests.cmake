@@ -6,6 +6,7 @@ qv_add_test_program(qv_views_tests
           ${CMAKE_CURRENT_SOURCE_DIR}/views/test_internet.cpp
           ${CMAKE_CURRENT_SOURCE_DIR}/views/test_view_windows.cpp
           ${CMAKE_CURRENT_SOURCE_DIR}/views/test_report.cpp
+          ${CMAKE_CURRENT_SOURCE_DIR}/views/test_status.cpp
           ${CMAKE_CURRENT_SOURCE_DIR}/views/SwitchService.cpp
           ${CMAKE_CURRENT_SOURCE_DIR}/views/WindowShot.cpp
           ${CMAKE_CURRENT_SOURCE_DIR}/tray/TrayTestSupport.cpp

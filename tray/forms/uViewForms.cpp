@@ -2,9 +2,11 @@
 
 #include "fmBrowser.h"
 #include "fmSplash.h"
+#include "fmStatus.h"
 
 void RegisterViewForms()
 {
+    RegisterStatusForm();
     RegisterSplashForm();
     RegisterBrowserForm();
 }
