@@ -22,3 +22,14 @@ add_executable(bench_report ${CMAKE_CURRENT_SOURCE_DIR}/views/bench_report.cpp
 target_include_directories(bench_report PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/tray ${CMAKE_CURRENT_SOURCE_DIR}/service)
 target_link_libraries(bench_report PRIVATE qvtestsupport qvtray qvtray_res)
 add_dependencies(bench_report ServiceQuorvane qv_languages)
+
+# qv_report_tests: the report window against the real service, with the
+# receiver and the hidden window in the test program.
+qv_add_test_program(qv_report_tests
+  SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/views/test_report_service.cpp
+          ${CMAKE_CURRENT_SOURCE_DIR}/views/WindowShot.cpp
+          ${CMAKE_CURRENT_SOURCE_DIR}/tray/TrayTestSupport.cpp
+          ${CMAKE_CURRENT_SOURCE_DIR}/service/ServiceHarness.cpp
+  LOCALE ru_RU.UTF-8 LIBS qvtray qvtray_res TIMEOUT 600)
+target_include_directories(qv_report_tests PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/tray ${CMAKE_CURRENT_SOURCE_DIR}/service)
+add_dependencies(qv_report_tests qv_test_helpers ServiceQuorvane QuorvaneTray qv_languages)
