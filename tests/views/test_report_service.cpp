@@ -52,16 +52,17 @@ class ReportService : public ::testing::Test {
 protected:
     static void SetUpTestSuite()
     {
-        ASSERT_TRUE(ServiceUp());
         SetCurrentLanguage("English.lng");
         LoadEventTexts(gGlobMes);
         RegisterStandIns();
         RegisterViewForms();
         ASSERT_TRUE(gui::InitApplication(GetModuleHandleA(nullptr)));
         ASSERT_NE(CreateTrayWindow(GetModuleHandleA(nullptr)), nullptr);
+        // The tray slot is ours before the service looks for a tray.
         receiver_ = std::make_unique<TThreadMess>();
         receiver_->Start();
         ASSERT_TRUE(PumpUntil([] { return receiver_->SlotActive(); }, 3000));
+        ASSERT_TRUE(ServiceUp());
     }
     static void TearDownTestSuite()
     {

@@ -33,3 +33,11 @@ qv_add_test_program(qv_report_tests
   LOCALE ru_RU.UTF-8 LIBS qvtray qvtray_res TIMEOUT 600)
 target_include_directories(qv_report_tests PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/tray ${CMAKE_CURRENT_SOURCE_DIR}/service)
 add_dependencies(qv_report_tests qv_test_helpers ServiceQuorvane QuorvaneTray qv_languages)
+
+# qv_splash_tests: QuorvaneTray.exe as a program showing its splash at start.
+qv_add_test_program(qv_splash_tests
+  SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/views/test_splash_start.cpp
+          ${CMAKE_CURRENT_SOURCE_DIR}/service/ServiceHarness.cpp
+  LOCALE ru_RU.UTF-8 LIBS qvtray qvtray_res TIMEOUT 600)
+target_include_directories(qv_splash_tests PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/tray ${CMAKE_CURRENT_SOURCE_DIR}/service)
+add_dependencies(qv_splash_tests ServiceQuorvane QuorvaneTray qv_languages)
