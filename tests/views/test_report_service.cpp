@@ -12,6 +12,7 @@
 #include "WindowShot.h"
 #include "fmReport.h"
 #include "fmReportProp.h"
+#include "fmStatus.h"
 #include "qvApplication.h"
 #include "qvFiles.h"
 #include "uCommonUtils.h"
@@ -178,4 +179,24 @@ TEST_F(ReportService, ShowOnAJailedHostsCopyOpensTheManagerOnTheCopyAskedFor)
     SendMessageA(properties->btGoto->Handle(), BM_CLICK, 0, 0);
     EXPECT_EQ(properties->HostsCopyName(), copy);
     DeleteFileA(copy.c_str());
+}
+
+TEST_F(ReportService, TheServiceAsksForTheStatusWindowWithType40)
+{
+    ASSERT_TRUE(WriteBoolSetting("hosts_guard", true));
+    ASSERT_TRUE(WriteBoolSetting("Polices_Taskmgr", false));
+    TMSlotMessage show;
+    ClearMailSlotMessage(show);
+    show.Type = 40;
+    ASSERT_TRUE(SendToMailSlot(show, kTraySlot));
+    TfmStatusForm* form = nullptr;
+    ASSERT_TRUE(PumpUntil(
+        [&] {
+            form = dynamic_cast<TfmStatusForm*>(gui::FindForm(kStatusForm));
+            return form && form->Visible() && form->Ratings() > 0;
+        },
+        20000));
+    EXPECT_EQ(form->Row(TRatingArea::Network).Percent->Caption(), "100%");
+    EXPECT_EQ(form->Row(TRatingArea::Network).Area->Color(), RGB(0, 192, 0));
+    EXPECT_EQ(form->Row(TRatingArea::Admin).Percent->Caption(), "0%");
 }
