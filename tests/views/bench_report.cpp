@@ -1,12 +1,22 @@
-// How long the event report window takes to list a report of N events
-// (10,000 by default) from the running service: the tray's receiver and the
-// report window in this program, the report file written before the request.
-// Prints the time from the request to the last row listed.
+// How long the event report window takes to list N events (10,000 by
+// default): from the report request to the last row listed.
+//   bench_report.exe [N] [limit s] [source] [receiver]
+// source:   service  the running service dumps a report file of N records
+//           direct   this program writes N rows into the tray slot itself
+//           local    rows handed to the window on the main thread (the
+//                    window's own cost, no mailslot)
+// receiver: tray     the tray's receiver as built (TThreadMess)
+//           drain    a receiver that takes every waiting row in one round,
+//                    as the tray's receiver does for messages other than
+//                    events once it batches them
 #include <windows.h>
 
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
+#include <string>
+#include <thread>
 
 #include "ServiceHarness.h"
 #include "TrayTestSupport.h"
@@ -44,34 +54,134 @@ bool WriteReport(int count)
     return ok;
 }
 
+TMSlotMessage Row(int count, int i)
+{
+    TMSlotMessage row;
+    ClearMailSlotMessage(row);
+    row.Type = 17;
+    row.A = evkRun;
+    row.B = evmAdd;
+    row.D = count;
+    row.Data.Set("C:\\Users\\Public\\locker" + std::to_string(i) + ".exe");
+    return row;
+}
+
+// Handles messages the way the tray's loop does (a sent message is taken at
+// once, not after a sleep) until the condition holds or the time is up.
+template <typename Cond>
+bool WaitLikeTheTray(Cond cond, DWORD timeoutMs)
+{
+    const DWORD start = GetTickCount();
+    while (!cond()) {
+        if (GetTickCount() - start >= timeoutMs) return false;
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
+        traytest::PumpOnce();
+    }
+    return true;
+}
+
+// Takes every waiting message in one round, then sleeps 10 ms.
+class DrainReceiver {
+public:
+    DrainReceiver()
+        : thread_([this] {
+              TMSlot slot;
+              InitMailSlot(slot);
+              slot.Name = kTraySlot;
+              CreateMailSlot(slot, false);
+              active_ = slot.Active;
+              while (!stop_.load() && slot.Active) {
+                  while (MailSlotHasMessage(slot)) {
+                      TMSlotMessage record;
+                      ReadMailSlot(slot, record);
+                      if (record.Type == 17) gui::Synchronize([&] { AddReportRow(record); });
+                  }
+                  Sleep(10);
+              }
+              CloseMailSlot(slot);
+          })
+    {
+    }
+    ~DrainReceiver()
+    {
+        stop_ = true;
+        thread_.join();
+    }
+    bool Active() const { return active_.load(); }
+
+private:
+    std::atomic<bool> stop_{false};
+    std::atomic<bool> active_{false};
+    std::thread thread_;
+};
+
 }  // namespace
 
 int main(int argc, char** argv)
 {
     const int count = argc > 1 ? std::atoi(argv[1]) : 10000;
     const DWORD limitMs = argc > 2 ? static_cast<DWORD>(std::atoi(argv[2])) * 1000 : 300000;
+    const std::string source = argc > 3 ? argv[3] : "service";
+    const std::string receiverKind = argc > 4 ? argv[4] : "tray";
     SetCurrentLanguage("English.lng");
     RegisterViewForms();
     if (!gui::InitApplication(GetModuleHandleA(nullptr)) || !CreateTrayWindow(GetModuleHandleA(nullptr))) return 2;
-    auto receiver = std::make_unique<TThreadMess>();
-    receiver->Start();
-    if (!traytest::PumpUntil([&] { return receiver->SlotActive(); }, 5000)) return 3;
-    if (!traytest::ServiceUp()) {
-        std::printf("the service does not run\n");
-        return 4;
+
+    std::unique_ptr<TThreadMess> tray;
+    std::unique_ptr<DrainReceiver> drain;
+    if (source != "local") {
+        if (receiverKind == "drain") {
+            drain = std::make_unique<DrainReceiver>();
+            if (!drain->Active()) traytest::PumpUntil([&] { return drain->Active(); }, 5000);
+        } else {
+            tray = std::make_unique<TThreadMess>();
+            tray->Start();
+            if (!traytest::PumpUntil([&] { return tray->SlotActive(); }, 5000)) return 3;
+        }
     }
-    if (!WriteReport(count)) return 5;
+    if (source == "service") {
+        if (!traytest::ServiceUp()) {
+            std::printf("the service does not run\n");
+            return 4;
+        }
+        if (!WriteReport(count)) return 5;
+    }
 
     const DWORD start = GetTickCount();
     OpenReport();
-    const bool listed = traytest::PumpUntil(
-        [&] { return gReportRows.RowCount == count && !gReportRows.Loading; }, limitMs);
+    std::thread sender;
+    if (source == "direct") {
+        sender = std::thread([count] {
+            for (int i = 0; i < count; ++i) SendToMailSlot(Row(count, i), kTraySlot);
+        });
+    } else if (source == "local") {
+        for (int i = 0; i < count; ++i) {
+            AddReportRow(Row(count, i));
+            traytest::PumpOnce();
+        }
+    }
+    DWORD lastReport = start;
+    const bool listed = WaitLikeTheTray(
+        [&] {
+            if (GetTickCount() - lastReport >= 10000) {
+                lastReport = GetTickCount();
+                std::printf("  %.0f s: %d rows\n", (lastReport - start) / 1000.0, gReportRows.RowCount);
+                std::fflush(stdout);
+            }
+            return gReportRows.RowCount == count && !gReportRows.Loading;
+        },
+        limitMs);
     const DWORD elapsed = GetTickCount() - start;
-    std::printf("report window: %d of %d events listed in %.1f s%s\n", gReportRows.RowCount, count,
-                elapsed / 1000.0, listed ? "" : " (gave up)");
-    receiver->Terminate();
-    traytest::PumpUntil([&] { return receiver->Finished(); }, 3000);
+    if (sender.joinable()) sender.join();
+    std::printf("report window (%s, %s receiver): %d of %d events listed in %.1f s%s\n", source.c_str(),
+                source == "local" ? "no" : receiverKind.c_str(), gReportRows.RowCount, count, elapsed / 1000.0,
+                listed ? "" : " (gave up)");
+    if (tray) {
+        tray->Terminate();
+        traytest::PumpUntil([&] { return tray->Finished(); }, 3000);
+    }
+    drain.reset();
     gui::FreeAllForms();
-    traytest::RemoveServiceAtEnd();
+    if (source == "service") traytest::RemoveServiceAtEnd();
     return listed ? 0 : 1;
 }

@@ -126,7 +126,7 @@ TEST_F(ReportRows, AForgedTotalSizesNothingAndNoReloadDuringADump)
     for (int i = 0; i < 3; ++i) AddReportRow(Row(INT32_MAX, "C:\\forged" + std::to_string(i) + ".exe"));
     EXPECT_EQ(gReportRows.RowCount, 3);
     EXPECT_LT(gReportRows.Records.capacity(), 1000u) << "the announced total reserved the memory";
-    EXPECT_EQ(form->lvReport->Count(), 3);
+    ASSERT_TRUE(traytest::PumpUntil([&] { return form->lvReport->Count() == 3; }, 5000));
     EXPECT_EQ(form->sbReport->PanelText(0), "Loading 3 of 2147483647");
 
     form->mnRefresh->Click();

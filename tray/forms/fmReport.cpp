@@ -1,5 +1,7 @@
 #include "fmReport.h"
 
+#include <commctrl.h>
+
 #include <memory>
 
 #include "fmReportProp.h"
@@ -35,7 +37,11 @@ std::string ReportColumnText(const TMSlotMessage& row, int column)
     }
 }
 
-TfmReportFrm::TfmReportFrm() : TForm(kReportForm) {}
+TfmReportFrm::TfmReportFrm() : TForm(kReportForm)
+{
+    tmRedraw_.SetInterval(kReportRedrawMs);
+    tmRedraw_.OnTimer = [this] { ShowRows(); };
+}
 
 TfmReportFrm::~TfmReportFrm()
 {
@@ -87,14 +93,27 @@ void TfmReportFrm::Load()
     SetCaption(GetLangText(kLangGui, "rep_cap"));
     ResetReportRows();
     gReportRows.OnChanged = [this] { RowsChanged(); };
+    tmRedraw_.SetEnabled(false);
     lvReport->SetItemCount(0);
     SendTypeOnly(kTypeReport);
 }
 
 void TfmReportFrm::RowsChanged()
 {
+    if (gReportRows.Loading && GetTickCount() - lastShown_ < kReportRedrawMs) {
+        if (!tmRedraw_.Enabled()) tmRedraw_.SetEnabled(true);  // the rest shows on its tick
+        return;
+    }
+    ShowRows();
+}
+
+void TfmReportFrm::ShowRows()
+{
+    tmRedraw_.SetEnabled(false);
+    lastShown_ = GetTickCount();
     const TReportRows& rows = gReportRows;
-    lvReport->SetItemCount(rows.ItemCount);
+    // Rows only come at the end: the ones on show need no redraw.
+    ListView_SetItemCountEx(lvReport->Handle(), rows.ItemCount, LVSICF_NOSCROLL | LVSICF_NOINVALIDATEALL);
     sbReport->SetPanelText(0, rows.Status);
     if (rows.Loading != hourglass_) {
         hourglass_ = rows.Loading;
@@ -124,6 +143,7 @@ void TfmReportFrm::OnClose(gui::TCloseAction& action)
     // Rows still due from this dump are skipped, never listed in a later window.
     ResetReportRows();
     gReportRows.OnChanged = nullptr;
+    tmRedraw_.SetEnabled(false);
     action = gui::TCloseAction::Free;
 }
 

@@ -9,6 +9,7 @@
 // itself once closed. Main thread only.
 #include <string>
 
+#include "qvApplication.h"
 #include "qvForms.h"
 #include "qvListControls.h"
 #include "qvMenus.h"
@@ -45,9 +46,17 @@ protected:
 
 private:
     void RowsChanged();
+    void ShowRows();
 
     gui::TMainMenu mmReport;
+    // While a dump arrives the list and the status follow at most every
+    // kReportRedrawMs (thousands of rows come in a second); once it is in,
+    // at once.
+    gui::TTimer tmRedraw_;
+    DWORD lastShown_ = 0;
     bool hourglass_ = false;
 };
+
+constexpr DWORD kReportRedrawMs = 100;
 
 void RegisterReportForm();
