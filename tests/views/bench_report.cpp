@@ -115,6 +115,15 @@ private:
     std::thread thread_;
 };
 
+// The service from a folder without the tray program: it starts no tray of
+// its own, which would take the tray slot.
+bool ServiceWithoutTrayUp()
+{
+    harness::RemoveService();
+    const std::string exe = harness::StageServiceCopy(GetEnvVar("TEMP") + "\\qv_bench_service", "ServiceQuorvane.exe");
+    return harness::InstallService(exe) && harness::StartAndWaitRunning();
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -140,7 +149,7 @@ int main(int argc, char** argv)
         }
     }
     if (source == "service") {
-        if (!traytest::ServiceUp()) {
+        if (!ServiceWithoutTrayUp()) {
             std::printf("the service does not run\n");
             return 4;
         }
@@ -182,6 +191,6 @@ int main(int argc, char** argv)
     }
     drain.reset();
     gui::FreeAllForms();
-    if (source == "service") traytest::RemoveServiceAtEnd();
+    if (source == "service") harness::RemoveService();
     return listed ? 0 : 1;
 }

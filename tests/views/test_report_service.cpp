@@ -63,7 +63,13 @@ protected:
         receiver_ = std::make_unique<TThreadMess>();
         receiver_->Start();
         ASSERT_TRUE(PumpUntil([] { return receiver_->SlotActive(); }, 3000));
-        ASSERT_TRUE(ServiceUp());
+        // The service from a folder without the tray program: it starts no
+        // tray of its own.
+        harness::RemoveService();
+        const std::string service =
+            harness::StageServiceCopy(GetEnvVar("TEMP") + "\\qv_report_service", "ServiceQuorvane.exe");
+        ASSERT_TRUE(harness::InstallService(service));
+        ASSERT_TRUE(harness::StartAndWaitRunning());
     }
     static void TearDownTestSuite()
     {
@@ -72,6 +78,7 @@ protected:
             PumpUntil([] { return receiver_->Finished(); }, 3000);
             receiver_.reset();
         }
+        harness::RemoveService();
         ResetOpened();
         if (gTrayWindow) DestroyWindow(gTrayWindow);
         gTrayWindow = nullptr;

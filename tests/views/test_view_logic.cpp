@@ -2,7 +2,6 @@
 // the splash fade, without windows.
 #include <gtest/gtest.h>
 
-#include <map>
 #include <set>
 #include <string>
 #include <vector>
@@ -94,30 +93,6 @@ TEST(StatusRating, FileAreaDependsOnTheWindowsVersion)
     rating = RateArea(TRatingArea::Files, table.Reader(), 5);
     EXPECT_EQ(RatingCaption(rating.Percent()), "100%");
     EXPECT_EQ(RatingColour(rating.Percent()), kRatingGreen);
-}
-
-TEST(StatusRating, WholeRatingAsksTwentySwitchesWithTheGatesClosed)
-{
-    SwitchTable table;
-    table.On = {"hosts_guard"};
-    size_t before = 0;
-    std::map<TRatingArea, size_t> asked;
-    for (TRatingArea area : kRatingOrder) {
-        RateArea(area, table.Reader(), 6);
-        asked[area] = table.Asked.size() - before;
-        before = table.Asked.size();
-    }
-    EXPECT_EQ(table.Asked.size(), 20u);
-    EXPECT_EQ(asked[TRatingArea::Admin], 2u);
-    EXPECT_EQ(asked[TRatingArea::Network], 1u);
-    EXPECT_EQ(table.Asked.front(), "Polices_Taskmgr") << "the administrative area comes first";
-    EXPECT_EQ(RatingColour(RateArea(TRatingArea::Network, table.Reader(), 6).Percent()), kRatingGreen);
-
-    TRatingGate gate;
-    ASSERT_TRUE(gate.TryEnter());
-    EXPECT_FALSE(gate.TryEnter()) << "no second rating while one runs";
-    gate.Leave();
-    EXPECT_TRUE(gate.TryEnter());
 }
 
 TEST(ReportModel, PathFieldAndExplorerCommands)

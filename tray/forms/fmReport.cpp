@@ -16,6 +16,12 @@ constexpr uint8_t kTypeDeleteReport = 41;
 constexpr DWORD kAfterDeleteMs = 1000;
 const char* const kReportSite = "quorvane.example";
 
+struct TColumnKey {
+    int Section;
+    const char* Key;
+};
+constexpr TColumnKey kColumnKeys[] = {{kLangGui, "rep_c0"}, {kLangGui, "rep_c1"}, {kLangGui, "rep_c2"}, {kLangGui, "rep_c3"}};
+
 void SendTypeOnly(uint8_t type)
 {
     TMSlotMessage message;
@@ -88,7 +94,7 @@ void TfmReportFrm::Load()
 {
     if (gReportRows.Loading) return;  // a dump is arriving: its rows must not mix with the next
     for (int column = 0; column < 4; ++column)
-        lvReport->SetColumnCaption(column, GetLangText(kLangGui, "rep_c" + std::to_string(column)));
+        lvReport->SetColumnCaption(column, GetLangText(kColumnKeys[column].Section, kColumnKeys[column].Key));
     sbReport->SetPanelText(0, GetLangText(kLangGui, "rep_st"));
     SetCaption(GetLangText(kLangGui, "rep_cap"));
     ResetReportRows();

@@ -69,13 +69,14 @@ int SettingsPageOf(TRatingArea area)
 // The area's row on the window, top to bottom, and its caption key.
 struct TAreaPlace {
     TRatingArea Area;
+    int Section;
     const char* Key;
 };
-constexpr TAreaPlace kAreaRows[] = {{TRatingArea::Shell, "st_shell"},
-                                    {TRatingArea::Admin, "st_admin"},
-                                    {TRatingArea::Files, "st_files"},
-                                    {TRatingArea::Autoruns, "st_arun"},
-                                    {TRatingArea::Network, "st_inet"}};
+constexpr TAreaPlace kAreaRows[] = {{TRatingArea::Shell, kLangGui, "st_shell"},
+                                    {TRatingArea::Admin, kLangGui, "st_admin"},
+                                    {TRatingArea::Files, kLangGui, "st_files"},
+                                    {TRatingArea::Autoruns, kLangGui, "st_arun"},
+                                    {TRatingArea::Network, kLangGui, "st_inet"}};
 
 void SendTrayCommand(WPARAM command)
 {
@@ -239,7 +240,7 @@ void TfmStatusForm::initForm()
     lbVer->SetCaption(GetLangText(kLangGui, "st_ver") + " " + GetVersionText());
     gbGuards->SetCaption(GetLangText(kLangGui, "w_fld"));
     gbTools->SetCaption(GetLangText(kLangGui, "st_tools"));
-    for (const TAreaPlace& place : kAreaRows) Row(place.Area).Area->SetCaption(GetLangText(kLangGui, place.Key));
+    for (const TAreaPlace& place : kAreaRows) Row(place.Area).Area->SetCaption(GetLangText(place.Section, place.Key));
     btEvents->SetCaption(GetLangText(kLangGui, "tray_events"));
     btTrust->SetCaption(GetLangText(kLangGui, "tray_trust"));
     btAutorun->SetCaption(GetLangText(kLangGui, "tray_autorun"));
