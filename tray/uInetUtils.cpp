@@ -4,6 +4,8 @@
 #include <shellapi.h>
 #include <wininet.h>
 
+#include <atomic>
+
 #include "cryptograph.h"
 #include "qvStrings.h"
 #include "uFormUtils.h"
@@ -18,30 +20,39 @@ constexpr const char* kCheckAddress =
 
 constexpr DWORD kAfterOnlineMs = 200;
 
+std::string gCheckAddress;  // empty: the built-in address
+std::atomic<unsigned long> gLastStateSet{0};
+
 }  // namespace
 
-void OpenAddress(const std::string& address, int mode, bool inBrowser)
+bool OpenAddress(const std::string& address, int mode, bool inBrowser)
 {
-    if (inBrowser) {
+    if (!IsWebAddress(address)) return false;
+    if (inBrowser)
         OpenBrowser(address, mode);
-        return;
-    }
-    ShellExecuteA(nullptr, "open", address.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+    else
+        ShellExecuteA(nullptr, "open", address.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+    return true;
 }
+
+void SetInternetCheckAddress(const std::string& address) { gCheckAddress = address; }
 
 void SetInternetOffline(bool offline)
 {
     INTERNET_CONNECTED_INFO state{};
     state.dwConnectedState = offline ? INTERNET_STATE_DISCONNECTED_BY_USER : INTERNET_STATE_CONNECTED;
     state.dwFlags = offline ? ISO_FORCE_DISCONNECTED : 0;
-    InternetSetOptionA(nullptr, INTERNET_OPTION_CONNECTED_STATE, &state, sizeof(state));
+    if (InternetSetOptionA(nullptr, INTERNET_OPTION_CONNECTED_STATE, &state, sizeof(state)))
+        gLastStateSet = state.dwConnectedState;
 }
+
+unsigned long LastInternetStateSet() { return gLastStateSet.load(); }
 
 bool CheckInternet()
 {
     SetInternetOffline(false);
     Sleep(kAfterOnlineMs);
-    const std::string address = UnscrambleText(kCheckAddress);
+    const std::string address = gCheckAddress.empty() ? UnscrambleText(kCheckAddress) : gCheckAddress;
     return InternetCheckConnectionA(address.c_str(), FLAG_ICC_FORCE_CONNECTION, 0) != FALSE;
 }
 

@@ -357,29 +357,43 @@ TSystemMessage KeptSystemMessage()
 
 void ResetReportRows()
 {
-    gReportRows.Records.clear();
-    gReportRows.RowCount = 0;
-    gReportRows.ItemCount = 0;
-    gReportRows.Status.clear();
-    gReportRows.Loading = false;
+    TReportRows& rows = gReportRows;
+    if (rows.Loading) {
+        rows.StaleRows = rows.Total - rows.RowCount;
+        rows.StaleTotal = rows.Total;
+    }
+    std::vector<TMSlotMessage>().swap(rows.Records);
+    rows.RowCount = 0;
+    rows.ItemCount = 0;
+    rows.Total = 0;
+    rows.Status.clear();
+    rows.Loading = false;
 }
 
 void AddReportRow(const TMSlotMessage& record)
 {
-    if (!IsFormOpen(kReportForm)) return;  // nobody to show it to
-    const int total = record.D;
-    if (total <= 0 || gReportRows.RowCount >= total) return;  // beyond the announced total: not stored
     TReportRows& rows = gReportRows;
+    if (rows.StaleRows > 0 && record.D == rows.StaleTotal) {
+        --rows.StaleRows;  // the tail of a dump nobody waits for any more
+        return;
+    }
+    rows.StaleRows = 0;
+    if (!IsFormOpen(kReportForm)) return;  // nobody to show it to
+    if (record.D <= 0) return;
+    if (rows.RowCount == 0) {
+        rows.Total = record.D;
+        rows.LoadingText = GetLangText(kLangGui, "mes_loading");
+        rows.OfText = GetLangText(kLangGui, "mes_of");
+    }
+    // Beyond the announced total, or from another dump: not stored.
+    if (record.D != rows.Total || rows.RowCount >= rows.Total) return;
     rows.Loading = true;
-    rows.Records.resize(static_cast<size_t>(total));
-    rows.Records[static_cast<size_t>(rows.RowCount)] = record;
+    rows.Records.push_back(record);
     ++rows.RowCount;
-    rows.Status = GetLangText(kLangGui, "mes_loading") + " " + IntToStr(rows.RowCount) + " " +
-                  GetLangText(kLangGui, "mes_of") + " " + IntToStr(total);
+    rows.Status = rows.LoadingText + " " + IntToStr(rows.RowCount) + " " + rows.OfText + " " + IntToStr(rows.Total);
     rows.ItemCount = rows.RowCount;
-    if (rows.RowCount == total) {
+    if (rows.RowCount == rows.Total) {
         rows.Status = GetLangText(kLangGui, "mes_loaded");
-        rows.ItemCount = total;
         rows.Loading = false;
     }
     if (rows.OnChanged) rows.OnChanged();

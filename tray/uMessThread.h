@@ -79,16 +79,26 @@ struct TSystemMessage {
 TSystemMessage KeptSystemMessage();
 
 // Rows of the event report as the service sends them (Type 17, D = total),
-// kept for the report window while it is open. Main thread only.
+// kept for the report window while it is open. Main thread only. The list
+// grows row by row: D is only what the service announced and sizes nothing.
 struct TReportRows {
-    std::vector<TMSlotMessage> Records;  // sized to the announced total
+    std::vector<TMSlotMessage> Records;
     int RowCount = 0;
     int ItemCount = 0;     // rows the list shows
+    int32_t Total = 0;     // announced by the dump being listed
     std::string Status;    // first status panel
-    bool Loading = false;  // the list shows the hourglass
+    bool Loading = false;  // a dump is arriving: the list shows the hourglass
+    // Rows still due from a dump the list gave up (window closed mid-dump):
+    // they come before any later dump's rows and are skipped, never listed.
+    int StaleRows = 0;
+    int32_t StaleTotal = 0;
+    std::string LoadingText;  // "mes_loading" and "mes_of", taken once per dump
+    std::string OfText;
     std::function<void()> OnChanged;  // set by the report window
 };
 extern TReportRows gReportRows;
+// Empties the list for a new request; rows still due from an unfinished dump
+// will be skipped.
 void ResetReportRows();
 void AddReportRow(const TMSlotMessage& record);
 

@@ -19,6 +19,7 @@
 #include "uMessThread.h"
 #include "uServiceManage.h"
 #include "uTrayWindow.h"
+#include "uViewForms.h"
 
 bool gShowSplash = false;
 
@@ -139,6 +140,7 @@ int RunTray(HINSTANCE instance, TTraySwitch option)
     RegisterHostsManagerForm();
     RegisterTrustListForm();
     RegisterAutorunDialogForm();
+    RegisterViewForms();
     gThreadMess = new TThreadMess();
     gThreadMess->Start();
     // 5. The hidden window.

@@ -1,0 +1,187 @@
+// The event report without the service: Explorer selection with a stand-in
+// Explorer that writes down its command line, and the report window and its
+// properties fed with rows as the receiver hands them over.
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <string>
+
+#include "TestSupport.h"
+#include "TrayTestSupport.h"
+#include "fmReport.h"
+#include "fmReportProp.h"
+#include "qvApplication.h"
+#include "uExplorerShow.h"
+#include "uFormUtils.h"
+#include "uLangUtils.h"
+#include "uMessThread.h"
+#include "uViewForms.h"
+
+namespace {
+
+// qv_cmdline.exe copied into a scratch folder stands in for Explorer.
+class ExplorerStandIn {
+public:
+    ExplorerStandIn() : program_(scratch_ / "qv_explorer.exe")
+    {
+        CopyFileA(HelperPath("qv_cmdline.exe").c_str(), program_.c_str(), FALSE);
+        previous_ = gExplorerProgram;
+        gExplorerProgram = program_;
+    }
+    ~ExplorerStandIn() { gExplorerProgram = previous_; }
+    // The arguments it was started with, once it has written them.
+    std::string WaitArguments()
+    {
+        const std::string file = program_ + ".cmdline";
+        WaitUntil([&] { return !ReadTextFile(file).empty(); }, 20000);
+        std::string line = ReadTextFile(file);
+        DeleteFileA(file.c_str());
+        const size_t selectAt = line.find("/select,");
+        return selectAt == std::string::npos ? line : line.substr(selectAt);
+    }
+    const ScratchDir& Scratch() const { return scratch_; }
+
+private:
+    ScratchDir scratch_;
+    std::string program_;
+    std::string previous_;
+};
+
+}  // namespace
+
+TEST(ExplorerShow, SelectsTheQuotedPathOrTheFolderOfAGoneFile)
+{
+    ExplorerStandIn explorer;
+    const std::string folder = explorer.Scratch() / "odd dir";
+    CreateDirectoryA(folder.c_str(), nullptr);
+    const std::string file = folder + "\\one, two.exe";
+    ASSERT_TRUE(WriteTextFile(file, "MZ"));
+
+    const TExplorerRoute route = ShowPathOrFolder(file);
+    EXPECT_NE(route, TExplorerRoute::Missing);
+    EXPECT_EQ(explorer.WaitArguments(), "/select,\"" + file + "\"");
+    std::printf("Explorer was reached by %s\n", route == TExplorerRoute::Shell ? "the shell" : "the command line");
+
+    DeleteFileA(file.c_str());
+    EXPECT_NE(ShowPathOrFolder(file), TExplorerRoute::Missing);
+    EXPECT_EQ(explorer.WaitArguments(), "/select,\"" + folder + "\"") << "a gone file shows its folder";
+
+    EXPECT_EQ(ShowInExplorer(explorer.Scratch() / "nothing here\\x.exe"), TExplorerRoute::Missing);
+}
+
+// The report window fed row by row as the receiver feeds it, without a
+// service (the stand-in ignores the report request).
+namespace {
+
+class ReportRows : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        SetCurrentLanguage("English.lng");
+        LoadEventTexts(gGlobMes);
+        traytest::RegisterStandIns();
+        RegisterViewForms();
+        ASSERT_TRUE(gui::InitApplication(GetModuleHandleA(nullptr)));
+    }
+    static void TearDownTestSuite()
+    {
+        traytest::ResetOpened();
+        traytest::Pump(100);
+        traytest::TakeQuit();
+        gui::DoneApplication();
+        traytest::UnregisterStandIns();
+    }
+    void SetUp() override
+    {
+        traytest::ResetOpened();
+        ResetReportRows();
+        gReportRows.StaleRows = 0;
+    }
+    static TfmReportFrm* Open()
+    {
+        OpenReport();
+        return dynamic_cast<TfmReportFrm*>(gui::FindForm(kReportForm));
+    }
+    static TMSlotMessage Row(int32_t total, const std::string& path, int32_t kind = 171)
+    {
+        TMSlotMessage row;
+        ClearMailSlotMessage(row);
+        row.Type = 17;
+        row.A = kind;
+        row.B = 902;
+        row.D = total;
+        row.Data.Set(path);
+        row.Mess1.Set("09.12.2026 10:00:00");
+        return row;
+    }
+};
+
+}  // namespace
+
+TEST_F(ReportRows, AForgedTotalSizesNothingAndNoReloadDuringADump)
+{
+    TfmReportFrm* form = Open();
+    ASSERT_NE(form, nullptr);
+    EXPECT_EQ(form->sbReport->PanelText(0), GetLangText(kLangGui, "rep_st"));
+    for (int i = 0; i < 3; ++i) AddReportRow(Row(INT32_MAX, "C:\\forged" + std::to_string(i) + ".exe"));
+    EXPECT_EQ(gReportRows.RowCount, 3);
+    EXPECT_LT(gReportRows.Records.capacity(), 1000u) << "the announced total reserved the memory";
+    ASSERT_TRUE(traytest::PumpUntil([&] { return form->lvReport->Count() == 3; }, 5000));
+    EXPECT_EQ(form->sbReport->PanelText(0), "Loading 3 of 2147483647");
+
+    form->mnRefresh->Click();
+    form->mnClear->Click();
+    EXPECT_EQ(gReportRows.RowCount, 3) << "neither Refresh nor Clear starts while a dump arrives";
+    EXPECT_EQ(form->lvReport->Count(), 3);
+}
+
+TEST_F(ReportRows, TheTailOfAGivenUpDumpNeverReachesTheNextList)
+{
+    TfmReportFrm* form = Open();
+    ASSERT_NE(form, nullptr);
+    AddReportRow(Row(5, "old 0"));
+    AddReportRow(Row(5, "old 1"));
+    form->Close();
+    ASSERT_TRUE(traytest::PumpUntil([&] { return !gui::FormExists(form); }, 5000));
+    AddReportRow(Row(5, "old 2"));  // arrives while no window is open
+    form = Open();
+    ASSERT_NE(form, nullptr);
+    AddReportRow(Row(5, "old 3"));
+    AddReportRow(Row(5, "old 4"));
+    for (int i = 0; i < 5; ++i) AddReportRow(Row(5, "new " + std::to_string(i)));
+    ASSERT_EQ(gReportRows.RowCount, 5);
+    for (int i = 0; i < 5; ++i) EXPECT_EQ(form->lvReport->ItemText(i, 3), "new " + std::to_string(i));
+    EXPECT_EQ(form->sbReport->PanelText(0), GetLangText(kLangGui, "mes_loaded"));
+    EXPECT_EQ(form->lvReport->ItemText(0, 1), EventCodeText(171));
+    EXPECT_EQ(form->lvReport->ItemText(0, 2), EventCodeText(902));
+    EXPECT_EQ(form->lvReport->ItemText(0, 0), "09.12.2026 10:00:00");
+}
+
+TEST_F(ReportRows, OnePropertiesWindowFollowsTheChosenRow)
+{
+    TfmReportFrm* form = Open();
+    ASSERT_NE(form, nullptr);
+    AddReportRow(Row(3, "C:\\Users\\Public\\a.exe", 171));
+    AddReportRow(Row(3, "C:\\some.mbr", 110));
+    AddReportRow(Row(3, "", 111));
+    form->lvReport->Select(0);
+    SendMessageA(form->lvReport->Handle(), WM_KEYDOWN, VK_RETURN, 0);
+    auto* properties = dynamic_cast<TfmRepProp*>(gui::FindForm(kReportPropertiesForm));
+    ASSERT_NE(properties, nullptr);
+    EXPECT_TRUE(properties->Visible());
+    EXPECT_EQ(properties->lePath->Text(), "C:\\Users\\Public\\a.exe");
+    EXPECT_TRUE(properties->btGoto->Visible());
+    std::string place;
+    EventPlaceText(171, place);
+    EXPECT_EQ(properties->lbFrom->Caption(), place);
+    EXPECT_EQ(properties->lbHappen->Caption(), EventCodeText(902));
+
+    for (int row : {1, 2}) {
+        form->lvReport->Select(row);
+        form->OpenProperties();
+        EXPECT_EQ(gui::FindForm(kReportPropertiesForm), properties) << "the open window takes the row";
+        EXPECT_EQ(gui::LiveForms().size(), 2u);
+        EXPECT_FALSE(properties->lePath->Visible()) << "kind " << properties->Row().A << " has no path to show";
+        EXPECT_FALSE(properties->btGoto->Visible());
+    }
+}

@@ -1,0 +1,43 @@
+#include "uReportModel.h"
+
+namespace {
+
+std::string ReplaceAll(std::string text, const std::string& from, const std::string& to)
+{
+    for (size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size()))
+        text.replace(at, from.size(), to);
+    return text;
+}
+
+}  // namespace
+
+bool EventHidesPath(int kind, const std::string& data)
+{
+    switch (kind) {
+    case 110:
+    case 124:
+    case 125:
+    case 126:
+    case 193:
+    case 194: return true;
+    case kHostsEventKind: return data.empty();
+    default: return false;
+    }
+}
+
+std::string LocationUrlToFolder(const std::string& url)
+{
+    constexpr const char* kFilePrefix = "file:///";
+    if (url.compare(0, 8, kFilePrefix) != 0) return url;
+    std::string folder = ReplaceAll(url.substr(8), "/", "\\");
+    folder = ReplaceAll(folder, "%20", " ");
+    return folder + "\\";
+}
+
+std::string ExplorerSelectParameters(const std::string& path) { return "/select,\"" + path + "\""; }
+
+std::string ExplorerCommandLine(const std::string& program, const std::string& path)
+{
+    const std::string quoted = program.find(' ') == std::string::npos ? program : "\"" + program + "\"";
+    return quoted + " " + ExplorerSelectParameters(path);
+}
