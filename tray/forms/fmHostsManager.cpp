@@ -454,20 +454,20 @@ void TfmHostsManager::DeleteHostsCopy()
     RemoveFile(copyName_);
 }
 
-bool ShowJailedHostsCopy(const std::string& jailedFile)
+std::string ShowJailedHostsCopy(const std::string& jailedFile)
 {
-    if (IsFormOpen(kHostsManagerForm)) return false;
+    if (IsFormOpen(kHostsManagerForm)) return {};
     const std::string name = NewHostsCopyName();
-    if (!CopyFileA(jailedFile.c_str(), name.c_str(), TRUE)) return false;
+    if (!CopyFileA(jailedFile.c_str(), name.c_str(), TRUE)) return {};
     ExpectHostsCopy(name);
     TMSlotMessage message;
     ClearMailSlotMessage(message);
     message.Type = 13;
     message.A = 16;
     message.Data.Set(name);
-    if (SendToMailSlot(message, kServiceSlot)) return true;
+    if (SendToMailSlot(message, kServiceSlot)) return name;
     RemoveFile(name);
-    return false;
+    return {};
 }
 
 void RegisterHostsManagerForm()

@@ -124,8 +124,9 @@ std::string NewHostsCopyName();
 
 // The report's "Show" on a jailed hosts copy: the jailed file is copied to a
 // new transfer name and the service asked (13/16) to open the manager on it.
-// False when the manager is open already or the copy cannot be made or sent.
-bool ShowJailedHostsCopy(const std::string& jailedFile);
+// The copy's name; empty when the manager is open already or the copy cannot
+// be made or sent.
+std::string ShowJailedHostsCopy(const std::string& jailedFile);
 
 // Registers TfmHostsManager with the form classes (at program start).
 void RegisterHostsManagerForm();

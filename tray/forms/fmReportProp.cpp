@@ -2,6 +2,7 @@
 
 #include <memory>
 
+#include "fmHostsManager.h"
 #include "qvFiles.h"
 #include "uCommonUtils.h"
 #include "uExplorerShow.h"
@@ -114,19 +115,9 @@ void TfmRepProp::btGotoClick()
 
 void TfmRepProp::ShowHostsCopy(const std::string& jailed)
 {
-    // The manager is open on a copy already: another answer would replace it.
-    if (IsFormOpen(kHostsManagerForm)) return;
-    const std::string copy = MakeTempFileName();
-    if (!CopyFileA(jailed.c_str(), copy.c_str(), FALSE)) return;
-    // The tray takes the service's answer only for the copy it asked for.
-    ExpectHostsCopy(copy);
-    hostsCopy_ = copy;
-    TMSlotMessage message;
-    ClearMailSlotMessage(message);
-    message.Type = 13;
-    message.A = 16;
-    message.Data.Set(copy);
-    SendToMailSlot(message, kServiceSlot);
+    // Nothing while the manager is open on a copy already: another answer would replace it.
+    std::string copy = ShowJailedHostsCopy(jailed);
+    if (!copy.empty()) hostsCopy_ = std::move(copy);
 }
 
 void TfmRepProp::OnClose(gui::TCloseAction& action) { action = gui::TCloseAction::Free; }
