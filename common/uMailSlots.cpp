@@ -236,18 +236,37 @@ bool WritePacketWithin(HANDLE slot, const MSlotPacket& packet, DWORD waitMs)
 
 }  // namespace
 
-bool WriteToMailSlot(const std::string& slotName, TMSlotMessage message)
+namespace {
+
+HANDLE OpenSlotForWriting(const std::string& slotName)
 {
     std::string fullName = std::string(kMailslotPrefix) + slotName;
     // Write sharing too: several senders may hold the slot open at the same
     // moment, and with read sharing alone all but the first fail with a
     // sharing violation and their datagram is lost.
-    UniqueHandle slot(CreateFileA(fullName.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                  OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr));
+    return CreateFileA(fullName.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                       FILE_FLAG_OVERLAPPED, nullptr);
+}
+
+}  // namespace
+
+bool WriteToMailSlot(const std::string& slotName, TMSlotMessage message)
+{
+    UniqueHandle slot(OpenSlotForWriting(slotName));
     if (!slot) return false;
     MSlotPacket packet;
     PackMailSlotMessage(message, packet);
     return WritePacketWithin(slot.Get(), packet, kSendWaitMs);
+}
+
+TMailSlotWriter::TMailSlotWriter(const std::string& slotName) : slot_(OpenSlotForWriting(slotName)) {}
+
+bool TMailSlotWriter::Send(const TMSlotMessage& message)
+{
+    if (!slot_) return false;
+    MSlotPacket packet;
+    PackMailSlotMessage(message, packet);
+    return WritePacketWithin(slot_.Get(), packet, kSendWaitMs);
 }
 
 bool SendToMailSlot(TMSlotMessage message, const std::string& slotName) { return WriteToMailSlot(slotName, message); }

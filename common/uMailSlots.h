@@ -10,6 +10,7 @@
 #include <string>
 #include <string_view>
 
+#include "qvHandles.h"
 #include "qvShortString.h"
 
 struct TMSlotMessage {
@@ -84,6 +85,19 @@ void UnpackDatagram(const uint8_t* bytes, size_t size, TMSlotMessage& message);
 // that stays full for kSendWaitMs gets nothing, as if it did not exist.
 bool WriteToMailSlot(const std::string& slotName, TMSlotMessage message);
 bool SendToMailSlot(TMSlotMessage message, const std::string& slotName);
+
+// A stream of messages to one slot (a report dump, a list): the slot is opened
+// once, not for every message. Each Send has the same bounded wait as
+// WriteToMailSlot; a stream that could not open the slot sends nothing.
+class TMailSlotWriter {
+public:
+    explicit TMailSlotWriter(const std::string& slotName);
+    bool Opened() const { return static_cast<bool>(slot_); }
+    bool Send(const TMSlotMessage& message);
+
+private:
+    UniqueHandle slot_;
+};
 // Request and reply: the message is the request on entry and the reply (or a
 // cleared record after kReplyWaitMs) on return.
 bool SendToMailSlotAndWait(const std::string& slotName, TMSlotMessage& message);

@@ -2,9 +2,11 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cstring>
 #include <deque>
 #include <mutex>
+#include <vector>
 
 #include "qvErrors.h"
 #include "qvHandles.h"
@@ -213,30 +215,35 @@ void ReportDumpCommand(const TMSlotMessage&)
 {
     // Shared for writing: the logger may append while the report is sent.
     UniqueHandle file(CreateFileA(ReportFilePath().c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+                                  OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
     if (!file) return;
     LARGE_INTEGER size{};
     if (!GetFileSizeEx(file.Get(), &size)) return;
     const int64_t count = size.QuadPart / static_cast<int64_t>(sizeof(TReportEvent));
     TMSlotMessage message = Cleared(17);
     message.D = static_cast<int32_t>(count);
-    for (int64_t i = 0; i < count; ++i) {
-        LARGE_INTEGER at{};
-        at.QuadPart = i * static_cast<int64_t>(sizeof(TReportEvent));
-        TReportEvent event;
+    // The whole dump goes through one open slot, read a block of records at a time.
+    TMailSlotWriter tray(kTraySlot);
+    if (!tray.Opened()) return;
+    constexpr int64_t kBlock = 256;
+    std::vector<TReportEvent> block(kBlock);
+    for (int64_t first = 0; first < count; first += kBlock) {
+        const int64_t inBlock = std::min<int64_t>(kBlock, count - first);
+        const DWORD bytes = static_cast<DWORD>(inBlock * sizeof(TReportEvent));
         DWORD got = 0;
-        if (!SetFilePointerEx(file.Get(), at, nullptr, FILE_BEGIN) ||
-            !ReadFile(file.Get(), &event, sizeof(event), &got, nullptr) || got != sizeof(event))
-            return;
-        message.Data.Set(event.Path.Str());
-        message.Mess.Set(event.Detail.Str());
-        message.A = event.Source;
-        message.B = event.Event;
-        message.Mess1.Set(FormatEventTime(event.Time));
-        message.Bool = event.Flag;
-        // A reader that takes nothing for a whole send wait will take none of
-        // the rest either: the stream ends rather than hold every command.
-        if (!SendToMailSlot(message, kTraySlot)) return;
+        if (!ReadFile(file.Get(), block.data(), bytes, &got, nullptr) || got != bytes) return;
+        for (int64_t i = 0; i < inBlock; ++i) {
+            const TReportEvent& event = block[static_cast<size_t>(i)];
+            message.Data.Set(event.Path.Str());
+            message.Mess.Set(event.Detail.Str());
+            message.A = event.Source;
+            message.B = event.Event;
+            message.Mess1.Set(FormatEventTime(event.Time));
+            message.Bool = event.Flag;
+            // A reader that takes nothing for a whole send wait will take none of
+            // the rest either: the stream ends rather than hold every command.
+            if (!tray.Send(message)) return;
+        }
     }
 }
 
