@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "fmMessage.h"
+#include "fmSetting.h"
 #include "qvApplication.h"
 #include "qvFiles.h"
 #include "qvHandles.h"
@@ -131,6 +132,7 @@ int RunTray(HINSTANCE instance, TTraySwitch option)
     // 4. The receiver, and the frame it synchronises with.
     if (!gui::InitApplication(instance)) return 0;
     RegisterMessageForm();
+    RegisterSettingsForm();
     gThreadMess = new TThreadMess();
     gThreadMess->Start();
     // 5. The hidden window.

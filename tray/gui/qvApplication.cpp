@@ -1,5 +1,7 @@
 #include "qvApplication.h"
 
+#include "qvForms.h"
+
 #include <commctrl.h>
 
 #include <exception>
@@ -119,6 +121,7 @@ bool ProcessMessages()
             PostQuitMessage(static_cast<int>(message.wParam));
             return false;
         }
+        if (HandleDialogMessage(message)) continue;
         TranslateMessage(&message);
         DispatchMessageA(&message);
     }
@@ -131,6 +134,7 @@ int RunMessageLoop()
     BOOL got;
     while ((got = GetMessageA(&message, nullptr, 0, 0)) != 0) {
         if (got == -1) break;
+        if (HandleDialogMessage(message)) continue;
         TranslateMessage(&message);
         DispatchMessageA(&message);
     }

@@ -21,6 +21,11 @@ std::vector<std::unique_ptr<TForm>>& Forms()
     return forms;
 }
 
+// Pop-ups take input whatever dialog is open.
+constexpr const char* kPopupClassName = "TfmMessage";
+
+bool KeepsInputDuringModal(const TForm& form) { return form.ClassName() == kPopupClassName; }
+
 bool RegisterWindowClass(const std::string& name, WNDPROC proc)
 {
     WNDCLASSEXA existing{sizeof(existing)};
@@ -40,11 +45,28 @@ TForm::TForm(std::string className) : className_(std::move(className)) {}
 
 TForm::~TForm()
 {
-    if (window_) {
-        HWND window = window_;
-        DestroyWindow(window);  // clears window_ through WM_NCDESTROY
-        window_ = nullptr;
-    }
+    // Normally gone already (FreeForm destroys the window first); a form
+    // deleted some other way still loses its window, and its controls after it.
+    DestroyHandle();
+    DestroyControls();
+}
+
+void TForm::DestroyHandle()
+{
+    if (window_) DestroyWindow(window_);  // clears window_ through WM_NCDESTROY
+    window_ = nullptr;
+}
+
+void TForm::SetOwnerWindow(HWND owner)
+{
+    owner_ = owner;
+    if (window_) SetWindowLongPtrA(window_, GWLP_HWNDPARENT, reinterpret_cast<LONG_PTR>(owner));
+}
+
+HFONT TForm::ContainerFont()
+{
+    if (!font_) font_ = MakeFont(TFontDesc{});
+    return static_cast<HFONT>(font_.Get());
 }
 
 HWND TForm::Handle()
@@ -54,18 +76,35 @@ HWND TForm::Handle()
     TCreateParams params;
     CreateParams(params);
     showCommand_ = params.ShowCommand;
+    font_ = MakeFont(params.Font);
+    minWidth_ = params.MinWidth;
+    minHeight_ = params.MinHeight;
+    if (params.Owner) owner_ = params.Owner;
     RECT frame{0, 0, params.Width, params.Height};
     AdjustWindowRectEx(&frame, params.Style, FALSE, params.ExStyle);
-    CreateWindowExA(params.ExStyle, className_.c_str(), params.Caption.c_str(), params.Style, params.Left, params.Top,
-                    frame.right - frame.left, frame.bottom - frame.top, ApplicationWindow(), nullptr, Instance(),
-                    this);
+    const int width = frame.right - frame.left;
+    const int height = frame.bottom - frame.top;
+    int left = params.Left;
+    int top = params.Top;
+    if (params.CenterOnDesktop) {
+        RECT desktop{};
+        SystemParametersInfoA(SPI_GETWORKAREA, 0, &desktop, 0);
+        left = desktop.left + (desktop.right - desktop.left - width) / 2;
+        top = desktop.top + (desktop.bottom - desktop.top - height) / 2;
+    }
+    CreateWindowExA(params.ExStyle | WS_EX_CONTROLPARENT, className_.c_str(), params.Caption.c_str(), params.Style,
+                    left, top, width, height, owner_ ? owner_ : ApplicationWindow(), nullptr, Instance(), this);
     if (window_) OnCreate();
+    if (window_) Realign();
     return window_;
 }
 
 void TForm::Show()
 {
-    if (HWND window = Handle()) ShowWindow(window, showCommand_);
+    HWND window = Handle();
+    if (!window) return;
+    if (!IsWindowVisible(window)) OnShow();
+    if (window_) ShowWindow(window_, showCommand_);
 }
 
 void TForm::Hide()
@@ -78,6 +117,8 @@ bool TForm::Visible() const { return window_ && IsWindowVisible(window_); }
 void TForm::BringToFront()
 {
     if (!Handle()) return;
+    if (!IsWindowVisible(window_)) OnShow();
+    if (!window_) return;
     ShowWindow(window_, SW_SHOW);
     SetForegroundWindow(window_);
     BringWindowToTop(window_);
@@ -105,7 +146,7 @@ int TForm::ShowModal()
     ModalResult = 0;
     std::vector<HWND> disabled;
     for (TForm* form : LiveForms())
-        if (form != this && form->window_ && IsWindowEnabled(form->window_)) {
+        if (form != this && form->window_ && !KeepsInputDuringModal(*form) && IsWindowEnabled(form->window_)) {
             EnableWindow(form->window_, FALSE);
             disabled.push_back(form->window_);
         }
@@ -120,6 +161,7 @@ int TForm::ShowModal()
             break;
         }
         if (got == -1) break;
+        if (HandleDialogMessage(message)) continue;
         TranslateMessage(&message);
         DispatchMessageA(&message);
     }
@@ -141,6 +183,13 @@ void TForm::SetColor(TColor color)
 void TForm::SetCaption(const std::string& caption)
 {
     if (Handle()) SetWindowTextA(window_, caption.c_str());
+}
+
+TForm* TForm::FromHandle(HWND window)
+{
+    if (!window || reinterpret_cast<WNDPROC>(GetWindowLongPtrA(window, GWLP_WNDPROC)) != &TForm::WindowProc)
+        return nullptr;
+    return reinterpret_cast<TForm*>(GetWindowLongPtrA(window, GWLP_USERDATA));
 }
 
 LRESULT CALLBACK TForm::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
@@ -166,8 +215,18 @@ LRESULT TForm::Dispatch(UINT message, WPARAM wParam, LPARAM lParam)
 {
     LRESULT result = 0;
     if (OnMessage(message, wParam, lParam, result)) return result;
+    if (RouteControlMessage(message, wParam, lParam, result)) return result;
     switch (message) {
     case WM_CLOSE: Close(); return 0;
+    case WM_SIZE: Realign(); break;
+    case WM_GETMINMAXINFO:
+        if (minWidth_ > 0 || minHeight_ > 0) {
+            auto* info = reinterpret_cast<MINMAXINFO*>(lParam);
+            info->ptMinTrackSize.x = std::max<LONG>(info->ptMinTrackSize.x, minWidth_);
+            info->ptMinTrackSize.y = std::max<LONG>(info->ptMinTrackSize.y, minHeight_);
+            return 0;
+        }
+        break;
     case WM_DESTROY: OnDestroy(); break;
     case WM_ERASEBKGND: {
         if (!brush_) brush_ = MakeSolidBrush(color_);
@@ -224,6 +283,10 @@ void FreeForm(TForm* form)
     auto& forms = Forms();
     auto it = std::find_if(forms.begin(), forms.end(), [form](const auto& f) { return f.get() == form; });
     if (it == forms.end()) return;
+    // The window goes while the whole form lives: its OnDestroy is the derived one.
+    form->DestroyHandle();
+    it = std::find_if(forms.begin(), forms.end(), [form](const auto& f) { return f.get() == form; });
+    if (it == forms.end()) return;
     std::unique_ptr<TForm> owned = std::move(*it);
     forms.erase(it);
     owned.reset();  // after the list no longer names it: its destructor may look at the list
@@ -232,6 +295,31 @@ void FreeForm(TForm* form)
 void FreeAllForms()
 {
     while (!Forms().empty()) FreeForm(Forms().back().get());
+}
+
+bool HandleDialogMessage(MSG& message)
+{
+    if (message.message < WM_KEYFIRST || message.message > WM_KEYLAST || !message.hwnd) return false;
+    HWND root = GetAncestor(message.hwnd, GA_ROOT);
+    TForm* form = TForm::FromHandle(root);
+    if (!form) return false;
+    if (message.message == WM_KEYDOWN && (message.wParam == VK_RETURN || message.wParam == VK_ESCAPE)) {
+        HWND focus = GetFocus();
+        const UINT code = focus ? static_cast<UINT>(SendMessageA(focus, WM_GETDLGCODE, message.wParam,
+                                                                 reinterpret_cast<LPARAM>(&message)))
+                                : 0;
+        TControl* control = TControl::FromHandle(focus);
+        if (!control && focus) control = TControl::FromHandle(GetParent(focus));  // the edit of a combo box
+        const bool takesKey = (code & DLGC_WANTALLKEYS) || (code & DLGC_WANTMESSAGE) ||
+                              (control && control->OnKeyDown && message.wParam == VK_RETURN);
+        if (takesKey) return false;
+        TButton* button = message.wParam == VK_RETURN ? form->DefaultButton : form->CancelButton;
+        if (button && button->Handle()) {
+            button->Click();
+            return true;
+        }
+    }
+    return IsDialogMessageA(root, &message) != FALSE;
 }
 
 }  // namespace gui

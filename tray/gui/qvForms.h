@@ -5,6 +5,11 @@
 // windows by name, so a form that is not registered simply cannot be opened.
 // Every form is owned by the application (its window by the application
 // window) and lives until it is freed. Main thread only.
+//
+// A form is the container of its controls (qvControls.h says how a form lays
+// them out and routes their handlers). Its window is destroyed before the
+// object is: OnDestroy and the controls' last messages still reach the whole
+// form.
 #include <windows.h>
 
 #include <functional>
@@ -12,9 +17,12 @@
 #include <string>
 #include <vector>
 
+#include "qvControls.h"
 #include "qvGraphics.h"
 
 namespace gui {
+
+class TButton;
 
 enum class TCloseAction { None, Hide, Free };
 
@@ -27,18 +35,30 @@ struct TCreateParams {
     int Height = 300;
     std::string Caption;
     int ShowCommand = SW_SHOW;  // how Show shows it: SW_SHOWNA for windows that must not take the focus
+    TFontDesc Font;             // the one font of the form's controls
+    bool CenterOnDesktop = false;
+    int MinWidth = 0;  // smallest window size, 0: none
+    int MinHeight = 0;
+    HWND Owner = nullptr;  // nullptr: the application window
 };
 
-class TForm {
+class TForm : public TContainer {
 public:
     explicit TForm(std::string className);
-    virtual ~TForm();
+    ~TForm() override;
     TForm(const TForm&) = delete;
     TForm& operator=(const TForm&) = delete;
 
     const std::string& ClassName() const { return className_; }
+    // The form of a window (nullptr when it is no form's).
+    static TForm* FromHandle(HWND window);
     HWND Handle();  // creates the window on first use (nullptr when that fails)
     bool HandleAllocated() const { return window_ != nullptr; }
+    // Destroys the window now (OnDestroy runs); the form object stays.
+    void DestroyHandle();
+    // The window that owns this one (before or after the window exists):
+    // a dialog opened from a form shows above it.
+    void SetOwnerWindow(HWND owner);
 
     void Show();
     void Hide();
@@ -52,9 +72,19 @@ public:
     // Shows the form and handles messages until it sets ModalResult or is
     // closed; the other forms take no input meanwhile. The result is
     // ModalResult, IDCANCEL when the form closed without one. The caller
-    // frees the form afterwards.
+    // frees the form afterwards. Pop-ups ("TfmMessage") stay usable: a
+    // killer confirmation must be answerable during a dialog.
     int ShowModal();
     int ModalResult = 0;
+
+    // Enter clicks the default button, Esc the cancel button (when set).
+    TButton* DefaultButton = nullptr;
+    TButton* CancelButton = nullptr;
+
+    HWND ContainerHandle() override { return Handle(); }
+    HFONT ContainerFont() override;
+    TColor ContainerColor() override { return color_; }
+    bool ContainerEnabled() override { return true; }
 
     void SetColor(TColor color);
     TColor Color() const { return color_; }
@@ -66,7 +96,8 @@ public:
 
 protected:
     virtual void CreateParams(TCreateParams& params) {}
-    virtual void OnCreate() {}  // the window exists
+    virtual void OnCreate() {}  // the window exists: make the controls here
+    virtual void OnShow() {}    // the form is about to become visible
     virtual void OnClose(TCloseAction& action) {}
     virtual void OnDestroy() {}  // the window is going
     // Every message of the window; return true when handled, with `result` set.
@@ -80,6 +111,10 @@ private:
     HWND window_ = nullptr;
     TColor color_ = clBtnFace;
     UniqueGdiObject brush_;
+    UniqueGdiObject font_;
+    HWND owner_ = nullptr;
+    int minWidth_ = 0;
+    int minHeight_ = 0;
     int showCommand_ = SW_SHOW;
     bool releasing_ = false;
 };
@@ -103,5 +138,9 @@ std::vector<TForm*> LiveForms();
 void FreeForm(TForm* form);
 // Frees every form; at the end of the program.
 void FreeAllForms();
+
+// For message loops: dialog keys (Tab, Enter, Esc) of a form's controls.
+// True when the message was handled and must not be dispatched again.
+bool HandleDialogMessage(MSG& message);
 
 }  // namespace gui

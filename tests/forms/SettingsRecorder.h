@@ -1,0 +1,50 @@
+#pragma once
+// Stands in for the service on "Quorvane\Service" where the order and count
+// of messages is the point: answers reads from its own tables (a missing
+// name reads as false, "" or -1, or gets no answer at all when silenced) and
+// records every message, reads included, in order of arrival.
+#include <windows.h>
+
+#include <atomic>
+#include <cstdint>
+#include <map>
+#include <mutex>
+#include <set>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "uMailSlots.h"
+
+class SettingsRecorder {
+public:
+    SettingsRecorder();
+    ~SettingsRecorder();
+    SettingsRecorder(const SettingsRecorder&) = delete;
+    SettingsRecorder& operator=(const SettingsRecorder&) = delete;
+    bool Active() const { return active_.load(); }
+
+    void SetBool(const std::string& name, bool value);
+    void SetText(const std::string& name, const std::string& value);
+    // Reads of this name get no answer.
+    void Silence(const std::string& name);
+
+    std::vector<TMSlotMessage> Messages() const;
+    // Names read with Type 33, in order.
+    std::vector<std::string> BoolReads() const;
+    // Every message that was no read (33, 37, 46).
+    std::vector<TMSlotMessage> Writes() const;
+    void Clear();
+
+private:
+    void Run();
+
+    std::atomic<bool> stop_{false};
+    std::atomic<bool> active_{false};
+    mutable std::mutex lock_;
+    std::map<std::string, bool> bools_;
+    std::map<std::string, std::string> texts_;
+    std::set<std::string> silenced_;
+    std::vector<TMSlotMessage> messages_;
+    std::thread thread_;
+};

@@ -1,0 +1,106 @@
+#include "qvMenus.h"
+
+#include <map>
+
+namespace gui {
+
+namespace {
+
+// Menu ids live above the ids of controls, so that the two never meet in WM_COMMAND.
+constexpr UINT kFirstMenuId = 0x8000;
+constexpr UINT kLastMenuId = 0xFFF0;
+
+std::map<UINT, TMenuItem*>& MenuItems()
+{
+    static std::map<UINT, TMenuItem*> items;
+    return items;
+}
+
+UINT NewMenuId()
+{
+    static UINT next = kFirstMenuId;
+    for (UINT tries = 0; tries <= kLastMenuId - kFirstMenuId; ++tries) {
+        const UINT id = next;
+        next = next >= kLastMenuId ? kFirstMenuId : next + 1;
+        if (!MenuItems().count(id)) return id;
+    }
+    return 0;
+}
+
+}  // namespace
+
+TMenuItem::TMenuItem(HMENU menu, const std::string& caption) : menu_(menu), id_(NewMenuId()), caption_(caption)
+{
+    MenuItems()[id_] = this;
+    AppendMenuA(menu_, MF_STRING, id_, caption_.c_str());
+}
+
+TMenuItem::~TMenuItem() { MenuItems().erase(id_); }
+
+void TMenuItem::SetCaption(const std::string& caption)
+{
+    caption_ = caption;
+    ModifyMenuA(menu_, id_, MF_BYCOMMAND | MF_STRING, id_, caption_.c_str());
+}
+
+void TMenuItem::SetEnabled(bool enabled)
+{
+    enabled_ = enabled;
+    EnableMenuItem(menu_, id_, MF_BYCOMMAND | (enabled ? MF_ENABLED : MF_GRAYED));
+}
+
+void TMenuItem::Click()
+{
+    if (enabled_ && OnClick) OnClick();
+}
+
+TMenu::~TMenu()
+{
+    items_.clear();
+    if (menu_) DestroyMenu(menu_);
+}
+
+TMenuItem* TMenu::Add(const std::string& caption, std::function<void()> onClick)
+{
+    items_.push_back(std::make_unique<TMenuItem>(menu_, caption));
+    items_.back()->OnClick = std::move(onClick);
+    return items_.back().get();
+}
+
+void TMenu::AddSeparator() { AppendMenuA(menu_, MF_SEPARATOR, 0, nullptr); }
+
+TMainMenu::TMainMenu() : TMenu(CreateMenu()) {}
+
+TMainMenu::~TMainMenu()
+{
+    // A menu still attached would be destroyed twice: once here, once with the window.
+    if (form_ && IsWindow(form_) && GetMenu(form_) == menu_) SetMenu(form_, nullptr);
+}
+
+void TMainMenu::AttachTo(HWND form)
+{
+    form_ = form;
+    SetMenu(form, menu_);
+    DrawMenuBar(form);
+}
+
+TPopupMenu::TPopupMenu() : TMenu(CreatePopupMenu()) {}
+
+void TPopupMenu::Popup(HWND owner, int x, int y)
+{
+    if (OnPopup) OnPopup();
+    SetForegroundWindow(owner);  // or the menu would not close when the user clicks elsewhere
+    const UINT chosen = TrackPopupMenu(menu_, TPM_RETURNCMD | TPM_RIGHTBUTTON, x, y, 0, owner, nullptr);
+    PostMessageA(owner, WM_NULL, 0, 0);
+    if (chosen) DispatchMenuCommand(chosen);
+}
+
+bool DispatchMenuCommand(UINT id)
+{
+    auto it = MenuItems().find(id);
+    if (it == MenuItems().end()) return false;
+    it->second->Click();
+    return true;
+}
+
+}  // namespace gui
