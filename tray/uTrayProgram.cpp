@@ -5,6 +5,7 @@
 
 #include "fmMessage.h"
 #include "fmSetting.h"
+#include "fmWizard.h"
 #include "qvApplication.h"
 #include "qvFiles.h"
 #include "qvHandles.h"
@@ -133,6 +134,7 @@ int RunTray(HINSTANCE instance, TTraySwitch option)
     if (!gui::InitApplication(instance)) return 0;
     RegisterMessageForm();
     RegisterSettingsForm();
+    RegisterSetupForms();
     gThreadMess = new TThreadMess();
     gThreadMess->Start();
     // 5. The hidden window.
