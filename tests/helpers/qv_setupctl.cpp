@@ -71,10 +71,13 @@ int Choose(int choice)
     if (!wizard) return 1;
     std::vector<HWND> radios;
     HWND start = nullptr;
+    HWND lastPush = nullptr;  // controls come in creation order: Start is the last button
     for (HWND child : Children(wizard)) {
         if (IsButtonOfType(child, BS_AUTORADIOBUTTON) || IsButtonOfType(child, BS_RADIOBUTTON)) radios.push_back(child);
         if (IsButtonOfType(child, BS_DEFPUSHBUTTON)) start = child;
+        if (IsButtonOfType(child, BS_PUSHBUTTON)) lastPush = child;
     }
+    if (!start) start = lastPush;
     if (choice < 0 || choice >= static_cast<int>(radios.size()) || !start) return 1;
     SendMessageA(radios[choice], BM_CLICK, 0, 0);
     SendMessageA(start, BM_CLICK, 0, 0);

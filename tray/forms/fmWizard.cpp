@@ -91,6 +91,7 @@ void TfmWizard::OnCreate()
     btStart->SetBounds(kClientWidth - kMargin - 120, buttonsTop, 120, 25);
     btStart->OnClick = [this] { btStartClick(); };
     DefaultButton = btStart;
+    SendMessageA(btStart->Handle(), BM_SETSTYLE, BS_DEFPUSHBUTTON, TRUE);  // drawn as the default
 
     TStringList languages;
     GetLanguageList(languages);
