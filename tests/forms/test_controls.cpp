@@ -115,6 +115,30 @@ TEST_F(Controls, FreeingAFormDestroysItsWindowWhileTheDerivedFormStillLives)
     gui::UnregisterFormClass("TQvCounted");
 }
 
+TEST_F(Controls, AFormFreedWhileItShowsGoesOnceItsShowingIsOver)
+{
+    struct Reentrant : RegisteredForm {
+        using RegisteredForm::RegisteredForm;
+        void OnShow() override
+        {
+            gui::FreeForm(this);  // as a menu command run by a dialog of OnShow could
+            stillHere = gui::FormExists(this);
+        }
+        bool stillHere = false;
+    };
+    int destroyed = 0;
+    gui::RegisterFormClass("TQvReentrant", [&destroyed] { return std::make_unique<Reentrant>(&destroyed, "TQvReentrant"); });
+    auto* form = static_cast<Reentrant*>(gui::CreateForm("TQvReentrant"));
+    form->Show();
+    EXPECT_TRUE(form->stillHere);
+    EXPECT_FALSE(form->Visible());
+    const DWORD start = GetTickCount();
+    while (gui::FormExists(form) && GetTickCount() - start < 5000) gui::ProcessMessages();
+    EXPECT_FALSE(gui::FormExists(form));
+    EXPECT_EQ(destroyed, 1);
+    gui::UnregisterFormClass("TQvReentrant");
+}
+
 TEST_F(Controls, ModalDialogLeavesPopupsUsableAndEndsWithTheButtonsResult)
 {
     RegisterMessageForm();
@@ -179,10 +203,24 @@ TEST_F(Controls, DialogKeysMoveTheFocusAndPressTheDefaultAndCancelButtons)
     press(second->Handle(), VK_ESCAPE);
     EXPECT_EQ(oks, 1);
     EXPECT_EQ(cancels, 1);
+    cancel->SetFocus();  // Enter presses the focused button, not the default one
+    press(cancel->Handle(), VK_RETURN);
+    EXPECT_EQ(oks, 1);
+    EXPECT_EQ(cancels, 2);
+    second->SetFocus();
     // A control that takes Enter itself keeps it.
     second->OnKeyDown = [](WORD) {};
     press(second->Handle(), VK_RETURN);
     EXPECT_EQ(oks, 1);
+    // A speed button is clicked without taking the focus.
+    auto* tile = form_->Make<gui::TSpeedButton>("1");
+    tile->SetBounds(200, 110, 40, 40);
+    int tiles = 0;
+    tile->OnClick = [&] { ++tiles; };
+    SendMessageA(tile->Handle(), BM_CLICK, 0, 0);
+    EXPECT_EQ(tiles, 1);
+    EXPECT_TRUE(second->Focused());
+    EXPECT_FALSE(GetWindowLongPtrA(tile->Handle(), GWL_STYLE) & WS_TABSTOP);
 }
 
 TEST_F(Controls, ValuesSetFromCodeCallNoHandlerWhileTheUsersChangesDo)
@@ -229,6 +267,28 @@ TEST_F(Controls, ValuesSetFromCodeCallNoHandlerWhileTheUsersChangesDo)
     EXPECT_EQ(group->ItemIndex(), -1);
 }
 
+TEST_F(Controls, ClicksOnLabelsPanelsAndImagesReachTheirHandlers)
+{
+    auto* link = form_->Make<gui::TLabel>("http://example.org");
+    link->SetCursor(IDC_HAND);
+    auto* panel = form_->Make<gui::TPanel>();
+    panel->SetBounds(0, 40, 100, 25);
+    auto* image = panel->Make<gui::TImage>();
+    image->SetBounds(0, 0, 20, 20);
+    int links = 0, panels = 0, images = 0;
+    link->OnClick = [&] { ++links; };
+    panel->OnClick = [&] { ++panels; };
+    image->OnDblClick = [&] { ++images; };
+    EXPECT_GT(link->Width(), 50);  // fitted to its caption
+    SendMessageA(link->Handle(), WM_LBUTTONDOWN, MK_LBUTTON, 0);
+    SendMessageA(link->Handle(), WM_LBUTTONUP, 0, 0);
+    SendMessageA(panel->Handle(), WM_LBUTTONUP, 0, MAKELPARAM(50, 10));
+    SendMessageA(image->Handle(), WM_LBUTTONDBLCLK, MK_LBUTTON, 0);
+    EXPECT_EQ(links, 1);
+    EXPECT_EQ(panels, 1);
+    EXPECT_EQ(images, 1);
+}
+
 TEST_F(Controls, ADisabledContainerKeepsEveryControlInsideDisabled)
 {
     auto* outer = form_->Make<gui::TPanel>();
@@ -261,6 +321,14 @@ TEST_F(Controls, AlignedControlsShareTheClientAreaAndFollowItsSize)
     left->SetAlign(gui::TAlign::Left);
     auto* rest = form_->Make<gui::TPanel>();
     rest->SetAlign(gui::TAlign::Client);
+    // Inside the client panel: a button kept in the corner, an edit that grows.
+    const RECT first = rest->Bounds();
+    auto* corner = rest->Make<gui::TButton>("corner");
+    corner->SetBounds(first.right - first.left - 90, first.bottom - first.top - 35, 80, 25);
+    corner->SetAnchors(gui::akRight | gui::akBottom);
+    auto* wide = rest->Make<gui::TEdit>();
+    wide->SetBounds(10, 10, first.right - first.left - 20, 21);
+    wide->SetAnchors(gui::akLeft | gui::akTop | gui::akRight);
 
     for (int width : {400, 600}) {
         SetWindowPos(form_->Handle(), nullptr, 0, 0, width, 350, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
@@ -278,6 +346,12 @@ TEST_F(Controls, AlignedControlsShareTheClientAreaAndFollowItsSize)
         EXPECT_EQ(restRect.right, client.right);
         EXPECT_EQ(restRect.top, 41);
         EXPECT_EQ(restRect.bottom, barRect.top);
+        const RECT cornerRect = corner->Bounds(), wideRect = wide->Bounds();
+        EXPECT_EQ(cornerRect.right, restRect.right - restRect.left - 10);
+        EXPECT_EQ(cornerRect.bottom, restRect.bottom - restRect.top - 10);
+        EXPECT_EQ(cornerRect.right - cornerRect.left, 80);
+        EXPECT_EQ(wideRect.left, 10);
+        EXPECT_EQ(wideRect.right, restRect.right - restRect.left - 10);
     }
 }
 

@@ -68,10 +68,14 @@ void TfmSetting::OnCreate()
 
 void TfmSetting::OnShow()
 {
+    // Shown before the question: the password dialog opens above it, and
+    // whoever opens the settings meanwhile finds them open.
+    ShowWindow(Handle(), SW_SHOW);
     PasswordGate();
     ApplyLock();
     // The entry asked for, or the first one, as the tree would pick on getting the focus.
     if (tvSetting->SelectedIndex() < 0) tvSetting->Select(Tag > 0 && Tag < kSettingsPageCount ? Tag : 0);
+    tvSetting->SetFocus();  // first in the tab order
 }
 
 void TfmSetting::OnClose(gui::TCloseAction& action) { action = gui::TCloseAction::Free; }

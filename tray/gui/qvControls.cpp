@@ -108,6 +108,8 @@ void TContainer::Realign()
 {
     if (!ContainerHandle()) return;
     RECT area = AlignArea();
+    for (auto& child : children_)
+        if (child->Align() == TAlign::None) child->FollowAnchors(area);
     auto place = [](TControl& control, int left, int top, int width, int height) {
         SetWindowPos(control.Handle(), nullptr, left, top, std::max(width, 0), std::max(height, 0),
                      SWP_NOZORDER | SWP_NOACTIVATE);
@@ -311,6 +313,33 @@ void TControl::SetAlign(TAlign align)
 {
     align_ = align;
     parent_.Realign();
+}
+
+void TControl::SetAnchors(unsigned anchors)
+{
+    anchors_ = anchors;
+    const RECT area = parent_.AlignArea();
+    const RECT bounds = Bounds();
+    anchorMargins_ = RECT{bounds.left - area.left, bounds.top - area.top, area.right - bounds.right,
+                          area.bottom - bounds.bottom};
+}
+
+void TControl::FollowAnchors(const RECT& area)
+{
+    if (!window_ || anchors_ == (akLeft | akTop)) return;
+    RECT bounds = Bounds();
+    const int width = bounds.right - bounds.left;
+    const int height = bounds.bottom - bounds.top;
+    if (anchors_ & akRight) {
+        bounds.right = area.right - anchorMargins_.right;
+        bounds.left = (anchors_ & akLeft) ? area.left + anchorMargins_.left : bounds.right - width;
+    }
+    if (anchors_ & akBottom) {
+        bounds.bottom = area.bottom - anchorMargins_.bottom;
+        bounds.top = (anchors_ & akTop) ? area.top + anchorMargins_.top : bounds.bottom - height;
+    }
+    SetWindowPos(window_, nullptr, bounds.left, bounds.top, std::max(0L, bounds.right - bounds.left),
+                 std::max(0L, bounds.bottom - bounds.top), SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void TControl::SetVisible(bool visible)

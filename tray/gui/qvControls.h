@@ -14,7 +14,9 @@
 //   the windows are laid out in pixels and the program asks for no scaling.
 //   SetAlign docks a control to a side (top, bottom, left, right, client) in
 //   creation order, as the class library's Align does; the rest keep their
-//   bounds. A form gets its font (Tahoma 11 unless TCreateParams::Font says
+//   bounds, or keep their distance to the edges SetAnchors names (a button
+//   anchored right and bottom stays in the corner of a growing window; one
+//   anchored left and right grows with it). Set anchors after the bounds. A form gets its font (Tahoma 11 unless TCreateParams::Font says
 //   otherwise) and every control takes its container's font unless given its
 //   own (SetFont). Colours: SetColor is the background of panels, labels and
 //   check boxes (default: the container's), SetFontColor their text.
@@ -48,6 +50,8 @@ class TPopupMenu;
 enum class TAlign { None, Top, Bottom, Left, Right, Client };
 enum class TAlignment { Left, Center, Right };
 enum class TBevel { None, Lowered, Raised };
+// Edges of the container a control keeps its distance to when it resizes.
+enum TAnchor : unsigned { akLeft = 1, akTop = 2, akRight = 4, akBottom = 8 };
 
 constexpr TColor clMoneyGreen = 0xC0DCC0;
 constexpr TColor clBlue = 0xFF0000;
@@ -126,6 +130,10 @@ public:
     int Height() const;
     void SetAlign(TAlign align);
     TAlign Align() const { return align_; }
+    // akLeft | akTop unless set; the distances are taken from the present bounds.
+    void SetAnchors(unsigned anchors);
+    // Moves the control as its anchors ask, for the container's area.
+    void FollowAnchors(const RECT& area);
 
     void SetVisible(bool visible);
     bool Visible() const { return visible_; }
@@ -181,6 +189,8 @@ private:
     HWND window_ = nullptr;
     int id_;
     TAlign align_ = TAlign::None;
+    unsigned anchors_ = akLeft | akTop;
+    RECT anchorMargins_{};  // distances to the area's edges when the anchors were set
     bool visible_ = true;
     bool enabled_ = true;
     UniqueGdiObject font_;

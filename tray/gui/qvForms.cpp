@@ -103,8 +103,22 @@ void TForm::Show()
 {
     HWND window = Handle();
     if (!window) return;
-    if (!IsWindowVisible(window)) OnShow();
+    if (!IsWindowVisible(window) && !RunOnShow()) return;
     if (window_) ShowWindow(window_, showCommand_);
+}
+
+bool TForm::RunOnShow()
+{
+    ++busy_;
+    OnShow();
+    --busy_;
+    if (!freePending_) return true;
+    // Freed while it was showing (a dialog of OnShow let other code run): now.
+    freePending_ = false;
+    releasing_ = false;
+    Hide();
+    Release();
+    return false;
 }
 
 void TForm::Hide()
@@ -117,7 +131,7 @@ bool TForm::Visible() const { return window_ && IsWindowVisible(window_); }
 void TForm::BringToFront()
 {
     if (!Handle()) return;
-    if (!IsWindowVisible(window_)) OnShow();
+    if (!IsWindowVisible(window_) && !RunOnShow()) return;
     if (!window_) return;
     ShowWindow(window_, SW_SHOW);
     SetForegroundWindow(window_);
@@ -283,6 +297,10 @@ void FreeForm(TForm* form)
     auto& forms = Forms();
     auto it = std::find_if(forms.begin(), forms.end(), [form](const auto& f) { return f.get() == form; });
     if (it == forms.end()) return;
+    if (form->busy_ > 0) {  // its OnShow is still on the stack
+        form->freePending_ = true;
+        return;
+    }
     // The window goes while the whole form lives: its OnDestroy is the derived one.
     form->DestroyHandle();
     it = std::find_if(forms.begin(), forms.end(), [form](const auto& f) { return f.get() == form; });
@@ -314,6 +332,9 @@ bool HandleDialogMessage(MSG& message)
                               (control && control->OnKeyDown && message.wParam == VK_RETURN);
         if (takesKey) return false;
         TButton* button = message.wParam == VK_RETURN ? form->DefaultButton : form->CancelButton;
+        // Enter on a focused push button presses that one.
+        if (message.wParam == VK_RETURN && (code & (DLGC_DEFPUSHBUTTON | DLGC_UNDEFPUSHBUTTON)))
+            if (auto* focused = dynamic_cast<TButton*>(control)) button = focused;
         if (button && button->Handle()) {
             button->Click();
             return true;

@@ -104,7 +104,9 @@ protected:
     virtual bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) { return false; }
 
 private:
+    friend void FreeForm(TForm* form);
     static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    bool RunOnShow();  // false when the form was freed meanwhile
     LRESULT Dispatch(UINT message, WPARAM wParam, LPARAM lParam);
 
     std::string className_;
@@ -117,6 +119,8 @@ private:
     int minHeight_ = 0;
     int showCommand_ = SW_SHOW;
     bool releasing_ = false;
+    int busy_ = 0;             // inside OnShow
+    bool freePending_ = false;  // freed while busy
 };
 
 using TFormFactory = std::function<std::unique_ptr<TForm>()>;

@@ -73,8 +73,11 @@ TMainMenu::TMainMenu() : TMenu(CreateMenu()) {}
 
 TMainMenu::~TMainMenu()
 {
-    // A menu still attached would be destroyed twice: once here, once with the window.
-    if (form_ && IsWindow(form_) && GetMenu(form_) == menu_) SetMenu(form_, nullptr);
+    if (!form_) return;
+    // An attached menu goes with its window: detach it from a living one, and
+    // leave one that went with its window alone (its handle may be another's now).
+    if (IsWindow(form_) && GetMenu(form_) == menu_) SetMenu(form_, nullptr);
+    else menu_ = nullptr;
 }
 
 void TMainMenu::AttachTo(HWND form)

@@ -1,9 +1,9 @@
 #pragma once
 // A page of the settings window (TfmSetting): a panel that fills the area
-// right of the window's tree (about 487 x 470 pixels), with a heading panel
-// at its top (41 pixels, bold Tahoma 12, money green) whose text the window
-// sets, and a Body panel under it that holds the page's controls (positions
-// are Body's client pixels).
+// right of the window's tree (487 x 473 pixels at the window's design size),
+// with a heading panel at its top (41 pixels, bold Tahoma 12, money green)
+// whose text the window sets, and a Body panel under it (487 x 432) that
+// holds the page's controls (positions are Body's client pixels).
 //
 // The window creates every page once, when it is created, by page index, and
 // hides all but the selected one. Each time a page's tree entry is selected
@@ -23,6 +23,12 @@
 //         RegisterSettingsPage(kPageInet, [](gui::TContainer& host) { return host.Make<TfrmInet>(); });
 //     }
 // An index without a factory shows nothing when selected.
+//
+// Helpers: TSwitchPage (frSwitchPage.h) is a page of yes/no switches (a check
+// box per setting, read on load, written on click). The settings window's own
+// button handlers are functions of fmSetting.h: OpenMakerDownloadPage (the
+// update page's site button), OpenTrustListFromSettings; SettingsUnlocked
+// tells whether the password let the user in.
 //
 // Page indices (the tree's entries; callers open the window at these):
 //   0 about (frAbout, TfrmAbout)            5 update (frUpdate, TfrmUpdate)

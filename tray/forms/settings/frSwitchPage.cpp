@@ -66,5 +66,8 @@ void TSwitchPage::BoxClicked(gui::TCheckBox* box)
     const std::string setting = SettingOf(box);
     if (setting.empty()) return;
     if (OnSwitchChanged) OnSwitchChanged(box);
-    WriteBoolSetting(setting, box->Checked());
+    if (WriteBoolSetting(setting, box->Checked())) return;
+    // Not delivered: the box must not show a state the service does not have.
+    box->SetChecked(!box->Checked());
+    if (OnSwitchChanged) OnSwitchChanged(box);
 }

@@ -2,7 +2,8 @@
 // A settings page made of yes/no switches: each check box stands for one
 // setting of the service, shows it as the service answers (a read without
 // an answer shows it off) and writes the new state the moment the user
-// changes the box (command 38). Texts come from the "gui" section.
+// changes the box (command 38); when the write cannot be delivered the box
+// goes back to what it showed. Texts come from the "gui" section.
 #include <functional>
 #include <string>
 #include <vector>
@@ -31,8 +32,8 @@ protected:
     void LoadTexts();
     // Reads the box's setting into it (no write follows).
     void ReadSwitch(gui::TCheckBox* box);
-    // Runs when the user changed a box, before its setting is written
-    // (controls that depend on it).
+    // Runs when the user changed a box, before its setting is written, and
+    // again when the box went back (controls that depend on it).
     std::function<void(gui::TCheckBox* box)> OnSwitchChanged;
 
     static int GroupHeight(int rows, int extra = 0) { return kGroupCaption + rows * kRowHeight + 8 + extra; }
