@@ -4,6 +4,8 @@
 //   qv_setupctl choose N             picks choice N of the wizard (0, 1, 2) and presses Start
 //   qv_setupctl gone SECONDS         waits until the wizard has closed
 //   qv_setupctl settings SECONDS     waits until the settings window shows; prints its rectangle
+//   qv_setupctl puzzle               opens the puzzle of the settings window's about page
+//                                    (a double click on its 42-pixel picture)
 //   qv_setupctl values               prints the settings (HKLM\SOFTWARE\Quorvane), one
 //                                    "name = value" a line, then their count
 // Exit code 0 when the step worked.
@@ -84,6 +86,20 @@ int Choose(int choice)
     return 0;
 }
 
+int Puzzle()
+{
+    HWND settings = VisibleTopLevel("TfmSetting");
+    if (!settings) return 1;
+    for (HWND child : Children(settings)) {
+        RECT rect{};
+        GetWindowRect(child, &rect);
+        if (rect.bottom - rect.top != 42) continue;
+        PostMessageA(child, WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(10, 10));
+        return 0;
+    }
+    return 1;
+}
+
 int Gone(int seconds)
 {
     const DWORD start = GetTickCount();
@@ -131,6 +147,7 @@ int main(int argc, char** argv)
     if (verb == "choose") return Choose(number);
     if (verb == "gone") return Gone(number);
     if (verb == "values") return Values();
-    std::fprintf(stderr, "usage: qv_setupctl wizard|settings|gone SECONDS | choose N | values\n");
+    if (verb == "puzzle") return Puzzle();
+    std::fprintf(stderr, "usage: qv_setupctl wizard|settings|gone SECONDS | choose N | puzzle | values\n");
     return 2;
 }

@@ -33,3 +33,9 @@ qv_add_test_program(qv_setup_language_tests
   LOCALE ru_RU.UTF-8 LIBS qvtray qvtray_res TIMEOUT 900)
 target_include_directories(qv_setup_language_tests PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/service)
 add_dependencies(qv_setup_language_tests qv_test_helpers ServiceQuorvane QuorvaneTray qv_languages)
+
+# The about (with its puzzle), update, language and network pages in the
+# settings window of the running tray, kept as build/artifacts/settings-page-N.png.
+add_test(NAME qv_setup_screenshot
+  COMMAND bash ${CMAKE_SOURCE_DIR}/scripts/screenshot-setup.sh ${CMAKE_BINARY_DIR}/bin)
+set_tests_properties(qv_setup_screenshot PROPERTIES TIMEOUT 300)
