@@ -1,10 +1,12 @@
 #include "StandInService.h"
 
+#include "TestSupport.h"
 #include "qvStrings.h"
 
 StandInService::StandInService() : thread_([this] { Run(); })
 {
-    for (int i = 0; i < 300 && !active_.load(); ++i) Sleep(10);
+    // Loose: on a loaded machine the thread may take seconds to make its slot.
+    WaitUntil([this] { return active_.load() || finished_.load(); }, 30000);
 }
 
 StandInService::~StandInService()
@@ -144,4 +146,5 @@ void StandInService::Run()
         CloseMailSlot(slot);
     } catch (...) {
     }
+    finished_ = true;
 }

@@ -47,6 +47,7 @@ private:
 
     std::atomic<bool> stop_{false};
     std::atomic<bool> active_{false};
+    std::atomic<bool> finished_{false};
     std::atomic<size_t> reads_{0};
     mutable std::mutex lock_;
     std::map<std::string, bool> bools_;

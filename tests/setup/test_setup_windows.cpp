@@ -100,12 +100,12 @@ protected:
     static void SetUpTestSuite()
     {
         service_ = std::make_unique<StandInService>();
-        ASSERT_TRUE(service_->Active());
+        ASSERT_TRUE(service_->Active()) << "the stand-in could not serve the service slot";
         SetCurrentLanguage("English.lng");
         RegisterStandIns();
         RegisterSetupForms();
         RegisterSettingsPages();
-        ASSERT_TRUE(gui::InitApplication(GetModuleHandleA(nullptr)));
+        ASSERT_TRUE(gui::InitApplication(GetModuleHandleA(nullptr))) << "no application window";
     }
     static void TearDownTestSuite()
     {
