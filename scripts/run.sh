@@ -35,9 +35,32 @@ mkdir -p "$install_dir/language"
 cp "$bin/ServiceQuorvane.exe" "$bin/QuorvaneTray.exe" "$install_dir/"
 cp "$bin"/*.lng "$install_dir/" 2>/dev/null || true
 cp "$bin"/language/*.lng "$install_dir/language/" 2>/dev/null || true
-cp "$bin/qv_svcctl.exe" "$bin/qv_trayctl.exe" "$QV_WINE_DIR/"
+cp "$bin/qv_svcctl.exe" "$bin/qv_trayctl.exe" "$bin/qv_setupctl.exe" "$QV_WINE_DIR/"
 svcctl() { wine_run "$QV_WINE_DIR/qv_svcctl.exe" "$@" 2>/dev/null | tr -d '\r'; }
 trayctl() { wine_run "$QV_WINE_DIR/qv_trayctl.exe" "$@" 2>/dev/null | tr -d '\r'; }
+setupctl() { wine_run "$QV_WINE_DIR/qv_setupctl.exe" "$@" 2>/dev/null | tr -d '\r'; }
+
+# A fresh install: the service answers the tray's first-run check with Type 8
+# and the tray opens the first-run wizard. Takes its first choice (turn on all
+# protection) as a user would, keeps a picture of the wizard in
+# build/artifacts/wizard.png and shows the switches it wrote.
+first_run_wizard() {
+  local rect shots="$QV_BUILD/artifacts"
+  if ! rect="$(setupctl wizard 30)"; then
+    qv_log "no first-run wizard: the protection switches were written before"
+    return 0
+  fi
+  qv_log "the first-run wizard is open at $rect"
+  mkdir -p "$shots"
+  if [[ -x /usr/bin/import ]] && /usr/bin/import -window root "$shots/wizard.png" 2>/dev/null; then
+    qv_log "picture of the wizard: $shots/wizard.png"
+  fi
+  qv_log "choosing \"turn on all protection\" and pressing Start"
+  setupctl choose 0 >/dev/null || { qv_log "the wizard's controls were not found"; return 1; }
+  setupctl gone 30 >/dev/null || qv_log "the wizard did not close"
+  qv_log "protection switches now in HKLM\\SOFTWARE\\Quorvane:"
+  setupctl values | sed 's/^/    /'
+}
 
 stop_all() {
   trap - INT TERM EXIT
@@ -73,6 +96,7 @@ if tray_up; then
 else
   qv_log "the tray did not come up"
 fi
+first_run_wizard || true
 
 data="$prefix/drive_c/ProgramData/Quorvane"
 qv_log "data folder C:\\ProgramData\\Quorvane:"

@@ -8,6 +8,7 @@
 #include "fmMessage.h"
 #include "fmSetting.h"
 #include "fmTrustList.h"
+#include "fmWizard.h"
 #include "qvApplication.h"
 #include "qvFiles.h"
 #include "qvHandles.h"
@@ -141,6 +142,7 @@ int RunTray(HINSTANCE instance, TTraySwitch option)
     RegisterTrustListForm();
     RegisterAutorunDialogForm();
     RegisterViewForms();
+    RegisterSetupForms();
     gThreadMess = new TThreadMess();
     gThreadMess->Start();
     // 5. The hidden window.

@@ -1,9 +1,13 @@
 // The one list of settings page units: each registers its page here.
+#include "frAbout.h"
 #include "frAdmin.h"
 #include "frAutoruns.h"
 #include "frChangeFile.h"
+#include "frInet.h"
+#include "frLocalization.h"
 #include "frSettingsPage.h"
 #include "frShell.h"
+#include "frUpdate.h"
 
 void RegisterSettingsPages()
 {
@@ -11,4 +15,8 @@ void RegisterSettingsPages()
     RegisterAdminPage();
     RegisterAutorunPage();
     RegisterChangeFilePage();
+    RegisterAboutPage();
+    RegisterUpdatePage();
+    RegisterLocalPage();
+    RegisterInetPage();
 }

@@ -1,0 +1,64 @@
+#!/usr/bin/env bash
+# Takes screenshots of the settings pages that are not protection pages: the
+# about page with its puzzle open (settings-page-0.png), the update (5),
+# language and tray (6) and network (7) pages, in the settings window of the
+# running tray in Wine's desktop. Kept in build/artifacts/ (not committed).
+# Runs on a display of its own (a private Xvfb) in a fresh prefix
+# "qv_setup_screenshot", like screenshot-settings.sh.
+# Usage: scripts/screenshot-setup.sh [folder of the built programs]
+set -euo pipefail
+source "$(dirname "$0")/prefix.sh"
+
+bin="${1:-$QV_BUILD/x86_64/bin}"
+out_dir="$QV_BUILD/artifacts"
+name=qv_setup_screenshot
+mkdir -p "$out_dir"
+
+for exe in ServiceQuorvane.exe QuorvaneTray.exe qv_svcctl.exe qv_trayctl.exe qv_settingsctl.exe qv_setupctl.exe; do
+  [[ -f "$bin/$exe" ]] || { qv_log "screenshot: $bin/$exe is missing (build first)"; exit 1; }
+done
+
+if [[ -d "$QV_PREFIXES/$name" ]]; then
+  WINEPREFIX="$QV_PREFIXES/$name" "$QV_WINESERVER" -k 2>/dev/null || true
+  rm -rf "${QV_PREFIXES:?}/$name" "$QV_PREFIXES/$name.img"
+fi
+export QV_PREFIX_NAME=$name QV_LOCALE=ru_RU.UTF-8 QV_VIRTUAL_DESKTOP=1024x768
+prefix="$(qv_ensure_prefix "$name")"
+
+xvfb_pid=""
+qv_start_xvfb 251 290 || true
+xvfb_pid="$QV_XVFB_PID"
+[[ -n "$xvfb_pid" ]] || { qv_log "screenshot: no free display"; exit 1; }
+sleep 1
+
+wine_run() { "$QV_ROOT/scripts/wine-exec.sh" "$@" 2>/dev/null | tr -d '\r'; }
+cleanup() {
+  wine_run "$bin/qv_settingsctl.exe" close >/dev/null || true
+  wine_run "$bin/qv_svcctl.exe" stop >/dev/null || true
+  WINEPREFIX="$prefix" "$QV_WINESERVER" -k 2>/dev/null || true
+  rm -f "$prefix/.qv-started"
+  kill "$xvfb_pid" 2>/dev/null || true
+}
+trap cleanup EXIT
+
+wine_run "$bin/ServiceQuorvane.exe" /install /silent >/dev/null
+[[ "$(wine_run "$bin/qv_svcctl.exe" wait 1 30)" == "1" ]] || { qv_log "screenshot: service not registered"; exit 1; }
+wine_run "$bin/qv_svcctl.exe" start >/dev/null
+[[ "$(wine_run "$bin/qv_svcctl.exe" wait 4 30)" == "4" ]] || { qv_log "screenshot: service not running"; exit 1; }
+
+# The service starts the tray, which opens the wizard on this fresh install:
+# its first choice turns the protection on, so the pages show switches set.
+wine_run "$bin/qv_trayctl.exe" wait 60 >/dev/null || { qv_log "screenshot: the tray's window did not appear"; exit 1; }
+wine_run "$bin/qv_setupctl.exe" wizard 60 >/dev/null || { qv_log "screenshot: no wizard"; exit 1; }
+wine_run "$bin/qv_setupctl.exe" choose 0 >/dev/null || { qv_log "screenshot: the wizard's controls were not found"; exit 1; }
+wine_run "$bin/qv_setupctl.exe" gone 30 >/dev/null || { qv_log "screenshot: the wizard stayed open"; exit 1; }
+
+for page in 5 6 7 0; do
+  rect="$(wine_run "$bin/qv_settingsctl.exe" open "$page")" || { qv_log "screenshot: page $page did not open"; exit 1; }
+  [[ "$page" == 0 ]] && { wine_run "$bin/qv_setupctl.exe" puzzle >/dev/null || qv_log "screenshot: no puzzle picture"; }
+  sleep 1  # painted
+  /usr/bin/import -window root "$out_dir/settings-page-$page.png"
+  colours="$(identify -format '%k' "$out_dir/settings-page-$page.png")"
+  ((colours >= 8)) || { qv_log "screenshot: page $page looks blank ($colours colours)"; exit 1; }
+done
+qv_log "screenshot: pages 0, 5, 6 and 7 of the settings window at $rect in $out_dir"
