@@ -15,6 +15,7 @@ namespace {
 
 constexpr DWORD kRoundMs = 10;
 constexpr DWORD kBeforeConfirmationMs = 100;
+constexpr DWORD kScreenRereadMs = 1000;
 constexpr int kEdgeBand = 3;  // pixels at the right and bottom that count as the edge
 
 TKeyboardThread* gKeyboardThread = nullptr;  // never stopped: ends with the process
@@ -38,7 +39,6 @@ void OpenConfirmation()
     const bool haveKeys = GetKeyboardState(keys) != FALSE;
     keys[VK_F12] &= static_cast<BYTE>(~0x80);
     keys[VK_LWIN] &= static_cast<BYTE>(~0x80);
-    gConfirmationPending = true;
     ResetNotifyRecord(gNotifyRecord);
     gNotifyRecord.Style = nsPlain;
     gNotifyRecord.Text1.Set(GetLangText(kLangGui, "mes_kil5"));
@@ -48,6 +48,7 @@ void OpenConfirmation()
     gNotifyRecord.Buttons = true;
     gNotifyRecord.Seconds = 10;
     gNotifyRecord.Kind = 13;
+    // marked pending by the pop-up itself, once it is really on screen
     if (HWND tray = gTrayWindow.load()) SendMessageA(tray, WM_TRAYNOTIFY, 13, 0);
     if (haveKeys) SetKeyboardState(keys);
     MessageBeep(MB_OK);
@@ -101,19 +102,27 @@ RECT VirtualScreenRect()
 
 void TKeyboardThread::Execute()
 {
-    // Tested in this order each round, the cursor read afresh for each.
+    // Tested in this order each round.
     static const int32_t kEdges[] = {geTop, geLeft, geRight, geBottom};
+    RECT screen = VirtualScreenRect();
+    DWORD screenRead = GetTickCount();
     while (!Terminated()) {
         try {
-            const RECT screen = VirtualScreenRect();  // monitors may come and go
-            for (int32_t edge : kEdges) {
-                POINT cursor{};
-                if (!GetCursorPos(&cursor) || !AtScreenEdge(edge, cursor, screen)) continue;
-                if (GestureStep(state_, edge) == TGestureResult::Complete) {
-                    GestureDone();
-                    ResetGesture(state_);
-                }
+            // One look at the cursor per round: each look is a trip to the
+            // window system, and the thread makes a hundred rounds a second.
+            POINT cursor{};
+            if (GetTickCount() - screenRead >= kScreenRereadMs) {  // monitors may come and go
+                screen = VirtualScreenRect();
+                screenRead = GetTickCount();
             }
+            if (GetCursorPos(&cursor))
+                for (int32_t edge : kEdges) {
+                    if (!AtScreenEdge(edge, cursor, screen)) continue;
+                    if (GestureStep(state_, edge) == TGestureResult::Complete) {
+                        GestureDone();
+                        ResetGesture(state_);
+                    }
+                }
         } catch (const std::exception&) {
             // a failed round changes nothing
         }

@@ -51,8 +51,8 @@ private:
 
 void StartKeyboardThread();
 
-// The confirmation pending on screen; set when it opens, cleared when it is
-// answered, closed or runs out, and by the answer handling.
+// The confirmation pending on screen: set only once its pop-up exists, and
+// cleared whenever that pop-up goes (answered, closed, run out, destroyed).
 extern std::atomic<bool> gConfirmationPending;
 
 // Opens the killer confirmation (style plain, buttons, 10 s, kind 13) through

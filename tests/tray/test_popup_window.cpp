@@ -479,7 +479,8 @@ TEST_F(Popups, AutorunManagerGetsTheEvent)
         EXPECT_EQ(event.Mess.Str(), "C:\\x.exe");
     }
 
-    // none running: it is started with slash, blank, number, blank, quoted path
+    // none running: it is started with its own quoted path first, then slash,
+    // blank, number, blank, quoted path
     const std::string standIn = ModuleFolder() + "qrv_autorun.exe";
     ASSERT_TRUE(CopyFileA(HelperPath("qv_cmdline.exe").c_str(), standIn.c_str(), FALSE));
     const std::string record = standIn + ".cmdline";
@@ -488,7 +489,7 @@ TEST_F(Popups, AutorunManagerGetsTheEvent)
     OpenAutorunManager(172, "C:\\x.exe");
     EXPECT_TRUE(WaitUntil([&] { return FileExists(record); }, 10000));
     Sleep(200);
-    EXPECT_EQ(ReadTextFile(record), "/ 172 \"C:\\x.exe\"");
+    EXPECT_EQ(ReadTextFile(record), "\"" + standIn + "\" / 172 \"C:\\x.exe\"");
     DeleteFileA(record.c_str());
     DeleteFileA(standIn.c_str());
 }
