@@ -32,7 +32,8 @@ cleanup() {
 }
 trap cleanup EXIT
 
-run "$bin/ServiceQuorvane.exe" /install /silent >/dev/null
+# The programs as shipped (no debug sections), as a user runs them.
+run "$QV_BUILD/x86_64/ship/ServiceQuorvane.exe" /install /silent >/dev/null
 [[ "$(run "$bin/qv_svcctl.exe" wait 1 30)" == "1" ]] || { qv_log "bench-idle: service not registered"; exit 1; }
 run "$bin/qv_svcctl.exe" start >/dev/null || true
 [[ "$(run "$bin/qv_svcctl.exe" wait 4 30)" == "4" ]] || { qv_log "bench-idle: service not running"; exit 1; }

@@ -535,13 +535,25 @@ TEST_F(Popups, GestureThreadOpensTheConfirmationOnce)
     thread.Start();
     const RECT screen = VirtualScreenRect();
     const int midX = (screen.left + screen.right) / 2, midY = (screen.top + screen.bottom) / 2;
+    // As a mouse does it: each move is an input event (which wakes a thread
+    // that waits for a resting mouse to move) and the cursor stays where it went.
+    auto moveTo = [](POINT p) {
+        SetCursorPos(p.x, p.y);
+        INPUT input{};
+        input.type = INPUT_MOUSE;
+        input.mi.dwFlags = MOUSEEVENTF_MOVE;
+        SendInput(1, &input, sizeof(input));
+    };
     auto sweep = [&] {
         for (POINT p : {POINT{midX, screen.top}, POINT{midX, screen.bottom - 1}, POINT{screen.left, midY},
                         POINT{screen.right - 1, midY}}) {
-            SetCursorPos(p.x, p.y);
+            moveTo(p);
             Pump(80);
         }
     };
+    // The mouse rests first: the thread has gone over to waiting for it.
+    SetCursorPos(midX, midY);
+    Pump(1000);
     sweep();
     ASSERT_TRUE(PumpUntil([] { return !Shown().empty(); }, 3000));
     Pump(1000);
@@ -552,8 +564,8 @@ TEST_F(Popups, GestureThreadOpensTheConfirmationOnce)
 
     // the same sweep with kb_cross off opens nothing
     service_->SetBool("kb_cross", false);
-    SetCursorPos(midX, midY);
-    Pump(100);
+    moveTo(POINT{midX, midY});
+    Pump(1000);
     sweep();
     Pump(1000);
     EXPECT_TRUE(Shown().empty());
