@@ -64,7 +64,24 @@ wine_run "$bin/qv_trayctl.exe" send 13 9 >/dev/null
 places="$(ctl popups 3)" || { qv_log "screenshot: the information did not appear"; exit 1; }
 /usr/bin/import -window root "$shot"
 ctl closepopups >/dev/null || true
-qv_log "screenshot: pop-ups at $(echo $places)"
+bar="$(ctl taskbar)" || { qv_log "screenshot: no taskbar in Wine's desktop"; exit 1; }
+qv_log "screenshot: taskbar at $bar, pop-ups at $(echo $places)"
+
+# Each pop-up is 401 x 139, 4 px from the screen's right edge; the first
+# stands 4 px above the taskbar and each next one 139 px higher.
+IFS=, read -r _ bar_top bar_right _ <<<"$bar"
+mapfile -t bottoms < <(while IFS=, read -r left top right bottom; do
+  if ((right - left != 401 || bottom - top != 139 || right != bar_right - 4)); then
+    echo "bad $left,$top,$right,$bottom"
+  else
+    echo "$bottom"
+  fi
+done <<<"$places" | sort -rn)
+expected=("$((bar_top - 4))" "$((bar_top - 4 - 139))" "$((bar_top - 4 - 278))")
+if [[ "${bottoms[*]}" != "${expected[*]}" ]]; then
+  qv_log "screenshot: pop-up bottoms ${bottoms[*]}, expected ${expected[*]}"
+  exit 1
+fi
 
 colours="$(identify -format '%k' "$shot")"
 if ((colours < 8)); then
