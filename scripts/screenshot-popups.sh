@@ -52,7 +52,20 @@ wine_run "$bin/qv_svcctl.exe" start >/dev/null
 
 pid="$(ctl wait 60)" || { qv_log "screenshot: the tray's window did not appear"; exit 1; }
 qv_log "screenshot: tray running (process $pid)"
-sleep 2  # the tray reads its settings and texts
+# Started up: the icon comes last, after the settings and texts.
+ok=0
+for _ in $(seq 1 100); do
+  if ctl icon >/dev/null; then ok=1; break; fi
+  sleep 0.2
+done
+((ok)) || { qv_log "screenshot: the tray icon is not in the notification area"; exit 1; }
+
+bar=""
+for _ in $(seq 1 50); do
+  bar="$(ctl taskbar)" && break
+  sleep 0.2
+done
+[[ -n "$bar" ]] || { qv_log "screenshot: no taskbar in Wine's desktop"; exit 1; }
 
 # A new program in the machine's Run key (warning, 8 s), the killer
 # confirmation (10 s) and the killer's end (information, 2 s).
@@ -64,7 +77,6 @@ wine_run "$bin/qv_trayctl.exe" send 13 9 >/dev/null
 places="$(ctl popups 3)" || { qv_log "screenshot: the information did not appear"; exit 1; }
 /usr/bin/import -window root "$shot"
 ctl closepopups >/dev/null || true
-bar="$(ctl taskbar)" || { qv_log "screenshot: no taskbar in Wine's desktop"; exit 1; }
 qv_log "screenshot: taskbar at $bar, pop-ups at $(echo $places)"
 
 # Each pop-up is 401 x 139, 4 px from the screen's right edge; the first

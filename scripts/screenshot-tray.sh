@@ -56,7 +56,12 @@ for _ in $(seq 1 50); do
   sleep 0.2
 done
 ((ok)) || { qv_log "screenshot: the tray icon is not in the notification area"; exit 1; }
-bar="$(ctl taskbar)" || { qv_log "screenshot: no taskbar in Wine's desktop"; exit 1; }
+bar=""
+for _ in $(seq 1 50); do
+  bar="$(ctl taskbar)" && break
+  sleep 0.2
+done
+[[ -n "$bar" ]] || { qv_log "screenshot: no taskbar in Wine's desktop"; exit 1; }
 menu="$(ctl menu)" || { qv_log "screenshot: the tray menu did not open"; exit 1; }
 qv_log "screenshot: taskbar at $bar, menu open at $menu"
 # The menu opens where the icon was clicked (40 px left of the taskbar's
