@@ -39,25 +39,15 @@ run "$bin/qv_svcctl.exe" start >/dev/null || true
 [[ "$(run "$bin/qv_svcctl.exe" wait 4 30)" == "4" ]] || { qv_log "bench-idle: service not running"; exit 1; }
 run "$bin/qv_trayctl.exe" wait 60 >/dev/null || { qv_log "bench-idle: the tray did not come up"; exit 1; }
 
-# The processes of this prefix only: other prefixes may run the same programs.
-pid_of() {
-  local pid
-  for pid in $(pgrep -f "$1" || true); do
-    if tr '\0' '\n' <"/proc/$pid/environ" 2>/dev/null | grep -qx "WINEPREFIX=$prefix"; then
-      echo "$pid"
-      return 0
-    fi
-  done
-  return 1
-}
 ticks() { awk '{print $14 + $15}' "/proc/$1/stat"; }
-service_pid="$(pid_of 'ServiceQuorvane.exe')" || { qv_log "bench-idle: no service process"; exit 1; }
+service_pid="$(qv_prefix_pids "$prefix" 'ServiceQuorvane.exe' | head -1)"
+[[ -n "$service_pid" ]] || { qv_log "bench-idle: no service process"; exit 1; }
 # The copy the service starts hands over to a fresh one and ends: the tray is
 # the one left once its window is there.
 tray_pid=""
 for _ in $(seq 1 50); do
-  tray_pid="$(pid_of 'QuorvaneTray.exe')" && [[ "$(pgrep -f 'QuorvaneTray.exe' | while read -r p; do
-    tr '\0' '\n' <"/proc/$p/environ" 2>/dev/null | grep -qx "WINEPREFIX=$prefix" && echo "$p"; done | wc -l)" == 1 ]] && break
+  pids="$(qv_prefix_pids "$prefix" 'QuorvaneTray.exe')"
+  if [[ -n "$pids" && "$(wc -l <<<"$pids")" == 1 ]]; then tray_pid="$pids"; break; fi
   sleep 0.2
 done
 [[ -n "$tray_pid" ]] || { qv_log "bench-idle: no tray process"; exit 1; }

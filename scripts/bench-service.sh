@@ -18,7 +18,8 @@ run "$bin/qv_svcctl.exe" wait 4 30 >/dev/null
 sleep 2
 run "$bin/bench_settings.exe" "${1:-1000}"
 
-pid="$(pgrep -f 'ServiceQuorvane.exe' | head -1)"
+pid="$(qv_prefix_pids "$prefix" 'ServiceQuorvane.exe' | head -1)"
+[[ -n "$pid" ]] || { echo "no service process in $prefix" >&2; exit 1; }
 ticks() { awk '{print $14 + $15}' "/proc/$pid/stat"; }
 hz="$(getconf CLK_TCK)"
 seconds="${2:-60}"

@@ -94,6 +94,7 @@ protected:
     }
     void SetUp() override
     {
+        PumpOnce();  // what the last test left queued (a closed pop-up's release) runs while its form exists
         ResetOpened();
         gPopupStack = TPopupStack{};
         gAnswer = TAnswerState{};

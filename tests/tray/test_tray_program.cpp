@@ -144,7 +144,9 @@ TEST_F(TrayProgram, InstallStartStopAndUninstallTheService)
 
     run = RunTray("/INSTALL");
     EXPECT_TRUE(run.Ended);
-    EXPECT_LT(run.Ms, 4000u) << "an existing service: nothing to run, the poll ends at once";
+    // A poll that runs to its end takes 70 rounds of 100 ms; anything shorter
+    // ended early, however slow the program's start on a loaded machine.
+    EXPECT_LT(run.Ms, 7000u) << "an existing service: nothing to run, the poll ends at once";
 
     run = RunTray("/startService");
     EXPECT_TRUE(run.Ended);
@@ -179,7 +181,7 @@ TEST_F(TrayProgram, SwitchesSignalARunningTrayThroughTheSlots)
 
     RunResult run = RunTray("/startService");
     EXPECT_TRUE(run.Ended);
-    EXPECT_LT(run.Ms, 4000u) << "running already";
+    EXPECT_LT(run.Ms, 7000u) << "running already: the poll ends at once";
     EXPECT_EQ(harness::State(), SERVICE_RUNNING);
 }
 
@@ -196,7 +198,7 @@ TEST_F(TrayProgram, OneResidentTrayButAdminstartGoesOn)
     RunResult second = RunTray("");
     EXPECT_TRUE(second.Ended);
     EXPECT_EQ(second.Code, 0u);
-    EXPECT_LT(second.Ms, 5000u);
+    EXPECT_LT(second.Ms, 15000u) << "it does not stay";
     EXPECT_EQ(TrayWindowCount(), 1) << "the second ended before making its window";
     EXPECT_TRUE(first.Running());
 
