@@ -2,6 +2,7 @@
 #include <windows.h>
 #include <shellapi.h>
 
+#include <memory>
 #include <thread>
 
 #include "RegistryUtils.h"
@@ -167,8 +168,16 @@ TEST_F(TrayProgram, InstallStartStopAndUninstallTheService)
 TEST_F(TrayProgram, SwitchesSignalARunningTrayThroughTheSlots)
 {
     ASSERT_TRUE(ServiceRunningFromStage());
-    SlotListener tray(kTraySlot);  // stands in for a running tray
-    ASSERT_TRUE(tray.Active());
+    // Stands in for a running tray, once a tray that the service started in an
+    // earlier test has let go of the slot.
+    std::unique_ptr<SlotListener> listener;
+    ASSERT_TRUE(WaitUntil(
+        [&] {
+            listener = std::make_unique<SlotListener>(kTraySlot);
+            return listener->Active();
+        },
+        30000));
+    SlotListener& tray = *listener;
 
     // The service talks to the tray slot too (pings, id requests): only the
     // switch's own message counts.
@@ -241,10 +250,10 @@ TEST_F(TrayProgram, StartedByTheServiceItStartsAFreshCopy)
     // want of a service), so the parent lives as long as the copy does.
     ChildProcess service;
     ASSERT_TRUE(service.Start(parent, "\"" + StagedTray() + "\" /install"));
-    EXPECT_TRUE(WaitUntil([] { return TrayWindowCount() == 1; }, 8000)) << "the fresh copy starts";
-    EXPECT_EQ(service.Wait(15000), 0u) << "the tray started by the service ended with code 0";
+    EXPECT_TRUE(WaitUntil([] { return TrayWindowCount() == 1; }, 30000)) << "the fresh copy starts";
+    EXPECT_EQ(service.Wait(30000), 0u) << "the tray started by the service ended with code 0";
     EXPECT_EQ(harness::State(), 0) << "the switch was not acted on";
-    EXPECT_TRUE(WaitUntil([] { return TrayWindowCount() == 0; }, 10000)) << "no service: the copy gives up";
+    EXPECT_TRUE(WaitUntil([] { return TrayWindowCount() == 0; }, 30000)) << "no service: the copy gives up";
 }
 
 // Runs a check on a thread attached to Wine's desktop "shell", where the
