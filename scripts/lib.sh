@@ -19,16 +19,26 @@ qv_log() { printf '[quorvane] %s\n' "$*" >&2; }
 
 # Starts a private Xvfb on the first free display of FIRST..LAST and exports
 # DISPLAY; its process id lands in QV_XVFB_PID (empty when none was free).
+# Two scripts may pick the same free display at the same moment: a display is
+# ours only once our server holds its lock file.
 qv_start_xvfb() {
-  local n
+  local n pid
   QV_XVFB_PID=""
   for n in $(seq "$1" "$2"); do
     [[ -e /tmp/.X11-unix/X$n || -e /tmp/.X$n-lock ]] && continue
     Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-    QV_XVFB_PID=$!
-    export DISPLAY=":$n"
-    sleep 1
-    return 0
+    pid=$!
+    for _ in $(seq 1 50); do
+      kill -0 "$pid" 2>/dev/null || break
+      [[ "$(tr -d ' \n' 2>/dev/null <"/tmp/.X$n-lock")" == "$pid" && -e /tmp/.X11-unix/X$n ]] && break
+      sleep 0.1
+    done
+    if kill -0 "$pid" 2>/dev/null && [[ "$(tr -d ' \n' 2>/dev/null <"/tmp/.X$n-lock")" == "$pid" ]]; then
+      QV_XVFB_PID=$pid
+      export DISPLAY=":$n"
+      return 0
+    fi
+    kill "$pid" 2>/dev/null || true
   done
   return 1
 }
