@@ -34,20 +34,9 @@ sleep 2
 run "$bin/bench_settings.exe" "${1:-1000}" || true
 if [[ -x "$bin/bench_service_load.exe" ]]; then run "$bin/bench_service_load.exe" "${3:-500}" "${4:-10000}" "${5:-8}" || true; fi
 
-# The processes of this prefix only: other prefixes on the machine may run
-# programs of the same names.
-prefix_pid() {
-  local pid
-  for pid in $(pgrep -f "$1"); do
-    if tr '\0' '\n' <"/proc/$pid/environ" 2>/dev/null | grep -qx "WINEPREFIX=$prefix"; then
-      echo "$pid"
-      return 0
-    fi
-  done
-  return 1
-}
-pid="$(prefix_pid 'ServiceQuorvane.exe')" || { echo "no service process found in $prefix"; exit 1; }
-tray="$(prefix_pid 'QuorvaneTray.exe')" || tray=""
+pid="$(qv_prefix_pids "$prefix" 'ServiceQuorvane.exe' | head -1)"
+[[ -n "$pid" ]] || { echo "no service process in $prefix" >&2; exit 1; }
+tray="$(qv_prefix_pids "$prefix" 'QuorvaneTray.exe' | head -1)"
 ticks() { awk '{print $14 + $15}' "/proc/$1/stat" 2>/dev/null || echo 0; }
 hz="$(getconf CLK_TCK)"
 seconds="${2:-60}"

@@ -84,3 +84,13 @@ qv_stop_prefixes() {
     rm -f "${p%/}/.qv-started"
   done
 }
+
+# Process ids (Linux) of the programs matching PATTERN that run in PREFIX:
+# other prefixes on the machine may run the same programs.
+qv_prefix_pids() {
+  local prefix="$1" pattern="$2" pid
+  for pid in $(pgrep -f "$pattern" || true); do
+    tr '\0' '\n' <"/proc/$pid/environ" 2>/dev/null | grep -qx "WINEPREFIX=$prefix" && echo "$pid"
+  done
+  return 0
+}

@@ -32,9 +32,11 @@ wine_run() { "$QV_ROOT/scripts/wine-exec.sh" "$@"; }
 
 install_dir="$prefix/drive_c/Program Files/Quorvane"
 mkdir -p "$install_dir/language"
-cp "$bin/ServiceQuorvane.exe" "$bin/QuorvaneTray.exe" "$install_dir/"
-cp "$bin"/*.lng "$install_dir/" 2>/dev/null || true
-cp "$bin"/language/*.lng "$install_dir/language/" 2>/dev/null || true
+# What a user copies to Windows: the shipped folder of the build.
+ship="$QV_BUILD/x86_64/ship"
+cp "$ship/ServiceQuorvane.exe" "$ship/QuorvaneTray.exe" "$install_dir/"
+cp "$ship"/*.lng "$install_dir/"
+cp "$ship"/language/*.lng "$install_dir/language/"
 cp "$bin/qv_svcctl.exe" "$bin/qv_trayctl.exe" "$bin/qv_setupctl.exe" "$QV_WINE_DIR/"
 svcctl() { wine_run "$QV_WINE_DIR/qv_svcctl.exe" "$@" 2>/dev/null | tr -d '\r'; }
 trayctl() { wine_run "$QV_WINE_DIR/qv_trayctl.exe" "$@" 2>/dev/null | tr -d '\r'; }
@@ -71,7 +73,14 @@ stop_all() {
   rm -f "$prefix/.qv-started"
   [[ -n "$xvfb_pid" ]] && kill "$xvfb_pid" 2>/dev/null || true
 }
-trap stop_all INT TERM EXIT
+# Ctrl+C or kill: stop cleanly, then end the script (the wait below would
+# otherwise go on).
+on_signal() {
+  stop_all
+  exit 130
+}
+trap on_signal INT TERM
+trap stop_all EXIT
 
 if [[ "$(svcctl state)" == "0" ]]; then
   qv_log "registering the service: ServiceQuorvane.exe /install /silent"
@@ -108,4 +117,8 @@ if [[ "${QV_RUN_ONCE:-}" == "1" ]]; then
   exit 0
 fi
 qv_log "protection is running; press Ctrl+C to stop it"
-while sleep 5; do :; done
+# Waiting in "wait" lets a signal's handler run at once.
+while :; do
+  sleep 5 &
+  wait $! || true
+done

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Takes a screenshot of three pop-ups of the tray stacked above the taskbar of
-# Wine's desktop: a warning (an autorun event), the killer confirmation and
-# an information (the killer's end). Kept as build/artifacts/tray-popups.png
+# Wine's desktop: a new-version notice, a warning (an autorun event) and the
+# killer confirmation. Kept as build/artifacts/tray-popups.png
 # (not committed). Runs on a display of its own (a private Xvfb) in a fresh
 # prefix "qv_popup_screenshot", like screenshot-tray.sh. The confirmation is
 # closed without an answer before it could start the killer.
@@ -52,19 +52,48 @@ wine_run "$bin/qv_svcctl.exe" start >/dev/null
 
 pid="$(ctl wait 60)" || { qv_log "screenshot: the tray's window did not appear"; exit 1; }
 qv_log "screenshot: tray running (process $pid)"
-sleep 2  # the tray reads its settings and texts
+# Started up: the icon comes last, after the settings and texts.
+ok=0
+for _ in $(seq 1 100); do
+  if ctl icon >/dev/null; then ok=1; break; fi
+  sleep 0.2
+done
+((ok)) || { qv_log "screenshot: the tray icon is not in the notification area"; exit 1; }
 
-# A new program in the machine's Run key (warning, 8 s), the killer
-# confirmation (10 s) and the killer's end (information, 2 s).
-wine_run "$bin/qv_trayctl.exe" send 9 172 902 'C:\Users\Public\winlock.exe' >/dev/null
-ctl popups 1 >/dev/null || { qv_log "screenshot: the warning did not appear"; exit 1; }
-ctl killer >/dev/null
-ctl popups 2 >/dev/null || { qv_log "screenshot: the confirmation did not appear"; exit 1; }
-wine_run "$bin/qv_trayctl.exe" send 13 9 >/dev/null
-places="$(ctl popups 3)" || { qv_log "screenshot: the information did not appear"; exit 1; }
+bar=""
+for _ in $(seq 1 50); do
+  bar="$(ctl taskbar)" && break
+  sleep 0.2
+done
+[[ -n "$bar" ]] || { qv_log "screenshot: no taskbar in Wine's desktop"; exit 1; }
+
+# A new version notice (stays until answered), a new program in the
+# machine's Run key (warning, 8 s) and last the killer confirmation (10 s: it
+# would start the killer when it runs out), sent one right after the other.
+ctl send 25 0 0 >/dev/null || { qv_log "screenshot: the notice was not delivered"; exit 1; }
+ctl popups 1 >/dev/null || { qv_log "screenshot: the notice did not appear"; exit 1; }
+ctl send 9 172 902 'C:\Users\Public\winlock.exe' >/dev/null || { qv_log "screenshot: the event was not delivered"; exit 1; }
+ctl killer >/dev/null || { qv_log "screenshot: the tray took no killer command"; exit 1; }
+places="$(ctl popups 3)" || { qv_log "screenshot: the warning or the confirmation did not appear"; exit 1; }
 /usr/bin/import -window root "$shot"
 ctl closepopups >/dev/null || true
-qv_log "screenshot: pop-ups at $(echo $places)"
+qv_log "screenshot: taskbar at $bar, pop-ups at $(echo $places)"
+
+# Each pop-up is 401 x 139, 4 px from the screen's right edge; the first
+# stands 4 px above the taskbar and each next one 139 px higher.
+IFS=, read -r _ bar_top bar_right _ <<<"$bar"
+mapfile -t bottoms < <(while IFS=, read -r left top right bottom; do
+  if ((right - left != 401 || bottom - top != 139 || right != bar_right - 4)); then
+    echo "bad $left,$top,$right,$bottom"
+  else
+    echo "$bottom"
+  fi
+done <<<"$places" | sort -rn)
+expected=("$((bar_top - 4))" "$((bar_top - 4 - 139))" "$((bar_top - 4 - 278))")
+if [[ "${bottoms[*]}" != "${expected[*]}" ]]; then
+  qv_log "screenshot: pop-up bottoms ${bottoms[*]}, expected ${expected[*]}"
+  exit 1
+fi
 
 colours="$(identify -format '%k' "$shot")"
 if ((colours < 8)); then

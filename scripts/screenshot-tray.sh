@@ -56,8 +56,27 @@ for _ in $(seq 1 50); do
   sleep 0.2
 done
 ((ok)) || { qv_log "screenshot: the tray icon is not in the notification area"; exit 1; }
+bar=""
+for _ in $(seq 1 50); do
+  bar="$(ctl taskbar)" && break
+  sleep 0.2
+done
+[[ -n "$bar" ]] || { qv_log "screenshot: no taskbar in Wine's desktop"; exit 1; }
 menu="$(ctl menu)" || { qv_log "screenshot: the tray menu did not open"; exit 1; }
-qv_log "screenshot: menu open at $menu"
+qv_log "screenshot: taskbar at $bar, menu open at $menu"
+# The menu opens whole on the screen, clear of the taskbar, tall enough for
+# its eight items. (Where exactly depends on the cursor, which Wine takes
+# back from the X server soon after another program set it.)
+IFS=, read -r _ bar_top _ bar_bottom <<<"$bar"
+IFS=, read -r m_left m_top m_right m_bottom <<<"$menu"
+problems=()
+((bar_bottom == 768)) || problems+=("the taskbar is not at the bottom of the screen")
+((m_left >= 0 && m_top >= 0 && m_right <= 1024 && m_bottom <= bar_top)) || problems+=("the menu is not whole above the taskbar")
+((m_bottom - m_top >= 8 * 12 && m_right - m_left >= 60)) || problems+=("the menu is too small for its items")
+if ((${#problems[@]})); then
+  printf '[quorvane] screenshot: %s\n' "${problems[@]}" >&2
+  exit 1
+fi
 sleep 1
 /usr/bin/import -window root "$shot"
 

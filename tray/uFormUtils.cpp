@@ -21,6 +21,7 @@
 std::atomic<int32_t> gLastEventKind{-1};
 int32_t PassMode = 0;
 TShellRestart gExplorerRestart;
+TRememberedSwitch gTrayWarnSwitch("show_tray_warn", true);
 
 namespace {
 
@@ -69,7 +70,8 @@ bool SendServiceCommand(int32_t a)
 void StopAfterPassword()
 {
     std::string password;
-    ReadStrSetting("password", password);
+    // Without an answer nobody knows whether a password guards the stop.
+    if (!ReadStrSetting("password", password)) return;
     if (password.empty()) {
         StopProtection();
         return;
@@ -187,29 +189,42 @@ void OpenBrowser(const std::string& address, int mode)
     }
 }
 
-void ShowNotification(const TNotifyRecord& record)
+bool ShowNotification(const TNotifyRecord& record)
 {
-    if (gPopupStack.Open > kMaxOpenPopups) return;
+    const bool confirmation = record.Kind == kKillerConfirmationKind;
+    if (gPopupStack.Open > kMaxOpenPopups && !confirmation) return false;
     gPopupValues = record;
     gAnswer.Answered = false;
     gAnswer.Closed = false;
     gAnswer.Yes = false;
     gui::TForm* popup = gui::CreateForm(kMessageForm);
-    if (!popup) return;
+    if (!popup) return false;
     popup->Tag = record.Kind;
     popup->HelpContext = record.Value;
     popup->Show();
+    const bool shown = gui::FormExists(popup) && popup->Visible();
+    if (shown && confirmation) gConfirmationPending = true;  // cleared when it goes
+    return shown;
 }
 
 TNotifyRecord PopupValues() { return gPopupValues; }
 
 bool PopupAllowed()
 {
-    bool warn = false;
-    ReadBoolSetting("show_tray_warn", warn);  // no answer counts as off
-    if (warn || gLastEventKind.load() == -1) return true;
+    if (gLastEventKind.load() == -1) return true;  // nothing to hold back: no need to ask
+    if (gTrayWarnSwitch.Read()) return true;
     gLastEventKind = -1;
     return false;
+}
+
+bool ShowRequestedNotification(int32_t kind)
+{
+    gNotifyRecord.Kind = kind;
+    if (kind == kKillerConfirmationKind)
+        gLastEventKind = -1;
+    else if (!PopupAllowed())
+        return false;
+    return ShowNotification(gNotifyRecord);
 }
 
 void HandleAnswer(int32_t kind)
@@ -326,13 +341,21 @@ DWORD StartProcess(const std::string& programPath, const std::string& commandLin
     STARTUPINFOA startup{};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION info{};
-    std::string line = commandLine;  // CreateProcess may write into it
-    if (!CreateProcessA(programPath.c_str(), line.data(), nullptr, nullptr, FALSE, NORMAL_PRIORITY_CLASS, nullptr,
-                        nullptr, &startup, &info))
+    std::string line = ProcessCommandLine(programPath, commandLine);  // CreateProcess may write into it
+    if (!CreateProcessA(Trim(programPath).c_str(), line.data(), nullptr, nullptr, FALSE, NORMAL_PRIORITY_CLASS,
+                        nullptr, nullptr, &startup, &info))
         return 0;
     CloseHandle(info.hThread);
     CloseHandle(info.hProcess);
     return info.dwProcessId;
+}
+
+std::string ProcessCommandLine(const std::string& programPath, const std::string& commandLine)
+{
+    // The started program reads its own name first and its arguments after it.
+    std::string line = "\"" + Trim(programPath) + "\"";
+    if (!commandLine.empty()) line += " " + commandLine;
+    return line;
 }
 
 std::string AutorunManagerParameters(int number, const std::string& path)

@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <string>
 
+#include "uGuiUtils.h"
 #include "uMailSlots.h"
 #include "uNotifyRecord.h"
 
@@ -75,16 +76,29 @@ void ShowSplash();
 // The record handed to the trust-list window by the last OpenTrustList.
 TMSlotMessage LastTrustListRecord();
 
+// The answer kind of the killer confirmation.
+constexpr int32_t kKillerConfirmationKind = 13;
+
 // Copies the record into the pop-up values and opens a pop-up; its Tag
 // becomes the record's Kind and its HelpContext the record's Value. Nothing
-// while more than kMaxOpenPopups are open.
-void ShowNotification(const TNotifyRecord& record);
+// while more than kMaxOpenPopups are open, except the killer confirmation:
+// it is the user's way out and always opens, and only a confirmation that
+// really opened marks one pending. True when the pop-up is on screen.
+bool ShowNotification(const TNotifyRecord& record);
 // The values of the pop-up being built (read by the pop-up window).
 TNotifyRecord PopupValues();
 
-// The tray-warning gate: true when `show_tray_warn` is on or no event pop-up
-// is pending; otherwise forgets the pending event kind and says no.
+// The tray-warning gate: true when no event pop-up is pending or
+// `show_tray_warn` is on; otherwise forgets the pending event kind and says
+// no. The switch is read with a short wait (the last answer stands in), so
+// that a busy service never holds up the main thread.
 bool PopupAllowed();
+extern TRememberedSwitch gTrayWarnSwitch;
+// What message 1026 does with the notification record of the given kind: the
+// killer confirmation is never held back by the gate (and uses up the
+// pending event kind, so that the killer's own notices follow); true when a
+// pop-up opened.
+bool ShowRequestedNotification(int32_t kind);
 
 // What a pop-up answered with yes asks for (answer kinds 2, 4, 5, 6, 13, 15).
 void HandleAnswer(int32_t kind);
@@ -121,8 +135,11 @@ bool RestartExplorerChecked();
 
 // Starts a program with the "runas" verb (an elevated copy of the tray).
 bool RunElevated(const std::string& programPath, const std::string& parameters);
-// CreateProcess of the program with the command line; its process id, 0 on failure.
+// CreateProcess of the program; the command line it gets starts with the
+// quoted program path, as a shell start gives it. Its process id, 0 on failure.
 DWORD StartProcess(const std::string& programPath, const std::string& commandLine);
+// The full command line StartProcess hands over.
+std::string ProcessCommandLine(const std::string& programPath, const std::string& commandLine);
 
 // The outside autorun manager for an event kind and path (0 and empty: no
 // event): handed to the running manager through its slot, or started with

@@ -65,6 +65,40 @@ bool ReadStrSetting(const std::string& name, std::string& value)
     return answered;
 }
 
+bool ReadBoolSettingWithin(const std::string& name, bool& value, DWORD waitMs)
+{
+    // The reply wait gives up once this timer fires.
+    UniqueHandle deadline(CreateWaitableTimerA(nullptr, TRUE, nullptr));
+    LARGE_INTEGER due;
+    due.QuadPart = -static_cast<LONGLONG>(waitMs) * 10000;
+    if (!deadline.Valid() || !SetWaitableTimer(deadline.Get(), &due, 0, nullptr, nullptr, FALSE)) {
+        value = false;
+        return false;
+    }
+    TMSlotMessage message = SettingRequest(kReadBool, name);
+    const bool answered = SendToMailSlotAndWait(kServiceSlot, message, deadline.Get());
+    value = message.Bool;
+    return answered;
+}
+
+TRememberedSwitch::TRememberedSwitch(const char* name, bool initial, DWORD waitMs)
+    : name_(name), last_(initial), waitMs_(waitMs)
+{
+}
+
+bool TRememberedSwitch::Read()
+{
+    bool value = false;
+    if (ReadBoolSettingWithin(name_, value, waitMs_)) last_ = value;
+    return last_.load();
+}
+
+void TRememberedSwitch::Refresh()
+{
+    bool value = false;
+    if (ReadBoolSetting(name_, value)) last_ = value;
+}
+
 bool WriteBoolSetting(const std::string& name, bool value)
 {
     TMSlotMessage message = SettingRequest(kWriteBool, name);

@@ -5,6 +5,9 @@
 // at once false when the service's slot is absent) and yield false, 0 or an
 // empty text when no reply came; writes report only whether the message was
 // delivered. Safe from any thread: every call uses its own record and slot.
+#include <windows.h>
+
+#include <atomic>
 #include <cstdint>
 #include <string>
 
@@ -13,6 +16,27 @@
 bool ReadBoolSetting(const std::string& name, bool& value);
 bool ReadIntSetting(const std::string& name, int32_t& value);
 bool ReadStrSetting(const std::string& name, std::string& value);
+// The same read, given up after `waitMs` (the service handles one command at
+// a time and may be busy with a long one): true when the answer came in time.
+bool ReadBoolSettingWithin(const std::string& name, bool& value, DWORD waitMs);
+
+// A yes/no setting that the main thread needs at once (the tray-warning
+// gate, the Win+F12 switch): each read waits at most `waitMs`, and the last
+// answered value stands in when no answer comes in that time.
+class TRememberedSwitch {
+public:
+    TRememberedSwitch(const char* name, bool initial, DWORD waitMs = 100);
+    bool Read();
+    bool Last() const { return last_.load(); }
+    // A full read (start-up, when the service is known to be idle).
+    void Refresh();
+
+private:
+    const char* name_;
+    std::atomic<bool> last_;
+    DWORD waitMs_;
+};
+
 bool WriteBoolSetting(const std::string& name, bool value);
 bool WriteIntSetting(const std::string& name, int32_t value);
 bool WriteStrSetting(const std::string& name, const std::string& text);

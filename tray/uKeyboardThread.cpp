@@ -15,6 +15,9 @@ namespace {
 
 constexpr DWORD kRoundMs = 10;
 constexpr DWORD kBeforeConfirmationMs = 100;
+constexpr DWORD kScreenRereadMs = 1000;
+constexpr DWORD kRestAfterMs = 500;    // without a move, the mouse rests
+constexpr DWORD kRestingLookMs = 250;  // a look at a resting cursor
 constexpr int kEdgeBand = 3;  // pixels at the right and bottom that count as the edge
 
 TKeyboardThread* gKeyboardThread = nullptr;  // never stopped: ends with the process
@@ -38,7 +41,6 @@ void OpenConfirmation()
     const bool haveKeys = GetKeyboardState(keys) != FALSE;
     keys[VK_F12] &= static_cast<BYTE>(~0x80);
     keys[VK_LWIN] &= static_cast<BYTE>(~0x80);
-    gConfirmationPending = true;
     ResetNotifyRecord(gNotifyRecord);
     gNotifyRecord.Style = nsPlain;
     gNotifyRecord.Text1.Set(GetLangText(kLangGui, "mes_kil5"));
@@ -48,6 +50,7 @@ void OpenConfirmation()
     gNotifyRecord.Buttons = true;
     gNotifyRecord.Seconds = 10;
     gNotifyRecord.Kind = 13;
+    // marked pending by the pop-up itself, once it is really on screen
     if (HWND tray = gTrayWindow.load()) SendMessageA(tray, WM_TRAYNOTIFY, 13, 0);
     if (haveKeys) SetKeyboardState(keys);
     MessageBeep(MB_OK);
@@ -99,26 +102,97 @@ RECT VirtualScreenRect()
     return RECT{left, top, left + GetSystemMetrics(SM_CXVIRTUALSCREEN), top + GetSystemMetrics(SM_CYVIRTUALSCREEN)};
 }
 
+TMouseWatch::~TMouseWatch() { Stop(); }
+
+void TMouseWatch::Start()
+{
+    if (!hook_) hook_ = SetWindowsHookExA(WH_MOUSE_LL, &TMouseWatch::HookProc, GetModuleHandleA(nullptr), 0);
+}
+
+void TMouseWatch::Stop()
+{
+    if (hook_) UnhookWindowsHookEx(hook_);
+    hook_ = nullptr;
+}
+
+bool TMouseWatch::TakeMoved() { return moved_.exchange(false); }
+
+LRESULT CALLBACK TMouseWatch::HookProc(int code, WPARAM wParam, LPARAM lParam)
+{
+    if (code == HC_ACTION) moved_ = true;
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+std::atomic<bool> TMouseWatch::moved_{false};
+
+bool TKeyboardThread::CursorMoved(POINT cursor, bool gotCursor)
+{
+    const bool moved = gotCursor && (!haveCursor_ || cursor.x != lastCursor_.x || cursor.y != lastCursor_.y);
+    if (gotCursor) {
+        lastCursor_ = cursor;
+        haveCursor_ = true;
+    }
+    return moved;
+}
+
+void TKeyboardThread::LookAtCursor(const RECT& screen)
+{
+    // Tested in this order each round.
+    static const int32_t kEdges[] = {geTop, geLeft, geRight, geBottom};
+    POINT cursor{};
+    const bool got = GetCursorPos(&cursor) != FALSE;
+    if (CursorMoved(cursor, got)) lastMoveTick_ = GetTickCount();
+    if (!got) return;
+    for (int32_t edge : kEdges) {
+        if (!AtScreenEdge(edge, cursor, screen)) continue;
+        if (GestureStep(state_, edge) == TGestureResult::Complete) {
+            GestureDone();
+            ResetGesture(state_);
+        }
+    }
+}
+
+bool TKeyboardThread::WaitForNextRound(DWORD ms)
+{
+    HANDLE stop = StopEvent();
+    const DWORD woke = MsgWaitForMultipleObjects(1, &stop, FALSE, ms, QS_ALLINPUT);
+    // The hook's calls arrive as messages of this thread.
+    MSG message;
+    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&message);
+    return woke != WAIT_OBJECT_0 && !Terminated();
+}
+
 void TKeyboardThread::Execute()
 {
-    // Tested in this order each round, the cursor read afresh for each.
-    static const int32_t kEdges[] = {geTop, geLeft, geRight, geBottom};
-    while (!Terminated()) {
+    RECT screen = VirtualScreenRect();
+    DWORD screenRead = GetTickCount();
+    lastMoveTick_ = GetTickCount();
+    TMouseWatch mouse;
+    for (;;) {
         try {
-            const RECT screen = VirtualScreenRect();  // monitors may come and go
-            for (int32_t edge : kEdges) {
-                POINT cursor{};
-                if (!GetCursorPos(&cursor) || !AtScreenEdge(edge, cursor, screen)) continue;
-                if (GestureStep(state_, edge) == TGestureResult::Complete) {
-                    GestureDone();
-                    ResetGesture(state_);
-                }
+            if (GetTickCount() - screenRead >= kScreenRereadMs) {  // monitors may come and go
+                screen = VirtualScreenRect();
+                screenRead = GetTickCount();
             }
+            if (mouse.TakeMoved()) lastMoveTick_ = GetTickCount();
+            // One look at the cursor per round: each look is a trip to the
+            // window system.
+            LookAtCursor(screen);
         } catch (const std::exception&) {
             // a failed round changes nothing
         }
         GestureTick(state_);
-        if (!Pause(kRoundMs)) break;
+        // A resting mouse cannot reach an edge: the thread then waits for the
+        // mouse to move (the hook wakes it) and looks now and then for a
+        // cursor that a program moved. While the mouse moves or a gesture is
+        // under way, it looks every 10 ms; the hook is off then, so that the
+        // system's mouse input never waits for this thread.
+        const bool resting = GetTickCount() - lastMoveTick_ >= kRestAfterMs && state_.Age == 0;
+        if (resting)
+            mouse.Start();
+        else
+            mouse.Stop();
+        if (!WaitForNextRound(resting ? kRestingLookMs : kRoundMs)) break;
     }
 }
 

@@ -40,19 +40,50 @@ void ResetGesture(TGestureState& state);
 bool AtScreenEdge(int32_t edge, POINT cursor, const RECT& virtualScreen);
 RECT VirtualScreenRect();
 
-// Watches the cursor every 10 ms at the highest priority.
+// Tells a resting gesture thread that the mouse moves: a low-level mouse
+// hook of the calling thread, on only while started (the thread must handle
+// its messages meanwhile).
+class TMouseWatch {
+public:
+    TMouseWatch() = default;
+    ~TMouseWatch();
+    TMouseWatch(const TMouseWatch&) = delete;
+    TMouseWatch& operator=(const TMouseWatch&) = delete;
+    void Start();
+    void Stop();
+    bool Started() const { return hook_ != nullptr; }
+    // True once the mouse moved since the last call.
+    static bool TakeMoved();
+
+private:
+    static LRESULT CALLBACK HookProc(int code, WPARAM wParam, LPARAM lParam);
+    static std::atomic<bool> moved_;
+    HHOOK hook_ = nullptr;
+};
+
+// Watches the cursor every 10 ms at the highest priority while the mouse
+// moves or a gesture is under way; a resting mouse is watched through the
+// hook, with a look at the cursor every 250 ms.
 class TKeyboardThread : public TThread {
 protected:
     void Execute() override;
 
 private:
+    bool CursorMoved(POINT cursor, bool gotCursor);
+    void LookAtCursor(const RECT& screen);
+    // Handles the thread's messages; false when the thread is told to stop.
+    bool WaitForNextRound(DWORD ms);
+
     TGestureState state_;
+    POINT lastCursor_{};
+    bool haveCursor_ = false;
+    DWORD lastMoveTick_ = 0;
 };
 
 void StartKeyboardThread();
 
-// The confirmation pending on screen; set when it opens, cleared when it is
-// answered, closed or runs out, and by the answer handling.
+// The confirmation pending on screen: set only once its pop-up exists, and
+// cleared whenever that pop-up goes (answered, closed, run out, destroyed).
 extern std::atomic<bool> gConfirmationPending;
 
 // Opens the killer confirmation (style plain, buttons, 10 s, kind 13) through

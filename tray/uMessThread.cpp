@@ -33,25 +33,32 @@ constexpr uint8_t kTypeSettings = 30;
 constexpr uint8_t kTypeStatus = 40;
 
 constexpr DWORD kSlotRetryMs = 1000;
+// An idle receiver sleeps in the read itself and wakes this often to see
+// whether it is told to stop; a message wakes it at once.
+constexpr DWORD kIdleReadMs = 250;
+constexpr size_t kMaxKeptEvents = 1000;
 
 std::mutex gKeptLock;
 TMSlotMessage gLastTrustRecord{};
 TSystemMessage gSystemMessage;
 
-void SendToTrayWindow(UINT message, WPARAM wParam, LPARAM lParam)
+LRESULT SendToTrayWindow(UINT message, WPARAM wParam, LPARAM lParam)
 {
-    if (gTrayWindow) SendMessageA(gTrayWindow, message, wParam, lParam);
+    HWND tray = gTrayWindow.load();
+    return tray ? SendMessageA(tray, message, wParam, lParam) : 0;
 }
 
 // Fills the notification record and asks the hidden window to show it, both
-// on the main thread, so that the record is only ever touched there.
+// on the main thread, so that the record is only ever touched there. A
+// service pop-up is marked pending only when it really opened: one held back
+// by the gate would otherwise hide every later notice.
 void Notify(int32_t kind, const std::function<void(TNotifyRecord&)>& fill, bool pending)
 {
     gui::Synchronize([&] {
         ResetNotifyRecord(gNotifyRecord);
         fill(gNotifyRecord);
-        if (pending) gServicePopupPending = true;
-        SendToTrayWindow(WM_TRAYNOTIFY, static_cast<WPARAM>(kind), 0);
+        const bool shown = SendToTrayWindow(WM_TRAYNOTIFY, static_cast<WPARAM>(kind), 0) != 0;
+        if (pending && shown) gServicePopupPending = true;
     });
 }
 
@@ -162,6 +169,14 @@ void TTrayEventQueue::PushFront(const TMSlotMessage& message, int32_t seq)
 {
     std::lock_guard<std::mutex> lock(lock_);
     entries_.insert(entries_.begin(), TTrayEventEntry{message, false, seq});
+    // A flood of events must not grow the tray without bound: the oldest go.
+    if (entries_.size() > kMaxKeptEvents) entries_.resize(kMaxKeptEvents);
+}
+
+size_t TTrayEventQueue::Size() const
+{
+    std::lock_guard<std::mutex> lock(lock_);
+    return entries_.size();
 }
 
 bool TTrayEventQueue::HeadPending() const
@@ -202,28 +217,60 @@ void TTrayEventQueue::Clear()
     entries_.clear();
 }
 
+TSlotRead ReadTrayRecord(TMSlot& slot, TMSlotMessage& record)
+{
+    ClearMailSlotMessage(record);
+    uint8_t buffer[kPacketSize];
+    DWORD read = 0;
+    if (ReadFile(slot.Handle, buffer, sizeof(buffer), &read, nullptr)) {
+        UnpackDatagram(buffer, read, record);
+        return TSlotRead::Record;
+    }
+    return GetLastError() == ERROR_SEM_TIMEOUT ? TSlotRead::Empty : TSlotRead::Broken;
+}
+
+bool TThreadMess::OpenSlot(TMSlot& slot)
+{
+    CreateMailSlot(slot, false);
+    // Reads wait for the next message instead of polling the slot.
+    if (slot.Active) SetMailslotInfo(slot.Handle, kIdleReadMs);
+    slotActive_ = slot.Active;
+    return slot.Active;
+}
+
+bool TThreadMess::TakeRound(TMSlot& slot)
+{
+    TMSlotMessage record;
+    switch (ReadTrayRecord(slot, record)) {
+    case TSlotRead::Empty: return true;
+    case TSlotRead::Broken: return false;
+    case TSlotRead::Record: break;
+    }
+    // Every waiting message goes in this round, up to the first event: the
+    // pop-up queue shows only its head, so one event per round.
+    for (;;) {
+        QueueTrayMessage(record);
+        if (record.Type == kTypeEvent || Terminated() || !MailSlotHasMessage(slot)) return true;
+        if (ReadTrayRecord(slot, record) != TSlotRead::Record) return true;
+    }
+}
+
 void TThreadMess::Execute()
 {
     seq_ = 0;
     TMSlot slot;
     InitMailSlot(slot);
     slot.Name = kTraySlot;
-    CreateMailSlot(slot, false);
-    DWORD lastTry = GetTickCount();
+    OpenSlot(slot);
     while (!Terminated()) {
-        if (!slot.Active && GetTickCount() - lastTry >= kSlotRetryMs) {
+        if (!slot.Active) {
             // Another tray holds the slot (a second one started with
             // "/adminstart"): take it over once that one has gone.
-            lastTry = GetTickCount();
-            CreateMailSlot(slot, false);
+            if (!Pause(kSlotRetryMs)) break;
+            OpenSlot(slot);
+            continue;
         }
-        slotActive_ = slot.Active;
-        if (slot.Active && MailSlotHasMessage(slot)) {
-            TMSlotMessage record;
-            ReadMailSlot(slot, record);
-            QueueTrayMessage(record);
-        }
-        if (!Pause(10)) break;
+        if (!TakeRound(slot) && !Pause(10)) break;
         PollEventQueue();
     }
     try {

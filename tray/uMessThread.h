@@ -1,10 +1,12 @@
 #pragma once
 // The tray's receiver: serves the mailslot "Quorvane\tray", where the service
 // (and a tray started with a switch) sends everything meant for the tray.
-// Event notifications (Type 9) are queued, newest first, and shown on the main
-// thread one poll after they arrive; every other Type is acted on at once on
-// the receiver's thread, which reaches the main thread through the hidden
-// window and the synchronise call and waits there.
+// The receiver sleeps in the read until a message comes. Event notifications
+// (Type 9) are queued, newest first, and shown on the main thread right after
+// the round that read them, one event per round; every other Type is acted on
+// at once on the receiver's thread (all that wait in one round), which
+// reaches the main thread through the hidden window and the synchronise call
+// and waits there.
 #include <atomic>
 #include <cstdint>
 #include <functional>
@@ -23,8 +25,8 @@ struct TTrayEventEntry {
     int32_t Seq;
 };
 
-// The events received during the tray's life, newest first. Entries are kept
-// for the whole run: the new-autorun dialog finds its event by Seq.
+// The events received during the tray's life, newest first, the last 1000 of
+// them: the new-autorun dialog finds its event by Seq.
 class TTrayEventQueue {
 public:
     void PushFront(const TMSlotMessage& message, int32_t seq);
@@ -33,6 +35,7 @@ public:
     bool TakeHead(TTrayEventEntry& entry);
     bool FindBySeq(int32_t seq, TTrayEventEntry& entry) const;
     std::vector<TTrayEventEntry> Snapshot() const;
+    size_t Size() const;  // at most the last 1000 events are kept
     void Clear();
 
 private:
@@ -40,6 +43,10 @@ private:
     std::vector<TTrayEventEntry> entries_;
 };
 extern TTrayEventQueue gTrayEvents;
+
+// One read of the tray's slot, which waits a while for a message.
+enum class TSlotRead { Record, Empty, Broken };
+TSlotRead ReadTrayRecord(TMSlot& slot, TMSlotMessage& record);
 
 class TThreadMess : public TThread {
 public:
@@ -53,6 +60,12 @@ protected:
     void Execute() override;
 
 private:
+    bool OpenSlot(TMSlot& slot);
+    // Waits for the next message (a while at most) and takes it with every
+    // message waiting behind it, up to and with the first event; false when
+    // the slot failed.
+    bool TakeRound(TMSlot& slot);
+
     int32_t seq_ = 0;
     std::atomic<bool> slotActive_{false};
 };

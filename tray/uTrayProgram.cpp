@@ -136,6 +136,8 @@ int RunTray(HINSTANCE instance, TTraySwitch option)
     if (IsAnotherInstanceRunning() && !adminStart) return 0;
     // 4. The receiver, and the frame it synchronises with.
     if (!gui::InitApplication(instance)) return 0;
+    // Only the hidden window is found by the title "Quorvane".
+    SetWindowTextA(gui::ApplicationWindow(), "");
     RegisterMessageForm();
     RegisterSettingsForm();
     RegisterHostsManagerForm();
@@ -163,6 +165,9 @@ int RunTray(HINSTANCE instance, TTraySwitch option)
     if (SendToMailSlotAndWait(kServiceSlot, ping) && splash) splash = ping.Bool;
     gShowSplash = splash && !adminStart;
     if (gShowSplash) ShowSplash();
+    // The switches the main thread reads with a short wait, known from now on.
+    gTrayWarnSwitch.Refresh();
+    gKillerKeySwitch.Refresh();
     // 12. Explorer announces its restarts with this message.
     gTaskbarCreatedMessage = RegisterWindowMessageA("TaskbarCreated");
     // 13. COM for the main thread.

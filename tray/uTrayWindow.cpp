@@ -28,6 +28,7 @@ TAnswerState gAnswer;
 std::atomic<HWND> gTrayWindow{nullptr};
 HMENU gTrayMenu = nullptr;
 UINT gTaskbarCreatedMessage = 0;
+TRememberedSwitch gKillerKeySwitch("kb_F12", false);
 
 namespace {
 
@@ -161,16 +162,10 @@ LRESULT CALLBACK TrayWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
         return 0;
     case WM_COMMAND: RunCommand(static_cast<int>(wParam & 0xFF), lParam); return 0;
     case WM_HOTKEY:
-        if (wParam == kHotKeyKiller) {
-            bool on = false;
-            if (ReadBoolSetting("kb_F12", on) && on) ShowKillerConfirmation();
-        }
+        if (wParam == kHotKeyKiller && gKillerKeySwitch.Read()) ShowKillerConfirmation();
         return 0;
     case WM_TRAYICON: IconMouseMessage(window, lParam); return 0;
-    case WM_TRAYNOTIFY:
-        gNotifyRecord.Kind = static_cast<int32_t>(wParam);
-        if (PopupAllowed()) ShowNotification(gNotifyRecord);
-        return 0;
+    case WM_TRAYNOTIFY: return ShowRequestedNotification(static_cast<int32_t>(wParam)) ? 1 : 0;
     case WM_TRAYANSWER: TakeAnswer(gAnswer, wParam, lParam); return 0;
     case WM_TRAYCLOSED:
         if (int32_t kind = AnswerToRun(gAnswer)) HandleAnswer(kind);

@@ -10,11 +10,13 @@
 #include <cstdint>
 #include <string>
 
+#include "uGuiUtils.h"
+
 constexpr const char* kTrayWindowClass = "Quorvane";
 
 // Private messages.
 constexpr UINT WM_TRAYICON = WM_USER + 1;    // 1025: the icon's mouse message in lParam
-constexpr UINT WM_TRAYNOTIFY = WM_USER + 2;  // 1026: show the notification record, kind in wParam
+constexpr UINT WM_TRAYNOTIFY = WM_USER + 2;  // 1026: show the notification record, kind in wParam; 1 when shown
 constexpr UINT WM_TRAYANSWER = WM_USER + 3;  // 1027: a pop-up's answer: kind in wParam, 100 in lParam for yes
 constexpr UINT WM_TRAYCLOSED = WM_USER + 4;  // 1028: a pop-up closed: act on a yes
 
@@ -62,6 +64,8 @@ int32_t AnswerToRun(TAnswerState& state);
 extern std::atomic<HWND> gTrayWindow;  // also read by the receiver
 extern HMENU gTrayMenu;
 extern UINT gTaskbarCreatedMessage;
+// `kb_F12`: Win+F12 opens the killer confirmation.
+extern TRememberedSwitch gKillerKeySwitch;
 
 // Registers the class and creates the window; nullptr when either fails.
 HWND CreateTrayWindow(HINSTANCE instance);

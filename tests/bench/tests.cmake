@@ -9,3 +9,6 @@ endforeach()
 # The killer benchmark starts copies of the waiting helper.
 target_include_directories(qv_killer_bench PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/killer)
 add_dependencies(qv_killer_bench qv_test_helpers)
+# The tray receiver's benchmark runs the tray's own receiver.
+target_link_libraries(bench_tray_receiver PRIVATE qvtray qvtray_res)
+target_include_directories(bench_tray_receiver PRIVATE ${CMAKE_SOURCE_DIR}/tray/forms)

@@ -121,6 +121,16 @@ int ClosePopups()
     return 0;
 }
 
+// The taskbar's window rectangle; fails without a taskbar.
+int Taskbar()
+{
+    HWND taskbar = FindWindowA("Shell_TrayWnd", nullptr);
+    RECT rect{};
+    if (!taskbar || !GetWindowRect(taskbar, &rect) || IsRectEmpty(&rect)) return 1;
+    std::printf("%ld,%ld,%ld,%ld\n", rect.left, rect.top, rect.right, rect.bottom);
+    return 0;
+}
+
 int Killer()
 {
     HWND tray = FindTray();
@@ -173,9 +183,10 @@ int main(int argc, char** argv)
     if (verb == "quit") return Quit();
     if (verb == "send" && argc > i + 1) return Send(argc, argv, i + 1);
     if (verb == "killer") return Killer();
+    if (verb == "taskbar") return Taskbar();
     if (verb == "popups") return ListPopups(argc > i + 1 ? std::atoi(argv[i + 1]) : 0);
     if (verb == "closepopups") return ClosePopups();
     std::fprintf(stderr, "usage: qv_trayctl [--desktop NAME] wait SECONDS | icon | menu | quit | send TYPE [A [B [DATA]]]"
-                         " | killer | popups [N] | closepopups\n");
+                         " | killer | taskbar | popups [N] | closepopups\n");
     return 2;
 }

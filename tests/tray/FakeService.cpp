@@ -52,7 +52,7 @@ void FakeService::Run()
     CreateMailSlot(slot, false);
     active_ = slot.Active;
     while (!stop_.load() && slot.Active) {
-        if (!MailSlotHasMessage(slot)) {
+        if (busy_.load() || !MailSlotHasMessage(slot)) {
             Sleep(2);
             continue;
         }

@@ -25,6 +25,9 @@ public:
     // Answers of reads (Type 33, 37, 46); a missing name reads as false, "" or -1.
     void SetBool(const std::string& name, bool value);
     void SetText(const std::string& name, const std::string& value);
+    // Busy with a long command (the killer): reads wait unanswered in the slot
+    // until it is no longer busy.
+    void SetBusy(bool busy) { busy_ = busy; }
 
     // Every message that was no read, in order of arrival.
     std::vector<TMSlotMessage> Received() const;
@@ -37,6 +40,7 @@ private:
 
     std::atomic<bool> stop_{false};
     std::atomic<bool> active_{false};
+    std::atomic<bool> busy_{false};
     mutable std::mutex lock_;
     std::map<std::string, bool> bools_;
     std::map<std::string, std::string> texts_;

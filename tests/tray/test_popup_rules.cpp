@@ -6,6 +6,7 @@
 #include "fmMessage.h"
 #include "uInetUtils.h"
 #include "uKeyboardThread.h"
+#include "uMessThread.h"
 #include "uTrayWindow.h"
 
 namespace {
@@ -205,6 +206,19 @@ TEST(PopupAnswers, WhatEachAnswerRuns)
     TakeAnswer(state, 5, 100);
     EXPECT_EQ(AnswerToRun(state), 5);
     EXPECT_EQ(AnswerToRun(state), 0);
+}
+
+TEST(EventQueue, KeepsTheNewestThousandEvents)
+{
+    TTrayEventQueue queue;
+    const TMSlotMessage event = MakeMessage(9, 101);
+    for (int32_t seq = 0; seq < 1005; ++seq) queue.PushFront(event, seq);
+    EXPECT_EQ(queue.Size(), 1000u);
+    TTrayEventEntry entry;
+    EXPECT_TRUE(queue.FindBySeq(5, entry));
+    EXPECT_FALSE(queue.FindBySeq(4, entry)) << "the oldest went";
+    ASSERT_TRUE(queue.TakeHead(entry));
+    EXPECT_EQ(entry.Seq, 1004) << "the newest stays at the head";
 }
 
 TEST(PopupAnswers, OnlyWebAddressesOfASystemMessageAreOpened)

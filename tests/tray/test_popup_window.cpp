@@ -94,6 +94,7 @@ protected:
     }
     void SetUp() override
     {
+        PumpOnce();  // what the last test left queued (a closed pop-up's release) runs while its form exists
         ResetOpened();
         gPopupStack = TPopupStack{};
         gAnswer = TAnswerState{};
@@ -104,6 +105,7 @@ protected:
         service_->SetBool("show_tray_warn", true);
         service_->SetBool("kb_cross", true);
         service_->SetText("password", "");
+        service_->SetBusy(false);
         service_->Clear();
     }
 
@@ -208,6 +210,7 @@ TEST_F(Popups, StackAboveTheBottomTaskbar)
 
 TEST_F(Popups, LookByStyleAndTimeOut)
 {
+    const DWORD start = GetTickCount();  // the time-out runs from the pop-up's making
     TfmMessage* warning = Show(nsWarning, 5, 2, false, "warning text");
     ASSERT_NE(warning, nullptr);
     EXPECT_EQ(warning->Color(), 0x0000FFu) << "red";
@@ -228,11 +231,8 @@ TEST_F(Popups, LookByStyleAndTimeOut)
     EXPECT_EQ(plain->Color(), 0x800080u) << "purple";
     EXPECT_EQ(plain->CaptionText(), "");
 
-    const DWORD start = GetTickCount();
-    ASSERT_TRUE(PumpUntil([&] { return !gui::FormExists(warning); }, 5000));
-    const DWORD took = GetTickCount() - start;
-    EXPECT_GE(took, 1800u);
-    EXPECT_LT(took, 3500u);
+    ASSERT_TRUE(PumpUntil([&] { return !gui::FormExists(warning); }, 30000)) << "it closes by itself";
+    EXPECT_GE(GetTickCount() - start, 1500u) << "not before its time";
     EXPECT_EQ(Shown().size(), 2u);
     EXPECT_TRUE(OpenedOf(kReportForm).empty()) << "running out is no yes";
 }
@@ -361,17 +361,126 @@ TEST_F(Popups, YesOfOtherKindsRunsTheirActionWithTheValue)
     EXPECT_FALSE(gServicePopupPending.load());
 }
 
-TEST_F(Popups, GateWithTrayWarningsOff)
+TEST_F(Popups, KillerConfirmationIsNeverHeldBackByTheGate)
 {
     service_->SetBool("show_tray_warn", false);
-    TMSlotMessage event = MakeRequest(9, 102, "", "C:\\bad.exe");
-    event.B = 903;
-    ShowEventPopup(event, 0);
-    EXPECT_TRUE(Shown().empty()) << "an event pop-up is held back";
-    EXPECT_EQ(gLastEventKind.load(), -1);
+    // the killer's own events (108) show nothing but leave their kind for the gate
+    TMSlotMessage killed = MakeRequest(9, 108, "", "C:\\bad.exe");
+    killed.B = 914;
+    ShowEventPopup(killed, 0);
+    EXPECT_TRUE(Shown().empty());
+    ASSERT_EQ(gLastEventKind.load(), 108);
+
     ShowKillerConfirmation();
-    ASSERT_EQ(Shown().size(), 1u) << "the user's own confirmation right after it is shown";
-    EXPECT_EQ(Newest()->Tag, 13);
+    ASSERT_EQ(Shown().size(), 1u) << "the user's way out opens all the same";
+    TfmMessage* confirmation = Newest();
+    EXPECT_EQ(confirmation->Tag, 13);
+    EXPECT_TRUE(gConfirmationPending.load());
+    Click(confirmation, confirmation->NoRect());
+    ASSERT_TRUE(PumpUntil([] { return service_->CommandCount(7) == 1; }, 5000));
+    ASSERT_EQ(Shown().size(), 1u) << "and so does the notice that the killer runs";
+    EXPECT_EQ(Newest()->Text(1), Gui("mes_kilrrun"));
+    EXPECT_FALSE(gConfirmationPending.load());
+    Newest()->Close();
+    Pump(50);
+
+    // an event that pops up is held back once
+    TMSlotMessage autorun = MakeRequest(9, 172, "", "C:\\bad.exe");
+    autorun.B = 902;
+    ShowEventPopup(autorun, 1);
+    EXPECT_TRUE(Shown().empty());
+    EXPECT_EQ(gLastEventKind.load(), -1) << "the gate forgets the event it held back";
+}
+
+TEST_F(Popups, KillerConfirmationPendingOnlyWhileItsPopupExists)
+{
+    // twenty-one pop-ups open: no more notices, but the confirmation opens
+    for (int i = 0; i < 25; ++i) Show(nsInformation, 0, 0, false);
+    ASSERT_EQ(Shown().size(), 21u);
+    ShowKillerConfirmation();
+    ASSERT_EQ(Shown().size(), 22u);
+    TfmMessage* confirmation = Newest();
+    EXPECT_EQ(confirmation->Tag, 13);
+    EXPECT_TRUE(gConfirmationPending.load());
+    DestroyWindow(confirmation->Handle());  // gone without an answer (the end of the program)
+    Pump(50);
+    EXPECT_FALSE(gConfirmationPending.load());
+    for (TfmMessage* popup : Shown()) popup->Close();
+    Pump(100);
+
+    // a pop-up that cannot be made leaves nothing pending: the next try opens
+    gui::UnregisterFormClass(kMessageForm);
+    ShowKillerConfirmation();
+    EXPECT_FALSE(gConfirmationPending.load());
+    RegisterMessageForm();
+    ShowKillerConfirmation();
+    ASSERT_EQ(Shown().size(), 1u);
+    EXPECT_TRUE(gConfirmationPending.load());
+    Click(Newest(), Newest()->CrossRect());
+    EXPECT_FALSE(gConfirmationPending.load());
+}
+
+TEST_F(Popups, ServiceNoticeHeldBackByTheGateIsNotLeftPending)
+{
+    service_->SetBool("show_tray_warn", false);
+    gLastEventKind = 109;  // a quarantine just happened
+    TMSlotMessage news = MakeRequest(15, 0, "", "http://example.invalid/news");
+    HandleTrayMessage(news, -1);
+    EXPECT_TRUE(Shown().empty());
+    EXPECT_FALSE(gServicePopupPending.load()) << "nothing on screen, nothing pending";
+    HandleTrayMessage(news, -1);
+    ASSERT_EQ(Shown().size(), 1u) << "the next notice shows";
+    EXPECT_TRUE(gServicePopupPending.load());
+}
+
+TEST_F(Popups, BusyServiceNeitherFreezesNorSilencesTheTray)
+{
+    // the last answers (each the opposite of the value known at start)
+    service_->SetBool("show_tray_warn", false);
+    service_->SetBool("kb_F12", true);
+    ASSERT_FALSE(gTrayWarnSwitch.Read());
+    ASSERT_TRUE(gKillerKeySwitch.Read());
+    service_->SetBusy(true);  // running the killer: it answers nothing meanwhile
+    DWORD start = GetTickCount();
+    EXPECT_FALSE(gTrayWarnSwitch.Read()) << "the last answer stands in";
+    EXPECT_TRUE(gKillerKeySwitch.Read());
+    EXPECT_LT(GetTickCount() - start, 8000u) << "far from a full reply wait of 15 s each";
+
+    service_->SetBusy(false);
+    service_->SetBool("show_tray_warn", true);
+    ASSERT_TRUE(gTrayWarnSwitch.Read());
+    service_->SetBusy(true);
+    start = GetTickCount();
+    SendMessageA(gTrayWindow, WM_HOTKEY, kHotKeyKiller, 0);
+    ASSERT_EQ(Shown().size(), 1u) << "Win+F12 opens the confirmation";
+    gLastEventKind = 108;  // the gate has to ask the busy service
+    TfmMessage* confirmation = Newest();
+    Click(confirmation, confirmation->NoRect());
+    ASSERT_EQ(Shown().size(), 1u);
+    EXPECT_EQ(Newest()->Text(1), Gui("mes_kilrrun")) << "the notice shows without the service's answer";
+    EXPECT_LT(GetTickCount() - start, 10000u);
+    service_->SetBusy(false);
+    EXPECT_TRUE(PumpUntil([] { return service_->CommandCount(7) == 1; }, 5000));
+}
+
+TEST_F(Popups, TaskbarMeasuredAgainUntilFound)
+{
+    ShowWindow(taskbar_, SW_HIDE);
+    DestroyWindow(taskbar_);
+    ForgetTaskbarMeasure();
+    TfmMessage* early = Show(nsInformation, 0, 0, false);
+    ASSERT_NE(early, nullptr);
+    RECT r = Rect(early);
+    EXPECT_EQ(r.left, (1024 - 401) / 2) << "no taskbar yet: centred";
+    early->Close();
+    Pump(50);
+
+    taskbar_ = MakeTaskbar();
+    ASSERT_NE(taskbar_, nullptr);
+    TfmMessage* later = Show(nsInformation, 0, 0, false);
+    r = Rect(later);
+    EXPECT_EQ(r.bottom, kTaskbar.top - 4) << "the taskbar came: placed by it";
+    EXPECT_EQ(r.right, kTaskbar.right - 4);
 }
 
 TEST_F(Popups, StatusWindowOpenedTwiceThenAfterClosing)
@@ -391,6 +500,15 @@ TEST_F(Popups, StatusWindowOpenedTwiceThenAfterClosing)
 
 TEST_F(Popups, StopProtection)
 {
+    // no answer about the password: nothing stops
+    service_.reset();
+    HandleAnswer(2);
+    Pump(300);
+    EXPECT_TRUE(IsWindow(gTrayWindow));
+    EXPECT_FALSE(TakeQuit());
+    service_ = std::make_unique<FakeService>();
+    ASSERT_TRUE(service_->Active());
+
     // with a password, a cancelled dialog stops nothing
     service_->SetText("password", "0123456789ABCDEF0123456789ABCDEF");
     gPassAnswer = IDCANCEL;
@@ -479,7 +597,8 @@ TEST_F(Popups, AutorunManagerGetsTheEvent)
         EXPECT_EQ(event.Mess.Str(), "C:\\x.exe");
     }
 
-    // none running: it is started with slash, blank, number, blank, quoted path
+    // none running: it is started with its own quoted path first, then slash,
+    // blank, number, blank, quoted path
     const std::string standIn = ModuleFolder() + "qrv_autorun.exe";
     ASSERT_TRUE(CopyFileA(HelperPath("qv_cmdline.exe").c_str(), standIn.c_str(), FALSE));
     const std::string record = standIn + ".cmdline";
@@ -488,7 +607,7 @@ TEST_F(Popups, AutorunManagerGetsTheEvent)
     OpenAutorunManager(172, "C:\\x.exe");
     EXPECT_TRUE(WaitUntil([&] { return FileExists(record); }, 10000));
     Sleep(200);
-    EXPECT_EQ(ReadTextFile(record), "/ 172 \"C:\\x.exe\"");
+    EXPECT_EQ(ReadTextFile(record), "\"" + standIn + "\" / 172 \"C:\\x.exe\"");
     DeleteFileA(record.c_str());
     DeleteFileA(standIn.c_str());
 }
@@ -534,13 +653,25 @@ TEST_F(Popups, GestureThreadOpensTheConfirmationOnce)
     thread.Start();
     const RECT screen = VirtualScreenRect();
     const int midX = (screen.left + screen.right) / 2, midY = (screen.top + screen.bottom) / 2;
+    // As a mouse does it: each move is an input event (which wakes a thread
+    // that waits for a resting mouse to move) and the cursor stays where it went.
+    auto moveTo = [](POINT p) {
+        SetCursorPos(p.x, p.y);
+        INPUT input{};
+        input.type = INPUT_MOUSE;
+        input.mi.dwFlags = MOUSEEVENTF_MOVE;
+        SendInput(1, &input, sizeof(input));
+    };
     auto sweep = [&] {
         for (POINT p : {POINT{midX, screen.top}, POINT{midX, screen.bottom - 1}, POINT{screen.left, midY},
                         POINT{screen.right - 1, midY}}) {
-            SetCursorPos(p.x, p.y);
+            moveTo(p);
             Pump(80);
         }
     };
+    // The mouse rests first: the thread has gone over to waiting for it.
+    SetCursorPos(midX, midY);
+    Pump(1000);
     sweep();
     ASSERT_TRUE(PumpUntil([] { return !Shown().empty(); }, 3000));
     Pump(1000);
@@ -551,8 +682,8 @@ TEST_F(Popups, GestureThreadOpensTheConfirmationOnce)
 
     // the same sweep with kb_cross off opens nothing
     service_->SetBool("kb_cross", false);
-    SetCursorPos(midX, midY);
-    Pump(100);
+    moveTo(POINT{midX, midY});
+    Pump(1000);
     sweep();
     Pump(1000);
     EXPECT_TRUE(Shown().empty());

@@ -6,6 +6,7 @@
 #include "uCommonUtils.h"
 #include "uGuiUtils.h"
 #include "uLangUtils.h"
+#include "uNotifyRecord.h"
 #include "uTrayProgram.h"
 
 namespace {
@@ -72,6 +73,21 @@ TEST(Language, ShippedFilesAnswerInTheirOwnLanguage)
     EXPECT_EQ(GetLangText(kLangInfo, "LanguageName"), "Русский");
     SetCurrentLanguage("English.lng");
     EXPECT_EQ(GetLangText(kLangGui, "tray_stat"), "Protection status");
+}
+
+TEST(Language, TheKillersPopupTextsFitTheirLines)
+{
+    // A pop-up line holds 43 characters and cuts the rest: a notice cut short
+    // may say the opposite of what happened.
+    for (const char* language : {"English.lng", "Russian.lng"}) {
+        LanguageFolderScope scope("", language);
+        for (const char* key : {"mes_kil5", "mes_killer", "mes_wrn", "mes_canckil", "mes_kilrrun", "mes_wait",
+                                "mes_kilnoserv", "mes_kilend"}) {
+            const std::string text = GetLangText(kLangGui, key);
+            EXPECT_NE(text, "error") << language << " " << key;
+            EXPECT_LE(text.size(), kNotifyTextMax) << language << " " << key << ": " << text;
+        }
+    }
 }
 
 TEST(Language, EventTextsAreLoadedInTheirOrderAndSelectedByCode)

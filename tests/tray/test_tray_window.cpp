@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <memory>
+#include <thread>
 
 #include "SlotListener.h"
 #include "TestSupport.h"
@@ -233,6 +235,40 @@ TEST_F(TrayWindow, ReportRowsAreKeptWhileTheReportIsOpen)
     Pump(300);
     EXPECT_EQ(gReportRows.RowCount, 3) << "rows beyond the total are not stored";
     gReportRows.OnChanged = nullptr;
+}
+
+TEST_F(TrayWindow, ADumpDoesNotCostAnEventItsPopup)
+{
+    // Rows are taken as fast as they come, but each event keeps a round of
+    // its own: only the newest event is shown after a round.
+    ResetReportRows();
+    OpenReport();
+    ASSERT_TRUE(IsFormOpen(kReportForm));
+    const size_t before = gTrayEvents.Snapshot().size();
+    constexpr int kRows = 300;
+    TMSlotMessage row = MakeRequest(17, 0, "", "row");
+    row.D = kRows;
+    // Sent from a thread of its own, as the service does: a slot holds only
+    // so much, and the receiver hands the rows to this (main) thread.
+    std::atomic<int> sent{0};
+    std::thread sender([&] {
+        auto send = [&](const TMSlotMessage& m) { sent += SendToMailSlot(m, kTraySlot) ? 1 : 0; };
+        send(Event(101, 903));
+        send(Event(102, 903));
+        for (int i = 0; i < kRows; ++i) send(row);
+        send(Event(103, 903));
+    });
+    const bool all = PumpUntil([] { return gReportRows.RowCount == kRows && Popups() == 3; }, 60000);
+    sender.join();
+    ASSERT_EQ(sent.load(), kRows + 3);
+    ASSERT_TRUE(all) << gReportRows.RowCount << " rows, " << Popups() << " pop-ups";
+    auto events = gTrayEvents.Snapshot();
+    ASSERT_EQ(events.size(), before + 3);
+    for (size_t i = 0; i < 3; ++i) EXPECT_TRUE(events[i].Shown);
+    EXPECT_EQ(events[0].Message.A, 103);
+    auto popups = OpenedOf(kMessageForm);
+    EXPECT_EQ(popups[0].HelpContext, events[2].Seq) << "shown in the order they came";
+    EXPECT_EQ(popups[2].HelpContext, events[0].Seq);
 }
 
 TEST_F(TrayWindow, TrustRecordAndRowsReachTheTrustList)

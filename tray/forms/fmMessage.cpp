@@ -64,7 +64,9 @@ POINT PopupPosition(const TTaskbarMeasure& bar, int width, int height, int place
 
 void MeasureTaskbar()
 {
-    if (gTaskbar.Measured) return;
+    // Measured again while none was found: the first pop-up may come before
+    // the shell has made its taskbar (at logon).
+    if (gTaskbar.Measured && gTaskbar.Found) return;
     TTaskbarMeasure bar;
     if (HWND window = FindWindowA("Shell_TrayWnd", nullptr)) {
         RECT client{};
@@ -355,6 +357,7 @@ void TfmMessage::OnClose(gui::TCloseAction& action)
     action = gui::TCloseAction::Free;
     tmShow_.SetEnabled(false);
     ReleasePopupPlace(gPopupStack);
+    if (Tag == kKillerKind) gConfirmationPending = false;  // the no label: the answer follows below
     if (gServicePopupPending.load()) gServicePopupPending = false;
     if (HWND tray = gTrayWindow.load()) SendMessageA(tray, WM_TRAYCLOSED, 0, 0);
 }
@@ -396,7 +399,10 @@ bool TfmMessage::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& 
     case WM_CAPTURECHANGED: dragging_ = false; return false;
     case WM_DESTROY:
         // Gone without closing (the end of the program): no longer open.
-        if (!closing_) ReleasePopupPlace(gPopupStack);
+        if (!closing_) {
+            ReleasePopupPlace(gPopupStack);
+            if (Tag == kKillerKind) gConfirmationPending = false;
+        }
         closing_ = true;
         return false;
     default: return false;
