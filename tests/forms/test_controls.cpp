@@ -112,6 +112,17 @@ TEST_F(Controls, FreeingAFormDestroysItsWindowWhileTheDerivedFormStillLives)
     ASSERT_EQ(gPopupStack.Open, 1);
     gui::FreeForm(popup);
     EXPECT_EQ(gPopupStack.Open, 0);
+
+    // A free that Release posted belongs to that form alone: freed at once
+    // instead, its address may come back for the next form, which the late
+    // post must spare.
+    gui::TForm* released = gui::CreateForm("TQvCounted");
+    released->Release();
+    gui::FreeForm(released);
+    gui::TForm* next = gui::CreateForm("TQvCounted");
+    gui::ProcessMessages();
+    EXPECT_TRUE(gui::FormExists(next));
+    gui::FreeForm(next);
     gui::UnregisterFormClass("TQvCounted");
 }
 

@@ -41,7 +41,11 @@ bool RegisterWindowClass(const std::string& name, WNDPROC proc)
 
 }  // namespace
 
-TForm::TForm(std::string className) : className_(std::move(className)) {}
+TForm::TForm(std::string className) : className_(std::move(className))
+{
+    static uint64_t lastSerial = 0;
+    serial_ = ++lastSerial;
+}
 
 TForm::~TForm()
 {
@@ -152,7 +156,11 @@ void TForm::Release()
     if (releasing_) return;
     releasing_ = true;
     TForm* self = this;
-    if (!PostToMainThread([self] { FreeForm(self); })) releasing_ = false;
+    const uint64_t serial = serial_;
+    auto freeIfStillThisForm = [self, serial] {
+        if (FormExists(self) && self->serial_ == serial) FreeForm(self);
+    };
+    if (!PostToMainThread(freeIfStillThisForm)) releasing_ = false;
 }
 
 int TForm::ShowModal()

@@ -12,6 +12,7 @@
 // form.
 #include <windows.h>
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
@@ -119,6 +120,9 @@ private:
     int minHeight_ = 0;
     int showCommand_ = SW_SHOW;
     bool releasing_ = false;
+    // Told apart from a later form that the allocator gives the same address:
+    // a free posted for this form must never free that one.
+    uint64_t serial_ = 0;
     int busy_ = 0;             // inside OnShow
     bool freePending_ = false;  // freed while busy
 };
