@@ -363,6 +363,8 @@ std::string AutorunManagerParameters(int number, const std::string& path)
     return "/ " + IntToStr(number) + " \"" + path + "\"";
 }
 
+std::string gAutorunManagerFolder;
+
 void OpenAutorunManager(int number, const std::string& path)
 {
     TMSlotMessage message;
@@ -377,7 +379,9 @@ void OpenAutorunManager(int number, const std::string& path)
         SendToMailSlot(message, kAutorunSlot);
         return;
     }
-    const std::string program = ModuleFolder() + kAutorunManagerExe;
+    const std::string folder =
+        gAutorunManagerFolder.empty() ? ModuleFolder() : IncludeTrailingBackslash(gAutorunManagerFolder);
+    const std::string program = folder + kAutorunManagerExe;
     std::string parameters;
     try {
         parameters = AutorunManagerParameters(number, path);

@@ -145,4 +145,7 @@ std::string ProcessCommandLine(const std::string& programPath, const std::string
 // event): handed to the running manager through its slot, or started with
 // the parameters AutorunManagerParameters gives. Any thread.
 void OpenAutorunManager(int number, const std::string& path);
+// The folder the autorun manager is started from when it is not running:
+// empty means the tray's own folder (tests point it at a folder of their own).
+extern std::string gAutorunManagerFolder;
 std::string AutorunManagerParameters(int number, const std::string& path);

@@ -380,19 +380,19 @@ TEST_F(AutorunDialog, ShowsTheAnsweredEventAndLeadsOn)
         EXPECT_EQ(got.Mess.Str(), "C:\\Users\\Public\\winlock.exe");
         EXPECT_EQ(got.Mess1.Str(), "0123456789ABCDEF0123456789ABCDEF");
     }
-    // none running: started on the event's path. The stand-in lies beside the
-    // test programs, where another test program may put and remove its own.
-    const std::string standIn = ModuleFolder() + "qrv_autorun.exe";
-    const std::string record = standIn + ".cmdline";
-    const std::string expected = "/ 172 \"C:\\Users\\Public\\winlock.exe\"";
-    bool started = false;
-    for (int attempt = 0; attempt < 3 && !started; ++attempt) {
-        CopyFileA(HelperPath("qv_cmdline.exe").c_str(), standIn.c_str(), TRUE);
-        DeleteFileA(record.c_str());
+    {  // none running: started on the event's path, from a folder of its own
+        ScratchDir folder;
+        gAutorunManagerFolder = folder.Path();
+        const std::string standIn = folder / "qrv_autorun.exe";
+        ASSERT_TRUE(CopyFileA(HelperPath("qv_cmdline.exe").c_str(), standIn.c_str(), FALSE));
+        const std::string record = standIn + ".cmdline";
+        const std::string expected = "\"" + standIn + "\" / 172 \"C:\\Users\\Public\\winlock.exe\"";
         Click(w->btAutorunMan);
-        started = WaitUntil([&] { return ReadTextFile(record) == expected; }, 5000);
+        EXPECT_TRUE(WaitUntil([&] { return ReadTextFile(record) == expected; }, 10000)) << ReadTextFile(record);
+        gAutorunManagerFolder.clear();
+        DeleteFileA(record.c_str());
+        DeleteFileA(standIn.c_str());
     }
-    EXPECT_TRUE(started) << ReadTextFile(record);
 
     Click(w->btAddTrust);
     auto* trust = dynamic_cast<TfmTrustList*>(gui::FindForm(kTrustListForm));

@@ -599,15 +599,16 @@ TEST_F(Popups, AutorunManagerGetsTheEvent)
 
     // none running: it is started with its own quoted path first, then slash,
     // blank, number, blank, quoted path
-    const std::string standIn = ModuleFolder() + "qrv_autorun.exe";
+    ScratchDir folder;  // a folder of its own: other test programs start managers too
+    gAutorunManagerFolder = folder.Path();
+    const std::string standIn = folder / "qrv_autorun.exe";
     ASSERT_TRUE(CopyFileA(HelperPath("qv_cmdline.exe").c_str(), standIn.c_str(), FALSE));
     const std::string record = standIn + ".cmdline";
-    DeleteFileA(record.c_str());
     ASSERT_EQ(GetAdminLevel(), 2) << "the tests run as administrator";
     OpenAutorunManager(172, "C:\\x.exe");
-    EXPECT_TRUE(WaitUntil([&] { return FileExists(record); }, 10000));
-    Sleep(200);
-    EXPECT_EQ(ReadTextFile(record), "\"" + standIn + "\" / 172 \"C:\\x.exe\"");
+    const std::string expected = "\"" + standIn + "\" / 172 \"C:\\x.exe\"";
+    EXPECT_TRUE(WaitUntil([&] { return ReadTextFile(record) == expected; }, 10000)) << ReadTextFile(record);
+    gAutorunManagerFolder.clear();
     DeleteFileA(record.c_str());
     DeleteFileA(standIn.c_str());
 }
