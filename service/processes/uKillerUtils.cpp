@@ -141,24 +141,6 @@ bool KillTwinProcesses(const std::string& path, bool jail)
     return ended;
 }
 
-void KillCommandPrograms(const std::string& text, bool jail, const std::string& keep)
-{
-    if (keep.empty()) {
-        KillProgramAll(text, jail);
-        return;
-    }
-    TStringList entries;
-    SplitCommandLine(text, entries, true);
-    const std::string keepName = ExtractFileName(keep);
-    for (const std::string& entry : entries) {
-        const std::string path = NormalizeCommandPath(entry);
-        if (SameText(ExtractFileName(path), keepName)) continue;
-        KillProgram(path, jail);
-        if (FileExists(path)) JailFile(path);
-    }
-    TellTrayRefresh();
-}
-
 bool IsTrustedProgram(const std::string& path)
 {
     const std::string program = NormalizeCommandPath(path);
@@ -186,10 +168,17 @@ int KillUntrustedProgramAll(const std::string& path, bool jail)
     return SpareTrusted(path) ? 0 : KillProgramAll(path, jail);
 }
 
-void KillUntrustedCommandPrograms(const std::string& text, bool jail, const std::string& keep)
+namespace {
+
+// Ends the programs that a command-line value names, all but `keep` (by file
+// name); with `spareTrusted` a trusted program is left running too.
+void KillProgramsOfCommand(const std::string& text, bool jail, const std::string& keep, bool spareTrusted)
 {
     if (keep.empty()) {
-        KillUntrustedProgramAll(text, jail);
+        if (spareTrusted)
+            KillUntrustedProgramAll(text, jail);
+        else
+            KillProgramAll(text, jail);
         return;
     }
     TStringList entries;
@@ -197,11 +186,23 @@ void KillUntrustedCommandPrograms(const std::string& text, bool jail, const std:
     const std::string keepName = ExtractFileName(keep);
     for (const std::string& entry : entries) {
         const std::string path = NormalizeCommandPath(entry);
-        if (SameText(ExtractFileName(path), keepName) || SpareTrusted(path)) continue;
+        if (SameText(ExtractFileName(path), keepName) || (spareTrusted && SpareTrusted(path))) continue;
         KillProgram(path, jail);
         if (FileExists(path)) JailFile(path);
     }
     TellTrayRefresh();
+}
+
+}  // namespace
+
+void KillCommandPrograms(const std::string& text, bool jail, const std::string& keep)
+{
+    KillProgramsOfCommand(text, jail, keep, false);
+}
+
+void KillUntrustedCommandPrograms(const std::string& text, bool jail, const std::string& keep)
+{
+    KillProgramsOfCommand(text, jail, keep, true);
 }
 
 void RestartShell(bool withUserinit)
