@@ -205,12 +205,13 @@ TEST(Watchers, FolderWatcherSurvivesAFailedPass)
         ++calls;
         throw std::runtime_error("one pass failed");
     });
-    Sleep(100);
-    WriteTextFile(dir / "a.txt", "1");
-    ASSERT_TRUE(WaitUntil([&] { return calls == 1; }, 3000));
-    Sleep(300);
-    WriteTextFile(dir / "b.txt", "1");
-    EXPECT_TRUE(WaitUntil([&] { return calls == 2; }, 3000));
+    // The watcher arms on its own thread: a new file at every poll until it
+    // has seen one, then again until the pass after the failed one.
+    int files = 0;
+    auto touch = [&] { WriteTextFile(dir / ("f" + std::to_string(files++) + ".txt"), "1"); };
+    ASSERT_TRUE(WaitUntil([&] { touch(); return calls >= 1; }, 20000));
+    const int failed = calls;
+    EXPECT_TRUE(WaitUntil([&] { touch(); return calls > failed; }, 20000)) << "watching goes on after a failed pass";
     HardStopDirWatch(watcher);
 }
 
