@@ -211,6 +211,18 @@ TRegEngine TrustListRef() { return SettingRef("trustList"); }
 
 }  // namespace
 
+namespace {
+
+bool SendWithRetries(TMailSlotWriter& slot, const TMSlotMessage& message)
+{
+    constexpr int kTries = 3;
+    for (int attempt = 0; attempt < kTries; ++attempt)
+        if (slot.Send(message)) return true;
+    return false;
+}
+
+}  // namespace
+
 void ReportDumpCommand(const TMSlotMessage&)
 {
     // Shared for writing: the logger may append while the report is sent.
@@ -240,9 +252,10 @@ void ReportDumpCommand(const TMSlotMessage&)
             message.B = event.Event;
             message.Mess1.Set(FormatEventTime(event.Time));
             message.Bool = event.Flag;
-            // A reader that takes nothing for a whole send wait will take none of
-            // the rest either: the stream ends rather than hold every command.
-            if (!tray.Send(message)) return;
+            // The tray hands each row to its window, which a busy machine may
+            // hold up for a while: a few send waits before the stream ends
+            // rather than hold every command.
+            if (!SendWithRetries(tray, message)) return;
         }
     }
 }

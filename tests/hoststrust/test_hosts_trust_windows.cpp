@@ -44,28 +44,40 @@ void Command(gui::TForm* form, UINT id, WORD code = 0, HWND control = nullptr)
 void SaveScreenshot(gui::TForm* form, const std::string& name)
 {
     RedrawWindow(form->Handle(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
-    PumpOnce();
     RECT r;
     GetWindowRect(form->Handle(), &r);
     const int w = r.right - r.left, h = r.bottom - r.top;
-    HDC screen = GetDC(nullptr);
-    HDC memory = CreateCompatibleDC(screen);
-    HBITMAP bitmap = CreateCompatibleBitmap(screen, w, h);
-    HGDIOBJ old = SelectObject(memory, bitmap);
-    BitBlt(memory, 0, 0, w, h, screen, r.left, r.top, SRCCOPY);
-    SelectObject(memory, old);
     BITMAPINFOHEADER info{sizeof(info), w, h, 1, 24, BI_RGB};
-    std::string pixels(((w * 3 + 3) & ~3) * h, '\0');
-    GetDIBits(memory, bitmap, 0, h, pixels.data(), reinterpret_cast<BITMAPINFO*>(&info), DIB_RGB_COLORS);
+    const size_t stride = static_cast<size_t>((w * 3 + 3) & ~3);
+    std::string pixels(stride * static_cast<size_t>(h), '\0');
+    auto capture = [&] {
+        HDC screen = GetDC(nullptr);
+        HDC memory = CreateCompatibleDC(screen);
+        HBITMAP bitmap = CreateCompatibleBitmap(screen, w, h);
+        HGDIOBJ old = SelectObject(memory, bitmap);
+        BitBlt(memory, 0, 0, w, h, screen, r.left, r.top, SRCCOPY);
+        SelectObject(memory, old);
+        GetDIBits(memory, bitmap, 0, h, pixels.data(), reinterpret_cast<BITMAPINFO*>(&info), DIB_RGB_COLORS);
+        DeleteObject(bitmap);
+        DeleteDC(memory);
+        ReleaseDC(nullptr, screen);
+    };
+    // A loaded machine may not have painted the window yet: capture again
+    // until the picture is more than one colour.
+    auto painted = [&] {
+        capture();
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x)
+                if (pixels.compare(stride * y + 3 * x, 3, pixels, 0, 3) != 0) return true;
+        return false;
+    };
+    PumpUntil(painted, 10000);
     BITMAPFILEHEADER file{0x4D42, static_cast<DWORD>(sizeof(BITMAPFILEHEADER) + sizeof(info) + pixels.size()), 0, 0,
                           sizeof(BITMAPFILEHEADER) + sizeof(info)};
     const std::string folder = ModuleFolder() + "..\\..\\artifacts\\";
     ForceDirectories(folder);
     WriteFileBytes(folder + name + ".bmp", std::string(reinterpret_cast<char*>(&file), sizeof(file)) +
                                                std::string(reinterpret_cast<char*>(&info), sizeof(info)) + pixels);
-    DeleteObject(bitmap);
-    DeleteDC(memory);
-    ReleaseDC(nullptr, screen);
 }
 
 class Windows : public ::testing::Test {
