@@ -12,7 +12,7 @@ prefix="$(qv_ensure_prefix bench-hosts)"
 bin="$QV_BUILD/x86_64/bin"
 xvfb_pid=""
 if [[ -z "${DISPLAY:-}" ]]; then
-  qv_start_xvfb 130 160 || { qv_log "bench-hosts: no free display"; exit 1; }
+  qv_start_xvfb || { qv_log "bench-hosts: no free display"; exit 1; }
   xvfb_pid="$QV_XVFB_PID"
 fi
 cleanup() {

@@ -19,7 +19,7 @@ prefix="$(qv_ensure_prefix "$name")"
 
 xvfb_pid=""
 if [[ -z "${DISPLAY:-}" ]]; then
-  qv_start_xvfb 211 250 || { qv_log "bench-idle: no free display"; exit 1; }
+  qv_start_xvfb || { qv_log "bench-idle: no free display"; exit 1; }
   xvfb_pid="$QV_XVFB_PID"
 fi
 bin="$QV_BUILD/x86_64/bin"

@@ -22,7 +22,7 @@ cleanup() {
 }
 trap cleanup EXIT
 if [[ -z "${DISPLAY:-}" ]]; then
-  qv_start_xvfb 170 190 || true
+  qv_start_xvfb || true
   xvfb_pid="$QV_XVFB_PID"
 fi
 run() { "$QV_ROOT/scripts/wine-exec.sh" "$QV_BUILD/x86_64/bin/bench_report.exe" "$events" "$limit" "$@" 2>/dev/null | tr -d '\r' || true; }

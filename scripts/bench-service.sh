@@ -16,7 +16,7 @@ run() { "$QV_ROOT/scripts/wine-exec.sh" "$@" 2>/dev/null | tr -d '\r'; }
 # the service would spend its idle time trying to start it again.
 xvfb_pid=""
 if [[ -z "${DISPLAY:-}" ]]; then
-  qv_start_xvfb 130 160 || true
+  qv_start_xvfb || true
   xvfb_pid="$QV_XVFB_PID"
 fi
 cleanup() {

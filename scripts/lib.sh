@@ -20,8 +20,7 @@ qv_log() { printf '[quorvane] %s\n' "$*" >&2; }
 # Starts a private Xvfb on a free display and exports DISPLAY; its process id
 # lands in QV_XVFB_PID (empty when none could be started). Xvfb picks the
 # number itself (-displayfd) under its own lock, so scripts and test runs that
-# start at the same moment never share a display. The arguments are kept for
-# the callers and no longer matter.
+# start at the same moment never share a display.
 qv_start_xvfb() {
   local numfile n tries
   QV_XVFB_PID=""

@@ -16,7 +16,7 @@ export QV_PREFIX_NAME=main
 # A display for Wine's desktop: a private Xvfb when there is none.
 xvfb_pid=""
 if [[ -z "${DISPLAY:-}" ]]; then
-  qv_start_xvfb 90 120 || true
+  qv_start_xvfb || true
   xvfb_pid="$QV_XVFB_PID"
 fi
 

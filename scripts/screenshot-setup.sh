@@ -9,42 +9,11 @@
 set -euo pipefail
 source "$(dirname "$0")/prefix.sh"
 
-bin="${1:-$QV_BUILD/x86_64/bin}"
-out_dir="$QV_BUILD/artifacts"
-name=qv_setup_screenshot
-mkdir -p "$out_dir"
+source "$(dirname "$0")/screenshot-lib.sh"
 
-for exe in ServiceQuorvane.exe QuorvaneTray.exe qv_svcctl.exe qv_trayctl.exe qv_settingsctl.exe qv_setupctl.exe; do
-  [[ -f "$bin/$exe" ]] || { qv_log "screenshot: $bin/$exe is missing (build first)"; exit 1; }
-done
-
-if [[ -d "$QV_PREFIXES/$name" ]]; then
-  WINEPREFIX="$QV_PREFIXES/$name" "$QV_WINESERVER" -k 2>/dev/null || true
-  rm -rf "${QV_PREFIXES:?}/$name" "$QV_PREFIXES/$name.img"
-fi
-export QV_PREFIX_NAME=$name QV_LOCALE=ru_RU.UTF-8 QV_VIRTUAL_DESKTOP=1024x768
-prefix="$(qv_ensure_prefix "$name")"
-
-xvfb_pid=""
-qv_start_xvfb 251 290 || true
-xvfb_pid="$QV_XVFB_PID"
-[[ -n "$xvfb_pid" ]] || { qv_log "screenshot: no free display"; exit 1; }
-sleep 1
-
-wine_run() { "$QV_ROOT/scripts/wine-exec.sh" "$@" 2>/dev/null | tr -d '\r'; }
-cleanup() {
-  wine_run "$bin/qv_settingsctl.exe" close >/dev/null || true
-  wine_run "$bin/qv_svcctl.exe" stop >/dev/null || true
-  WINEPREFIX="$prefix" "$QV_WINESERVER" -k 2>/dev/null || true
-  rm -f "$prefix/.qv-started"
-  kill "$xvfb_pid" 2>/dev/null || true
-}
-trap cleanup EXIT
-
-wine_run "$bin/ServiceQuorvane.exe" /install /silent >/dev/null
-[[ "$(wine_run "$bin/qv_svcctl.exe" wait 1 30)" == "1" ]] || { qv_log "screenshot: service not registered"; exit 1; }
-wine_run "$bin/qv_svcctl.exe" start >/dev/null
-[[ "$(wine_run "$bin/qv_svcctl.exe" wait 4 30)" == "4" ]] || { qv_log "screenshot: service not running"; exit 1; }
+qv_shot_begin qv_setup_screenshot "${1:-$QV_BUILD/x86_64/bin}" ServiceQuorvane.exe QuorvaneTray.exe qv_svcctl.exe qv_trayctl.exe qv_settingsctl.exe qv_setupctl.exe
+shot_close_windows() { wine_run "$bin/qv_settingsctl.exe" close; }
+qv_shot_start_service
 
 # The service starts the tray, which opens the wizard on this fresh install:
 # its first choice turns the protection on, so the pages show switches set.

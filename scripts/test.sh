@@ -19,7 +19,7 @@ cleanup() {
 trap cleanup EXIT
 
 if [[ -z "${DISPLAY:-}" ]]; then
-  qv_start_xvfb 90 120 || true
+  qv_start_xvfb || true
   xvfb_pid="$QV_XVFB_PID"
 fi
 
