@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 
+#include "qvHandles.h"
 #include "qvThread.h"
 #include "uRegEventThread.h"
 
@@ -25,12 +26,16 @@ protected:
     void Execute() override;
 
 private:
+    bool Rearm();
+    void RunCallback();
+
     std::string folder_;
     uint16_t filter_;
     TLogCallback log_;
     TDirChangeCallback onChange_;
     std::atomic<bool> inCallback_{false};
     std::atomic<int> callbacks_{0};
+    UniqueChangeNotify notify_;
 };
 
 void HardStopDirWatch(std::unique_ptr<TDirWatchThread>& thread);

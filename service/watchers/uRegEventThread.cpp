@@ -25,22 +25,29 @@ void TRegEventThread::RunCallback()
 
 void TRegEventThread::Execute()
 {
-    // The first examination, before any wait: a change made while the service
-    // was not running is repaired now. An error of the callback ends the thread.
-    RunCallback();
+    // The first examination comes once, key or not: a change made while the
+    // service was not running is repaired now. It runs after the key is armed
+    // when it can be, so a change made during it or just before the arming is
+    // not lost. An error of the callback ends the thread.
+    bool examined = false;
     bool examineWhenArmed = false;
     while (!Terminated()) {
         TRegEngine ref = ref_;
         UniqueRegKey key = OpenKeyForNotification(ref, view64_);
         UniqueHandle event(CreateEventA(nullptr, FALSE, FALSE, nullptr));
         if (!key || !event || !ArmKeyNotification(key.Get(), event.Get())) {
+            if (!examined) {
+                examined = true;
+                RunCallback();
+            }
             // a missing key is polled; once it exists it is examined, since
             // whatever created it may have written its values already
             examineWhenArmed = true;
             Pause(1000);
             continue;
         }
-        if (examineWhenArmed) {
+        if (!examined || examineWhenArmed) {
+            examined = true;
             examineWhenArmed = false;
             RunCallback();
         }

@@ -56,7 +56,15 @@ void HardStopWatcher(std::unique_ptr<T>& thread, const std::function<bool()>& in
             // a callback in progress is let finish; a thread stuck in a system
             // wait that the stop event cannot reach is ended by force
             DWORD waited = 0;
-            while (inCallback() && thread->WaitFor(100) != WAIT_OBJECT_0 && waited < 30000) waited += 100;
+            bool waitedForCallback = false;
+            while (inCallback() && thread->WaitFor(100) != WAIT_OBJECT_0 && waited < 30000) {
+                waited += 100;
+                waitedForCallback = true;
+            }
+            // a callback that has just ended leaves its thread on the way
+            // out, perhaps still freeing what the callback used: it gets the
+            // grace again rather than dying in the middle of that
+            if (waitedForCallback) thread->WaitFor(kWatcherStopGraceMs);
             if (thread->WaitFor(0) != WAIT_OBJECT_0 && !inCallback()) thread->Kill();
         }
         if (thread->WaitFor(0) == WAIT_OBJECT_0 || thread->Finished())

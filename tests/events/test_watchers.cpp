@@ -100,14 +100,42 @@ TEST(Watchers, ChangesDuringTheCallbackAreNotLost)
     DeleteRegKey(rec);
 }
 
+TEST(Watchers, AChangeMadeDuringTheFirstExaminationIsNotLost)
+{
+    TRegEngine rec = WatchedKey();
+    rec.Value = "v";
+    WriteRegString(rec, "0");
+    std::atomic<int> calls{0};
+    // a locker writing while the service looks at the key for the first time
+    auto watcher = std::make_unique<TRegEventThread>(rec, false, nullptr, [&](TRegEngine& ref) {
+        if (++calls == 1) {
+            TRegEngine value = ref;
+            value.Value = "v";
+            WriteRegString(value, "1");
+        }
+    });
+    EXPECT_TRUE(WaitUntil([&] { return calls >= 2; }, 5000)) << "the write wakes a second examination";
+    HardStopRegWatch(watcher);
+    DeleteRegKey(rec);
+}
+
 // A watcher stuck in a system wait that its stop event cannot reach; the
-// flags outlive it.
+// flags outlive it. Its Kill hides the thread's own: under Wine a thread ended
+// by TerminateThread can die holding one of Wine's internal locks and hang the
+// rest of the process, so the test records the kill and lets the wait go.
 class StuckWatcher : public TThread {
 public:
-    StuckWatcher(HANDLE release, std::atomic<bool>& entered, std::atomic<bool>& returned)
-        : release_(release), entered_(entered), returned_(returned)
+    StuckWatcher(HANDLE release, std::atomic<bool>& entered, std::atomic<bool>& returned, std::atomic<bool>& killed)
+        : release_(release), entered_(entered), returned_(returned), killed_(killed)
     {
         Start();
+    }
+
+    bool Kill()
+    {
+        killed_ = true;
+        SetEvent(release_);
+        return WaitFor(5000) == WAIT_OBJECT_0;
     }
 
 protected:
@@ -115,30 +143,32 @@ protected:
     {
         entered_ = true;
         WaitForSingleObject(release_, INFINITE);
-        returned_ = true;
+        if (!killed_) returned_ = true;
     }
 
 private:
     HANDLE release_;
     std::atomic<bool>& entered_;
     std::atomic<bool>& returned_;
+    std::atomic<bool>& killed_;
 };
 
 TEST(Watchers, HardStopForcesAWatcherBlockedInItsWaitButLetsACallbackFinish)
 {
     UniqueHandle never(CreateEventA(nullptr, TRUE, FALSE, nullptr));
-    std::atomic<bool> entered{false}, returned{false};
-    auto blocked = std::make_unique<StuckWatcher>(never.Get(), entered, returned);
+    std::atomic<bool> entered{false}, returned{false}, killed{false};
+    auto blocked = std::make_unique<StuckWatcher>(never.Get(), entered, returned, killed);
     ASSERT_TRUE(WaitUntil([&] { return entered.load(); }, 5000));
     HardStopWatcher(blocked, [] { return false; });
     EXPECT_EQ(blocked, nullptr);
-    EXPECT_FALSE(returned) << "ended by force inside its wait";
+    EXPECT_TRUE(killed) << "ended by force inside its wait";
+    EXPECT_FALSE(returned);
 
     // Inside a callback: waited for, never killed. The callback ends once the
     // stop has started waiting for it.
     UniqueHandle release(CreateEventA(nullptr, TRUE, FALSE, nullptr));
-    std::atomic<bool> busyEntered{false}, busyReturned{false};
-    auto busy = std::make_unique<StuckWatcher>(release.Get(), busyEntered, busyReturned);
+    std::atomic<bool> busyEntered{false}, busyReturned{false}, busyKilled{false};
+    auto busy = std::make_unique<StuckWatcher>(release.Get(), busyEntered, busyReturned, busyKilled);
     ASSERT_TRUE(WaitUntil([&] { return busyEntered.load(); }, 5000));
     int asked = 0;
     HardStopWatcher(busy, [&] {
@@ -147,6 +177,7 @@ TEST(Watchers, HardStopForcesAWatcherBlockedInItsWaitButLetsACallbackFinish)
     });
     EXPECT_EQ(busy, nullptr);
     EXPECT_TRUE(busyReturned) << "the callback ran to its end";
+    EXPECT_FALSE(busyKilled);
     EXPECT_GE(asked, 3);
 }
 
@@ -188,6 +219,18 @@ TEST(Watchers, FolderWatcherCoalescesChangesWithinItsDelay)
     EXPECT_EQ(watcher, nullptr);
 }
 
+TEST(Watchers, FolderWatcherIsArmedAtOnceAndKeepsChangesMadeDuringItsCallback)
+{
+    ScratchDir dir;
+    std::atomic<int> calls{0};
+    auto watcher = std::make_unique<TDirWatchThread>(dir.Path(), 0, nullptr, [&](const std::string&) {
+        if (++calls == 1) WriteTextFile(dir / "during.txt", "1");  // the writer comes back while the pass runs
+    });
+    WriteTextFile(dir / "a.txt", "1");  // before the watcher's thread may have run at all
+    EXPECT_TRUE(WaitUntil([&] { return calls >= 2; }, 5000)) << calls << " passes";
+    HardStopDirWatch(watcher);
+}
+
 TEST(Watchers, FolderWatcherOnMissingFolderEndsAtOnce)
 {
     std::atomic<int> calls{0};
@@ -205,8 +248,8 @@ TEST(Watchers, FolderWatcherSurvivesAFailedPass)
         ++calls;
         throw std::runtime_error("one pass failed");
     });
-    // The watcher arms on its own thread: a new file at every poll until it
-    // has seen one, then again until the pass after the failed one.
+    // A new file at every poll until the watcher has seen one, then again
+    // until the pass after the failed one.
     int files = 0;
     auto touch = [&] { WriteTextFile(dir / ("f" + std::to_string(files++) + ".txt"), "1"); };
     ASSERT_TRUE(WaitUntil([&] { touch(); return calls >= 1; }, 20000));

@@ -291,18 +291,21 @@ TEST(SetupWithoutService, WizardSaysSoAndStaysOpenWhenTheServiceCannotBeReached)
     std::atomic<bool> userDone{false};
     std::thread user([&] {
         HWND box = nullptr;
+        // the box is found as soon as it exists; its text comes a moment later
         if (!WaitUntil(
                 [&] {
                     box = nullptr;
-                    while ((box = FindWindowExA(nullptr, box, "#32770", nullptr)))
-                        if (GetWindow(box, GW_OWNER) == wizardWindow) return true;
+                    while ((box = FindWindowExA(nullptr, box, "#32770", nullptr))) {
+                        if (GetWindow(box, GW_OWNER) != wizardWindow) continue;
+                        HWND label = nullptr;
+                        while ((label = FindWindowExA(box, label, "Static", nullptr)))
+                            if (GetWindowTextLengthA(label) > 0) boxText = WindowText(label);
+                        return !boxText.empty() && IsWindowVisible(box);
+                    }
                     return false;
                 },
                 kWaitMs))
             return;
-        HWND label = nullptr;
-        while ((label = FindWindowExA(box, label, "Static", nullptr)))
-            if (GetWindowTextLengthA(label) > 0) boxText = WindowText(label);
         PostMessageA(box, WM_COMMAND, IDOK, 0);
         userDone = true;
     });
