@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <set>
 
 #include "SlotListener.h"
 #include "TestSupport.h"
@@ -62,16 +63,17 @@ void SaveScreenshot(gui::TForm* form, const std::string& name)
         DeleteDC(memory);
         ReleaseDC(nullptr, screen);
     };
-    // A loaded machine may not have painted the window yet: capture again
-    // until the picture is more than one colour.
+    // A loaded machine may not have painted the window yet, or only its
+    // frame: capture again until the picture has the colours of its texts
+    // and controls too (the screenshot check wants eight at least).
     auto painted = [&] {
         capture();
-        for (int y = 0; y < h; ++y)
-            for (int x = 0; x < w; ++x)
-                if (pixels.compare(stride * y + 3 * x, 3, pixels, 0, 3) != 0) return true;
-        return false;
+        std::set<std::string> colours;
+        for (int y = 0; y < h && colours.size() < 8; ++y)
+            for (int x = 0; x < w && colours.size() < 8; ++x) colours.insert(pixels.substr(stride * y + 3 * x, 3));
+        return colours.size() >= 8;
     };
-    PumpUntil(painted, 10000);
+    PumpUntil(painted, 30000);
     BITMAPFILEHEADER file{0x4D42, static_cast<DWORD>(sizeof(BITMAPFILEHEADER) + sizeof(info) + pixels.size()), 0, 0,
                           sizeof(BITMAPFILEHEADER) + sizeof(info)};
     const std::string folder = ModuleFolder() + "..\\..\\artifacts\\";
