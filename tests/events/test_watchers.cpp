@@ -271,7 +271,7 @@ TEST(Watchers, RepeatThreadExaminesThePoliciesRunKeyUntilStopped)
     EXPECT_EQ(key, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Policies\\Explorer\\Run");
     DWORD start = GetTickCount();
     StopAndFree(repeat);
-    EXPECT_LT(GetTickCount() - start, 1000u) << "a stop does not wait out the 5 s period";
+    EXPECT_LT(GetTickCount() - start, 4000u) << "a stop does not wait out the 5 s period";
     EXPECT_EQ(calls, 1);
 }
 

@@ -526,7 +526,7 @@ TEST_F(Registry, WaitForKeyChangeEndsOnStopOrMissingKey)
     DWORD start = GetTickCount();
     EXPECT_FALSE(WaitForKeyChange(missing, false));
     EXPECT_FALSE(WaitForKeyChange(missing, true));
-    EXPECT_LT(GetTickCount() - start, 1000u);
+    EXPECT_LT(GetTickCount() - start, 5000u) << "no wait for a key that is not there";
 
     TRegEngine watched = Ref("w", "v");
     WriteRegInteger(watched, 0);

@@ -153,7 +153,7 @@ TEST(ServiceClient, StoppedServiceFailsEveryCallAtOnce)
     EXPECT_FALSE(HostListAdd("a@1.1.1.1"));
     EXPECT_FALSE(HostListDelete("a@1.1.1.1"));
     const DWORD elapsed = GetTickCount() - start;
-    EXPECT_LT(elapsed, 1000u) << "no slot, no wait";
+    EXPECT_LT(elapsed, 5000u) << "no slot, no wait";
     EXPECT_FALSE(flag);
     EXPECT_EQ(number, 0);
     EXPECT_EQ(text, "");
