@@ -6,17 +6,6 @@ bool IsRead(uint8_t type) { return type == 33 || type == 37 || type == 46; }
 
 }  // namespace
 
-SettingsRecorder::SettingsRecorder() : thread_([this] { Run(); })
-{
-    for (int i = 0; i < 300 && !active_.load(); ++i) Sleep(10);
-}
-
-SettingsRecorder::~SettingsRecorder()
-{
-    stop_ = true;
-    thread_.join();
-}
-
 void SettingsRecorder::SetBool(const std::string& name, bool value)
 {
     std::lock_guard<std::mutex> guard(lock_);
@@ -63,33 +52,16 @@ void SettingsRecorder::Clear()
     messages_.clear();
 }
 
-void SettingsRecorder::Run()
+void SettingsRecorder::Handle(TMSlotMessage& message)
 {
-    TMSlot slot;
-    InitMailSlot(slot);
-    slot.Name = kServiceSlot;
-    CreateMailSlot(slot, false);
-    active_ = slot.Active;
-    while (!stop_.load() && slot.Active) {
-        if (!MailSlotHasMessage(slot)) {
-            Sleep(2);
-            continue;
-        }
-        TMSlotMessage message;
-        ReadMailSlot(slot, message);
-        const std::string name = message.Mess.Str();
-        {
-            std::lock_guard<std::mutex> guard(lock_);
-            messages_.push_back(message);
-            if (!IsRead(message.Type) || silenced_.count(name)) continue;
-            if (message.Type == 33) message.Bool = bools_.count(name) ? bools_[name] : false;
-            if (message.Type == 37) message.Data.Set(texts_.count(name) ? texts_[name] : std::string());
-            if (message.Type == 46) message.A = -1;
-        }
-        SendToMailSlot(message, message.Mess1.Str());
+    const std::string name = message.Mess.Str();
+    {
+        std::lock_guard<std::mutex> guard(lock_);
+        messages_.push_back(message);
+        if (!IsRead(message.Type) || silenced_.count(name)) return;
+        if (message.Type == 33) message.Bool = bools_.count(name) ? bools_[name] : false;
+        if (message.Type == 37) message.Data.Set(texts_.count(name) ? texts_[name] : std::string());
+        if (message.Type == 46) message.A = -1;
     }
-    try {
-        CloseMailSlot(slot);
-    } catch (...) {
-    }
+    Reply(message);
 }

@@ -3,26 +3,19 @@
 // of messages is the point: answers reads from its own tables (a missing
 // name reads as false, "" or -1, or gets no answer at all when silenced) and
 // records every message, reads included, in order of arrival.
-#include <windows.h>
-
-#include <atomic>
 #include <cstdint>
 #include <map>
 #include <mutex>
 #include <set>
 #include <string>
-#include <thread>
 #include <vector>
 
-#include "uMailSlots.h"
+#include "ServiceStandIn.h"
 
-class SettingsRecorder {
+class SettingsRecorder : public ServiceStandIn {
 public:
-    SettingsRecorder();
-    ~SettingsRecorder();
-    SettingsRecorder(const SettingsRecorder&) = delete;
-    SettingsRecorder& operator=(const SettingsRecorder&) = delete;
-    bool Active() const { return active_.load(); }
+    SettingsRecorder() { StartSlot(); }
+    ~SettingsRecorder() override { StopSlot(); }
 
     void SetBool(const std::string& name, bool value);
     void SetText(const std::string& name, const std::string& value);
@@ -36,15 +29,13 @@ public:
     std::vector<TMSlotMessage> Writes() const;
     void Clear();
 
-private:
-    void Run();
+protected:
+    void Handle(TMSlotMessage& message) override;
 
-    std::atomic<bool> stop_{false};
-    std::atomic<bool> active_{false};
+private:
     mutable std::mutex lock_;
     std::map<std::string, bool> bools_;
     std::map<std::string, std::string> texts_;
     std::set<std::string> silenced_;
     std::vector<TMSlotMessage> messages_;
-    std::thread thread_;
 };

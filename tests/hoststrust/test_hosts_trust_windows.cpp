@@ -5,11 +5,11 @@
 #include <gtest/gtest.h>
 
 #include <memory>
-#include <set>
 
 #include "SlotListener.h"
 #include "TestSupport.h"
 #include "TrayTestSupport.h"
+#include "WindowShot.h"
 #include "fmAutorunDlg.h"
 #include "fmHostsManager.h"
 #include "fmMessage.h"
@@ -40,46 +40,15 @@ void Command(gui::TForm* form, UINT id, WORD code = 0, HWND control = nullptr)
     SendMessageA(form->Handle(), WM_COMMAND, MAKEWPARAM(id, code), reinterpret_cast<LPARAM>(control));
 }
 
-// Saves the window's picture to build/artifacts/<name>.bmp (the screenshot
-// test turns it into a PNG).
+// Saves the window's picture to build/artifacts/<name>.png once it is
+// painted: a loaded machine may not have drawn it yet, or only its frame (the
+// screenshot check wants the eight colours of texts and controls at least).
 void SaveScreenshot(gui::TForm* form, const std::string& name)
 {
     RedrawWindow(form->Handle(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
-    RECT r;
-    GetWindowRect(form->Handle(), &r);
-    const int w = r.right - r.left, h = r.bottom - r.top;
-    BITMAPINFOHEADER info{sizeof(info), w, h, 1, 24, BI_RGB};
-    const size_t stride = static_cast<size_t>((w * 3 + 3) & ~3);
-    std::string pixels(stride * static_cast<size_t>(h), '\0');
-    auto capture = [&] {
-        HDC screen = GetDC(nullptr);
-        HDC memory = CreateCompatibleDC(screen);
-        HBITMAP bitmap = CreateCompatibleBitmap(screen, w, h);
-        HGDIOBJ old = SelectObject(memory, bitmap);
-        BitBlt(memory, 0, 0, w, h, screen, r.left, r.top, SRCCOPY);
-        SelectObject(memory, old);
-        GetDIBits(memory, bitmap, 0, h, pixels.data(), reinterpret_cast<BITMAPINFO*>(&info), DIB_RGB_COLORS);
-        DeleteObject(bitmap);
-        DeleteDC(memory);
-        ReleaseDC(nullptr, screen);
-    };
-    // A loaded machine may not have painted the window yet, or only its
-    // frame: capture again until the picture has the colours of its texts
-    // and controls too (the screenshot check wants eight at least).
-    auto painted = [&] {
-        capture();
-        std::set<std::string> colours;
-        for (int y = 0; y < h && colours.size() < 8; ++y)
-            for (int x = 0; x < w && colours.size() < 8; ++x) colours.insert(pixels.substr(stride * y + 3 * x, 3));
-        return colours.size() >= 8;
-    };
-    PumpUntil(painted, 30000);
-    BITMAPFILEHEADER file{0x4D42, static_cast<DWORD>(sizeof(BITMAPFILEHEADER) + sizeof(info) + pixels.size()), 0, 0,
-                          sizeof(BITMAPFILEHEADER) + sizeof(info)};
-    const std::string folder = ModuleFolder() + "..\\..\\artifacts\\";
-    ForceDirectories(folder);
-    WriteFileBytes(folder + name + ".bmp", std::string(reinterpret_cast<char*>(&file), sizeof(file)) +
-                                               std::string(reinterpret_cast<char*>(&info), sizeof(info)) + pixels);
+    WindowShot shot;
+    PumpUntil([&] { return shot.Capture(form->Handle()) && shot.Colours(8) >= 8; }, 30000);
+    EXPECT_TRUE(shot.SavePng(ArtifactsFolder() + name + ".png")) << name;
 }
 
 class Windows : public ::testing::Test {

@@ -6,7 +6,7 @@ qv_add_test_program(qv_hoststrust_logic_tests
   LIBS qvtray)
 # qv_hoststrust_tests: the hosts manager, the trust list and the new-autorun
 # dialog with the tray's receiver in the test program and the real service.
-# They leave pictures of the windows as build/artifacts/*.bmp.
+# They leave pictures of the windows as build/artifacts/*.png.
 qv_add_test_program(qv_hoststrust_tests
   SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/tray/TrayTestSupport.cpp
           ${CMAKE_CURRENT_SOURCE_DIR}/service/ServiceHarness.cpp

@@ -1,19 +1,6 @@
 #include "StandInService.h"
 
-#include "TestSupport.h"
 #include "qvStrings.h"
-
-StandInService::StandInService() : thread_([this] { Run(); })
-{
-    // Loose: on a loaded machine the thread may take seconds to make its slot.
-    WaitUntil([this] { return active_.load() || finished_.load(); }, 30000);
-}
-
-StandInService::~StandInService()
-{
-    stop_ = true;
-    thread_.join();
-}
 
 void StandInService::SetBool(const std::string& name, bool value)
 {
@@ -106,7 +93,7 @@ void StandInService::Handle(TMSlotMessage& message)
         if (message.Type == 33) message.Bool = bools_.count(name) ? bools_[name] : false;
         if (message.Type == 37) message.Data.Set(texts_.count(name) ? texts_[name] : std::string());
         if (message.Type == 46) message.A = ints_.count(name) ? ints_[name] : -1;
-        SendToMailSlot(message, message.Mess1.Str());
+        Reply(message);
         return;
     }
     case 38:
@@ -124,27 +111,4 @@ void StandInService::Handle(TMSlotMessage& message)
     default: break;
     }
     received_.push_back(message);
-}
-
-void StandInService::Run()
-{
-    TMSlot slot;
-    InitMailSlot(slot);
-    slot.Name = kServiceSlot;
-    CreateMailSlot(slot, false);
-    active_ = slot.Active;
-    while (!stop_.load() && slot.Active) {
-        if (!MailSlotHasMessage(slot)) {
-            Sleep(2);
-            continue;
-        }
-        TMSlotMessage message;
-        ReadMailSlot(slot, message);
-        Handle(message);
-    }
-    try {
-        CloseMailSlot(slot);
-    } catch (...) {
-    }
-    finished_ = true;
 }

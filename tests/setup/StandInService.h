@@ -4,26 +4,20 @@
 // them, stores writes (38, 39, 47, 16) and records every message that is not
 // a read, in order. Names made silent get no answer, as when the service is
 // slow; KeepWrites(false) makes writes vanish, as when they do not take.
-#include <windows.h>
-
 #include <atomic>
 #include <cstdint>
 #include <map>
 #include <mutex>
 #include <set>
 #include <string>
-#include <thread>
 #include <vector>
 
-#include "uMailSlots.h"
+#include "ServiceStandIn.h"
 
-class StandInService {
+class StandInService : public ServiceStandIn {
 public:
-    StandInService();
-    ~StandInService();
-    StandInService(const StandInService&) = delete;
-    StandInService& operator=(const StandInService&) = delete;
-    bool Active() const { return active_.load(); }
+    StandInService() { StartSlot(); }
+    ~StandInService() override { StopSlot(); }
 
     void SetBool(const std::string& name, bool value);
     void SetInt(const std::string& name, int32_t value);
@@ -41,13 +35,10 @@ public:
     size_t ReadCount() const { return reads_.load(); }
     void Clear();
 
-private:
-    void Run();
-    void Handle(TMSlotMessage& message);
+protected:
+    void Handle(TMSlotMessage& message) override;
 
-    std::atomic<bool> stop_{false};
-    std::atomic<bool> active_{false};
-    std::atomic<bool> finished_{false};
+private:
     std::atomic<size_t> reads_{0};
     mutable std::mutex lock_;
     std::map<std::string, bool> bools_;
@@ -56,5 +47,4 @@ private:
     std::set<std::string> silent_;
     bool keepWrites_ = true;
     std::vector<TMSlotMessage> received_;
-    std::thread thread_;
 };

@@ -1,16 +1,5 @@
 #include "FakeService.h"
 
-FakeService::FakeService() : thread_([this] { Run(); })
-{
-    for (int i = 0; i < 300 && !active_.load(); ++i) Sleep(10);
-}
-
-FakeService::~FakeService()
-{
-    stop_ = true;
-    thread_.join();
-}
-
 void FakeService::SetBool(const std::string& name, bool value)
 {
     std::lock_guard<std::mutex> guard(lock_);
@@ -44,32 +33,17 @@ void FakeService::Clear()
     received_.clear();
 }
 
-void FakeService::Run()
+void FakeService::Handle(TMSlotMessage& message)
 {
-    TMSlot slot;
-    InitMailSlot(slot);
-    slot.Name = kServiceSlot;
-    CreateMailSlot(slot, false);
-    active_ = slot.Active;
-    while (!stop_.load() && slot.Active) {
-        if (busy_.load() || !MailSlotHasMessage(slot)) {
-            Sleep(2);
-            continue;
-        }
-        TMSlotMessage message;
-        ReadMailSlot(slot, message);
-        const std::string name = message.Mess.Str();
+    const std::string name = message.Mess.Str();
+    {
         std::lock_guard<std::mutex> guard(lock_);
         switch (message.Type) {
         case 33: message.Bool = bools_.count(name) ? bools_[name] : false; break;
         case 37: message.Data.Set(texts_.count(name) ? texts_[name] : std::string()); break;
         case 46: message.A = -1; break;
-        default: received_.push_back(message); continue;
+        default: received_.push_back(message); return;
         }
-        SendToMailSlot(message, message.Mess1.Str());
     }
-    try {
-        CloseMailSlot(slot);
-    } catch (...) {
-    }
+    Reply(message);
 }

@@ -2,25 +2,19 @@
 // Stands in for the service on "Quorvane\Service" in tray tests that must not
 // reach a real one (the killer order would end the test itself): answers
 // setting reads from its own tables and records every other message.
-#include <windows.h>
-
 #include <atomic>
 #include <cstdint>
 #include <map>
 #include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
 
-#include "uMailSlots.h"
+#include "ServiceStandIn.h"
 
-class FakeService {
+class FakeService : public ServiceStandIn {
 public:
-    FakeService();
-    ~FakeService();
-    FakeService(const FakeService&) = delete;
-    FakeService& operator=(const FakeService&) = delete;
-    bool Active() const { return active_.load(); }
+    FakeService() { StartSlot(); }
+    ~FakeService() override { StopSlot(); }
 
     // Answers of reads (Type 33, 37, 46); a missing name reads as false, "" or -1.
     void SetBool(const std::string& name, bool value);
@@ -35,15 +29,14 @@ public:
     size_t CommandCount(int32_t a) const;
     void Clear();
 
-private:
-    void Run();
+protected:
+    void Handle(TMSlotMessage& message) override;
+    bool Holding() const override { return busy_.load(); }
 
-    std::atomic<bool> stop_{false};
-    std::atomic<bool> active_{false};
+private:
     std::atomic<bool> busy_{false};
     mutable std::mutex lock_;
     std::map<std::string, bool> bools_;
     std::map<std::string, std::string> texts_;
     std::vector<TMSlotMessage> received_;
-    std::thread thread_;
 };

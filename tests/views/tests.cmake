@@ -8,7 +8,6 @@ qv_add_test_program(qv_views_tests
           ${CMAKE_CURRENT_SOURCE_DIR}/views/test_report.cpp
           ${CMAKE_CURRENT_SOURCE_DIR}/views/test_status.cpp
           ${CMAKE_CURRENT_SOURCE_DIR}/views/SwitchService.cpp
-          ${CMAKE_CURRENT_SOURCE_DIR}/views/WindowShot.cpp
           ${CMAKE_CURRENT_SOURCE_DIR}/tray/TrayTestSupport.cpp
           ${CMAKE_CURRENT_SOURCE_DIR}/service/ServiceHarness.cpp
   LOCALE ru_RU.UTF-8 LIBS qvtray qvtray_res ws2_32 TIMEOUT 600)
@@ -27,7 +26,6 @@ add_dependencies(bench_report ServiceQuorvane qv_languages)
 # receiver and the hidden window in the test program.
 qv_add_test_program(qv_report_tests
   SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/views/test_report_service.cpp
-          ${CMAKE_CURRENT_SOURCE_DIR}/views/WindowShot.cpp
           ${CMAKE_CURRENT_SOURCE_DIR}/tray/TrayTestSupport.cpp
           ${CMAKE_CURRENT_SOURCE_DIR}/service/ServiceHarness.cpp
   LOCALE ru_RU.UTF-8 LIBS qvtray qvtray_res TIMEOUT 600)

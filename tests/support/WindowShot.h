@@ -1,9 +1,10 @@
 #pragma once
-// Screenshots of windows for the view tests: the pixels of a window's
+// Screenshots of windows for the window tests: the pixels of a window's
 // rectangle as the screen shows it, sampled by the tests and kept as PNG
 // files under build/artifacts/.
 #include <windows.h>
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -17,6 +18,9 @@ public:
     int Height() const { return height_; }
     // A pixel by client coordinates of the captured window (RGB()-style value).
     COLORREF ClientPixel(int x, int y) const;
+    // Distinct colours of the capture, counted up to `enough`: a window that
+    // is not painted yet shows one or two.
+    size_t Colours(size_t enough) const;
     bool SavePng(const std::string& path) const;
 
 private:

@@ -1,6 +1,7 @@
 #include "WindowShot.h"
 
 #include <fstream>
+#include <set>
 
 namespace {
 
@@ -94,6 +95,13 @@ COLORREF WindowShot::ClientPixel(int x, int y) const
     if (px < 0 || py < 0 || px >= width_ || py >= height_) return CLR_INVALID;
     const uint32_t value = pixels_[static_cast<size_t>(py) * static_cast<size_t>(width_) + static_cast<size_t>(px)];
     return RGB((value >> 16) & 0xFF, (value >> 8) & 0xFF, value & 0xFF);
+}
+
+size_t WindowShot::Colours(size_t enough) const
+{
+    std::set<uint32_t> seen;
+    for (size_t i = 0; i < pixels_.size() && seen.size() < enough; ++i) seen.insert(pixels_[i] & 0xFFFFFFu);
+    return seen.size();
 }
 
 bool WindowShot::SavePng(const std::string& path) const
