@@ -15,7 +15,6 @@ TTrayEventQueue gTrayEvents;
 std::atomic<bool> gKillerRunning{false};
 std::atomic<bool> gServicePopupPending{false};
 TReportRows gReportRows;
-TTrustRows gTrustRows;
 
 namespace {
 
@@ -446,19 +445,4 @@ void AddReportRow(const TMSlotMessage& record)
     if (rows.OnChanged) rows.OnChanged();
 }
 
-void ResetTrustRows()
-{
-    gTrustRows.Items.clear();
-    gTrustRows.Loaded = false;
-}
-
-void AddTrustRow(const TMSlotMessage& record)
-{
-    TrustListRowArrived(record);
-    if (!IsFormOpen(kTrustListForm)) return;
-    gTrustRows.Items.push_back(record.Data.Str());
-    if (static_cast<int64_t>(gTrustRows.Items.size()) == record.D) {
-        gTrustRows.Loaded = true;
-        if (gTrustRows.OnLoaded) gTrustRows.OnLoaded();
-    }
-}
+void AddTrustRow(const TMSlotMessage& record) { TrustListRowArrived(record); }

@@ -115,13 +115,6 @@ extern TReportRows gReportRows;
 void ResetReportRows();
 void AddReportRow(const TMSlotMessage& record);
 
-// Entries of the trust list as the service sends them (Type 21, D = total),
-// kept for the trust-list window while it is open. Main thread only.
-struct TTrustRows {
-    TStringList Items;
-    bool Loaded = false;
-    std::function<void()> OnLoaded;  // set by the trust-list window
-};
-extern TTrustRows gTrustRows;
-void ResetTrustRows();
+// An entry of the trust list as the service sends it (Type 21, D = total),
+// for the trust-list window that asked. Main thread only.
 void AddTrustRow(const TMSlotMessage& record);

@@ -279,25 +279,13 @@ TEST_F(TrayWindow, ADumpDoesNotCostAnEventItsPopup)
     EXPECT_EQ(popups[2].HelpContext, events[0].Seq);
 }
 
-TEST_F(TrayWindow, TrustRecordAndRowsReachTheTrustList)
+TEST_F(TrayWindow, TrustRecordReachesTheTrustList)
 {
     TMSlotMessage record = MakeRequest(24, 172, "Run", "C:\\new.exe");
     ToTray(record);
     ASSERT_TRUE(PumpUntil([] { return OpenedOf(kTrustListForm).size() == 1; }, 3000));
     EXPECT_EQ(LastTrustRecord().Data.Str(), "C:\\new.exe");
     EXPECT_EQ(LastTrustListRecord().A, 172) << "the window gets the record of the last Type 24";
-
-    ResetTrustRows();
-    bool loaded = false;
-    gTrustRows.OnLoaded = [&] { loaded = true; };
-    for (const char* entry : {"C:\\a.exe|AA", "C:\\b.exe|BB"}) {
-        TMSlotMessage row = MakeRequest(21, 0, "", entry);
-        row.D = 2;
-        ToTray(row);
-    }
-    ASSERT_TRUE(PumpUntil([&] { return loaded; }, 3000));
-    EXPECT_EQ(gTrustRows.Items, (TStringList{"C:\\a.exe|AA", "C:\\b.exe|BB"}));
-    gTrustRows.OnLoaded = nullptr;
 
     // the menu's trust list starts from a cleared record
     ResetOpened();

@@ -92,7 +92,6 @@ void TfmTrustList::OnCreate()
     lbTrust->OnClick = [this] { lbTrustClick(); };
 
     held_ = LastTrustListRecord();
-    ResetTrustRows();
     requestId_ = gTrustFeed.Request();
     if (!SendToMailSlot(ServiceRecord(kListRequest), kServiceSlot)) gTrustFeed.Forget(requestId_);
 }
