@@ -201,7 +201,7 @@ TEST_F(FileAttacks, UserShellNamingASystemProgramEndsNothing)
         HANDLE process;
         ~EndAtExit() { TerminateProcess(process, 0); }
     } endAtExit{process.Get()};
-    ASSERT_TRUE(WaitUntil([&] { return !GetProcessImagePath(info.dwProcessId).empty(); }, 5000));
+    ASSERT_TRUE(WaitUntil([&] { return !GetProcessImagePath(info.dwProcessId).empty(); }, 30000));
     auto running = [&] { return WaitForSingleObject(process.Get(), 0) == WAIT_TIMEOUT; };
 
     RemoveFile(ReportFilePath());

@@ -94,7 +94,7 @@ protected:
 
     void SetUp() override
     {
-        ASSERT_TRUE(WaitUntil([] { return gServiceMessThread->SlotCreated(); }, 3000));
+        ASSERT_TRUE(WaitUntil([] { return gServiceMessThread->SlotCreated(); }, 15000));
         TRegEngine settings = SettingRef("");
         DeleteRegKey(settings);
         TRegEngine test = Ref(kTestKey);

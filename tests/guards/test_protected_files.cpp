@@ -189,7 +189,7 @@ TEST_F(ProtectedFiles, UnsignedUserinitIsRestoredAndTheShellRestarted)
     EXPECT_EQ(GetFileMD5(SystemFile("userinit.exe")), GetFileMD5(signed_));
     EXPECT_EQ(Events(), (EventList{{evkChangeUserinit, evmChangeFile}}));
     // The restart starts the system's userinit (now the signed stand-in, which waits).
-    EXPECT_TRUE(WaitUntil([] { return EndProcessesNamed("userinit.exe") > 0; }, 3000)) << "userinit was not started";
+    EXPECT_TRUE(WaitUntil([] { return EndProcessesNamed("userinit.exe") > 0; }, 30000)) << "userinit was not started";
 }
 
 TEST_F(ProtectedFiles, SignedReplacementBecomesTheNewReference)

@@ -60,7 +60,7 @@ protected:
         // The receiver first: the service then finds a tray and starts none.
         receiver_ = std::make_unique<TThreadMess>();
         receiver_->Start();
-        ASSERT_TRUE(PumpUntil([] { return receiver_->SlotActive(); }, 3000));
+        ASSERT_TRUE(PumpUntil([] { return receiver_->SlotActive(); }, 15000));
         ASSERT_TRUE(ServiceUp());
         SetCurrentLanguage("Russian.lng");
         LoadEventTexts(gGlobMes);
@@ -190,7 +190,7 @@ TEST_F(HostsManager, TheCopyItsColoursTheAllowListAndThePopupMenu)
     EXPECT_EQ(OpenedOf(kSettingsForm)[0].Tag, 7);
 
     SendMessageA(w->Handle(), WM_CLOSE, 0, 0);
-    EXPECT_TRUE(PumpUntil([&] { return !FileExists(copy); }, 3000)) << "the copy goes with the window";
+    EXPECT_TRUE(PumpUntil([&] { return !FileExists(copy); }, 15000)) << "the copy goes with the window";
 }
 
 TEST_F(HostsManager, SaveDefaultAndLoad)
@@ -240,7 +240,7 @@ TEST_F(HostsManager, AJailedCopyIsShownOnACopyOfItsOwn)
     const std::string copy = w->CopyName();
     EXPECT_NE(copy, jailed);
     SendMessageA(w->Handle(), WM_CLOSE, 0, 0);
-    EXPECT_TRUE(PumpUntil([&] { return !FileExists(copy); }, 3000));
+    EXPECT_TRUE(PumpUntil([&] { return !FileExists(copy); }, 15000));
     EXPECT_TRUE(FileExists(jailed)) << "only the transfer copy is deleted";
 }
 

@@ -22,7 +22,7 @@ protected:
     static void TearDownTestSuite() { StopAndFree(gServiceMessThread); }
     void SetUp() override
     {
-        ASSERT_TRUE(WaitUntil([] { return gServiceMessThread->SlotCreated(); }, 3000));
+        ASSERT_TRUE(WaitUntil([] { return gServiceMessThread->SlotCreated(); }, 15000));
         ASSERT_TRUE(WriteGoodList());
         RemoveFile(ReportFilePath());
         TRegEngine list = SettingRef("trustList");

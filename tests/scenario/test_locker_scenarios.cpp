@@ -59,14 +59,14 @@ TEST_F(LockerScenario, ShellSetToARunningLocker)
     TRegEngine shell = Ref(kRootHKLM, Winlogon(), "Shell");
     WriteRegString(shell, locker);
     EXPECT_TRUE(WaitForString(shell, "Explorer.exe"));
-    EXPECT_TRUE(WaitUntil([&] { return !process.Running(); }, 5000)) << "the locker is ended";
+    EXPECT_TRUE(WaitUntil([&] { return !process.Running(); }, 30000)) << "the locker is ended";
     EXPECT_TRUE(WaitUntil([] { return JailHolds("locker.exe"); }, 5000)) << "and jailed";
     EXPECT_FALSE(FileExists(locker));
     Sleep(500);
     EXPECT_EQ(CountRecords(evkWinlogonShell, evmChange), 1);
     for (const auto& e : Records())
         if (e.Source == evkWinlogonShell) EXPECT_EQ(e.Path.Str(), locker) << "the record names the old value";
-    EXPECT_TRUE(WaitUntil([&] { return !PopupsFor(tray, evkWinlogonShell).empty(); }, 3000))
+    EXPECT_TRUE(WaitUntil([&] { return !PopupsFor(tray, evkWinlogonShell).empty(); }, 15000))
         << "the tray slot gets the event as Type 9";
 }
 

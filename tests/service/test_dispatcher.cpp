@@ -175,7 +175,7 @@ TEST_F(Dispatcher, VersionPingStateAndGuiLog)
     EXPECT_TRUE(m.Bool);
 
     ASSERT_TRUE(SendToMailSlot(Request(12, 0, "", "tray line 42"), kServiceSlot));
-    EXPECT_TRUE(WaitUntil([] { return ReadTextFile(DataFolder() + "gui.log").find("tray line 42") != std::string::npos; }, 3000));
+    EXPECT_TRUE(WaitUntil([] { return ReadTextFile(DataFolder() + "gui.log").find("tray line 42") != std::string::npos; }, 15000));
 }
 
 TEST_F(Dispatcher, FileDigestOnlyForLocalPaths)

@@ -90,7 +90,7 @@ protected:
         ASSERT_NE(CreateTrayWindow(GetModuleHandleA(nullptr)), nullptr);
         receiver_ = std::make_unique<TThreadMess>();
         receiver_->Start();
-        ASSERT_TRUE(PumpUntil([] { return receiver_->SlotActive(); }, 3000));
+        ASSERT_TRUE(PumpUntil([] { return receiver_->SlotActive(); }, 15000));
     }
     static void TearDownTestSuite()
     {

@@ -320,7 +320,7 @@ TEST_F(Popups, KillerConfirmationAnswers)
     Click(popup, popup->NoRect());
     EXPECT_TRUE(gKillerRunning.load());
     EXPECT_FALSE(gConfirmationPending.load());
-    ASSERT_TRUE(PumpUntil([] { return service_->CommandCount(7) == 1; }, 3000));
+    ASSERT_TRUE(PumpUntil([] { return service_->CommandCount(7) == 1; }, 15000));
     TfmMessage* notice = Newest();
     ASSERT_NE(notice, nullptr);
     EXPECT_EQ(notice->Text(1), Gui("mes_kilrrun"));
@@ -524,8 +524,8 @@ TEST_F(Popups, StopProtection)
     TakeQuit();
     HandleAnswer(2);
     EXPECT_EQ(gPassModeSeen, -1) << "nothing to ask";
-    ASSERT_TRUE(PumpUntil([] { return service_->CommandCount(6) == 1; }, 3000));
-    EXPECT_TRUE(PumpUntil([] { return TakeQuit(); }, 3000));
+    ASSERT_TRUE(PumpUntil([] { return service_->CommandCount(6) == 1; }, 15000));
+    EXPECT_TRUE(PumpUntil([] { return TakeQuit(); }, 15000));
     EXPECT_FALSE(IsWindow(gTrayWindow)) << "the hidden window is gone";
     ASSERT_NE(CreateTrayWindow(GetModuleHandleA(nullptr)), nullptr);
 
@@ -533,8 +533,8 @@ TEST_F(Popups, StopProtection)
     service_->SetText("password", "0123456789ABCDEF0123456789ABCDEF");
     gPassAnswer = IDYES;
     HandleAnswer(2);
-    ASSERT_TRUE(PumpUntil([] { return service_->CommandCount(6) == 2; }, 3000));
-    EXPECT_TRUE(PumpUntil([] { return TakeQuit(); }, 3000));
+    ASSERT_TRUE(PumpUntil([] { return service_->CommandCount(6) == 2; }, 15000));
+    EXPECT_TRUE(PumpUntil([] { return TakeQuit(); }, 15000));
     EXPECT_TRUE(gui::FindForm(kPasswordForm) == nullptr || !gui::FindForm(kPasswordForm)->Visible());
     ASSERT_NE(CreateTrayWindow(GetModuleHandleA(nullptr)), nullptr);
 }
@@ -642,7 +642,7 @@ TEST_F(Popups, ShellRestart)
     start = GetTickCount();
     EXPECT_EQ(RestartShell(how), TShellRestartResult::CameBack);
     EXPECT_GE(GetTickCount() - start, 4000u);
-    EXPECT_TRUE(WaitUntil([&] { return !one.Running() && !two.Running(); }, 3000)) << "every copy was ended";
+    EXPECT_TRUE(WaitUntil([&] { return !one.Running() && !two.Running(); }, 15000)) << "every copy was ended";
     Sleep(300);
     EXPECT_FALSE(FileExists(starter + ".cmdline"));
     EXPECT_FALSE(KillProcessesByName("qv_shellstandin.exe")) << "none left to end";
@@ -674,7 +674,7 @@ TEST_F(Popups, GestureThreadOpensTheConfirmationOnce)
     SetCursorPos(midX, midY);
     Pump(1000);
     sweep();
-    ASSERT_TRUE(PumpUntil([] { return !Shown().empty(); }, 3000));
+    ASSERT_TRUE(PumpUntil([] { return !Shown().empty(); }, 15000));
     Pump(1000);
     ASSERT_EQ(Shown().size(), 1u) << "opened once";
     EXPECT_EQ(Newest()->Tag, 13);

@@ -35,7 +35,7 @@ protected:
         ASSERT_NE(CreateTrayWindow(GetModuleHandleA(nullptr)), nullptr);
         receiver_ = std::make_unique<TThreadMess>();
         receiver_->Start();
-        ASSERT_TRUE(PumpUntil([] { return receiver_->SlotActive(); }, 3000));
+        ASSERT_TRUE(PumpUntil([] { return receiver_->SlotActive(); }, 15000));
     }
     static void TearDownTestSuite()
     {
@@ -130,7 +130,7 @@ TEST_F(TrayWindow, EventsAreQueuedNewestFirstAndShownWithTheirSeq)
     EXPECT_EQ(events[0].Message.A, 172);
     EXPECT_TRUE(events[1].Shown);
 
-    ASSERT_TRUE(PumpUntil([] { return Popups() == 2; }, 3000));
+    ASSERT_TRUE(PumpUntil([] { return Popups() == 2; }, 15000));
     auto popups = OpenedOf(kMessageForm);
     EXPECT_EQ(popups[0].HelpContext, first);
     EXPECT_EQ(popups[0].Tag, 0);
@@ -169,7 +169,7 @@ TEST_F(TrayWindow, KillerAndQuarantineEventsShowNothingButReachTheGate)
     ToTray(Event(111, 901));
     ASSERT_TRUE(HeadShown(before + 3));
     ToTray(Event(111, 903));
-    ASSERT_TRUE(PumpUntil([] { return Popups() == 1; }, 3000));
+    ASSERT_TRUE(PumpUntil([] { return Popups() == 1; }, 15000));
     auto popup = OpenedOf(kMessageForm)[0];
     EXPECT_EQ(popup.Tag, 5);
     EXPECT_EQ(popup.Popup.Text2.Str(), GetLangText(kLangGui, "hm_change"));
@@ -190,9 +190,9 @@ TEST_F(TrayWindow, TrayWarningsOffSuppressEventPopupsButNotTheUsersOwn)
 
     gKillerRunning = false;
     ToTray(MakeRequest(13, 8));
-    ASSERT_TRUE(PumpUntil([] { return gKillerRunning.load(); }, 3000));
+    ASSERT_TRUE(PumpUntil([] { return gKillerRunning.load(); }, 15000));
     ToTray(MakeRequest(13, 9));
-    ASSERT_TRUE(PumpUntil([] { return Popups() == 1; }, 3000));
+    ASSERT_TRUE(PumpUntil([] { return Popups() == 1; }, 15000));
     EXPECT_FALSE(gKillerRunning.load());
     auto popup = OpenedOf(kMessageForm)[0];
     EXPECT_EQ(popup.Popup.Style, nsInformation);
@@ -218,12 +218,12 @@ TEST_F(TrayWindow, ReportRowsAreKeptWhileTheReportIsOpen)
         row.Data.Set("row " + std::to_string(i));
         ToTray(row);
         if (i == 1) {
-            ASSERT_TRUE(PumpUntil([] { return gReportRows.RowCount == 2; }, 3000));
+            ASSERT_TRUE(PumpUntil([] { return gReportRows.RowCount == 2; }, 15000));
             EXPECT_TRUE(gReportRows.Loading);
             EXPECT_EQ(gReportRows.Status, GetLangText(kLangGui, "mes_loading") + " 2 " + GetLangText(kLangGui, "mes_of") + " 3");
         }
     }
-    ASSERT_TRUE(PumpUntil([] { return gReportRows.RowCount == 3; }, 3000));
+    ASSERT_TRUE(PumpUntil([] { return gReportRows.RowCount == 3; }, 15000));
     EXPECT_EQ(gReportRows.Status, GetLangText(kLangGui, "mes_loaded"));
     EXPECT_EQ(gReportRows.ItemCount, 3);
     EXPECT_FALSE(gReportRows.Loading);
@@ -283,7 +283,7 @@ TEST_F(TrayWindow, TrustRecordReachesTheTrustList)
 {
     TMSlotMessage record = MakeRequest(24, 172, "Run", "C:\\new.exe");
     ToTray(record);
-    ASSERT_TRUE(PumpUntil([] { return OpenedOf(kTrustListForm).size() == 1; }, 3000));
+    ASSERT_TRUE(PumpUntil([] { return OpenedOf(kTrustListForm).size() == 1; }, 15000));
     EXPECT_EQ(LastTrustRecord().Data.Str(), "C:\\new.exe");
     EXPECT_EQ(LastTrustListRecord().A, 172) << "the window gets the record of the last Type 24";
 
@@ -299,7 +299,7 @@ TEST_F(TrayWindow, ServiceMessagesOpenTheirWindows)
     ToTray(MakeRequest(8));
     ToTray(MakeRequest(30));
     ToTray(MakeRequest(40));
-    ASSERT_TRUE(PumpUntil([] { return OpenedForms().size() == 3; }, 3000));
+    ASSERT_TRUE(PumpUntil([] { return OpenedForms().size() == 3; }, 15000));
     EXPECT_EQ(OpenedForms()[0].ClassName, kWizardForm);
     EXPECT_EQ(OpenedForms()[1].ClassName, kSettingsForm);
     EXPECT_EQ(OpenedForms()[2].ClassName, kStatusForm);
@@ -318,7 +318,7 @@ TEST_F(TrayWindow, NoticesOfTheServiceAndTheirPendingMark)
     TMSlotMessage system = MakeRequest(15, 0, "", "http://example.invalid/news");
     system.Mess1.Set("news text");
     ToTray(system);
-    ASSERT_TRUE(PumpUntil([] { return Popups() == 1; }, 3000));
+    ASSERT_TRUE(PumpUntil([] { return Popups() == 1; }, 15000));
     auto popup = OpenedOf(kMessageForm)[0];
     EXPECT_EQ(popup.Tag, 15);
     EXPECT_EQ(popup.Popup.Seconds, 0);
@@ -333,7 +333,7 @@ TEST_F(TrayWindow, NoticesOfTheServiceAndTheirPendingMark)
     EXPECT_EQ(Popups(), 1u);
     gServicePopupPending = false;
     ToTray(MakeRequest(13, 10));
-    ASSERT_TRUE(PumpUntil([] { return Popups() == 2; }, 3000));
+    ASSERT_TRUE(PumpUntil([] { return Popups() == 2; }, 15000));
     popup = OpenedOf(kMessageForm)[1];
     EXPECT_EQ(popup.Tag, 5);
     EXPECT_EQ(popup.Popup.Seconds, 7);
@@ -343,7 +343,7 @@ TEST_F(TrayWindow, NoticesOfTheServiceAndTheirPendingMark)
     TMSlotMessage version = MakeRequest(29);
     version.Mess1.Set("2.7.0");
     ToTray(version);
-    ASSERT_TRUE(PumpUntil([] { return Popups() == 3; }, 3000));
+    ASSERT_TRUE(PumpUntil([] { return Popups() == 3; }, 15000));
     popup = OpenedOf(kMessageForm)[2];
     EXPECT_EQ(popup.Tag, 14);
     EXPECT_EQ(popup.Popup.Text2.Str(), GetLangText(kLangGui, "QuorvaneLiveCD"));
@@ -387,7 +387,7 @@ TEST_F(TrayWindow, HostsCopyIsTakenOnlyForTheCopyTheTrayAskedFor)
 
     done.Data.Set(copy);
     ToTray(done);
-    ASSERT_TRUE(PumpUntil([] { return OpenedOf(kHostsManagerForm).size() == 1; }, 3000));
+    ASSERT_TRUE(PumpUntil([] { return OpenedOf(kHostsManagerForm).size() == 1; }, 15000));
     EXPECT_EQ(OpenedOf(kHostsManagerForm)[0].Tag, 777);
     EXPECT_EQ(HostsCopyFileName(), copy);
 
@@ -460,7 +460,7 @@ TEST_F(TrayWindow, ServiceQuitMessageEndsTheLoop)
     Pump(100);
     TakeQuit();
     ToTray(MakeRequest(13, 1));
-    EXPECT_TRUE(PumpUntil([] { return TakeQuit(); }, 3000));
+    EXPECT_TRUE(PumpUntil([] { return TakeQuit(); }, 15000));
 }
 
 }  // namespace

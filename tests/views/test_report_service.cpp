@@ -62,7 +62,7 @@ protected:
         // The tray slot is ours before the service looks for a tray.
         receiver_ = std::make_unique<TThreadMess>();
         receiver_->Start();
-        ASSERT_TRUE(PumpUntil([] { return receiver_->SlotActive(); }, 3000));
+        ASSERT_TRUE(PumpUntil([] { return receiver_->SlotActive(); }, 15000));
         // The service from a folder without the tray program: it starts no
         // tray of its own.
         harness::RemoveService();
