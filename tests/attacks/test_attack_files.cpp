@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
 
 #include "RegistryUtils.h"
 #include "ServiceHarness.h"
@@ -71,7 +72,11 @@ protected:
         SetSwitch("hosts_guard", false);
         Settle();
     }
-    static void TearDownTestSuite() { RemoveService(); }
+    static void TearDownTestSuite()
+    {
+        tray_.reset();
+        RemoveService();
+    }
     void SetUp() override
     {
         hosts_ = GetHostsFilePath();
@@ -79,10 +84,13 @@ protected:
         ASSERT_TRUE(WriteFileBytes(hosts_, kOriginalHosts));
     }
 
-    // 13/15 and the answer the tray's slot gets.
+    // 13/15 and the answer the tray's slot gets. One slot serves the whole
+    // suite: made anew for each call, its name could still be held by a send
+    // of the service's that was under way when the last one closed.
     static int32_t CopyOut(const std::string& target)
     {
-        SlotListener tray(kTraySlot);
+        if (!tray_) tray_ = std::make_unique<SlotListener>(kTraySlot);
+        SlotListener& tray = *tray_;
         EXPECT_TRUE(tray.Active());
         TMSlotMessage request = Request(13, 15, "", target);
         EXPECT_TRUE(SendToMailSlot(request, kServiceSlot));
@@ -90,7 +98,7 @@ protected:
         // ends the wait as soon as it comes.
         TMSlotMessage answer;
         while (tray.Next(answer, 60000))
-            if (answer.Type == 13 && answer.A == 15) return answer.B;
+            if (answer.Type == 13 && answer.A == 15 && answer.Data.Str() == target) return answer.B;
         ADD_FAILURE() << "13/15 always answers";
         return -1;
     }
@@ -110,7 +118,10 @@ protected:
     }
 
     std::string hosts_;
+    static std::unique_ptr<SlotListener> tray_;
 };
+
+std::unique_ptr<SlotListener> FileAttacks::tray_;
 
 TEST_F(FileAttacks, CopyOutOnlyMakesNewFilesInTheTemporaryFolder)
 {
