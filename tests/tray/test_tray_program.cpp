@@ -339,7 +339,7 @@ TEST_F(TrayProgram, IconMenuAndQuitInWinesDesktop)
     UniqueHandle process(OpenProcess(SYNCHRONIZE, FALSE, trayPid));
     ASSERT_TRUE(process.Valid());
     TellTrayToQuit();  // with its menu still open
-    EXPECT_EQ(WaitForSingleObject(process.Get(), 10000), WAIT_OBJECT_0) << "13/1 ends the tray";
+    EXPECT_EQ(WaitForSingleObject(process.Get(), 30000), WAIT_OBJECT_0) << "13/1 ends the tray";
     desktop.Kill();
 }
 
