@@ -47,3 +47,23 @@ qv_shot_start_service() {
   wine_run "$bin/qv_svcctl.exe" start >/dev/null
   [[ "$(wine_run "$bin/qv_svcctl.exe" wait 4 30)" == "4" ]] || { qv_log "screenshot: service not running"; exit 1; }
 }
+
+# The tray the service started for the console user, inside Wine's desktop:
+# waits until its window, its icon (the last of its start-up) and the
+# taskbar are there; sets tray_pid and bar ("left,top,right,bottom").
+qv_shot_wait_tray() {
+  local ok=0
+  tray_pid="$(wine_run "$bin/qv_trayctl.exe" wait 60)" || { qv_log "screenshot: the tray's window did not appear"; exit 1; }
+  qv_log "screenshot: tray running (process $tray_pid)"
+  for _ in $(seq 1 100); do
+    if wine_run "$bin/qv_trayctl.exe" icon >/dev/null; then ok=1; break; fi
+    sleep 0.2
+  done
+  ((ok)) || { qv_log "screenshot: the tray icon is not in the notification area"; exit 1; }
+  bar=""
+  for _ in $(seq 1 50); do
+    bar="$(wine_run "$bin/qv_trayctl.exe" taskbar)" && break
+    sleep 0.2
+  done
+  [[ -n "$bar" ]] || { qv_log "screenshot: no taskbar in Wine's desktop"; exit 1; }
+}

@@ -17,24 +17,7 @@ ctl() { wine_run "$bin/qv_trayctl.exe" "$@"; }
 shot_close_windows() { ctl closepopups; }
 qv_shot_start_service
 
-# The service starts the tray for the console user, inside Wine's desktop.
-
-pid="$(ctl wait 60)" || { qv_log "screenshot: the tray's window did not appear"; exit 1; }
-qv_log "screenshot: tray running (process $pid)"
-# Started up: the icon comes last, after the settings and texts.
-ok=0
-for _ in $(seq 1 100); do
-  if ctl icon >/dev/null; then ok=1; break; fi
-  sleep 0.2
-done
-((ok)) || { qv_log "screenshot: the tray icon is not in the notification area"; exit 1; }
-
-bar=""
-for _ in $(seq 1 50); do
-  bar="$(ctl taskbar)" && break
-  sleep 0.2
-done
-[[ -n "$bar" ]] || { qv_log "screenshot: no taskbar in Wine's desktop"; exit 1; }
+qv_shot_wait_tray
 
 # A new version notice (stays until answered), a new program in the
 # machine's Run key (warning, 8 s) and last the killer confirmation (10 s: it

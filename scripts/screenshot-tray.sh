@@ -14,22 +14,8 @@ qv_shot_begin qv_tray_screenshot "${1:-$QV_BUILD/x86_64/bin}" ServiceQuorvane.ex
 shot="$out_dir/tray-menu.png"
 qv_shot_start_service
 
-# The service starts the tray for the console user, inside Wine's desktop.
 ctl() { wine_run "$bin/qv_trayctl.exe" "$@"; }
-pid="$(ctl wait 60)" || { qv_log "screenshot: the tray's window did not appear"; exit 1; }
-qv_log "screenshot: tray running (process $pid)"
-ok=0
-for _ in $(seq 1 50); do
-  if ctl icon >/dev/null; then ok=1; break; fi
-  sleep 0.2
-done
-((ok)) || { qv_log "screenshot: the tray icon is not in the notification area"; exit 1; }
-bar=""
-for _ in $(seq 1 50); do
-  bar="$(ctl taskbar)" && break
-  sleep 0.2
-done
-[[ -n "$bar" ]] || { qv_log "screenshot: no taskbar in Wine's desktop"; exit 1; }
+qv_shot_wait_tray
 menu="$(ctl menu)" || { qv_log "screenshot: the tray menu did not open"; exit 1; }
 qv_log "screenshot: taskbar at $bar, menu open at $menu"
 # The menu opens whole on the screen, clear of the taskbar, tall enough for

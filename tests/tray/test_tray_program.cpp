@@ -65,34 +65,32 @@ RunResult RunTray(const std::string& args, DWORD timeoutMs = 20000, const std::s
     return {!tray.Running(), code, GetTickCount() - start};
 }
 
-int TrayWindowCount()
+// Top-level windows whose class name (or title) is "Quorvane".
+int TopLevelWindowsNamedQuorvane(bool byTitle)
 {
-    int count = 0;
+    struct Search {
+        bool byTitle;
+        int count;
+    } search{byTitle, 0};
     EnumWindows(
         [](HWND window, LPARAM param) -> BOOL {
+            auto* search = reinterpret_cast<Search*>(param);
             char name[32] = {};
-            GetClassNameA(window, name, sizeof(name));
-            if (std::string(name) == "Quorvane") ++*reinterpret_cast<int*>(param);
+            if (search->byTitle)
+                GetWindowTextA(window, name, sizeof(name));
+            else
+                GetClassNameA(window, name, sizeof(name));
+            if (std::string(name) == "Quorvane") ++search->count;
             return TRUE;
         },
-        reinterpret_cast<LPARAM>(&count));
-    return count;
+        reinterpret_cast<LPARAM>(&search));
+    return search.count;
 }
 
+int TrayWindowCount() { return TopLevelWindowsNamedQuorvane(false); }
+
 // Top-level windows titled "Quorvane": only the tray's hidden window.
-int WindowsTitledQuorvane()
-{
-    int count = 0;
-    EnumWindows(
-        [](HWND window, LPARAM param) -> BOOL {
-            char title[32] = {};
-            GetWindowTextA(window, title, sizeof(title));
-            if (std::string(title) == "Quorvane") ++*reinterpret_cast<int*>(param);
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&count));
-    return count;
-}
+int WindowsTitledQuorvane() { return TopLevelWindowsNamedQuorvane(true); }
 
 // The process id a running tray gives for 13/18; 0 without an answer.
 DWORD AskTrayProcessId()
