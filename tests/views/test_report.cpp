@@ -1,6 +1,5 @@
-// The event report without the service: Explorer selection with a stand-in
-// Explorer that writes down its command line, and the report window and its
-// properties fed with rows as the receiver hands them over.
+// The event report without the service: the report window and its properties
+// fed with rows as the receiver hands them over.
 #include <gtest/gtest.h>
 
 #include <climits>
@@ -11,63 +10,10 @@
 #include "fmReport.h"
 #include "fmReportProp.h"
 #include "qvApplication.h"
-#include "uExplorerShow.h"
 #include "uFormUtils.h"
 #include "uLangUtils.h"
 #include "uMessThread.h"
 #include "uViewForms.h"
-
-namespace {
-
-// qv_cmdline.exe copied into a scratch folder stands in for Explorer.
-class ExplorerStandIn {
-public:
-    ExplorerStandIn() : program_(scratch_ / "qv_explorer.exe")
-    {
-        CopyFileA(HelperPath("qv_cmdline.exe").c_str(), program_.c_str(), FALSE);
-        previous_ = gExplorerProgram;
-        gExplorerProgram = program_;
-    }
-    ~ExplorerStandIn() { gExplorerProgram = previous_; }
-    // The arguments it was started with, once it has written them.
-    std::string WaitArguments()
-    {
-        const std::string file = program_ + ".cmdline";
-        WaitUntil([&] { return !ReadTextFile(file).empty(); }, 20000);
-        std::string line = ReadTextFile(file);
-        DeleteFileA(file.c_str());
-        const size_t selectAt = line.find("/select,");
-        return selectAt == std::string::npos ? line : line.substr(selectAt);
-    }
-    const ScratchDir& Scratch() const { return scratch_; }
-
-private:
-    ScratchDir scratch_;
-    std::string program_;
-    std::string previous_;
-};
-
-}  // namespace
-
-TEST(ExplorerShow, SelectsTheQuotedPathOrTheFolderOfAGoneFile)
-{
-    ExplorerStandIn explorer;
-    const std::string folder = explorer.Scratch() / "odd dir";
-    CreateDirectoryA(folder.c_str(), nullptr);
-    const std::string file = folder + "\\one, two.exe";
-    ASSERT_TRUE(WriteTextFile(file, "MZ"));
-
-    const TExplorerRoute route = ShowPathOrFolder(file);
-    EXPECT_NE(route, TExplorerRoute::Missing);
-    EXPECT_EQ(explorer.WaitArguments(), "/select,\"" + file + "\"");
-    std::printf("Explorer was reached by %s\n", route == TExplorerRoute::Shell ? "the shell" : "the command line");
-
-    DeleteFileA(file.c_str());
-    EXPECT_NE(ShowPathOrFolder(file), TExplorerRoute::Missing);
-    EXPECT_EQ(explorer.WaitArguments(), "/select,\"" + folder + "\"") << "a gone file shows its folder";
-
-    EXPECT_EQ(ShowInExplorer(explorer.Scratch() / "nothing here\\x.exe"), TExplorerRoute::Missing);
-}
 
 // The report window fed row by row as the receiver feeds it, without a
 // service (the stand-in ignores the report request).

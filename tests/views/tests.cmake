@@ -14,6 +14,13 @@ qv_add_test_program(qv_views_tests
 target_include_directories(qv_views_tests PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/tray ${CMAKE_CURRENT_SOURCE_DIR}/service)
 add_dependencies(qv_views_tests qv_test_helpers ServiceQuorvane QuorvaneTray qv_languages)
 
+# qv_explorer_show_tests: showing a file in Explorer, apart from the windows
+# above (under Wine the desktop may close after the programs it starts).
+qv_add_test_program(qv_explorer_show_tests
+  SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/views/test_explorer_show.cpp
+  LIBS qvtray TIMEOUT 600)
+add_dependencies(qv_explorer_show_tests qv_test_helpers)
+
 # The report window listing a large report from the running service
 # (scripts/bench-report.sh runs it).
 add_executable(bench_report ${CMAKE_CURRENT_SOURCE_DIR}/views/bench_report.cpp
