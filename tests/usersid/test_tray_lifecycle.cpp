@@ -145,7 +145,7 @@ TEST_F(TrayLifecycle, StartsKeepsAndEndsTheTray)
 
     // The service's stop ends the tray.
     ASSERT_TRUE(StopAndWaitStopped(40000));
-    EXPECT_TRUE(WaitUntil([] { return TrayProcessCount() == 0; }, 15000)) << [] {
+    EXPECT_TRUE(WaitUntil([] { return TrayProcessCount() == 0; }, 30000)) << [] {
         std::string list;
         for (const auto& p : Processes()) list += std::to_string(p.Pid) + "<-" + std::to_string(p.Parent) + " " + p.Name + "\n";
         return list;
