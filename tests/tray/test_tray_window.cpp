@@ -56,6 +56,9 @@ protected:
     {
         ResetOpened();
         WriteBoolSetting("show_tray_warn", true);
+        // The gate falls back on the value it last read when a loaded service
+        // is slow to answer: that must be this one, not an earlier test's.
+        gTrayWarnSwitch.Refresh();
         gLastEventKind = -1;
         gServicePopupPending = false;
     }
