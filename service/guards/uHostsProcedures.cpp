@@ -307,7 +307,14 @@ void OnHostsFolderChanged(const std::string& folder)
 
 void CopyHostsCommand(const TMSlotMessage& message)
 {
-    EnsureHostsFiles();
+    // The copy needs neither of these files, and the tray waits for the
+    // answer: one that cannot be written (another thread writing it at the
+    // same moment, say) must not cost the answer.
+    try {
+        EnsureHostsFiles();
+    } catch (const std::exception& error) {
+        WriteServiceLog(std::string("hosts files not prepared for a copy: ") + error.what());
+    }
     const std::string target = message.Data.Str();
     const std::string hosts = GetHostsFilePath();
     int32_t code;

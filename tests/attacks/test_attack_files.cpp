@@ -157,6 +157,16 @@ TEST_F(FileAttacks, CopyOutOnlyMakesNewFilesInTheTemporaryFolder)
     ASSERT_TRUE(ReadFileBytes(fresh, bytes));
     EXPECT_EQ(bytes, kOriginalHosts);
     RemoveFile(fresh);
+
+    // The allow-list cannot be written (a folder holds its name): the copy is
+    // still made and answered.
+    RemoveFile(HostListPath());
+    ASSERT_TRUE(CreateDirectoryA(HostListPath().c_str(), nullptr));
+    const std::string second = MakeTempFileName();
+    EXPECT_EQ(CopyOut(second), 777);
+    EXPECT_TRUE(ReadFileBytes(second, bytes) && bytes == kOriginalHosts);
+    RemoveFile(second);
+    RemoveDirectoryA(HostListPath().c_str());
 }
 
 TEST_F(FileAttacks, InstallReadsOnlyPlainSmallFilesOfItsOwn)
