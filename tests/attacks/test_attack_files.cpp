@@ -95,17 +95,14 @@ protected:
         EXPECT_TRUE(tray.Active());
         TMSlotMessage request = Request(13, 15, "", target);
         EXPECT_TRUE(SendToMailSlot(request, kServiceSlot));
-        // Long enough for a service that a loaded machine holds up; the answer
-        // ends the wait as soon as it comes.
-        // The service's pings keep coming meanwhile: the wait has one limit
-        // for all of them.
-        const DWORD start = GetTickCount();
+        // Long enough for a service that a loaded machine holds up, pings and
+        // all; the answer ends the wait as soon as it comes.
         std::string skipped;
         TMSlotMessage answer;
-        for (DWORD spent = 0; spent < 60000 && tray.Next(answer, 60000 - spent); spent = GetTickCount() - start) {
-            if (answer.Type == 13 && answer.A == 15 && answer.Data.Str() == target) return answer.B;
-            skipped += " " + std::to_string(answer.Type) + "/" + std::to_string(answer.A);
-        }
+        const bool answered = tray.NextWhere(
+            [&](const TMSlotMessage& m) { return m.Type == 13 && m.A == 15 && m.Data.Str() == target; }, answer, 60000,
+            [&](const TMSlotMessage& m) { skipped += " " + std::to_string(m.Type) + "/" + std::to_string(m.A); });
+        if (answered) return answer.B;
         ADD_FAILURE() << "13/15 always answers; came instead:" << skipped;
         return -1;
     }

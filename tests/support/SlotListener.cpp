@@ -26,11 +26,18 @@ bool SlotListener::Next(TMSlotMessage& message, DWORD timeoutMs)
 
 bool SlotListener::NextOfType(uint8_t type, TMSlotMessage& message, DWORD timeoutMs)
 {
-    DWORD start = GetTickCount();
+    return NextWhere([type](const TMSlotMessage& m) { return m.Type == type; }, message, timeoutMs);
+}
+
+bool SlotListener::NextWhere(const std::function<bool(const TMSlotMessage&)>& wanted, TMSlotMessage& message,
+                             DWORD timeoutMs, const std::function<void(const TMSlotMessage&)>& passed)
+{
+    const DWORD start = GetTickCount();
     for (;;) {
-        DWORD spent = GetTickCount() - start;
+        const DWORD spent = GetTickCount() - start;
         if (spent >= timeoutMs || !Next(message, timeoutMs - spent)) return false;
-        if (message.Type == type) return true;
+        if (wanted(message)) return true;
+        if (passed) passed(message);
     }
 }
 

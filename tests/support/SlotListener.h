@@ -3,6 +3,7 @@
 // autorun manager, or a reply slot of its own.
 #include <windows.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -20,6 +21,10 @@ public:
     // The next message of the given Type, passing over others (the service's
     // pings and id requests to the tray slot, for example).
     bool NextOfType(uint8_t type, TMSlotMessage& message, DWORD timeoutMs = 3000);
+    // The next message `wanted` accepts; each one passed over goes to
+    // `passed`. One limit covers the whole wait.
+    bool NextWhere(const std::function<bool(const TMSlotMessage&)>& wanted, TMSlotMessage& message, DWORD timeoutMs,
+                   const std::function<void(const TMSlotMessage&)>& passed = {});
     // Every message until none came for quietMs.
     std::vector<TMSlotMessage> Drain(DWORD quietMs = 300);
     const std::string& Name() const { return slot_.Name; }
