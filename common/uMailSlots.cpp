@@ -4,6 +4,7 @@
 #include <stdexcept>
 
 #include "qvHandles.h"
+#include "qvLateApi.h"
 #include "uCommonUtils.h"
 #include "uGetSecDesc.h"
 
@@ -224,7 +225,7 @@ bool WritePacketWithin(HANDLE slot, const MSlotPacket& packet, DWORD waitMs)
     DWORD written = 0;
     if (!WriteFile(slot, packet.data(), kPacketSize, &written, &overlapped)) {
         if (GetLastError() != ERROR_IO_PENDING) return false;
-        if (WaitForSingleObject(done.Get(), waitMs) != WAIT_OBJECT_0) CancelIoEx(slot, &overlapped);
+        if (WaitForSingleObject(done.Get(), waitMs) != WAIT_OBJECT_0) CancelThreadIo(slot, &overlapped);
         // Waits for the cancel to land: the system writes into `overlapped`.
         if (!GetOverlappedResult(slot, &overlapped, &written, TRUE)) return false;
     } else if (!GetOverlappedResult(slot, &overlapped, &written, FALSE)) {
@@ -292,11 +293,11 @@ bool SendToMailSlotAndWait(const std::string& slotName, TMSlotMessage& message, 
     // sleeps last longer, and a count would stretch the wait with them. With a
     // cancel event the wait goes in short slices so the event is seen soon.
     constexpr DWORD kCancelSliceMs = 20;
-    const ULONGLONG deadline = GetTickCount64() + kReplyWaitMs;
+    const uint64_t deadline = TickCount64() + kReplyWaitMs;
     TMSlotMessage received;
     bool answered = false;
     for (;;) {
-        const ULONGLONG now = GetTickCount64();
+        const uint64_t now = TickCount64();
         if (now >= deadline) break;
         DWORD wait = static_cast<DWORD>(deadline - now);
         if (cancelEvent) wait = std::min(wait, kCancelSliceMs);

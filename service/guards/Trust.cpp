@@ -7,6 +7,8 @@
 #include <wintrust.h>
 
 #include <cstdint>
+#include <mutex>
+#include <shared_mutex>
 
 #include "qvFiles.h"
 #include "qvHandles.h"
@@ -34,25 +36,13 @@ struct TrustApi {
 
 enum class TrustState { NotLoaded, Loaded, Finalized };
 
-SRWLOCK gLock = SRWLOCK_INIT;
+// A reader-writer lock of the C++ runtime: Windows XP has no SRW locks.
+std::shared_mutex gLock;
 TrustState gState = TrustState::NotLoaded;
 TrustApi gApi;
 
-class SharedLock {
-public:
-    SharedLock() { AcquireSRWLockShared(&gLock); }
-    ~SharedLock() { ReleaseSRWLockShared(&gLock); }
-    SharedLock(const SharedLock&) = delete;
-    SharedLock& operator=(const SharedLock&) = delete;
-};
-
-class ExclusiveLock {
-public:
-    ExclusiveLock() { AcquireSRWLockExclusive(&gLock); }
-    ~ExclusiveLock() { ReleaseSRWLockExclusive(&gLock); }
-    ExclusiveLock(const ExclusiveLock&) = delete;
-    ExclusiveLock& operator=(const ExclusiveLock&) = delete;
-};
+using SharedLock = std::shared_lock<std::shared_mutex>;
+using ExclusiveLock = std::unique_lock<std::shared_mutex>;
 
 template <typename Fn>
 void Resolve(HMODULE library, const char* name, Fn& fn)
@@ -200,7 +190,7 @@ bool CheckFile(const TrustApi& api, const std::string& path)
 
 void InitTrust()
 {
-    ExclusiveLock lock;
+    ExclusiveLock lock(gLock);
     if (gState != TrustState::NotLoaded) return;
     gState = TrustState::Loaded;
     HMODULE library = LoadWinTrust();
@@ -217,7 +207,7 @@ void InitTrust()
 
 void FinalizeTrust()
 {
-    ExclusiveLock lock;
+    ExclusiveLock lock(gLock);
     if (gState == TrustState::Loaded && gApi.library) FreeLibrary(gApi.library);
     gApi = TrustApi();
     gState = TrustState::Finalized;
@@ -228,12 +218,12 @@ bool IsFileSigned(const std::string& path)
     if (!FileExists(path)) return false;
     bool loaded;
     {
-        SharedLock lock;
+        SharedLock lock(gLock);
         loaded = gState != TrustState::NotLoaded;
     }
     if (!loaded) InitTrust();
 
-    SharedLock lock;
+    SharedLock lock(gLock);
     if (gState != TrustState::Loaded || !gApi.Complete()) return false;
     try {
         return CheckFile(gApi, path);

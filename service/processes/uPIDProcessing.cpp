@@ -9,6 +9,7 @@
 
 #include "qvFiles.h"
 #include "qvHandles.h"
+#include "qvLateApi.h"
 #include "qvStrings.h"
 #include "uCommonUtils.h"
 #include "uLogThread.h"
@@ -83,11 +84,12 @@ std::string QueryImagePath(uint32_t pid) { return Win32ImagePath(GetProcessImage
 // 64-bit process asked by a 32-bit one, and for processes that refuse memory
 // reads (protected system processes).
 using QueryFullImageNameFn = BOOL(WINAPI*)(HANDLE, DWORD, LPSTR, PDWORD);
+// The access right that goes with it, also Vista on (the XP headers lack it).
+constexpr DWORD kQueryLimitedInformation = 0x1000;
 
 QueryFullImageNameFn QueryFullImageName()
 {
-    static const auto query = reinterpret_cast<QueryFullImageNameFn>(
-        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "QueryFullProcessImageNameA")));
+    static const auto query = LateSystemProc<QueryFullImageNameFn>("kernel32.dll", "QueryFullProcessImageNameA");
     return query;
 }
 
@@ -95,7 +97,7 @@ std::string FullImageName(uint32_t pid)
 {
     const QueryFullImageNameFn query = QueryFullImageName();
     if (!query) return {};
-    UniqueHandle process(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid));
+    UniqueHandle process(OpenProcess(kQueryLimitedInformation, FALSE, pid));
     if (!process) return {};
     char buffer[301] = {};
     DWORD size = 300;
