@@ -5,6 +5,7 @@
 #include "uCommonUtils.h"
 #include "uDispatcherThread.h"
 #include "uKillerUtils.h"
+#include "uPIDProcessing.h"
 #include "uServiceUtils.h"
 
 namespace {
@@ -36,15 +37,15 @@ void GuardShellValue(const std::string& key, const std::string& valueName, const
             const bool first = i == 0;
             RecordEvent(kind, first ? evmChange : evmAdd, old);
             if (isUserinit) {
-                KillUntrustedCommandPrograms(old, true, first ? std::string() : expected);
+                KillCommandPrograms(old, true, first ? std::string() : expected);
                 RestartShell(true);
             } else if (first) {
                 Sleep(100);
-                KillUntrustedProgram(old, true);
+                KillProgram(old, true);
                 Sleep(100);
                 RestartShell(false);
             } else {
-                KillUntrustedCommandPrograms(old, true, "Explorer.exe");
+                KillCommandPrograms(old, true, "Explorer.exe");
             }
             break;
         }
@@ -66,7 +67,7 @@ void GuardAbsentValue(const std::string& key, const std::string& valueName, int3
     if (!RegValueExists(rec)) return;
     const std::string text = ReadRegString(rec);
     if (text.empty() && !evenWhenEmpty) return;
-    KillUntrustedCommandPrograms(text, true, "");
+    KillCommandPrograms(text, true, "");
     if (recordAt == RecordAt::BetweenKillAndDelete) RecordEvent(kind, evmSet, text);
     DeleteRegValue(rec);
     if (recordAt == RecordAt::AfterRepair) RecordEvent(kind, evmSet, text);
@@ -82,6 +83,15 @@ void GuardEmptyText(uint8_t root, const std::string& key, const std::string& val
     if (recordAt == RecordAt::BeforeRepair) RecordEvent(kind, evmSet, text);
     WriteRegString(rec, "");
     if (recordAt == RecordAt::AfterRepair) RecordEvent(kind, evmSet, text);
+}
+
+// The user whose keys these are: the first part of a path under HKEY_USERS.
+// Any other root names no user, and lets nothing be ended.
+std::string KeyOwnerSid(const TRegEngine& key)
+{
+    if (key.Root != kRootHKU) return {};
+    const std::string sid = key.Key.substr(0, key.Key.find('\\'));
+    return StartsWith(UpperCase(sid), "S-1-") ? sid : std::string();
 }
 
 }  // namespace
@@ -122,7 +132,7 @@ void RepairSystemPolicies()
                 const std::string text = ReadRegString(shell);
                 if (!text.empty()) {
                     RecordEvent(evkPoliciesShell, evmSet, text);
-                    KillUntrustedProgramAll(text, false);
+                    KillProgramAll(text, false);
                 }
                 DeleteRegValue(shell);
             }
@@ -172,7 +182,10 @@ void RepairUserShell(int32_t kind, TRegEngine& key)
     const std::string text = ReadRegString(shell);
     if (!text.empty()) {
         RecordEvent(kind, evmSet, text);
-        KillUntrustedProgramAll(text, false);
+        // The user chose this program: it is ended where it runs as that
+        // user, and nowhere else.
+        TProcessOwnerScope onlyTheUsers(KeyOwnerSid(key));
+        KillProgramAll(text, false);
     }
     DeleteRegValue(shell);
 }

@@ -141,44 +141,10 @@ bool KillTwinProcesses(const std::string& path, bool jail)
     return ended;
 }
 
-bool IsTrustedProgram(const std::string& path)
-{
-    const std::string program = NormalizeCommandPath(path);
-    return !program.empty() && FileExists(program) && (IsKnownGoodFile(program) || IsFileTrusted(program));
-}
-
-namespace {
-
-bool SpareTrusted(const std::string& path)
-{
-    if (!IsTrustedProgram(path)) return false;
-    WriteServiceLog("trusted program left running: " + path);
-    return true;
-}
-
-}  // namespace
-
-bool KillUntrustedProgram(const std::string& path, bool jail)
-{
-    return !SpareTrusted(path) && KillProgram(path, jail);
-}
-
-int KillUntrustedProgramAll(const std::string& path, bool jail)
-{
-    return SpareTrusted(path) ? 0 : KillProgramAll(path, jail);
-}
-
-namespace {
-
-// Ends the programs that a command-line value names, all but `keep` (by file
-// name); with `spareTrusted` a trusted program is left running too.
-void KillProgramsOfCommand(const std::string& text, bool jail, const std::string& keep, bool spareTrusted)
+void KillCommandPrograms(const std::string& text, bool jail, const std::string& keep)
 {
     if (keep.empty()) {
-        if (spareTrusted)
-            KillUntrustedProgramAll(text, jail);
-        else
-            KillProgramAll(text, jail);
+        KillProgramAll(text, jail);
         return;
     }
     TStringList entries;
@@ -186,23 +152,11 @@ void KillProgramsOfCommand(const std::string& text, bool jail, const std::string
     const std::string keepName = ExtractFileName(keep);
     for (const std::string& entry : entries) {
         const std::string path = NormalizeCommandPath(entry);
-        if (SameText(ExtractFileName(path), keepName) || (spareTrusted && SpareTrusted(path))) continue;
+        if (SameText(ExtractFileName(path), keepName)) continue;
         KillProgram(path, jail);
         if (FileExists(path)) JailFile(path);
     }
     TellTrayRefresh();
-}
-
-}  // namespace
-
-void KillCommandPrograms(const std::string& text, bool jail, const std::string& keep)
-{
-    KillProgramsOfCommand(text, jail, keep, false);
-}
-
-void KillUntrustedCommandPrograms(const std::string& text, bool jail, const std::string& keep)
-{
-    KillProgramsOfCommand(text, jail, keep, true);
 }
 
 void RestartShell(bool withUserinit)

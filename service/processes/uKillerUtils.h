@@ -17,12 +17,5 @@ bool KillTwinProcesses(const std::string& path, bool jail);
 void KillCommandPrograms(const std::string& text, bool jail, const std::string& keep);
 void RestartShell(bool withUserinit);
 
-// The guards' way of ending what a registry value names: anyone who can write
-// the value chooses the program, so a trusted one (approved, signed or on the
-// trust list: the killer's test) runs on. Otherwise as the calls above.
-bool IsTrustedProgram(const std::string& path);
-bool KillUntrustedProgram(const std::string& path, bool jail);
-int KillUntrustedProgramAll(const std::string& path, bool jail);
-void KillUntrustedCommandPrograms(const std::string& text, bool jail, const std::string& keep);
 void ListUntrustedProcesses(TStringList& list);
 void RunKiller();

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 #include <psapi.h>
+#include <sddl.h>
 #include <shellapi.h>
 #include <tlhelp32.h>
 
@@ -29,6 +30,19 @@ bool IsCriticalName(const std::string& name)
 }
 
 thread_local TEndedProcessLog* tEndedLog = nullptr;
+thread_local TProcessOwnerScope* tOwnerScope = nullptr;
+
+std::string OwnerFromToken(uint32_t pid)
+{
+    UniqueHandle process(OpenProcess(PROCESS_QUERY_INFORMATION, FALSE, pid));
+    if (!process) return {};
+    HANDLE raw = nullptr;
+    if (!OpenProcessToken(process.Get(), TOKEN_QUERY, &raw)) return {};
+    UniqueHandle token(raw);
+    return TokenUserSid(token.Get());
+}
+
+ProcessOwnerLookup gOwnerLookup = nullptr;
 
 struct SnapshotEntry {
     uint32_t Pid;
@@ -182,6 +196,10 @@ bool EndProcess(uint32_t pid, Retry retry, bool mayEndTray)
         WriteServiceLog("protected process " + IntToStr(pid) + " left running: " + image);
         return false;
     }
+    if (!TProcessOwnerScope::Allows(pid)) {
+        WriteServiceLog("process " + IntToStr(pid) + " of another user left running: " + image);
+        return false;
+    }
     bool ended = TerminateOpened(pid, 0);
     if (!ended && retry == Retry::WithDebugPrivilege) {
         DebugPrivilege debug;
@@ -192,6 +210,37 @@ bool EndProcess(uint32_t pid, Retry retry, bool mayEndTray)
 }
 
 }  // namespace
+
+std::string TokenUserSid(void* token)
+{
+    DWORD size = 0;
+    if (!GetTokenInformation(token, TokenUser, nullptr, 0, &size) && GetLastError() != ERROR_INSUFFICIENT_BUFFER)
+        return {};
+    std::vector<BYTE> buffer(size);
+    if (size == 0 || !GetTokenInformation(token, TokenUser, buffer.data(), size, &size)) return {};
+    char* text = nullptr;
+    if (!ConvertSidToStringSidA(reinterpret_cast<TOKEN_USER*>(buffer.data())->User.Sid, &text) || !text) return {};
+    UniqueLocal memory(text);
+    return text;
+}
+
+std::string ProcessOwnerSid(uint32_t pid) { return gOwnerLookup ? gOwnerLookup(pid) : OwnerFromToken(pid); }
+
+void SetProcessOwnerLookup(ProcessOwnerLookup lookup) { gOwnerLookup = lookup; }
+
+TProcessOwnerScope::TProcessOwnerScope(std::string sid) : sid_(std::move(sid)), outer_(tOwnerScope)
+{
+    tOwnerScope = this;
+}
+
+TProcessOwnerScope::~TProcessOwnerScope() { tOwnerScope = outer_; }
+
+bool TProcessOwnerScope::Allows(uint32_t pid)
+{
+    if (!tOwnerScope) return true;
+    if (tOwnerScope->sid_.empty()) return false;
+    return SameText(ProcessOwnerSid(pid), tOwnerScope->sid_);
+}
 
 TEndedProcessLog::TEndedProcessLog() : outer_(tEndedLog) { tEndedLog = this; }
 

@@ -28,6 +28,32 @@ bool IsProtectedProcess(uint32_t pid, const std::string& imagePath);
 // one way past the tray's protection. Refuses every other process.
 bool TerminateTrayProcess(uint32_t pid);
 
+// The user a token, or a process, runs as: its SID as text ("S-1-5-21-..."),
+// empty when it cannot be read.
+std::string TokenUserSid(void* token);
+std::string ProcessOwnerSid(uint32_t pid);
+// Tests answer the owner themselves (under Wine every process runs as one
+// user); null puts back the process token's answer.
+using ProcessOwnerLookup = std::string (*)(uint32_t pid);
+void SetProcessOwnerLookup(ProcessOwnerLookup lookup);
+
+// While one lives, this thread ends only processes that run as the given user:
+// a value in a user's own keys names what that user chose, and may end that
+// user's programs, never the system's or another user's. An empty SID lets
+// nothing be ended. Scopes nest; the innermost one counts.
+class TProcessOwnerScope {
+public:
+    explicit TProcessOwnerScope(std::string sid);
+    ~TProcessOwnerScope();
+    TProcessOwnerScope(const TProcessOwnerScope&) = delete;
+    TProcessOwnerScope& operator=(const TProcessOwnerScope&) = delete;
+    static bool Allows(uint32_t pid);  // true outside every scope
+
+private:
+    std::string sid_;
+    TProcessOwnerScope* outer_ = nullptr;
+};
+
 // While one lives, the ids of the processes ended on this thread are added to
 // it (to the innermost one). Lets a caller tell a round of ending that reached
 // a new process from one that did not.

@@ -9,6 +9,7 @@
 
 #include "qvHandles.h"
 #include "qvStrings.h"
+#include "uPIDProcessing.h"
 
 namespace {
 
@@ -71,10 +72,8 @@ bool GetConsoleUserSidAndName(std::string& sid, std::string& name)
     DWORD domainSize = sizeof(domain);
     SID_NAME_USE use{};
     if (!LookupAccountSidA(nullptr, userSid, userName, &nameSize, domain, &domainSize, &use)) return false;
-    char* sidText = nullptr;
-    if (!ConvertSidToStringSidA(userSid, &sidText) || !sidText) return false;
-    UniqueLocal sidMemory(sidText);
-    sid = sidText;
+    sid = TokenUserSid(token.Get());
+    if (sid.empty()) return false;
     name = userName;
     return true;
 }

@@ -13,6 +13,7 @@
 #include "uKillerUtils.h"
 #include "uPIDProcessing.h"
 #include "uRunFileFromSrv.h"
+#include "uWinLogonProcedures.h"
 
 namespace {
 
@@ -239,3 +240,49 @@ TEST_F(Processes, ConsoleUserAndStartingAProgramAsThatUser)
 }
 
 }  // namespace
+
+namespace {
+
+std::string gAnsweredOwner;
+std::string AnsweredOwner(uint32_t) { return gAnsweredOwner; }
+
+}  // namespace
+
+// A user's own Shell value may end that user's processes, approved or not,
+// and nothing that runs as the system or as another user. Under Wine every
+// process runs as the one user, so the owner is answered here.
+TEST_F(Processes, UserShellValueEndsOnlyThatUsersProcesses)
+{
+    std::string sid, name;
+    ASSERT_TRUE(GetConsoleUserSidAndName(sid, name));
+    ScratchDir dir;
+    const std::string program = dir / "approved.exe";
+    ASSERT_TRUE(CopyWaiter(program));
+    ASSERT_TRUE(SaveLines(GoodListPath(), {GetFileMD5(program)}));
+    TRegEngine userShell = SettingRef("User_shell");
+    WriteRegBool(userShell, true);
+    TRegEngine key;
+    key.Root = kRootHKU;
+    key.Key = sid + "\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon";
+    TRegEngine shell = key;
+    shell.Value = "Shell";
+    SetProcessOwnerLookup(AnsweredOwner);
+
+    ChildProcess child;
+    ASSERT_TRUE(StartAndSettle(child, program));
+    for (const std::string& owner : {std::string("S-1-5-18"), std::string("S-1-5-21-1-2-3-1001")}) {
+        gAnsweredOwner = owner;
+        WriteRegString(shell, program);
+        RepairUserShell(evkUserWinlogonShell, key);
+        EXPECT_FALSE(RegValueExists(shell)) << "the value goes whoever runs the program";
+        EXPECT_TRUE(child.Running()) << "a process of " << owner << " is not the user's to end";
+    }
+    gAnsweredOwner = sid;
+    WriteRegString(shell, program);
+    RepairUserShell(evkUserWinlogonShell, key);
+    EXPECT_EQ(child.Wait(5000), 0u) << "the user's own process is ended, approved or not";
+    EXPECT_TRUE(FileExists(program)) << "the per-user Shell repair does not jail";
+
+    SetProcessOwnerLookup(nullptr);
+    DeleteRegValue(userShell);
+}

@@ -2,10 +2,14 @@
 
 #include <shlobj.h>
 
+#include "RegistryUtils.h"
 #include "ScenarioSupport.h"
 #include "SlotListener.h"
+#include "md5.h"
 #include "qvFiles.h"
 #include "uCommonUtils.h"
+#include "uDispatcherThread.h"
+#include "uServiceUtils.h"
 #include "uWinLogonProcedures.h"
 
 using namespace scenario;
@@ -68,6 +72,47 @@ TEST_F(LockerScenario, ShellSetToARunningLocker)
         if (e.Source == evkWinlogonShell) EXPECT_EQ(e.Path.Str(), locker) << "the record names the old value";
     EXPECT_TRUE(WaitUntil([&] { return !PopupsFor(tray, evkWinlogonShell).empty(); }, 15000))
         << "the tray slot gets the event as Type 9";
+}
+
+// A machine value is written by an administrator or by a locker that has
+// become one: whatever it names is ended, approved or not. Lockers run through
+// signed host programs and programs a user once approved.
+TEST_F(LockerScenario, ShellNamingATrustedProgramEndsIt)
+{
+    std::string approved = PlaceLocker("approved.exe");
+    std::string listed = PlaceLocker("listed.exe");
+    // Each copy differs from the other lockers by its own bytes, so that no
+    // later case finds its locker approved.
+    for (const auto& [program, extra] : {std::pair{approved, "a"}, std::pair{listed, "l"}})
+        ASSERT_TRUE(WriteTextFile(program, ReadTextFile(program) + extra));
+    TStringList good;
+    LoadLines(GoodListPath(), good);
+    good.push_back(GetFileMD5(approved));
+    SaveLines(GoodListPath(), good);
+    TRegEngine list = SettingRef("trustList");
+    WriteRegMultiString(list, TStringList{listed + "|" + GetFileMD5(listed)});
+    SetSwitch("arn_use_trustlist", true);
+    Settle();
+
+    TRegEngine shell = Ref(kRootHKLM, Winlogon(), "Shell");
+    for (const std::string& program : {approved, listed}) {
+        ChildProcess process;
+        ASSERT_TRUE(process.Start(program));
+        ASSERT_TRUE(WaitUntil([&] { return ProcessRunning(program); }, 15000));
+        // The repair before writes the value once more as it ends: a write
+        // that falls before that is overwritten unseen, so it is repeated.
+        for (int attempt = 0; attempt < 5 && process.Running(); ++attempt) {
+            WriteRegString(shell, program);
+            WaitUntil([&] { return !process.Running(); }, 6000);
+        }
+        EXPECT_FALSE(process.Running()) << program << " is ended";
+        EXPECT_TRUE(WaitForString(shell, "Explorer.exe"));
+    }
+    EXPECT_TRUE(WaitUntil([] { return JailHolds("listed.exe"); }, 15000)) << "a trust-list entry is jailed";
+    EXPECT_TRUE(FileExists(approved)) << "the jail spares a file of the good list";
+    SetSwitch("arn_use_trustlist", false);
+    DeleteRegValue(list);
+    PrepareGoodList();
 }
 
 TEST_F(LockerScenario, UserinitWithASecondProgramAndEmptied)
