@@ -31,19 +31,28 @@ int HostsMajorVersion()
 
 std::string FileDigest32(const std::string& path) { return GetFileMD5(path).substr(0, 32); }
 
-// The hosts file is often made read-only by whoever changed it; the service
-// must still be able to put the accepted content back.
-void ClearReadOnly(const std::string& path)
+// Lockers mark the hosts file read-only, hidden or system, and Windows
+// refuses to write over a file so marked: every write of the hosts file (and
+// of the backup) clears the marks first, so the accepted content can go back.
+constexpr DWORD kWriteRefusingAttributes = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+
+void ClearWriteRefusingAttributes(const std::string& path)
 {
-    DWORD attr = GetFileAttributesA(path.c_str());
-    if (attr != INVALID_FILE_ATTRIBUTES && (attr & FILE_ATTRIBUTE_READONLY))
-        SetFileAttributesA(path.c_str(), attr & ~FILE_ATTRIBUTE_READONLY);
+    const DWORD attr = GetFileAttributesA(path.c_str());
+    if (attr != INVALID_FILE_ATTRIBUTES && (attr & kWriteRefusingAttributes))
+        SetFileAttributesA(path.c_str(), attr & ~kWriteRefusingAttributes);
 }
 
 bool CopyOver(const std::string& source, const std::string& target)
 {
-    ClearReadOnly(target);
+    ClearWriteRefusingAttributes(target);
     return CopyFileA(source.c_str(), target.c_str(), FALSE) != 0;
+}
+
+bool WriteHostsBytes(const std::string& path, const std::string& bytes)
+{
+    ClearWriteRefusingAttributes(path);
+    return WriteFileBytes(path, bytes);
 }
 
 void LoadLinesOrRaise(const std::string& path, TStringList& lines)
@@ -218,7 +227,7 @@ void EnsureHostsFiles()
 void WriteStockHosts(const std::string& target)
 {
     HostsBusy = true;
-    ClearReadOnly(target);
+    ClearWriteRefusingAttributes(target);
     RemoveFile(target);
     // A failed save raises and leaves HostsBusy set; the watcher run clears it.
     SaveLinesOrRaise(target, StockHostsLines(HostsMajorVersion()));
@@ -263,7 +272,7 @@ bool FilterHostsFile(const std::string& hostsPath, TReportEvent& event)
 
     JailBytes(original, event);
     CommentOutHostPairs(raw, rejected);
-    SaveLinesOrRaise(hostsPath, raw);
+    if (!WriteHostsBytes(hostsPath, JoinLines(raw))) throw EInOutError(GetLastError(), "cannot write " + hostsPath);
     return true;
 }
 
@@ -345,9 +354,11 @@ void InstallHostsFile(const TMSlotMessage& message)
     } reset;
     const std::string hosts = GetHostsFilePath();
     // Written over in place: a failed write leaves a hosts file, never none.
-    if (read == TTransferRead::Read) {
-        ClearReadOnly(hosts);
-        WriteFileBytes(hosts, bytes);
+    if (read == TTransferRead::Read && !WriteHostsBytes(hosts, bytes)) {
+        // The old hosts file stays, and so does the backup made from it.
+        WriteServiceLog("hosts file not installed from " + source + ": the hosts file cannot be written (error " +
+                        IntToStr(GetLastError()) + ")");
+        return;
     }
     if (message.Bool) {
         CopyOver(hosts, BackupHostsPath());

@@ -1,7 +1,9 @@
 // The hosts guard's decisions, run on the prefix's real hosts file, and the
 // guard behind a folder watcher against a locker that rewrites the file.
 #include "HostsFixture.h"
+#include "SlotListener.h"
 #include "uDirWatchThread.h"
+#include "uServiceMessThread.h"
 
 #include <cstdio>
 #include <cstring>
@@ -283,3 +285,35 @@ TEST_F(HostsGuard, WatcherPutsBackWhatALockerWrites)
 }
 
 }  // namespace
+
+// Lockers mark the hosts file read-only, hidden and system, and Windows will
+// not write over such a file. Wine running as root writes anyway, so what is
+// checked is what Wine keeps: the marks before, and that each repair cleared
+// them before it wrote.
+TEST_F(HostsGuard, EveryWriteClearsTheMarksALockerSets)
+{
+    constexpr DWORD kMarks = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+    const auto markedLocker = [&] {
+        PutHosts(kLockerHosts);
+        SetFileAttributesA(hosts_.c_str(), kMarks);
+        return (GetFileAttributesA(hosts_.c_str()) & kMarks) == kMarks;
+    };
+    WriteTextFile(BackupHostsPath(), "backup\r\n");
+    for (int mode : {0, 1, 2}) {
+        SCOPED_TRACE("mode " + std::to_string(mode));
+        SetSettingInt("hosts_change", mode);
+        ASSERT_TRUE(markedLocker()) << "Wine keeps the marks";
+        Guard();
+        EXPECT_NE(Hosts(), kLockerHosts);
+        EXPECT_EQ(GetFileAttributesA(hosts_.c_str()) & kMarks, 0u);
+    }
+    DeleteSetting("hosts_change");
+    const std::string source = MakeTempFileName();
+    WriteTextFile(source, "127.0.0.1 localhost\r\n");
+    ASSERT_TRUE(markedLocker());
+    TMSlotMessage install = MakeRequest(13, 17, "", source);
+    DispatchCommand(install);
+    EXPECT_EQ(Hosts(), "127.0.0.1 localhost\r\n") << "the user's save is installed";
+    EXPECT_EQ(GetFileAttributesA(hosts_.c_str()) & kMarks, 0u);
+    RemoveFile(source);
+}
