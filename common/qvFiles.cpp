@@ -51,6 +51,14 @@ int64_t FileSizeOf(const std::string& path)
     return (static_cast<int64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
 }
 
+TFileStamp FileStampOf(const std::string& path)
+{
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) return {};
+    return {(static_cast<int64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow,
+            (static_cast<uint64_t>(data.ftLastWriteTime.dwHighDateTime) << 32) | data.ftLastWriteTime.dwLowDateTime};
+}
+
 bool ReadFileBytes(const std::string& path, std::string& bytes)
 {
     bytes.clear();

@@ -14,6 +14,13 @@ bool ForceDirectories(const std::string& path);
 bool RemoveFile(const std::string& path);
 bool RenameFile(const std::string& from, const std::string& to);
 int64_t FileSizeOf(const std::string& path);  // -1 when it cannot be read
+// Size and last write time: what changes when a file is replaced or updated.
+struct TFileStamp {
+    int64_t Size = -1;  // -1 when the file cannot be read
+    uint64_t WriteTime = 0;
+    bool operator==(const TFileStamp&) const = default;
+};
+TFileStamp FileStampOf(const std::string& path);
 
 // Whole file as bytes; false when it cannot be opened or read.
 bool ReadFileBytes(const std::string& path, std::string& bytes);

@@ -61,7 +61,8 @@ int RandomInt(int range)
 
 std::string MakeTempFileName()
 {
-    return GetEnvVar("temp") + "\\" + GetTimeStamp() + std::to_string(RandomInt(999999)) + "qrv.~tmp";
+    // TEMP may end in a backslash ("C:\Temp\"): the name is joined with one.
+    return IncludeTrailingBackslash(GetEnvVar("temp")) + GetTimeStamp() + std::to_string(RandomInt(999999)) + "qrv.~tmp";
 }
 
 std::string GetVersionText() { return std::to_string(2) + "." + std::to_string(6) + "." + std::to_string(9); }

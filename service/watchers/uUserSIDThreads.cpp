@@ -66,10 +66,20 @@ bool TrayProgramIntact(const std::string& path, const std::string& recordedDiges
         return false;
     }
     if (recordedDigest.empty() || GetFileMD5(path) != recordedDigest) {
-        why = "the tray program " + path + " changed since the service started";
+        why = "the tray program " + path + " is not the file whose digest was taken";
         return false;
     }
     return true;
+}
+
+const std::string& TTrayFileDigest::Of(const std::string& path)
+{
+    const TFileStamp now = FileStampOf(path);
+    if (!(now == stamp_) || digest_.empty()) {
+        stamp_ = now;
+        digest_ = GetFileMD5(path);
+    }
+    return digest_;
 }
 
 bool IsOurTrayProcess(uint32_t pid)
@@ -85,7 +95,7 @@ TUserSIDThreads::TUserSIDThreads(TSeams seams) : seams_(std::move(seams)), wake_
     if (!seams_.SidLookup)
         seams_.SidLookup = [](std::string& sid, std::string& name) { return GetConsoleUserSidAndName(sid, name); };
     if (!seams_.StartTray) seams_.StartTray = [this] { return LaunchTray(); };
-    trayDigest_ = GetFileMD5(TrayProgramPath());
+    trayDigest_.Of(TrayProgramPath());
     Start();
 }
 
@@ -172,7 +182,7 @@ uint32_t TUserSIDThreads::LaunchTray()
     const std::string path = TrayProgramPath();
     for (int attempt = 0; attempt < 3 && !Terminated(); ++attempt) {
         std::string why;
-        if (!TrayProgramIntact(path, trayDigest_, why)) {
+        if (!TrayProgramIntact(path, trayDigest_.Of(path), why)) {
             if (why != lastLaunchProblem_) WriteServiceLog("Трей не запущен: " + why);  // once per reason
             lastLaunchProblem_ = why;
             continue;

@@ -8,6 +8,7 @@
 #include <mutex>
 #include <string>
 
+#include "qvFiles.h"
 #include "qvHandles.h"
 #include "qvThread.h"
 #include "uUserProtectionThreads.h"
@@ -16,11 +17,23 @@
 std::string TrayProgramFileName();
 // The tray program the service starts: its own folder + the tray's file name.
 std::string TrayProgramPath();
-// Presence, a PE image, and the digest recorded at service start.
+// Presence, a PE image, and the digest recorded for the file.
 bool TrayProgramIntact(const std::string& path, const std::string& recordedDigest, std::string& why);
 // True when the process runs the tray program from the service's folder: the
 // only process the service ends by the tray id it keeps.
 bool IsOurTrayProcess(uint32_t pid);
+
+// The digest of the tray program, taken afresh whenever the file's size or
+// time changed: an update of the tray while the service runs is the tray the
+// service starts from then on.
+class TTrayFileDigest {
+public:
+    const std::string& Of(const std::string& path);
+
+private:
+    TFileStamp stamp_;
+    std::string digest_;
+};
 
 class TUserSIDThreads : public TThread {
 public:
@@ -71,7 +84,7 @@ private:
     std::string lastUser_;
     std::atomic<bool> active_{false};
     std::atomic<uint32_t> trayPid_{0};
-    std::string trayDigest_;
+    TTrayFileDigest trayDigest_;
     std::string lastLaunchProblem_;
     std::unique_ptr<TUserProtectionThreads> protection_;
     UniqueHandle wake_;

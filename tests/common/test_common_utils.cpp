@@ -44,6 +44,11 @@ TEST(CommonUtils, TimeStampAndTempNames)
     EXPECT_TRUE(StartsText(GetEnvVar("temp") + "\\", temp)) << temp;
     EXPECT_TRUE(EndsWith(temp, "qrv.~tmp"));
     EXPECT_FALSE(FileExists(temp)) << "the file is not created";
+    const std::string folder = GetEnvVar("temp");
+    SetEnvironmentVariableA("TEMP", (folder + "\\").c_str());
+    temp = MakeTempFileName();
+    SetEnvironmentVariableA("TEMP", folder.c_str());
+    EXPECT_EQ(ExtractFilePath(temp), folder + "\\") << "one backslash between folder and name: " << temp;
 }
 
 TEST(CommonUtils, TextHelpers)

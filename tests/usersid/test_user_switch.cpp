@@ -9,6 +9,7 @@
 
 #include "RegistryUtils.h"
 #include "TestSupport.h"
+#include "md5.h"
 #include "qvFiles.h"
 #include "uCommonUtils.h"
 #include "uMailSlots.h"
@@ -153,3 +154,19 @@ TEST_F(ConsoleUserSwitch, UnreadableSidGivesNoWatchersButTheTrayStillRuns)
 }
 
 }  // namespace
+
+// The tray program updated while the service runs is the one it starts then:
+// the digest follows the file, not the file as it was at service start.
+TEST(TrayProgramDigest, FollowsAnUpdatedTrayProgram)
+{
+    ScratchDir dir;
+    const std::string tray = dir / "QuorvaneTray.exe";
+    ASSERT_TRUE(CopyFileA(HelperPath("qv_waiter.exe").c_str(), tray.c_str(), FALSE));
+    TTrayFileDigest digest;
+    std::string why;
+    EXPECT_TRUE(TrayProgramIntact(tray, digest.Of(tray), why)) << why;
+
+    ASSERT_TRUE(WriteTextFile(tray, ReadTextFile(tray) + "update"));
+    EXPECT_EQ(digest.Of(tray), GetFileMD5(tray));
+    EXPECT_TRUE(TrayProgramIntact(tray, digest.Of(tray), why)) << why;
+}
