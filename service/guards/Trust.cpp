@@ -7,8 +7,8 @@
 #include <wintrust.h>
 
 #include <cstdint>
+#include <condition_variable>
 #include <mutex>
-#include <shared_mutex>
 
 #include "qvFiles.h"
 #include "qvHandles.h"
@@ -36,13 +36,17 @@ struct TrustApi {
 
 enum class TrustState { NotLoaded, Loaded, Finalized };
 
-// A reader-writer lock of the C++ runtime: Windows XP has no SRW locks.
-std::shared_mutex gLock;
+// The state and the entry points change under gLock. Checks run outside it,
+// many at a time, each counted in gChecks: the library is freed only once no
+// check uses it. (Windows XP has no SRW locks, and the runtime's reader-writer
+// lock did not keep readers out while the library was being loaded.)
+std::mutex gLock;
+std::condition_variable gChecksDone;
+int gChecks = 0;
 TrustState gState = TrustState::NotLoaded;
 TrustApi gApi;
 
-using SharedLock = std::shared_lock<std::shared_mutex>;
-using ExclusiveLock = std::unique_lock<std::shared_mutex>;
+using ExclusiveLock = std::unique_lock<std::mutex>;
 
 template <typename Fn>
 void Resolve(HMODULE library, const char* name, Fn& fn)
@@ -188,10 +192,10 @@ bool CheckFile(const TrustApi& api, const std::string& path)
 
 }  // namespace
 
-void InitTrust()
+namespace {
+
+void LoadTrustApi()
 {
-    ExclusiveLock lock(gLock);
-    if (gState != TrustState::NotLoaded) return;
     gState = TrustState::Loaded;
     HMODULE library = LoadWinTrust();
     if (!library) return;
@@ -205,10 +209,21 @@ void InitTrust()
     Resolve(library, "WinVerifyTrust", gApi.verifyTrust);
 }
 
+}  // namespace
+
+void InitTrust()
+{
+    ExclusiveLock lock(gLock);
+    if (gState == TrustState::NotLoaded) LoadTrustApi();
+}
+
 void FinalizeTrust()
 {
     ExclusiveLock lock(gLock);
-    if (gState == TrustState::Loaded && gApi.library) FreeLibrary(gApi.library);
+    const TrustState was = gState;
+    gState = TrustState::Finalized;  // no new check starts
+    gChecksDone.wait(lock, [] { return gChecks == 0; });
+    if (was == TrustState::Loaded && gApi.library) FreeLibrary(gApi.library);
     gApi = TrustApi();
     gState = TrustState::Finalized;
 }
@@ -216,17 +231,23 @@ void FinalizeTrust()
 bool IsFileSigned(const std::string& path)
 {
     if (!FileExists(path)) return false;
-    bool loaded;
+    TrustApi api;
     {
-        SharedLock lock(gLock);
-        loaded = gState != TrustState::NotLoaded;
+        ExclusiveLock lock(gLock);
+        if (gState == TrustState::NotLoaded) LoadTrustApi();
+        if (gState != TrustState::Loaded || !gApi.Complete()) return false;
+        api = gApi;
+        ++gChecks;
     }
-    if (!loaded) InitTrust();
-
-    SharedLock lock(gLock);
-    if (gState != TrustState::Loaded || !gApi.Complete()) return false;
+    struct CheckDone {
+        ~CheckDone()
+        {
+            ExclusiveLock lock(gLock);
+            if (--gChecks == 0) gChecksDone.notify_all();
+        }
+    } done;
     try {
-        return CheckFile(gApi, path);
+        return CheckFile(api, path);
     } catch (...) {
         return false;
     }

@@ -22,6 +22,7 @@
 #include "uHostsProcedures.h"
 #include "uPIDProcessing.h"
 #include "uRunFileFromSrv.h"
+#include "uWinLogonProcedures.h"
 
 using namespace harness;
 
@@ -229,31 +230,32 @@ TEST_F(FileAttacks, UserShellNamingASystemProgramEndsNothing)
     ASSERT_TRUE(WaitUntil([&] { return !GetProcessImagePath(info.dwProcessId).empty(); }, 30000));
     auto running = [&] { return WaitForSingleObject(process.Get(), 0) == WAIT_TIMEOUT; };
 
-    RemoveFile(ReportFilePath());
-    SetSwitch("User_shell", true);
-    Settle();
-    TRegEngine shell;
-    shell.Root = kRootHKU;
-    shell.Key = sid + "\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon";
+    // Under Wine every process runs as the one user, the system's programs
+    // too, so the service would rightly take this svchost for the user's. The
+    // repair runs here instead, with the owner answered as Windows answers it
+    // for the system's svchost.
+    ASSERT_TRUE(StopAndWaitStopped());
+    ClearEventQueue();
+    SetProcessOwnerLookup([](uint32_t) { return std::string("S-1-5-18"); });
+    TRegEngine userShell = SettingRef("User_shell");
+    WriteRegBool(userShell, true);
+    TRegEngine key;
+    key.Root = kRootHKU;
+    key.Key = sid + "\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon";
+    TRegEngine shell = key;
     shell.Value = "Shell";
     WriteRegString(shell, "svchost.exe");
+    RepairUserShell(evkUserWinlogonShell, key);
     // The value is repaired either way, and the repair recorded.
-    EXPECT_TRUE(WaitUntil([&] { return !RegValueExists(shell); }, 30000));
-    EXPECT_TRUE(WaitUntil(
-        [] {
-            std::string bytes;
-            ReadFileBytes(ReportFilePath(), bytes);
-            for (size_t at = 0; at + sizeof(TReportEvent) <= bytes.size(); at += sizeof(TReportEvent)) {
-                TReportEvent e;
-                std::memcpy(&e, bytes.data() + at, sizeof(e));
-                if (e.Source == evkUserWinlogonShell && e.Event == evmSet) return true;
-            }
-            return false;
-        },
-        15000));
-    Settle();
-    EXPECT_TRUE(running()) << "a trusted system program is not ended for a user's value";
-    SetSwitch("User_shell", false);
+    EXPECT_FALSE(RegValueExists(shell));
+    bool recorded = false;
+    for (const TReportQueueEntry& entry : QueueSnapshot())
+        recorded |= entry.Event.Source == evkUserWinlogonShell && entry.Event.Event == evmSet;
+    EXPECT_TRUE(recorded);
+    EXPECT_TRUE(running()) << "a program of the system is not ended for a user's value";
+    SetProcessOwnerLookup(nullptr);
+    DeleteRegValue(userShell);
+    ASSERT_TRUE(StartAndWaitRunning());
 }
 
 TEST_F(FileAttacks, JailedHostsCopyIsByteForByte)
