@@ -3,7 +3,7 @@
 # for one architecture into $QV_BUILD/deps/<arch>, once per build folder.
 # Usage: build-libjpeg.sh x86_64|i686
 set -euo pipefail
-source "$(dirname "$0")/lib.sh"
+source "$(dirname "$0")/lib/lib.sh"
 
 arch="${1:?usage: build-libjpeg.sh x86_64|i686}"
 deps="$QV_BUILD/deps"

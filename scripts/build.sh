@@ -2,7 +2,7 @@
 # Builds the tested x86_64 build (programs and tests) and the i686 build
 # (programs only: this machine cannot run 32-bit code).
 set -euo pipefail
-source "$(dirname "$0")/lib.sh"
+source "$(dirname "$0")/lib/lib.sh"
 
 jobs="$(nproc)"
 configure_and_build() {

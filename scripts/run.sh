@@ -6,7 +6,7 @@
 # (icon and menu in its taskbar; on a private Xvfb when there is no display).
 # Keeps the protection running until interrupted, then stops it cleanly.
 set -euo pipefail
-source "$(dirname "$0")/prefix.sh"
+source "$(dirname "$0")/lib/prefix.sh"
 
 "$QV_ROOT/scripts/setup.sh"
 "$QV_ROOT/scripts/build.sh" all

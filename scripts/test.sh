@@ -1,12 +1,25 @@
 #!/usr/bin/env bash
 # Sets up what is missing, builds both architectures, and runs the whole test
 # suite under Wine in fresh prefixes (and under Xvfb when there is no display).
+#   scripts/test.sh [ctest options]          what CI runs
+#   scripts/test.sh --quick [ctest options]  the edit-build-test loop: no set-up,
+#       the x86_64 build only, the `unit` and `wine` tests only (no windows)
 set -euo pipefail
-source "$(dirname "$0")/prefix.sh"
+source "$(dirname "$0")/lib/prefix.sh"
 
 start=$(date +%s)
-"$QV_ROOT/scripts/setup.sh"
-"$QV_ROOT/scripts/build.sh" all
+quick=0
+if [[ "${1:-}" == "--quick" ]]; then
+  quick=1
+  shift
+fi
+if [[ $quick -eq 1 ]]; then
+  "$QV_ROOT/scripts/build.sh" x86_64
+  set -- -LE 'window|screenshot|bench' -E '^qv_xp_imports$' "$@"
+else
+  "$QV_ROOT/scripts/setup.sh"
+  "$QV_ROOT/scripts/build.sh" all
+fi
 
 rm -rf "$QV_PREFIXES"
 qv_ensure_template

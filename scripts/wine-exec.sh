@@ -4,7 +4,7 @@
 # registry, mailslots or the service manager never meet); QV_LOCALE, when set,
 # becomes LC_ALL (ru_RU.UTF-8 gives code page 1251).
 set -uo pipefail
-source "$(dirname "$0")/prefix.sh"
+source "$(dirname "$0")/lib/prefix.sh"
 
 name="${QV_PREFIX_NAME:-default}"
 prefix="$(qv_ensure_prefix "$name")" || exit 125

@@ -5,7 +5,7 @@
 // loaded once at start.
 //
 // Every lookup names its section by one of the constants below and its key by
-// a literal, so that scripts/check-lang-code.sh can check each key the code
+// a literal, so that tests/lang/check-lang-code.sh can check each key the code
 // uses against the shipped language files.
 #include <array>
 #include <cstdint>

@@ -17,7 +17,7 @@ add_dependencies(qv_forms_settings_tests qv_languages)
 # The settings window of the running tray on its autorun page, kept as
 # build/artifacts/settings-window.png.
 add_test(NAME qv_forms_settings_screenshot
-  COMMAND bash ${CMAKE_SOURCE_DIR}/scripts/screenshot-settings.sh ${CMAKE_BINARY_DIR}/bin)
+  COMMAND bash ${CMAKE_SOURCE_DIR}/tests/screenshots/screenshot-settings.sh ${CMAKE_BINARY_DIR}/bin)
 set_tests_properties(qv_forms_settings_screenshot PROPERTIES TIMEOUT 300)
 
 # qv_forms_service_tests: the protection pages against the real service.

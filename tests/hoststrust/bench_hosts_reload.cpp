@@ -1,6 +1,6 @@
 // Times the hosts manager's reload of a large hosts copy: N pairs, M of them
 // in the allow-list, with the window open as the user sees it. Prints the
-// median and the slowest of R reloads. Run by scripts/bench-hosts.sh.
+// median and the slowest of R reloads. Run by scripts/bench/bench-hosts.sh.
 // Usage: bench_hosts_reload.exe [pairs] [allowed] [runs]
 #include <windows.h>
 

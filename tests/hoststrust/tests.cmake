@@ -17,9 +17,9 @@ add_dependencies(qv_hoststrust_tests qv_test_helpers ServiceQuorvane QuorvaneTra
 set_tests_properties(qv_hoststrust_tests PROPERTIES FIXTURES_SETUP qv_hoststrust_pictures)
 # The pictures as PNG files, each checked to be more than a blank rectangle.
 add_test(NAME qv_hoststrust_screenshots
-  COMMAND bash ${CMAKE_SOURCE_DIR}/scripts/screenshot-hoststrust.sh ${CMAKE_BINARY_DIR}/../artifacts)
+  COMMAND bash ${CMAKE_SOURCE_DIR}/tests/screenshots/screenshot-hoststrust.sh ${CMAKE_BINARY_DIR}/../artifacts)
 set_tests_properties(qv_hoststrust_screenshots PROPERTIES FIXTURES_REQUIRED qv_hoststrust_pictures)
 
-# The hosts manager's reload of a large hosts file (scripts/bench-hosts.sh).
+# The hosts manager's reload of a large hosts file (scripts/bench/bench-hosts.sh).
 add_executable(bench_hosts_reload ${CMAKE_CURRENT_SOURCE_DIR}/hoststrust/bench_hosts_reload.cpp)
 target_link_libraries(bench_hosts_reload PRIVATE qvtray qvtray_res)

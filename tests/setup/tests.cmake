@@ -37,5 +37,5 @@ add_dependencies(qv_setup_language_tests qv_test_helpers ServiceQuorvane Quorvan
 # The about (with its puzzle), update, language and network pages in the
 # settings window of the running tray, kept as build/artifacts/settings-page-N.png.
 add_test(NAME qv_setup_screenshot
-  COMMAND bash ${CMAKE_SOURCE_DIR}/scripts/screenshot-setup.sh ${CMAKE_BINARY_DIR}/bin)
+  COMMAND bash ${CMAKE_SOURCE_DIR}/tests/screenshots/screenshot-setup.sh ${CMAKE_BINARY_DIR}/bin)
 set_tests_properties(qv_setup_screenshot PROPERTIES TIMEOUT 300)

@@ -37,16 +37,16 @@ endforeach()
 
 # Every key the tray's code looks up is in both shipped language files.
 add_test(NAME qv_tray_language_keys
-  COMMAND bash ${CMAKE_SOURCE_DIR}/scripts/check-lang-code.sh ${CMAKE_SOURCE_DIR} ${CMAKE_BINARY_DIR}/bin)
+  COMMAND bash ${CMAKE_SOURCE_DIR}/tests/lang/check-lang-code.sh ${CMAKE_SOURCE_DIR} ${CMAKE_BINARY_DIR}/bin)
 
 # The desktop with the tray icon and its open menu, kept as
 # build/artifacts/tray-menu.png.
 add_test(NAME qv_tray_screenshot
-  COMMAND bash ${CMAKE_SOURCE_DIR}/scripts/screenshot-tray.sh ${CMAKE_BINARY_DIR}/bin)
+  COMMAND bash ${CMAKE_SOURCE_DIR}/tests/screenshots/screenshot-tray.sh ${CMAKE_BINARY_DIR}/bin)
 set_tests_properties(qv_tray_screenshot PROPERTIES TIMEOUT 300)
 
 # Three pop-ups stacked above the taskbar of Wine's desktop, kept as
 # build/artifacts/tray-popups.png.
 add_test(NAME qv_tray_popup_screenshot
-  COMMAND bash ${CMAKE_SOURCE_DIR}/scripts/screenshot-popups.sh ${CMAKE_BINARY_DIR}/bin)
+  COMMAND bash ${CMAKE_SOURCE_DIR}/tests/screenshots/screenshot-popups.sh ${CMAKE_BINARY_DIR}/bin)
 set_tests_properties(qv_tray_popup_screenshot PROPERTIES TIMEOUT 300)

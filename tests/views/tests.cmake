@@ -22,7 +22,7 @@ qv_add_test_program(qv_explorer_show_tests
 add_dependencies(qv_explorer_show_tests qv_test_helpers)
 
 # The report window listing a large report from the running service
-# (scripts/bench-report.sh runs it).
+# (scripts/bench/bench-report.sh runs it).
 add_executable(bench_report ${CMAKE_CURRENT_SOURCE_DIR}/views/bench_report.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/tray/TrayTestSupport.cpp ${CMAKE_CURRENT_SOURCE_DIR}/service/ServiceHarness.cpp)
 target_include_directories(bench_report PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/tray ${CMAKE_CURRENT_SOURCE_DIR}/service)

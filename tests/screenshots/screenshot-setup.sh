@@ -5,11 +5,11 @@
 # running tray in Wine's desktop. Kept in build/artifacts/ (not committed).
 # Runs on a display of its own (a private Xvfb) in a fresh prefix
 # "qv_setup_screenshot", like screenshot-settings.sh.
-# Usage: scripts/screenshot-setup.sh [folder of the built programs]
+# Usage: tests/screenshots/screenshot-setup.sh [folder of the built programs]
 set -euo pipefail
-source "$(dirname "$0")/prefix.sh"
+source "$(dirname "$0")/../../scripts/lib/prefix.sh"
 
-source "$(dirname "$0")/screenshot-lib.sh"
+source "$(dirname "$0")/../../scripts/lib/screenshot-lib.sh"
 
 qv_shot_begin qv_setup_screenshot "${1:-$QV_BUILD/x86_64/bin}" ServiceQuorvane.exe QuorvaneTray.exe qv_svcctl.exe qv_trayctl.exe qv_settingsctl.exe qv_setupctl.exe
 shot_close_windows() { wine_run "$bin/qv_settingsctl.exe" close; }

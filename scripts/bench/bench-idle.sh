@@ -3,9 +3,9 @@
 # its own with Wine's desktop (on a private Xvfb when there is no display),
 # waits until the service has started the tray and both have settled, then
 # prints the CPU time each process used over the measured span, as a share of
-# one core. Usage: scripts/bench-idle.sh [seconds, default 60]
+# one core. Usage: scripts/bench/bench-idle.sh [seconds, default 60]
 set -euo pipefail
-source "$(dirname "$0")/prefix.sh"
+source "$(dirname "$0")/../lib/prefix.sh"
 
 seconds="${1:-60}"
 "$QV_ROOT/scripts/build.sh" x86_64 >/dev/null

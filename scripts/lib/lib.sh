@@ -1,5 +1,5 @@
 # Shared settings of the project's scripts (sourced, not run).
-QV_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+QV_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
 QV_BUILD="${QV_BUILD_DIR:-$QV_ROOT/build}"
 QV_WINE_DIR="$QV_BUILD/wine"
 QV_TEMPLATE="$QV_WINE_DIR/template"

@@ -5,11 +5,11 @@
 # protection page as settings-page-N.png. Runs on a display of
 # its own (a private Xvfb) in a fresh prefix "qv_settings_screenshot", like
 # screenshot-popups.sh.
-# Usage: scripts/screenshot-settings.sh [folder of the built programs]
+# Usage: tests/screenshots/screenshot-settings.sh [folder of the built programs]
 set -euo pipefail
-source "$(dirname "$0")/prefix.sh"
+source "$(dirname "$0")/../../scripts/lib/prefix.sh"
 
-source "$(dirname "$0")/screenshot-lib.sh"
+source "$(dirname "$0")/../../scripts/lib/screenshot-lib.sh"
 
 qv_shot_begin qv_settings_screenshot "${1:-$QV_BUILD/x86_64/bin}" ServiceQuorvane.exe QuorvaneTray.exe qv_svcctl.exe qv_trayctl.exe qv_settingsctl.exe
 shot="$out_dir/settings-window.png"

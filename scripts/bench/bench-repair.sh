@@ -3,7 +3,7 @@
 # tests/bench/bench_repair_latency.cpp), with the service installed and the
 # Shell guard switched on through the service's own command.
 set -euo pipefail
-source "$(dirname "$0")/prefix.sh"
+source "$(dirname "$0")/../lib/prefix.sh"
 
 "$QV_ROOT/scripts/build.sh" x86_64 >/dev/null
 export QV_PREFIX_NAME=bench-repair

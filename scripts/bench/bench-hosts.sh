@@ -2,9 +2,9 @@
 # The hosts manager's reload of a hosts copy with many pairs (default 10,000
 # pairs, 1,000 of them in the allow-list, 5 reloads) in a prefix of its own,
 # on a private Xvfb display when none is set.
-# Usage: scripts/bench-hosts.sh [pairs] [allowed] [runs]
+# Usage: scripts/bench/bench-hosts.sh [pairs] [allowed] [runs]
 set -euo pipefail
-source "$(dirname "$0")/prefix.sh"
+source "$(dirname "$0")/../lib/prefix.sh"
 
 "$QV_ROOT/scripts/build.sh" x86_64 >/dev/null
 export QV_PREFIX_NAME=bench-hosts

@@ -5,11 +5,11 @@
 # (not committed). Runs on a display of its own (a private Xvfb) in a fresh
 # prefix "qv_popup_screenshot", like screenshot-tray.sh. The confirmation is
 # closed without an answer before it could start the killer.
-# Usage: scripts/screenshot-popups.sh [folder of the built programs]
+# Usage: tests/screenshots/screenshot-popups.sh [folder of the built programs]
 set -euo pipefail
-source "$(dirname "$0")/prefix.sh"
+source "$(dirname "$0")/../../scripts/lib/prefix.sh"
 
-source "$(dirname "$0")/screenshot-lib.sh"
+source "$(dirname "$0")/../../scripts/lib/screenshot-lib.sh"
 
 qv_shot_begin qv_popup_screenshot "${1:-$QV_BUILD/x86_64/bin}" ServiceQuorvane.exe QuorvaneTray.exe qv_svcctl.exe qv_trayctl.exe
 shot="$out_dir/tray-popups.png"

@@ -3,10 +3,10 @@
 # every shipped language file. The code names each key as a section constant
 # and a literal (kLangGui, "tray_stat") in its calls and tables; this script
 # collects those pairs from tray/ and looks for each in the files.
-# Usage: scripts/check-lang-code.sh [repository root] [folder of the shipped .lng files]
+# Usage: tests/lang/check-lang-code.sh [repository root] [folder of the shipped .lng files]
 set -uo pipefail
 
-root="${1:-$(cd "$(dirname "$0")/.." && pwd)}"
+root="${1:-$(cd "$(dirname "$0")/../.." && pwd)}"
 shipped="${2:-$root/lang}"
 problems=0
 

@@ -5,7 +5,7 @@
 # Usage: bench-service.sh [round trips=1000] [idle seconds=60] [junk=500] [requests=10000] [clients=8]
 # QV_BENCH_BIN names another folder of built programs (to compare builds).
 set -euo pipefail
-source "$(dirname "$0")/prefix.sh"
+source "$(dirname "$0")/../lib/prefix.sh"
 
 bin="${QV_BENCH_BIN:-$QV_BUILD/x86_64/bin}"
 [[ -n "${QV_BENCH_BIN:-}" ]] || "$QV_ROOT/scripts/build.sh" x86_64 >/dev/null

@@ -4,11 +4,11 @@
 # and its menu is open. Kept as build/artifacts/tray-menu.png (not committed).
 # Runs on a display of its own (a private Xvfb), so that windows of other
 # tests never get into the picture, in a fresh prefix "qv_tray_screenshot".
-# Usage: scripts/screenshot-tray.sh [folder of the built programs]
+# Usage: tests/screenshots/screenshot-tray.sh [folder of the built programs]
 set -euo pipefail
-source "$(dirname "$0")/prefix.sh"
+source "$(dirname "$0")/../../scripts/lib/prefix.sh"
 
-source "$(dirname "$0")/screenshot-lib.sh"
+source "$(dirname "$0")/../../scripts/lib/screenshot-lib.sh"
 
 qv_shot_begin qv_tray_screenshot "${1:-$QV_BUILD/x86_64/bin}" ServiceQuorvane.exe QuorvaneTray.exe qv_svcctl.exe qv_trayctl.exe
 shot="$out_dir/tray-menu.png"

@@ -5,9 +5,9 @@
 # tray's receiver as built, the same dump through a receiver that takes
 # every waiting row in one round, and the window alone (rows handed over on
 # its own thread), so the figure can be laid at the door of its parts.
-# Usage: scripts/bench-report.sh [events] [limit in seconds per run]
+# Usage: scripts/bench/bench-report.sh [events] [limit in seconds per run]
 set -euo pipefail
-source "$(dirname "$0")/prefix.sh"
+source "$(dirname "$0")/../lib/prefix.sh"
 
 "$QV_ROOT/scripts/build.sh" x86_64 >/dev/null
 events="${1:-10000}"

@@ -10,11 +10,11 @@
 #    from the INI reader);
 #  - Russian.lng converts to code page 1251 and back without loss, and
 #    English.lng is plain ASCII (it is shipped as it is).
-# Usage: scripts/check-lang.sh [repository root]. Exits 1 and lists every
+# Usage: tests/lang/check-lang.sh [repository root]. Exits 1 and lists every
 # problem when something is wrong.
 set -uo pipefail
 
-root="${1:-$(cd "$(dirname "$0")/.." && pwd)}"
+root="${1:-$(cd "$(dirname "$0")/../.." && pwd)}"
 keys_file="$root/tests/lang/language_keys.txt"
 lang_dir="$root/lang"
 files=(Russian.lng English.lng)

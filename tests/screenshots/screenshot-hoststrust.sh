@@ -2,9 +2,9 @@
 # Checks the pictures that qv_hoststrust_tests took of its windows (hosts
 # manager, trust list, new-autorun dialog) in build/artifacts/: each must show
 # more than a blank rectangle.
-# Usage: scripts/screenshot-hoststrust.sh [artifacts folder]
+# Usage: tests/screenshots/screenshot-hoststrust.sh [artifacts folder]
 set -euo pipefail
-source "$(dirname "$0")/lib.sh"
+source "$(dirname "$0")/../../scripts/lib/lib.sh"
 
 dir="${1:-$QV_BUILD/artifacts}"
 status=0
