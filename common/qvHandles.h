@@ -90,6 +90,29 @@ using UniqueScHandle = UniqueResource<ScHandleTraits>;
 using UniqueModule = UniqueResource<ModuleTraits>;
 using UniqueLocal = UniqueResource<LocalMemTraits>;
 
+// Both handles of a process that CreateProcess filled in, closed together.
+class UniqueProcessInformation {
+public:
+    UniqueProcessInformation() = default;
+    ~UniqueProcessInformation() { Reset(); }
+    UniqueProcessInformation(const UniqueProcessInformation&) = delete;
+    UniqueProcessInformation& operator=(const UniqueProcessInformation&) = delete;
+    PROCESS_INFORMATION* Put()
+    {
+        Reset();
+        return &info_;
+    }
+    const PROCESS_INFORMATION& Get() const { return info_; }
+    void Reset()
+    {
+        UniqueHandle process(info_.hProcess), thread(info_.hThread);
+        info_ = {};
+    }
+
+private:
+    PROCESS_INFORMATION info_{};
+};
+
 // COM for the calling thread, released in the destructor when this object
 // initialised it (also when it was already initialised: every successful
 // CoInitialize is paired).

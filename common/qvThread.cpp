@@ -2,23 +2,21 @@
 
 #include <process.h>
 
-TThread::TThread() { stopEvent_ = CreateEventA(nullptr, TRUE, FALSE, nullptr); }
+TThread::TThread() : stopEvent_(CreateEventA(nullptr, TRUE, FALSE, nullptr)) {}
 
 TThread::~TThread()
 {
     if (handle_) {
         Terminate();
         WaitFor();
-        CloseHandle(handle_);
     }
-    if (stopEvent_) CloseHandle(stopEvent_);
 }
 
 void TThread::Start()
 {
     if (handle_) return;
     unsigned id = 0;
-    handle_ = reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, &TThread::ThreadProc, this, 0, &id));
+    handle_.Reset(reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, &TThread::ThreadProc, this, 0, &id)));
     threadId_ = id;
     if (!handle_) finished_ = true;
 }
@@ -26,22 +24,22 @@ void TThread::Start()
 void TThread::Terminate()
 {
     terminated_ = true;
-    if (stopEvent_) SetEvent(stopEvent_);
+    if (stopEvent_) SetEvent(stopEvent_.Get());
 }
 
 DWORD TThread::WaitFor(DWORD timeoutMs)
 {
-    if (!handle_ || (finished_.load() && WaitForSingleObject(handle_, 0) == WAIT_OBJECT_0)) return WAIT_OBJECT_0;
+    if (!handle_ || (finished_.load() && WaitForSingleObject(handle_.Get(), 0) == WAIT_OBJECT_0)) return WAIT_OBJECT_0;
     if (GetCurrentThreadId() == threadId_) return WAIT_TIMEOUT;  // never wait for oneself
-    return WaitForSingleObject(handle_, timeoutMs);
+    return WaitForSingleObject(handle_.Get(), timeoutMs);
 }
 
 bool TThread::Kill()
 {
     if (!handle_) return true;
-    if (WaitForSingleObject(handle_, 0) == WAIT_OBJECT_0) return true;
-    if (!TerminateThread(handle_, 0)) return false;
-    WaitForSingleObject(handle_, 1000);
+    if (WaitForSingleObject(handle_.Get(), 0) == WAIT_OBJECT_0) return true;
+    if (!TerminateThread(handle_.Get(), 0)) return false;
+    WaitForSingleObject(handle_.Get(), 1000);
     finished_ = true;
     return true;
 }
@@ -49,7 +47,7 @@ bool TThread::Kill()
 bool TThread::Pause(DWORD ms)
 {
     if (Terminated()) return false;
-    return WaitForSingleObject(stopEvent_, ms) == WAIT_TIMEOUT && !Terminated();
+    return WaitForSingleObject(stopEvent_.Get(), ms) == WAIT_TIMEOUT && !Terminated();
 }
 
 unsigned __stdcall TThread::ThreadProc(void* self)

@@ -7,6 +7,8 @@
 #include <atomic>
 #include <memory>
 
+#include "qvHandles.h"
+
 class TThread {
 public:
     TThread();
@@ -24,10 +26,10 @@ public:
     // system wait that no event can reach.
     bool Kill();
 
-    HANDLE Handle() const { return handle_; }
+    HANDLE Handle() const { return handle_.Get(); }
     DWORD ThreadId() const { return threadId_; }
     // Signalled by Terminate: code that waits on something else waits on this too.
-    HANDLE StopEvent() const { return stopEvent_; }
+    HANDLE StopEvent() const { return stopEvent_.Get(); }
 
 protected:
     virtual void Execute() = 0;
@@ -37,8 +39,8 @@ protected:
 private:
     static unsigned __stdcall ThreadProc(void* self);
 
-    HANDLE handle_ = nullptr;
-    HANDLE stopEvent_ = nullptr;
+    UniqueHandle handle_;
+    UniqueHandle stopEvent_;
     DWORD threadId_ = 0;
     std::atomic<bool> terminated_{false};
     std::atomic<bool> finished_{false};

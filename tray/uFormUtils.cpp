@@ -340,14 +340,12 @@ DWORD StartProcess(const std::string& programPath, const std::string& commandLin
     if (programPath.empty()) return 0;
     STARTUPINFOA startup{};
     startup.cb = sizeof(startup);
-    PROCESS_INFORMATION info{};
+    UniqueProcessInformation info;
     std::string line = ProcessCommandLine(programPath, commandLine);  // CreateProcess may write into it
     if (!CreateProcessA(Trim(programPath).c_str(), line.data(), nullptr, nullptr, FALSE, NORMAL_PRIORITY_CLASS,
-                        nullptr, nullptr, &startup, &info))
+                        nullptr, nullptr, &startup, info.Put()))
         return 0;
-    CloseHandle(info.hThread);
-    CloseHandle(info.hProcess);
-    return info.dwProcessId;
+    return info.Get().dwProcessId;
 }
 
 std::string ProcessCommandLine(const std::string& programPath, const std::string& commandLine)

@@ -302,11 +302,7 @@ void UninstallService()
 
 bool IsAnotherInstanceRunning()
 {
-    HANDLE existing = OpenMutexA(MUTEX_ALL_ACCESS, FALSE, kInstanceMutex);
-    if (existing) {
-        CloseHandle(existing);
-        return true;
-    }
+    if (UniqueHandle(OpenMutexA(MUTEX_ALL_ACCESS, FALSE, kInstanceMutex))) return true;
     if (!gInstanceMutex) gInstanceMutex = CreateMutexA(nullptr, TRUE, kInstanceMutex);
     return false;
 }

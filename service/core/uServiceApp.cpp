@@ -23,7 +23,7 @@ struct ServiceRunner {
         case SERVICE_CONTROL_SHUTDOWN:
             InterlockedExchange(&gModule->pendingControl_, static_cast<LONG>(control));
             gModule->SetState(SERVICE_STOP_PENDING);
-            SetEvent(gModule->controlEvent_);
+            SetEvent(gModule->controlEvent_.Get());
             return NO_ERROR;
         case SERVICE_CONTROL_INTERROGATE:
             SetServiceStatus(gModule->statusHandle_, &gModule->status_);
@@ -66,7 +66,7 @@ void TServiceModule::RunService()
 {
     statusHandle_ = RegisterServiceCtrlHandlerExA(properties_.Name.c_str(), &ServiceRunner::Handler, nullptr);
     if (!statusHandle_) return;
-    controlEvent_ = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+    controlEvent_.Reset(CreateEventA(nullptr, FALSE, FALSE, nullptr));
     SetState(SERVICE_START_PENDING);
     bool started = false;
     try {
@@ -81,7 +81,7 @@ void TServiceModule::RunService()
     SetState(SERVICE_RUNNING);
     // Serve control requests until a stop or shutdown arrives.
     for (;;) {
-        WaitForSingleObject(controlEvent_, INFINITE);
+        WaitForSingleObject(controlEvent_.Get(), INFINITE);
         LONG control = InterlockedExchange(&pendingControl_, 0);
         if (control == SERVICE_CONTROL_SHUTDOWN) {
             try {
@@ -101,8 +101,7 @@ void TServiceModule::RunService()
         }
     }
     SetState(SERVICE_STOPPED);
-    CloseHandle(controlEvent_);
-    controlEvent_ = nullptr;
+    controlEvent_.Reset();
 }
 
 void TServiceModule::Report(bool silent, const std::string& text, bool ok)

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "qvHandles.h"
+
 struct TServiceProperties {
     std::string Name;
     std::string DisplayName;
@@ -56,6 +58,6 @@ private:
     TServiceProperties properties_;
     SERVICE_STATUS_HANDLE statusHandle_ = nullptr;
     SERVICE_STATUS status_{};
-    HANDLE controlEvent_ = nullptr;
+    UniqueHandle controlEvent_;
     volatile LONG pendingControl_ = 0;
 };

@@ -7,6 +7,7 @@
 #include "RegistryUtils.h"
 #include "md5.h"
 #include "qvFiles.h"
+#include "qvHandles.h"
 #include "uCommonUtils.h"
 #include "uDispatcherThread.h"
 #include "uHostsProcedures.h"
@@ -68,15 +69,14 @@ const TStringList& LanguageFiles()
     if (!listed) {
         listed = true;
         WIN32_FIND_DATAA data{};
-        HANDLE find = FindFirstFileA((ModuleFolder() + "language\\*.lng").c_str(), &data);
-        if (find != INVALID_HANDLE_VALUE) {
+        UniqueFindHandle find(FindFirstFileA((ModuleFolder() + "language\\*.lng").c_str(), &data));
+        if (find) {
             do {
                 if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
                 std::string name = data.cFileName;
                 if (ExtractFileExt(name) == ".ini") continue;
                 files.push_back(name);
-            } while (FindNextFileA(find, &data));
-            FindClose(find);
+            } while (FindNextFileA(find.Get(), &data));
         }
     }
     return files;

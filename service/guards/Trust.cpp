@@ -45,6 +45,7 @@ std::condition_variable gChecksDone;
 int gChecks = 0;
 TrustState gState = TrustState::NotLoaded;
 TrustApi gApi;
+UniqueModule gLibrary;  // owns gApi.library
 
 using ExclusiveLock = std::unique_lock<std::mutex>;
 
@@ -199,6 +200,7 @@ void LoadTrustApi()
     gState = TrustState::Loaded;
     HMODULE library = LoadWinTrust();
     if (!library) return;
+    gLibrary.Reset(library);
     gApi.library = library;
     Resolve(library, "CryptCATAdminAcquireContext", gApi.acquireContext);
     Resolve(library, "CryptCATAdminReleaseContext", gApi.releaseContext);
@@ -223,7 +225,7 @@ void FinalizeTrust()
     const TrustState was = gState;
     gState = TrustState::Finalized;  // no new check starts
     gChecksDone.wait(lock, [] { return gChecks == 0; });
-    if (was == TrustState::Loaded && gApi.library) FreeLibrary(gApi.library);
+    if (was == TrustState::Loaded) gLibrary.Reset();
     gApi = TrustApi();
     gState = TrustState::Finalized;
 }

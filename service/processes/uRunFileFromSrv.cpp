@@ -119,13 +119,10 @@ uint32_t RunFileAsConsoleUser(const std::string& program, const std::string& com
     const std::string folder = ExtractFileDir(program);
     std::vector<char> command(commandLine.begin(), commandLine.end());
     command.push_back('\0');
-    PROCESS_INFORMATION info{};
+    UniqueProcessInformation info;
     const BOOL started =
         CreateProcessAsUserA(primary.Get(), program.c_str(), command.data(), nullptr, nullptr, FALSE, flags, environment,
-                             folder.empty() ? nullptr : folder.c_str(), &startup, &info);
+                             folder.empty() ? nullptr : folder.c_str(), &startup, info.Put());
     if (environment) DestroyEnvironmentBlock(environment);
-    if (!started) return 0;
-    CloseHandle(info.hThread);
-    CloseHandle(info.hProcess);
-    return info.dwProcessId;
+    return started ? info.Get().dwProcessId : 0;
 }

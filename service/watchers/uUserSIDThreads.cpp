@@ -33,11 +33,9 @@ TMSlotMessage TrayCommand(int32_t a)
 
 bool TraySlotExists()
 {
-    HANDLE slot = CreateFileA((std::string(kMailslotPrefix) + kTraySlot).c_str(), GENERIC_WRITE,
-                              FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (slot == INVALID_HANDLE_VALUE) return false;
-    CloseHandle(slot);
-    return true;
+    UniqueHandle slot(CreateFileA((std::string(kMailslotPrefix) + kTraySlot).c_str(), GENERIC_WRITE,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr));
+    return slot.Valid();
 }
 
 bool LooksLikePeImage(const std::string& path)
