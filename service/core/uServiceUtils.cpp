@@ -4,6 +4,7 @@
 #include <set>
 
 #include "RegistryUtils.h"
+#include "qvProtocol.h"
 #include "qvStrings.h"
 #include "uLogThread.h"
 
@@ -62,14 +63,7 @@ bool IsFirstRun()
     return !RegValueExists(rec);
 }
 
-void TellTrayRefresh()
-{
-    TMSlotMessage message;
-    ClearMailSlotMessage(message);
-    message.Type = 13;
-    message.A = 10;
-    SendToMailSlot(message, kTraySlot);
-}
+void TellTrayRefresh() { SendToMailSlot(proto::ToTray(proto::kExplorerCheck), kTraySlot); }
 
 void DumpMessage(const TMSlotMessage& message) { WriteServiceLog(MessageRecordText(message)); }
 

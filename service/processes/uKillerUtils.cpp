@@ -9,6 +9,7 @@
 #include "md5.h"
 #include "qvFiles.h"
 #include "qvHandles.h"
+#include "qvProtocol.h"
 #include "uAutorunProcedures.h"
 #include "uCommonUtils.h"
 #include "uDispatcherThread.h"
@@ -47,14 +48,7 @@ std::string ResolvedImagePath(uint32_t pid)
     return image.empty() || image[0] != '\\' ? image : NormalizeCommandPath(image);
 }
 
-void SendKillerState(int32_t a)
-{
-    TMSlotMessage message;
-    ClearMailSlotMessage(message);
-    message.Type = 13;
-    message.A = a;
-    SendToMailSlot(message, kTraySlot);
-}
+void SendKillerState(proto::TrayControl state) { SendToMailSlot(proto::ToTray(state), kTraySlot); }
 
 bool KillProgramInner(const std::string& program, bool jail)
 {
@@ -190,7 +184,7 @@ void RunKiller()
 {
     if (KillerRunning.exchange(true)) return;
     try {
-        SendKillerState(8);
+        SendKillerState(proto::kKillerStarted);
         TStringList paths;
         ListUntrustedProcesses(paths);
         for (const std::string& path : paths) {
@@ -201,6 +195,6 @@ void RunKiller()
     }
     KillerRunning = false;
     // The tray clears its mark however the run ended.
-    SendKillerState(9);
+    SendKillerState(proto::kKillerEnded);
     TellTrayRefresh();
 }

@@ -5,6 +5,7 @@
 #include "cryptograph.h"
 #include "md5.h"
 #include "qvFiles.h"
+#include "qvProtocol.h"
 #include "uCommonUtils.h"
 #include "uKillerUtils.h"
 #include "uLogThread.h"
@@ -21,15 +22,6 @@ namespace {
 const char kTrayProgramDigits[] =
     "85230465033765456558571363354632277383560518486327567558071401230147078207576258615226072311562742787110273607"
     "236171568605746765";
-
-TMSlotMessage TrayCommand(int32_t a)
-{
-    TMSlotMessage message;
-    ClearMailSlotMessage(message);
-    message.Type = 13;
-    message.A = a;
-    return message;
-}
 
 bool TraySlotExists()
 {
@@ -157,11 +149,11 @@ void TUserSIDThreads::Poll()
     }
 }
 
-bool TUserSIDThreads::PingTray() { return SendToMailSlot(TrayCommand(2), kTraySlot); }
+bool TUserSIDThreads::PingTray() { return SendToMailSlot(proto::ToTray(proto::kPing), kTraySlot); }
 
 uint32_t TUserSIDThreads::AskTrayForItsId()
 {
-    TMSlotMessage request = TrayCommand(18);
+    TMSlotMessage request = proto::ToTray(proto::kProcessIdAsk);
     if (!SendToMailSlotAndWait(kTraySlot, request, StopEvent())) return 0;
     return request.B > 0 ? static_cast<uint32_t>(request.B) : 0;
 }
@@ -247,7 +239,7 @@ bool TUserSIDThreads::StopUserPart()
     }
     // The tray is told to quit; its slot going away tells that it did, so a
     // start that follows never takes the leaving tray for a running one.
-    if (SendToMailSlot(TrayCommand(1), kTraySlot)) WaitForTraySlot(false, 5000);
+    if (SendToMailSlot(proto::ToTray(proto::kQuit), kTraySlot)) WaitForTraySlot(false, 5000);
     if (protection_) StopAndFree(protection_);
     active_ = false;
     if (!ProcessIdExists(trayPid_)) lastUser_.clear();
