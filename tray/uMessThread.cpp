@@ -450,10 +450,11 @@ void AddReportRow(const TMSlotMessage& record)
         rows.GivenUp.Left = 0;  // that dump stopped short: this row is a later one's
     }
     if (!IsFormOpen(kReportForm)) return;  // nobody to show it to
-    // A new dump: the first row, another total, a row beyond the total, or
-    // the first row again while a Load waits for its dump.
-    if (rows.RowCount == 0 || record.D != rows.Total || rows.RowCount >= rows.Total ||
-        (rows.Asked > 0 && SameRow(record, rows.Records.front()))) {
+    // Within a dump rows come up to its total; a row beyond it starts the
+    // next dump when a Load waits for one, and is not stored otherwise.
+    const bool sameDump = rows.RowCount > 0 && record.D == rows.Total;
+    if (sameDump && rows.RowCount >= rows.Total && rows.Asked == 0) return;
+    if (!sameDump || rows.RowCount >= rows.Total) {
         std::vector<TMSlotMessage>().swap(rows.Records);
         rows.RowCount = 0;
         rows.Total = record.D;

@@ -94,8 +94,9 @@ TSystemMessage KeptSystemMessage();
 // Rows of the event report as the service sends them (Type 17, D = total),
 // kept for the report window while it is open. Main thread only. The list
 // grows row by row: D is only what the service announced and sizes nothing.
-// The rows name no request: a dump is told from another by its total and by
-// its first row (every dump of the report starts with the same first record).
+// The rows name no request: a dump is told from another by its total, and
+// the tail of a dump given up by its first row (every dump of the report
+// starts with the same first record).
 struct TReportRows {
     std::vector<TMSlotMessage> Records;
     int RowCount = 0;
@@ -105,8 +106,8 @@ struct TReportRows {
     bool Loading = false;  // a dump is arriving: the list shows the hourglass
     DWORD LastRowTick = 0;
     int Dumps = 0;  // counts the dumps begun: rows on show may have changed
-    // Loads whose dump has not begun yet: only then may a row equal to the
-    // first one open a new dump (a report may hold two equal records).
+    // Loads whose dump has not begun yet: only then does a row beyond the
+    // total open a new dump.
     int Asked = 0;
     // The dump the list gave up part-way (a new Load, or the window closed):
     // rows of its total other than its first may still come, before any
