@@ -222,6 +222,9 @@ TSlotRead ReadTrayRecord(TMSlot& slot, TMSlotMessage& record)
     uint8_t buffer[kPacketSize];
     DWORD read = 0;
     if (ReadFile(slot.Handle, buffer, sizeof(buffer), &read, nullptr)) {
+        // Only a whole record is one: anything else would read as a cleared
+        // record, which looks like the service's answer of an empty trust list.
+        if (read != kPacketSize) return TSlotRead::Empty;
         UnpackDatagram(buffer, read, record);
         return TSlotRead::Record;
     }

@@ -44,7 +44,8 @@ private:
 };
 extern TTrayEventQueue gTrayEvents;
 
-// One read of the tray's slot, which waits a while for a message.
+// One read of the tray's slot, which waits a while for a message; a datagram
+// of another size than a record is read and dropped (Empty).
 enum class TSlotRead { Record, Empty, Broken };
 TSlotRead ReadTrayRecord(TMSlot& slot, TMSlotMessage& record);
 
