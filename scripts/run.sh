@@ -54,8 +54,13 @@ first_run_wizard() {
   fi
   qv_log "the first-run wizard is open at $rect"
   mkdir -p "$shots"
-  if [[ -x /usr/bin/import ]] && /usr/bin/import -window root "$shots/wizard.png" 2>/dev/null; then
-    qv_log "picture of the wizard: $shots/wizard.png"
+  # Only once it shows its controls: a window just made is an empty grey frame.
+  if [[ -x /usr/bin/import ]]; then
+    if qv_picture_when_painted "$rect" "$shots/wizard.png" 30; then
+      qv_log "picture of the wizard: $shots/wizard.png"
+    else
+      qv_log "the wizard did not show its controls; last picture in $shots/wizard.png"
+    fi
   fi
   qv_log "choosing \"turn on all protection\" and pressing Start"
   setupctl choose 0 >/dev/null || { qv_log "the wizard's controls were not found"; return 1; }

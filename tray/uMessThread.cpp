@@ -222,6 +222,9 @@ TSlotRead ReadTrayRecord(TMSlot& slot, TMSlotMessage& record)
     uint8_t buffer[kPacketSize];
     DWORD read = 0;
     if (ReadFile(slot.Handle, buffer, sizeof(buffer), &read, nullptr)) {
+        // Only a whole record is one: anything else would read as a cleared
+        // record, which looks like the service's answer of an empty trust list.
+        if (read != kPacketSize) return TSlotRead::Empty;
         UnpackDatagram(buffer, read, record);
         return TSlotRead::Record;
     }
@@ -401,12 +404,28 @@ TSystemMessage KeptSystemMessage()
     return gSystemMessage;
 }
 
+namespace {
+
+bool SameRow(const TMSlotMessage& a, const TMSlotMessage& b)
+{
+    return a.D == b.D && a.A == b.A && a.B == b.B && a.C == b.C && a.Bool == b.Bool && a.Data.Str() == b.Data.Str() &&
+           a.Mess.Str() == b.Mess.Str() && a.Mess1.Str() == b.Mess1.Str();
+}
+
+std::string ReportProgress(const std::string& text, const TReportRows& rows)
+{
+    return text + " " + IntToStr(rows.RowCount) + " " + rows.OfText + " " + IntToStr(rows.Total);
+}
+
+}  // namespace
+
 void ResetReportRows()
 {
     TReportRows& rows = gReportRows;
-    if (rows.Loading) {
-        rows.StaleRows = rows.Total - rows.RowCount;
-        rows.StaleTotal = rows.Total;
+    if (rows.RowCount > 0 && rows.RowCount < rows.Total) {
+        rows.GivenUp.Total = rows.Total;
+        rows.GivenUp.Left = rows.Total - rows.RowCount;
+        rows.GivenUp.First = rows.Records.front();
     }
     std::vector<TMSlotMessage>().swap(rows.Records);
     rows.RowCount = 0;
@@ -416,33 +435,58 @@ void ResetReportRows()
     rows.Loading = false;
 }
 
+void BeginReportLoad()
+{
+    ResetReportRows();
+    ++gReportRows.Asked;
+}
+
 void AddReportRow(const TMSlotMessage& record)
 {
     TReportRows& rows = gReportRows;
-    if (rows.StaleRows > 0 && record.D == rows.StaleTotal) {
-        --rows.StaleRows;  // the tail of a dump nobody waits for any more
-        return;
-    }
-    rows.StaleRows = 0;
-    if (!IsFormOpen(kReportForm)) return;  // nobody to show it to
     if (record.D <= 0) return;
-    if (rows.RowCount == 0) {
+    if (rows.GivenUp.Left > 0) {
+        if (record.D == rows.GivenUp.Total && !SameRow(record, rows.GivenUp.First)) {
+            --rows.GivenUp.Left;  // the tail of a dump nobody waits for any more
+            return;
+        }
+        rows.GivenUp.Left = 0;  // that dump stopped short: this row is a later one's
+    }
+    if (!IsFormOpen(kReportForm)) return;  // nobody to show it to
+    // Within a dump rows come up to its total; a row beyond it starts the
+    // next dump when a Load waits for one, and is not stored otherwise.
+    const bool sameDump = rows.RowCount > 0 && record.D == rows.Total;
+    if (sameDump && rows.RowCount >= rows.Total && rows.Asked == 0) return;
+    if (!sameDump || rows.RowCount >= rows.Total) {
+        std::vector<TMSlotMessage>().swap(rows.Records);
+        rows.RowCount = 0;
         rows.Total = record.D;
         rows.LoadingText = GetLangText(kLangGui, "mes_loading");
         rows.OfText = GetLangText(kLangGui, "mes_of");
+        if (rows.Asked > 0) --rows.Asked;
+        ++rows.Dumps;
     }
-    // Beyond the announced total, or from another dump: not stored.
-    if (record.D != rows.Total || rows.RowCount >= rows.Total) return;
     rows.Loading = true;
+    rows.LastRowTick = GetTickCount();
     rows.Records.push_back(record);
     ++rows.RowCount;
-    rows.Status = rows.LoadingText + " " + IntToStr(rows.RowCount) + " " + rows.OfText + " " + IntToStr(rows.Total);
+    rows.Status = ReportProgress(rows.LoadingText, rows);
     rows.ItemCount = rows.RowCount;
     if (rows.RowCount == rows.Total) {
         rows.Status = GetLangText(kLangGui, "mes_loaded");
         rows.Loading = false;
     }
     if (rows.OnChanged) rows.OnChanged();
+}
+
+bool ReportDumpStalled(DWORD now)
+{
+    TReportRows& rows = gReportRows;
+    if (!rows.Loading || now - rows.LastRowTick < kReportStallMs) return false;
+    // What came stays listed; a later row of the same dump still joins it.
+    rows.Loading = false;
+    rows.Status = ReportProgress(GetLangText(kLangGui, "mes_cut"), rows);
+    return true;
 }
 
 void AddTrustRow(const TMSlotMessage& record) { TrustListRowArrived(record); }

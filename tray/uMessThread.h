@@ -44,7 +44,8 @@ private:
 };
 extern TTrayEventQueue gTrayEvents;
 
-// One read of the tray's slot, which waits a while for a message.
+// One read of the tray's slot, which waits a while for a message; a datagram
+// of another size than a record is read and dropped (Empty).
 enum class TSlotRead { Record, Empty, Broken };
 TSlotRead ReadTrayRecord(TMSlot& slot, TMSlotMessage& record);
 
@@ -94,6 +95,9 @@ TSystemMessage KeptSystemMessage();
 // Rows of the event report as the service sends them (Type 17, D = total),
 // kept for the report window while it is open. Main thread only. The list
 // grows row by row: D is only what the service announced and sizes nothing.
+// The rows name no request: a dump is told from another by its total, and
+// the tail of a dump given up by its first row (every dump of the report
+// starts with the same first record).
 struct TReportRows {
     std::vector<TMSlotMessage> Records;
     int RowCount = 0;
@@ -101,19 +105,34 @@ struct TReportRows {
     int32_t Total = 0;     // announced by the dump being listed
     std::string Status;    // first status panel
     bool Loading = false;  // a dump is arriving: the list shows the hourglass
-    // Rows still due from a dump the list gave up (window closed mid-dump):
-    // they come before any later dump's rows and are skipped, never listed.
-    int StaleRows = 0;
-    int32_t StaleTotal = 0;
+    DWORD LastRowTick = 0;
+    int Dumps = 0;  // counts the dumps begun: rows on show may have changed
+    // Loads whose dump has not begun yet: only then does a row beyond the
+    // total open a new dump.
+    int Asked = 0;
+    // The dump the list gave up part-way (a new Load, or the window closed):
+    // rows of its total other than its first may still come, before any
+    // later dump's rows, and are dropped.
+    struct {
+        int32_t Total = 0;
+        int Left = 0;
+        TMSlotMessage First{};
+    } GivenUp;
     std::string LoadingText;  // "mes_loading" and "mes_of", taken once per dump
     std::string OfText;
     std::function<void()> OnChanged;  // set by the report window
 };
 extern TReportRows gReportRows;
-// Empties the list for a new request; rows still due from an unfinished dump
-// will be skipped.
+// Without a row for this long a dump counts as stopped.
+constexpr DWORD kReportStallMs = 5000;
+// Empties the list; rows still due from an unfinished dump will be dropped.
 void ResetReportRows();
+// A Load: the list starts afresh and one more dump is asked for.
+void BeginReportLoad();
 void AddReportRow(const TMSlotMessage& record);
+// A dump without a row for kReportStallMs ends where it is, and the status
+// says so; true when that happened now.
+bool ReportDumpStalled(DWORD now);
 
 // An entry of the trust list as the service sends it (Type 21, D = total),
 // for the trust-list window that asked. Main thread only.

@@ -182,8 +182,9 @@ int RunTray(HINSTANCE instance, TTraySwitch option)
     // 17. Menu and icon.
     if (!RebuildTrayMenu()) return 0;
     AddTrayIcon();
-    // 18. Until the hidden window is destroyed.
+    // 18. Until the hidden window is told to go; then it goes for real.
     gui::RunMessageLoop();
+    DestroyWindow(gTrayWindow.exchange(nullptr));
     return 0;
 }
 

@@ -34,6 +34,8 @@ namespace {
 
 constexpr UINT kIconCallback = WM_TRAYICON;
 bool gIconAdded = false;
+// Set once the window is told to go: from then on the icon opens nothing.
+bool gQuitting = false;
 
 std::mutex gHostsCopyLock;
 std::string gHostsCopyName;
@@ -112,6 +114,9 @@ void RunCommand(int id, LPARAM lParam)
 
 void IconMouseMessage(HWND window, LPARAM mouseMessage)
 {
+    // A click already queued behind the quit: a menu loop would take the
+    // quit message for itself and the tray would never end.
+    if (gQuitting) return;
     switch (mouseMessage) {
     case WM_LBUTTONDOWN:
     case WM_LBUTTONDBLCLK:
@@ -122,9 +127,12 @@ void IconMouseMessage(HWND window, LPARAM mouseMessage)
         POINT cursor{};
         GetCursorPos(&cursor);
         SetForegroundWindow(window);
+        if (gQuitting) break;
         TrackPopupMenu(gTrayMenu, 0, cursor.x, cursor.y, 0, window, nullptr);
         // lets the menu close when the user clicks elsewhere
         PostMessageA(window, WM_NULL, 0, 0);
+        // The quit came while the menu was open: its loop may have eaten it.
+        if (gQuitting) PostQuitMessage(0);
         break;
     }
     default: break;
@@ -142,6 +150,7 @@ HWND CreateTrayWindow(HINSTANCE instance)
     windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW);  // brush value 5
     windowClass.lpszClassName = kTrayWindowClass;
     if (!RegisterClassA(&windowClass) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS) return nullptr;
+    gQuitting = false;
     gTrayWindow = CreateWindowExA(WS_EX_APPWINDOW, kTrayWindowClass, kTrayWindowClass, WS_POPUP, 0, 0, 0, 0, nullptr,
                                   nullptr, instance, nullptr);
     return gTrayWindow;
@@ -155,9 +164,14 @@ LRESULT CALLBACK TrayWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
     }
     switch (message) {
     case WM_DESTROY:
-        EndMenu();  // an open tray menu would keep its loop running past the quit message
-        RemoveTrayIcon();
-        CloseAllWindows();
+        // Sent by the receiver on the service's quit, and again by the real
+        // destruction once the message loop has ended.
+        if (!gQuitting) {
+            gQuitting = true;
+            EndMenu();  // an open tray menu would keep its loop running past the quit message
+            RemoveTrayIcon();
+            CloseAllWindows();
+        }
         PostQuitMessage(0);
         return 0;
     case WM_COMMAND: RunCommand(static_cast<int>(wParam & 0xFF), lParam); return 0;

@@ -17,6 +17,25 @@ export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
 
 qv_log() { printf '[quorvane] %s\n' "$*" >&2; }
 
+# qv_picture_when_painted RECT FILE [SECONDS]: a picture of the whole screen
+# in FILE, taken once the window at RECT ("left,top,right,bottom", as the
+# control programs print it) shows its controls: its client area below the
+# caption holds at least 8 colours (a window not painted yet is one flat
+# grey). Fails when that does not happen within SECONDS (default 30); the
+# last picture then stays.
+qv_picture_when_painted() {
+  local left top right bottom area colours i tries=$((${3:-30} * 5))
+  IFS=, read -r left top right bottom <<<"$1"
+  area="$((right - left - 8))x$((bottom - top - 34))+$((left + 4))+$((top + 30))"
+  for ((i = 0; i < tries; i++)); do
+    /usr/bin/import -window root "$2" 2>/dev/null || return 1
+    colours="$(identify -format '%k' "$2[$area]" 2>/dev/null || echo 0)"
+    ((colours >= 8)) && return 0
+    sleep 0.2
+  done
+  return 1
+}
+
 # Starts a private Xvfb on a free display and exports DISPLAY; its process id
 # lands in QV_XVFB_PID (empty when none could be started). Xvfb picks the
 # number itself (-displayfd) under its own lock, so scripts and test runs that

@@ -449,6 +449,30 @@ TEST_F(Controls, PageControlShowsOneSheetAndHidesHiddenTabs)
     EXPECT_LT(sheet.right, 300);
 }
 
+// A page's load sets its tab captions again: the chosen tab stays chosen.
+TEST_F(Controls, SettingTabCaptionsKeepsTheChosenTabOverItsSheet)
+{
+    auto* pages = form_->Make<gui::TPageControl>(true);
+    pages->SetBounds(0, 0, 300, 200);
+    auto* first = pages->AddPage("first");
+    auto* second = pages->AddPage("second");
+    auto* third = pages->AddPage("third");
+    pages->SetActivePage(third);
+    pages->SetPageCaption(first, "first");
+    pages->SetPageCaption(second, "Second");
+    EXPECT_EQ(TabCtrl_GetCurSel(pages->TabHandle()), 2);
+    EXPECT_TRUE(IsWindowVisible(third->Handle()));
+    char text[32] = {};
+    TCITEMA item{};
+    item.mask = TCIF_TEXT;
+    item.pszText = text;
+    item.cchTextMax = sizeof(text);
+    ASSERT_TRUE(SendMessageA(pages->TabHandle(), TCM_GETITEMA, 1, reinterpret_cast<LPARAM>(&item)));
+    EXPECT_STREQ(text, "Second");
+    pages->SetTabVisible(second, false);
+    EXPECT_EQ(TabCtrl_GetCurSel(pages->TabHandle()), 1) << "the third sheet's tab, now second";
+}
+
 TEST_F(Controls, MenuItemsRunTheirHandlersFromTheFormsCommands)
 {
     gui::TMainMenu menu;

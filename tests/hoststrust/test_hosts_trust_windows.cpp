@@ -16,6 +16,7 @@
 #include "fmTrustList.h"
 #include "md5.h"
 #include "qvFiles.h"
+#include "qvHandles.h"
 #include "uCommonUtils.h"
 #include "uFormUtils.h"
 #include "uGuiUtils.h"
@@ -224,6 +225,41 @@ TEST_F(HostsManager, SaveDefaultAndLoad)
     EXPECT_LT(GetTickCount() - start, THostsCopyWait::kLimitMs);
     EXPECT_EQ(w->MemoLines(), TStringList{"#" + GetLangText(kLangGui, "hm_nf")});
     ASSERT_TRUE(SaveLines(HostsPath(), kHostsLines));
+}
+
+TEST_F(HostsManager, NothingWritesTheCopyWhileALoadWaitsAndEachFailureIsNamed)
+{
+    ASSERT_TRUE(SaveLines(HostsPath(), kHostsLines));
+    ASSERT_TRUE(HostListAdd("ok.example@1.1.1.1"));
+    TfmHostsManager* w = OpenHostsManagerByMenu();
+    ASSERT_NE(w, nullptr);
+    // the user's unsaved text, a reload, and a switch to the redirect tab meanwhile
+    w->SetMemoLines({"# typed, never saved"});
+    Click(w->btLoadHosts);
+    ASSERT_TRUE(w->LoadPending());
+    w->pcHostsChange();
+    ASSERT_TRUE(PumpUntil([&] { return !w->LoadPending(); }, 20000));
+    EXPECT_EQ(w->MemoLines(), kHostsLines) << "the wait ended on the service's copy";
+
+    auto held = [](const std::string& path) {
+        return UniqueHandle(CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+    };
+    {
+        UniqueHandle copy = held(w->CopyName());
+        ASSERT_TRUE(copy);
+        w->pcHostsChange();
+        EXPECT_EQ(w->StatusText(), GetLangText(kLangGui, "hm_nosave"));
+    }
+    {
+        UniqueHandle list = held(HostListFilePath());
+        ASSERT_TRUE(list);
+        w->ReloadHostsView();
+        EXPECT_EQ(w->StatusText(), GetLangText(kLangGui, "hm_nolist"));
+    }
+    ASSERT_TRUE(RemoveFile(w->CopyName()));
+    w->ReloadHostsView();
+    EXPECT_EQ(w->StatusText(), GetLangText(kLangGui, "hm_noread"));
+    SaveScreenshot(w, "hosts-manager-failure");
 }
 
 TEST_F(HostsManager, AJailedCopyIsShownOnACopyOfItsOwn)

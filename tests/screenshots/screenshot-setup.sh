@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Takes screenshots of the settings pages that are not protection pages: the
+# Takes screenshots of the first-run wizard once it shows its controls
+# (wizard.png) and of the settings pages that are not protection pages: the
 # about page with its puzzle open (settings-page-0.png), the update (5),
 # language and tray (6) and network (7) pages, in the settings window of the
 # running tray in Wine's desktop. Kept in build/artifacts/ (not committed).
@@ -18,7 +19,8 @@ qv_shot_start_service
 # The service starts the tray, which opens the wizard on this fresh install:
 # its first choice turns the protection on, so the pages show switches set.
 wine_run "$bin/qv_trayctl.exe" wait 60 >/dev/null || { qv_log "screenshot: the tray's window did not appear"; exit 1; }
-wine_run "$bin/qv_setupctl.exe" wizard 60 >/dev/null || { qv_log "screenshot: no wizard"; exit 1; }
+rect="$(wine_run "$bin/qv_setupctl.exe" wizard 60)" || { qv_log "screenshot: no wizard"; exit 1; }
+qv_picture_when_painted "$rect" "$out_dir/wizard.png" 30 || { qv_log "screenshot: the wizard shows no controls"; exit 1; }
 wine_run "$bin/qv_setupctl.exe" choose 0 >/dev/null || { qv_log "screenshot: the wizard's controls were not found"; exit 1; }
 wine_run "$bin/qv_setupctl.exe" gone 30 >/dev/null || { qv_log "screenshot: the wizard stayed open"; exit 1; }
 

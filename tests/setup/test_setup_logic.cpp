@@ -116,7 +116,7 @@ TEST(PassCheck, SettingNeedsAMatchingRepeatUnlessShown)
     EXPECT_EQ(PasswordDigest("secret"), outcome.NewValue);
     EXPECT_STREQ("pass_set", AnswerAfterWrite(outcome, {true, outcome.NewValue}));
     EXPECT_STREQ("pass_notset", AnswerAfterWrite(outcome, {true, ""}));
-    EXPECT_STREQ("pass_notset", AnswerAfterWrite(outcome, {false, ""}));
+    EXPECT_STREQ("pass_noserv", AnswerAfterWrite(outcome, {false, ""}));
 }
 
 TEST(PassCheck, DeleteAndConfirmNeedTheStoredPassword)
@@ -143,7 +143,7 @@ TEST(PassCheck, WithoutAnAnswerNothingIsSetDeletedOrAccepted)
     for (int32_t mode : {kPassSet, kPassDelete, kPassStop, kPassSettings}) {
         const TPassOutcome outcome = DecidePassButton(mode, {"secret", "secret", false}, unknown);
         EXPECT_EQ(TPassOutcome::Answer, outcome.Action) << mode;
-        EXPECT_STREQ("pass_wrong", outcome.AnswerKey) << mode;
+        EXPECT_STREQ("pass_noserv", outcome.AnswerKey) << mode << ": the service did not answer";
         EXPECT_FALSE(outcome.Write) << mode;
     }
 }

@@ -341,6 +341,28 @@ TEST_F(TrayProgram, IconMenuAndQuitInWinesDesktop)
     desktop.Kill();
 }
 
+// The service's quit and a right click on the icon at nearly the same moment:
+// the menu must not open on a tray that is quitting, nor keep it alive.
+TEST_F(TrayProgram, QuitRacingARightClickOnTheIconStillEndsTheTray)
+{
+    ASSERT_TRUE(ServiceRunningFromStage());
+    for (int round = 0; round < 20; ++round) {
+        ChildProcess tray;
+        ASSERT_TRUE(tray.Start(StagedTray()));
+        HWND window = nullptr;
+        ASSERT_TRUE(WaitUntil([&] { return AskTrayProcessId() == tray.Id(); }, 30000));
+        ASSERT_TRUE(WaitUntil([&] { return (window = FindWindowA("Quorvane", "Quorvane")) != nullptr; }, 30000));
+        DWORD_PTR result = 0;
+        ASSERT_TRUE(SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_NORMAL, 30000, &result)) << "its loop runs";
+
+        const DWORD delayMs = static_cast<DWORD>(round % 11);
+        TellTrayToQuit();
+        Sleep(delayMs);
+        PostMessageA(window, WM_USER + 1, 0, WM_RBUTTONUP);
+        ASSERT_EQ(tray.Wait(30000), 0u) << "round " << round << ": the click came " << delayMs << " ms after 13/1";
+    }
+}
+
 TEST(TraySwitches, PlanOfEachSwitch)
 {
     EXPECT_EQ(FirstArgument("\"C:\\Program Files\\Quorvane\\QuorvaneTray.exe\" /Install extra"), "/Install");

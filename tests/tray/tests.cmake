@@ -16,13 +16,15 @@ qv_add_test_program(qv_tray_program_tests
   SOURCES ${QV_TRAY_TEST_SUPPORT}
           ${CMAKE_CURRENT_SOURCE_DIR}/tray/test_tray_program.cpp
   LOCALE ru_RU.UTF-8 LIBS qvtray qvtray_res TIMEOUT 600)
-# qv_tray_popup_tests: the pop-up window, the form manager and the gesture
-# thread in the test program, with a stand-in service.
+# qv_tray_popup_tests: the pop-up window, the form manager, the gesture
+# thread and the trust list's answers in the test program, with a stand-in
+# service.
 qv_add_test_program(qv_tray_popup_tests
   SOURCES ${QV_TRAY_TEST_SUPPORT}
           ${CMAKE_CURRENT_SOURCE_DIR}/tray/FakeService.cpp
           ${CMAKE_CURRENT_SOURCE_DIR}/tray/test_popup_rules.cpp
           ${CMAKE_CURRENT_SOURCE_DIR}/tray/test_popup_window.cpp
+          ${CMAKE_CURRENT_SOURCE_DIR}/tray/test_trust_answers.cpp
   LOCALE ru_RU.UTF-8 LIBS qvtray qvtray_res TIMEOUT 600)
 # qv_tray_killer_tests: the killer end to end with the real service and the
 # tray in Wine's desktop (a prefix of its own: the killer ends processes).

@@ -40,8 +40,7 @@ protected:
     void SetUp() override
     {
         traytest::ResetOpened();
-        ResetReportRows();
-        gReportRows.StaleRows = 0;
+        gReportRows = TReportRows{};
     }
     static TfmReportFrm* Open()
     {
@@ -64,7 +63,7 @@ protected:
 
 }  // namespace
 
-TEST_F(ReportRows, AForgedTotalSizesNothingAndNoReloadDuringADump)
+TEST_F(ReportRows, AForgedTotalSizesNothing)
 {
     TfmReportFrm* form = Open();
     ASSERT_NE(form, nullptr);
@@ -74,11 +73,38 @@ TEST_F(ReportRows, AForgedTotalSizesNothingAndNoReloadDuringADump)
     EXPECT_LT(gReportRows.Records.capacity(), 1000u) << "the announced total reserved the memory";
     ASSERT_TRUE(traytest::PumpUntil([&] { return form->lvReport->Count() == 3; }, 5000));
     EXPECT_EQ(form->sbReport->PanelText(0), "Loading 3 of 2147483647");
+}
+
+// Refresh in the middle of a dump, the old dump's tail arriving late, a dump
+// that stops part-way, and the whole report after the window was reopened.
+TEST_F(ReportRows, EveryLoadStartsAfreshAndADumpCutShortSaysSo)
+{
+    TfmReportFrm* form = Open();
+    ASSERT_NE(form, nullptr);
+    AddReportRow(Row(5, "row 0"));
+    AddReportRow(Row(5, "row 1"));
+    form->mnRefresh->Click();
+    EXPECT_EQ(form->lvReport->Count(), 0) << "Refresh works while a dump arrives";
+    AddReportRow(Row(5, "row 2"));  // the tail of the dump given up
+    EXPECT_EQ(gReportRows.RowCount, 0);
+    AddReportRow(Row(5, "row 0"));  // the new dump, which stops after two rows
+    AddReportRow(Row(5, "row 1"));
+    const std::string cut = GetLangText(kLangGui, "mes_cut") + " 2 " + GetLangText(kLangGui, "mes_of") + " 5";
+    ASSERT_TRUE(traytest::PumpUntil([&] { return form->sbReport->PanelText(0) == cut; }, 30000))
+        << form->sbReport->PanelText(0);
+    EXPECT_EQ(form->lvReport->Count(), 2);
+    EXPECT_EQ(form->lvReport->ItemText(1, 3), "row 1");
 
     form->mnRefresh->Click();
-    form->mnClear->Click();
-    EXPECT_EQ(gReportRows.RowCount, 3) << "neither Refresh nor Clear starts while a dump arrives";
-    EXPECT_EQ(form->lvReport->Count(), 3);
+    EXPECT_EQ(form->sbReport->PanelText(0), GetLangText(kLangGui, "rep_st"));
+    form->Close();
+    ASSERT_TRUE(traytest::PumpUntil([&] { return !gui::FormExists(form); }, 5000));
+    form = Open();
+    ASSERT_NE(form, nullptr);
+    for (int i = 0; i < 5; ++i) AddReportRow(Row(5, "row " + std::to_string(i)));
+    ASSERT_TRUE(traytest::PumpUntil([&] { return form->lvReport->Count() == 5; }, 5000));
+    for (int i = 0; i < 5; ++i) EXPECT_EQ(form->lvReport->ItemText(i, 3), "row " + std::to_string(i));
+    EXPECT_EQ(form->sbReport->PanelText(0), GetLangText(kLangGui, "mes_loaded"));
 }
 
 TEST_F(ReportRows, TheTailOfAGivenUpDumpNeverReachesTheNextList)

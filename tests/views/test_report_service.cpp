@@ -124,9 +124,20 @@ TEST_F(ReportService, WholeRecordsBecomeRowsAndClearDeletesTheReport)
     EXPECT_TRUE(shot.SavePng(ArtifactsFolder() + "report-window.png"));
 
     form->mnClear->Click();
+    // Once the service answered a later request it has handled the reload;
+    // a row of our own sent now comes after any row it sent.
+    TMSlotMessage read = SettingRequest(33, "show_tray_icon");
+    ASSERT_TRUE(SendToMailSlotAndWait(kServiceSlot, read));
     EXPECT_FALSE(FileExists(ReportFile())) << "the service deleted the report before the reload";
-    EXPECT_EQ(form->lvReport->Count(), 0);
     EXPECT_EQ(form->sbReport->PanelText(0), GetLangText(kLangGui, "rep_st"));
+    TMSlotMessage marker;
+    ClearMailSlotMessage(marker);
+    marker.Type = 17;
+    marker.D = 1;
+    marker.Data.Set("marker");
+    ASSERT_TRUE(SendToMailSlot(marker, kTraySlot));
+    ASSERT_TRUE(PumpUntil([] { return gReportRows.RowCount > 0; }, 10000));
+    EXPECT_EQ(gReportRows.Records.front().Data.Str(), "marker") << "the reload listed rows of the deleted report";
 }
 
 TEST_F(ReportService, NoReportFileLeavesTheListEmpty)

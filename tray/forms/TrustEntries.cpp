@@ -47,6 +47,12 @@ void TTrustFeed::Forget(int id)
                     requests_.end());
 }
 
+void TTrustFeed::AnswerEnded(int id)
+{
+    // Requests are answered in order: one before it has ended too.
+    while (!requests_.empty() && requests_.front().Id <= id) requests_.pop_front();
+}
+
 TTrustFeed::TRow TTrustFeed::Take(int32_t total)
 {
     TRow row;

@@ -2,10 +2,11 @@
 // The trust list as the tray sees it, free of any window: entries are
 // "path|MD5"; the service sends the list as one record per entry with the
 // total in D (one record with D 0 when the list is empty), without naming the
-// request it answers. Answers come in the order of the requests, so the feed
-// counts them off request by request: rows meant for a window that was closed
-// (and perhaps opened again since) are consumed and dropped, and rows beyond
-// the total never reach a window.
+// request it answers. Each request is followed by a mark of the tray's own
+// that comes behind the last row of its answer, so the rows between two marks
+// answer one request: rows meant for a window that was closed are dropped,
+// rows beyond the total never reach a window, and an answer lost or cut short
+// costs only the window that asked.
 #include <cstdint>
 #include <deque>
 #include <string>
@@ -38,6 +39,9 @@ public:
     void Abandon(int id);
     // The request's send failed: no answer will come for it.
     void Forget(int id);
+    // The mark behind the request's answer came: whatever of the answer is
+    // still due (all of it when it was lost) will not come.
+    void AnswerEnded(int id);
 
     // One record of the service's answer: an entry with the total in D, or
     // the empty answer (total 0, no entry).

@@ -115,7 +115,8 @@ void TfmHostsManager::MakeButtonPanel()
     btSetting->OnClick = [this] { btSettingClick(); };
     lbStatus = pnHosts->Make<gui::TLabel>();
     lbStatus->SetAutoSize(false);
-    lbStatus->SetBounds(8, (kButtonPanelHeight - 16) / 2, kHostsClientWidth - width - 16, 16);
+    lbStatus->SetWordWrap(true);  // two lines beside the buttons
+    lbStatus->SetBounds(8, 4, kHostsClientWidth - width - 16, kButtonPanelHeight - 8);
 }
 
 void TfmHostsManager::MakeEditorTab()
@@ -230,12 +231,19 @@ void TfmHostsManager::SetStatus(int code)
     if (code == kCopyDone && !copyName_.empty() && FileExists(copyName_)) ReloadHostsView();
 }
 
+void TfmHostsManager::Fail(const char* key, const std::string& logLine)
+{
+    WriteGuiLog("Hosts manager: " + logLine);
+    lbStatus->SetCaption(GetLangText(kLangGui, key));
+}
+
 void TfmHostsManager::ReloadHostsView()
 {
-    if (copyName_.empty()) return;
+    // While a reload waits the copy is gone; the view follows once it came.
+    if (copyName_.empty() || wait_.Waiting()) return;
     std::string text;
     if (!ReadFileBytes(copyName_, text)) {
-        WriteGuiLog("Hosts manager: cannot read " + copyName_);
+        Fail("hm_noread", "cannot read " + copyName_);
         return;  // the view stays as it was
     }
     SetMemoLines(SplitLines(text));
@@ -245,10 +253,12 @@ void TfmHostsManager::ReloadHostsView()
     try {
         ParseHostsFile(copyName_, pairs, false);
     } catch (const std::exception& error) {
-        WriteGuiLog(std::string("Error: ") + error.what());
+        Fail("hm_noread", std::string("cannot parse the copy: ") + error.what());
         return;
     }
-    LoadLines(HostListFilePath(), allowed);  // unreadable: nothing is allowed
+    // A list never made allows nothing; one that cannot be read is a failure.
+    if (!LoadLines(HostListFilePath(), allowed) && FileExists(HostListFilePath()))
+        Fail("hm_nolist", "cannot read " + HostListFilePath());
     rows_ = RedirectRows(pairs, TAllowList(allowed));
     lvHosts->SetItemCount(static_cast<int>(rows_.size()));
     lvHosts->Refresh();
@@ -264,14 +274,20 @@ void TfmHostsManager::LoadAllowList(const TStringList& lines)
 
 bool TfmHostsManager::SaveMemo()
 {
-    if (copyName_.empty()) return false;
-    return SaveLines(copyName_, MemoLines());
+    // While a reload waits the copy belongs to the service, which writes it anew.
+    if (copyName_.empty() || wait_.Waiting()) return false;
+    if (SaveLines(copyName_, MemoLines())) return true;
+    Fail("hm_nosave", "cannot save " + copyName_);
+    return false;
 }
 
 void TfmHostsManager::pcHostsChange()
 {
-    if (pcHosts->ActivePage() != tsViewHosts) return;
-    if (!copyName_.empty()) SaveMemo();
+    // The view follows the reload once the fresh copy has come.
+    if (pcHosts->ActivePage() != tsViewHosts || wait_.Waiting()) return;
+    lbStatus->SetCaption("");
+    // The editor keeps a text that could not be saved.
+    if (!copyName_.empty() && !SaveMemo()) return;
     ReloadHostsView();
 }
 
@@ -308,26 +324,19 @@ void TfmHostsManager::EndWait(THostsCopyWait::TState state)
     switch (state) {
     case THostsCopyWait::TState::Ready: ReloadHostsView(); break;
     case THostsCopyWait::TState::NoHostsFile: SetStatus(kNoHostsFile); break;
-    default:
-        WriteGuiLog("Hosts manager: no copy of the hosts file came for " + copyName_);
-        lbStatus->SetCaption(GetLangText(kLangGui, "hm_timeout"));
-        break;
+    default: Fail("hm_timeout", "no copy of the hosts file came for " + copyName_); break;
     }
 }
 
 void TfmHostsManager::btSaveHostsClick()
 {
     if (copyName_.empty() || wait_.Waiting()) return;
-    if (!SaveMemo()) {
-        WriteGuiLog("Hosts manager: cannot save " + copyName_);
-        lbStatus->SetCaption(GetLangText(kLangGui, "hm_timeout"));
-        return;
-    }
+    lbStatus->SetCaption("");
+    if (!SaveMemo()) return;
     SendHostsCommand(17, copyName_, true);
     // The copy is deleted by the reload: only once the service has read it.
     if (!ServiceCaughtUp()) {
-        WriteGuiLog("Hosts manager: the service did not answer after 13/17");
-        lbStatus->SetCaption(GetLangText(kLangGui, "hm_timeout"));
+        Fail("hm_noinstall", "the service did not answer after 13/17");
         return;
     }
     btLoadHostsClick();
@@ -335,10 +344,11 @@ void TfmHostsManager::btSaveHostsClick()
 
 void TfmHostsManager::btRestoreHostsClick()
 {
+    if (wait_.Waiting()) return;
+    lbStatus->SetCaption("");
     const int major = GetOSMajorVersion() == 5 ? 5 : 6;
     SetMemoLines(StockHostsLines(major));
-    SaveMemo();
-    ReloadHostsView();
+    if (SaveMemo()) ReloadHostsView();
 }
 
 void TfmHostsManager::btSettingClick() { OpenSettings(kHostsSettingsPage); }
@@ -413,12 +423,12 @@ void TfmHostsManager::InsertAllowedEntry()
 void TfmHostsManager::CommentOutSelectedPair()
 {
     std::string pair;
-    if (!SelectedPair(lvHosts, rows_, pair)) return;
+    if (wait_.Waiting() || !SelectedPair(lvHosts, rows_, pair)) return;
     TStringList lines = MemoLines();
     if (CommentOutPair(lines, pair) == 0) return;
     SetMemoLines(lines);
-    SaveMemo();
-    ReloadHostsView();
+    lbStatus->SetCaption("");
+    if (SaveMemo()) ReloadHostsView();
 }
 
 void TfmHostsManager::FindSelectedHost()

@@ -7,7 +7,8 @@
 // "hostlist.qrv" is read from the data folder once per reload and changed
 // only through the service (43, 44, 45). The copy is deleted when the window
 // closes. Main thread only; opened by the form manager with the service's
-// result code as Tag.
+// result code as Tag. While a reload waits for the service's fresh copy
+// nothing writes the copy; each failure is named in the status line.
 #include <string>
 #include <vector>
 
@@ -94,7 +95,11 @@ private:
     void MakeButtonPanel();
     void pmHostsPopup();
     void pmListGoodPopup();
+    // Writes the editor's text to the copy; says so when it cannot, and
+    // writes nothing while a reload waits.
     bool SaveMemo();
+    // Shows what failed below the lists, and logs it.
+    void Fail(const char* key, const std::string& logLine);
     void LoadAllowList(const TStringList& lines);
     void WaitTick();
     void EndWait(THostsCopyWait::TState state);

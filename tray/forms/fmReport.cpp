@@ -47,6 +47,10 @@ TfmReportFrm::TfmReportFrm() : TForm(kReportForm)
 {
     tmRedraw_.SetInterval(kReportRedrawMs);
     tmRedraw_.OnTimer = [this] { ShowRows(); };
+    tmStall_.SetInterval(kReportStallMs / 5);
+    tmStall_.OnTimer = [this] {
+        if (ReportDumpStalled(GetTickCount())) ShowRows();
+    };
 }
 
 TfmReportFrm::~TfmReportFrm()
@@ -92,15 +96,16 @@ void TfmReportFrm::OnCreate()
 
 void TfmReportFrm::Load()
 {
-    if (gReportRows.Loading) return;  // a dump is arriving: its rows must not mix with the next
     for (int column = 0; column < 4; ++column)
         lvReport->SetColumnCaption(column, GetLangText(kColumnKeys[column].Section, kColumnKeys[column].Key));
-    sbReport->SetPanelText(0, GetLangText(kLangGui, "rep_st"));
     SetCaption(GetLangText(kLangGui, "rep_cap"));
-    ResetReportRows();
+    BeginReportLoad();
+    gReportRows.Status = GetLangText(kLangGui, "rep_st");
     gReportRows.OnChanged = [this] { RowsChanged(); };
     tmRedraw_.SetEnabled(false);
+    tmStall_.SetEnabled(true);
     lvReport->SetItemCount(0);
+    ShowRows();
     SendTypeOnly(kTypeReport);
 }
 
@@ -118,8 +123,12 @@ void TfmReportFrm::ShowRows()
     tmRedraw_.SetEnabled(false);
     lastShown_ = GetTickCount();
     const TReportRows& rows = gReportRows;
-    // Rows only come at the end: the ones on show need no redraw.
-    ListView_SetItemCountEx(lvReport->Handle(), rows.ItemCount, LVSICF_NOSCROLL | LVSICF_NOINVALIDATEALL);
+    // Within a dump rows only come at the end: the ones on show need no
+    // redraw. A new dump may have changed every row.
+    const bool sameDump = rows.Dumps == shownDump_;
+    shownDump_ = rows.Dumps;
+    ListView_SetItemCountEx(lvReport->Handle(), rows.ItemCount,
+                            LVSICF_NOSCROLL | (sameDump ? LVSICF_NOINVALIDATEALL : 0));
     sbReport->SetPanelText(0, rows.Status);
     if (rows.Loading != hourglass_) {
         hourglass_ = rows.Loading;
@@ -129,7 +138,6 @@ void TfmReportFrm::ShowRows()
 
 void TfmReportFrm::mnClearClick()
 {
-    if (gReportRows.Loading) return;
     SendTypeOnly(kTypeDeleteReport);
     Sleep(kAfterDeleteMs);
     Load();
@@ -150,6 +158,7 @@ void TfmReportFrm::OnClose(gui::TCloseAction& action)
     ResetReportRows();
     gReportRows.OnChanged = nullptr;
     tmRedraw_.SetEnabled(false);
+    tmStall_.SetEnabled(false);
     action = gui::TCloseAction::Free;
 }
 

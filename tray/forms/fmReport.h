@@ -4,9 +4,9 @@
 // virtual list: only the count goes to the list view, the texts are made
 // when a row is drawn). A double click or Enter on a row shows it in the one
 // properties window. Clear asks the service to delete the report (Type 41)
-// and loads again; neither Clear nor Refresh starts while a dump is still
-// arriving, so rows of two dumps never meet in one list. The form frees
-// itself once closed. Main thread only.
+// and loads again. Every Load starts a fresh list: rows still coming from an
+// earlier dump are dropped, and a dump that stops part-way keeps what came,
+// the status saying so. The form frees itself once closed. Main thread only.
 #include <string>
 
 #include "qvApplication.h"
@@ -53,7 +53,9 @@ private:
     // kReportRedrawMs (thousands of rows come in a second); once it is in,
     // at once.
     gui::TTimer tmRedraw_;
+    gui::TTimer tmStall_;  // looks for a dump that stopped part-way
     DWORD lastShown_ = 0;
+    int shownDump_ = 0;
     bool hourglass_ = false;
 };
 

@@ -2,10 +2,14 @@
 
 #include <commdlg.h>
 
+#include <mutex>
+#include <thread>
+
 #include "uFormUtils.h"
 #include "uGuiUtils.h"
 #include "uLangUtils.h"
 #include "uMessThread.h"
+#include "uServiceManage.h"
 
 namespace {
 
@@ -19,6 +23,10 @@ constexpr uint8_t kListRequest = 21;
 constexpr uint8_t kAddEntry = 22;
 constexpr uint8_t kDeleteEntry = 23;
 constexpr uint8_t kFileDigest = 42;
+// A of the tray's own mark behind an answer (the service's rows carry A 0);
+// B is the tray's process id, C the request.
+constexpr int32_t kAnswerEndMark = 1;
+constexpr int kServiceWaits = 8;  // of the full reply wait each
 
 TTrustFeed gTrustFeed;
 
@@ -29,6 +37,28 @@ TMSlotMessage ServiceRecord(uint8_t type, const std::string& data = {})
     message.Type = type;
     message.Data.Set(data);
     return message;
+}
+
+// Off the main thread: sends the request, then waits until the service has
+// answered a later request, by which time it has sent every row of the list,
+// and then puts the mark behind them into the tray's own slot. One request at
+// a time, so that no other request comes between a request and its mark.
+void RequestTrustList(int id)
+{
+    std::thread([id] {
+        static std::mutex order;
+        std::lock_guard<std::mutex> lock(order);
+        if (SendToMailSlot(ServiceRecord(kListRequest), kServiceSlot)) {
+            bool value = false;
+            for (int wait = 0; wait < kServiceWaits && !ReadBoolSetting("show_tray_icon", value); ++wait)
+                if (GetServiceState(kServiceName) != SERVICE_RUNNING) break;
+        }
+        TMSlotMessage mark = ServiceRecord(kListRequest);
+        mark.A = kAnswerEndMark;
+        mark.B = static_cast<int32_t>(GetCurrentProcessId());
+        mark.C = id;
+        SendToMailSlot(mark, kTraySlot);
+    }).detach();
 }
 
 TfmTrustList* WindowOfRequest(int id)
@@ -93,7 +123,7 @@ void TfmTrustList::OnCreate()
 
     held_ = LastTrustListRecord();
     requestId_ = gTrustFeed.Request();
-    if (!SendToMailSlot(ServiceRecord(kListRequest), kServiceSlot)) gTrustFeed.Forget(requestId_);
+    RequestTrustList(requestId_);
 }
 
 void TfmTrustList::OnShow()
@@ -211,6 +241,11 @@ bool TfmTrustList::ChooseFileByDialog(std::string& fileName)
 
 void TrustListRowArrived(const TMSlotMessage& record)
 {
+    if (record.Type == kListRequest && record.A == kAnswerEndMark) {
+        // another tray's mark (one started with "/adminstart") is not ours
+        if (record.B == static_cast<int32_t>(GetCurrentProcessId())) gTrustFeed.AnswerEnded(record.C);
+        return;
+    }
     const TTrustFeed::TRow row = gTrustFeed.Take(record.D);
     if (!row.Deliver) return;
     TfmTrustList* window = WindowOfRequest(row.Id);

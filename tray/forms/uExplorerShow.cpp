@@ -59,29 +59,42 @@ bool CloseWindowShowingFolder(const std::string& folder)
 
 }  // namespace
 
-TExplorerRoute ShowInExplorer(const std::string& path)
+namespace {
+
+// Explorer started in `folder` with `parameters`, after closing a window that
+// shows that folder already (`folder` ends in "\").
+TExplorerRoute StartExplorer(const std::string& folder, const std::string& parameters)
 {
-    if (!FileExists(path) && !DirectoryExists(path)) return TExplorerRoute::Missing;
-    const std::string folder = ExtractFilePath(path);
     bool listed = false;
     {
         ComScope com;
         if (com.Initialized()) listed = CloseWindowShowingFolder(UpperCase(folder));
     }
     if (listed) {
-        const std::string parameters = ExplorerSelectParameters(path);
         const auto started = reinterpret_cast<INT_PTR>(ShellExecuteA(
             nullptr, "open", gExplorerProgram.c_str(), parameters.c_str(), folder.c_str(), SW_SHOWNORMAL));
         if (started > 32) return TExplorerRoute::Shell;
     }
-    const std::string command = ExplorerCommandLine(gExplorerProgram, path);
+    const std::string command = ExplorerCommandLineWith(gExplorerProgram, parameters);
     WinExec(command.c_str(), SW_SHOW);
     return TExplorerRoute::CommandLine;
+}
+
+}  // namespace
+
+TExplorerRoute ShowInExplorer(const std::string& path)
+{
+    if (!FileExists(path) && !DirectoryExists(path)) return TExplorerRoute::Missing;
+    return StartExplorer(ExtractFilePath(path), ExplorerSelectParameters(path));
 }
 
 TExplorerRoute ShowPathOrFolder(const std::string& path)
 {
     Wow64RedirectionOff unredirected;
-    const std::string target = FileExists(path) ? path : ExcludeTrailingBackslash(ExtractFilePath(path));
-    return ShowInExplorer(target);
+    if (FileExists(path)) return ShowInExplorer(path);
+    // The file is gone: its folder itself opens, not its parent with the
+    // folder selected.
+    const std::string folder = ExtractFilePath(path);
+    if (folder.empty() || !DirectoryExists(folder)) return TExplorerRoute::Missing;
+    return StartExplorer(folder, ExplorerFolderParameters(folder));
 }

@@ -13,6 +13,7 @@ extern std::string gExplorerProgram;
 // Nothing for a path that does not exist (file or folder).
 TExplorerRoute ShowInExplorer(const std::string& path);
 
-// The event's path, or its folder when the file is gone, looked at with the
-// 64-bit system folder unredirected (the path was written by the service).
+// The event's path selected in its folder, or, when the file is gone, that
+// folder itself opened; looked at with the 64-bit system folder unredirected
+// (the path was written by the service).
 TExplorerRoute ShowPathOrFolder(const std::string& path);

@@ -24,7 +24,7 @@ TPassOutcome AnswerWith(const char* key) { return {TPassOutcome::Answer, key, fa
 
 TPassOutcome DecidePassButton(int32_t mode, const TPassEntry& entry, const TStoredPassword& stored)
 {
-    if (!stored.Known) return AnswerWith("pass_wrong");
+    if (!stored.Known) return AnswerWith("pass_noserv");
     switch (mode) {
     case kPassSet:
         if (entry.Password.empty()) return AnswerWith("pass_notset");
@@ -42,6 +42,7 @@ TPassOutcome DecidePassButton(int32_t mode, const TPassEntry& entry, const TStor
 const char* AnswerAfterWrite(const TPassOutcome& outcome, const TStoredPassword& readBack)
 {
     if (!outcome.Write) return outcome.AnswerKey;
-    if (!readBack.Known || !SameText(readBack.Digest, outcome.NewValue)) return "pass_notset";
+    if (!readBack.Known) return "pass_noserv";
+    if (!SameText(readBack.Digest, outcome.NewValue)) return "pass_notset";
     return outcome.AnswerKey;
 }

@@ -42,9 +42,10 @@ struct TPassOutcome {
 
 // The button of the dialog in the shown mode. `stored` is the read made for
 // this click (modes 1 to 3) or when the dialog was shown (mode 0). Without an
-// answer nothing is set, deleted or accepted.
+// answer nothing is set, deleted or accepted, and the dialog says the service
+// did not answer ("pass_noserv").
 TPassOutcome DecidePassButton(int32_t mode, const TPassEntry& entry, const TStoredPassword& stored);
 
 // The answer once the written value was read back: "pass_notset" when the
-// read-back differs from what was written.
+// read-back differs from what was written, "pass_noserv" when none came.
 const char* AnswerAfterWrite(const TPassOutcome& outcome, const TStoredPassword& readBack);

@@ -36,8 +36,21 @@ std::string LocationUrlToFolder(const std::string& url)
 
 std::string ExplorerSelectParameters(const std::string& path) { return "/select,\"" + path + "\""; }
 
-std::string ExplorerCommandLine(const std::string& program, const std::string& path)
+std::string ExplorerFolderParameters(const std::string& folder)
+{
+    std::string bare = folder;
+    while (!bare.empty() && bare.back() == '\\') bare.pop_back();
+    if (bare.size() == 2 && bare[1] == ':') return bare + "\\";
+    return "\"" + bare + "\"";
+}
+
+std::string ExplorerCommandLineWith(const std::string& program, const std::string& parameters)
 {
     const std::string quoted = program.find(' ') == std::string::npos ? program : "\"" + program + "\"";
-    return quoted + " " + ExplorerSelectParameters(path);
+    return quoted + " " + parameters;
+}
+
+std::string ExplorerCommandLine(const std::string& program, const std::string& path)
+{
+    return ExplorerCommandLineWith(program, ExplorerSelectParameters(path));
 }

@@ -16,9 +16,15 @@ std::string LocationUrlToFolder(const std::string& url);
 // "/select," and the quoted full path: a name with a comma or a blank must
 // reach Explorer as one argument.
 std::string ExplorerSelectParameters(const std::string& path);
+// The folder itself to open, given with or without its trailing "\": quoted
+// without the "\", which would escape the closing quote; a drive's root
+// keeps it unquoted ("C:" alone names the current folder of the drive).
+std::string ExplorerFolderParameters(const std::string& folder);
 // The plain command line used when the shell's window list cannot be used:
-// the program (quoted when it holds a blank), then the parameters above.
+// the program (quoted when it holds a blank), then the parameters that
+// select the path.
 std::string ExplorerCommandLine(const std::string& program, const std::string& path);
+std::string ExplorerCommandLineWith(const std::string& program, const std::string& parameters);
 
 // Kind of the event whose "Show" opens a quarantined hosts copy.
 constexpr int kHostsEventKind = 111;

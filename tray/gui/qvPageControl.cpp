@@ -48,9 +48,18 @@ TTabSheet* TPageControl::Page(int index) const
 
 void TPageControl::SetPageCaption(TTabSheet* page, const std::string& caption)
 {
-    for (auto& p : pages_)
-        if (p.Sheet == page) p.Caption = caption;
-    RebuildTabs();
+    for (auto& p : pages_) {
+        if (p.Sheet != page || p.Caption == caption) continue;
+        p.Caption = caption;
+        // Only this tab's text: rebuilding the strip would lose the chosen tab.
+        const int tab = TabOf(page);
+        if (!tab_ || tab < 0) continue;
+        TCITEMA item{};
+        item.mask = TCIF_TEXT;
+        item.pszText = const_cast<char*>(p.Caption.c_str());
+        SendMessageA(tab_, TCM_SETITEMA, static_cast<WPARAM>(tab), reinterpret_cast<LPARAM>(&item));
+        Realign();  // the rows of tabs may have changed
+    }
 }
 
 void TPageControl::SetTabVisible(TTabSheet* page, bool visible)
@@ -105,6 +114,8 @@ void TPageControl::RebuildTabs()
         item.pszText = const_cast<char*>(p.Caption.c_str());
         SendMessageA(tab_, TCM_INSERTITEMA, static_cast<WPARAM>(tab++), reinterpret_cast<LPARAM>(&item));
     }
+    // The tab shown chosen is the sheet shown.
+    TabCtrl_SetCurSel(tab_, TabOf(active_));
     Realign();
 }
 
