@@ -77,5 +77,5 @@ bool ReplyToRequester(const TMSlotMessage& message)
 {
     const std::string slot = message.Mess1.Str();
     if (!IsReplySlotName(slot)) return false;
-    return SendToMailSlot(message, slot);
+    return SendReply(message, slot);
 }

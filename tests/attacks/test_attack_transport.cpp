@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <limits>
 #include <thread>
@@ -85,6 +86,47 @@ TEST_F(TransportAttack, ReplySlotThatNobodyReadsHoldsTheServiceOnlyBriefly)
     for (int i = 0; i < 3; ++i) ASSERT_TRUE(SendToMailSlot(trap, kServiceSlot));
     EXPECT_TRUE(StopAndWaitStopped(15000));
     EXPECT_EQ(State(), SERVICE_STOPPED);
+}
+
+// How long the next request takes, beside a quiet one; both are printed.
+ULONGLONG TimedAskVersion(bool& answered)
+{
+    const ULONGLONG start = GetTickCount64();
+    answered = AskVersion();
+    return ElapsedSince(start);
+}
+
+TEST_F(TransportAttack, RepliesToAHeldSlotCostTheServiceOneWaitOnly)
+{
+    bool answered = false;
+    const ULONGLONG quiet = TimedAskVersion(answered);
+    Listener held(MakeReplySlotName());
+    ASSERT_TRUE(held.Active());
+    ASSERT_GT(FillUntilRefused(held.Name()), 0);
+    TMSlotMessage trap = Request(13, 20);
+    trap.Mess1.Set(held.Name());
+    for (int i = 0; i < 30; ++i) ASSERT_TRUE(SendToMailSlot(trap, kServiceSlot));
+    const ULONGLONG delayed = TimedAskVersion(answered);
+    std::printf("30 replies to a held slot: next request %llu ms (quiet %llu ms)\n", delayed, quiet);
+    EXPECT_TRUE(answered);
+    EXPECT_LT(delayed, 10000u) << "every reply to the held slot waited for room";
+}
+
+TEST_F(TransportAttack, EmptyDatagramsAreDrainedInOneRound)
+{
+    bool answered = false;
+    const ULONGLONG quiet = TimedAskVersion(answered);
+    UniqueHandle slot(CreateFileA((std::string(kMailslotPrefix) + kServiceSlot).c_str(), GENERIC_WRITE,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(slot.Valid());
+    for (int i = 0; i < 200; ++i) {  // fewer than a slot holds: the writes never wait
+        DWORD wrote = 0;
+        ASSERT_TRUE(WriteFile(slot.Get(), "", 0, &wrote, nullptr));
+    }
+    const ULONGLONG delayed = TimedAskVersion(answered);
+    std::printf("200 empty datagrams: next request %llu ms (quiet %llu ms)\n", delayed, quiet);
+    EXPECT_TRUE(answered);
+    EXPECT_LT(delayed, 1000u) << "empty datagrams were taken one per pause";
 }
 
 TEST_F(TransportAttack, FullTraySlotHoldsNeitherEventsNorTheirRecorders)
@@ -239,6 +281,7 @@ TEST_F(TransportAttack, JunkFloodDoesNotDelayTheNextRequest)
     // Taken one per 10 ms, the datagrams still waiting would hold it for seconds.
     const ULONGLONG start = GetTickCount64();
     EXPECT_TRUE(AskVersion());
+    std::printf("500 junk datagrams: next request %llu ms\n", ElapsedSince(start));
     EXPECT_LT(ElapsedSince(start), 1000u);
 }
 
