@@ -117,6 +117,45 @@ bool TRegistryEx::OpenKey64(const std::string& path, bool canCreate)
     return OpenWithAccess(path, canCreate, access_ | kWow64Key64);
 }
 
+bool IsRegistryLink(HKEY key)
+{
+    DWORD type = REG_NONE;
+    return RegQueryValueExA(key, "SymbolicLinkValue", nullptr, &type, nullptr, nullptr) == ERROR_SUCCESS &&
+           type == REG_LINK;
+}
+
+bool TRegistryEx::OpenKeyWithoutLinks(const std::string& path, bool canCreate, bool view64)
+{
+    const REGSAM view = view64 ? kWow64Key64 : 0;
+    const REGSAM passing = KEY_QUERY_VALUE | (canCreate ? KEY_CREATE_SUB_KEY : 0) | view;
+    TStringList parts;
+    for (size_t start = 0; start <= path.size();) {
+        size_t end = path.find('\\', start);
+        if (end == std::string::npos) end = path.size();
+        if (end > start) parts.push_back(path.substr(start, end - start));
+        start = end + 1;
+    }
+    if (parts.empty() || !root_) return false;
+    UniqueRegKey key;
+    HKEY parent = root_;
+    for (size_t i = 0; i < parts.size(); ++i) {
+        const bool last = i + 1 == parts.size();
+        const REGSAM access = last ? access_ | KEY_QUERY_VALUE | view : passing;
+        UniqueRegKey next;
+        // REG_OPTION_OPEN_LINK opens a link key as itself instead of its target.
+        const LONG rc = canCreate ? RegCreateKeyExA(parent, parts[i].c_str(), 0, nullptr, REG_OPTION_OPEN_LINK, access,
+                                                    nullptr, next.Put(), nullptr)
+                                  : RegOpenKeyExA(parent, parts[i].c_str(), REG_OPTION_OPEN_LINK, access, next.Put());
+        if (rc != ERROR_SUCCESS || IsRegistryLink(next.Get())) return false;
+        key = std::move(next);
+        parent = key.Get();
+    }
+    CloseKey();
+    current_ = key.Release();
+    currentPath_ = JoinList(parts, "\\");
+    return true;
+}
+
 bool TRegistryEx::KeyExists(const std::string& path)
 {
     std::string subPath;
@@ -298,6 +337,25 @@ namespace {
 
 enum class Open { None, ReadOnly, ReadOnly64, Create, Create64 };
 
+bool IsUserRoot(const TRegEngine& rec) { return rec.Root == kRootHKU || rec.Root == kRootHKCU; }
+
+// Whether a key anywhere below the open key is a registry link.
+bool HoldsRegistryLink(HKEY key, int depth = 0)
+{
+    if (depth > 64) return true;  // deeper than any key of ours: not taken apart
+    char name[256];
+    for (DWORD i = 0;; ++i) {
+        DWORD len = sizeof(name);
+        const LONG rc = RegEnumKeyExA(key, i, name, &len, nullptr, nullptr, nullptr, nullptr);
+        if (rc == ERROR_NO_MORE_ITEMS) return false;
+        if (rc != ERROR_SUCCESS) return true;
+        UniqueRegKey child;
+        if (RegOpenKeyExA(key, name, REG_OPTION_OPEN_LINK, KEY_READ, child.Put()) != ERROR_SUCCESS ||
+            IsRegistryLink(child.Get()) || HoldsRegistryLink(child.Get(), depth + 1))
+            return true;
+    }
+}
+
 // One registry operation on a key of its own: opens rec.Key as asked (its result
 // is deliberately not tested: the step then fails or reads empty), runs the step,
 // and turns a registry error into rec.Error and the fallback result. The key is
@@ -312,8 +370,17 @@ Result OneShot(TRegEngine& rec, Open open, int32_t code, Result fallback, Step s
         case Open::None: break;
         case Open::ReadOnly: reg.OpenKeyReadOnly(rec.Key); break;
         case Open::ReadOnly64: reg.OpenKeyReadOnly64(rec.Key); break;
-        case Open::Create: reg.OpenKey(rec.Key, true); break;
-        case Open::Create64: reg.OpenKey64(rec.Key, true); break;
+        case Open::Create:
+        case Open::Create64:
+            if (IsUserRoot(rec)) {
+                // a refused link leaves no key open: the step fails as for any other error
+                reg.OpenKeyWithoutLinks(rec.Key, true, open == Open::Create64);
+            } else if (open == Open::Create) {
+                reg.OpenKey(rec.Key, true);
+            } else {
+                reg.OpenKey64(rec.Key, true);
+            }
+            break;
         }
         return step(reg);
     } catch (const ERegistryException&) {
@@ -368,6 +435,17 @@ int32_t ReadRegInteger(TRegEngine& rec)
 void DeleteRegKey(TRegEngine& rec)
 {
     OneShot(rec, Open::None, 6, Nothing{}, [&](TRegistryEx& r) {
+        if (IsUserRoot(rec)) {
+            // A user's key goes only when neither it, nor a key on the way or
+            // below it, is a link: deleting through one would empty its target.
+            TRegistryEx key;
+            key.SetRootKey(r.RootKey());
+            key.SetAccess(KEY_READ);
+            if (!key.OpenKeyWithoutLinks(rec.Key, false, false) || HoldsRegistryLink(key.CurrentKey())) {
+                rec.Error = 6;
+                return Nothing{};
+            }
+        }
         r.DeleteKey(rec.Key);
         return Nothing{};
     });

@@ -47,6 +47,11 @@ public:
     bool OpenKeyReadOnly(const std::string& path);
     bool OpenKeyReadOnly64(const std::string& path);
     bool OpenKey64(const std::string& path, bool canCreate);
+    // Opens (or creates) the key one level at a time from the root, never
+    // following a registry link: false when any key on the way, or the key
+    // itself, is a link. For keys a user can write, which a program with
+    // system rights must not be led out of.
+    bool OpenKeyWithoutLinks(const std::string& path, bool canCreate, bool view64);
     bool KeyExists(const std::string& path);
     bool ValueExists(const std::string& name);
     std::string ReadString(const std::string& name);
@@ -77,6 +82,13 @@ private:
 };
 
 HKEY GetRootKey(TRegEngine& rec);  // nullptr for an unknown Root
+// A key opened as itself (REG_OPTION_OPEN_LINK) that is a registry link: it
+// holds its target in the REG_LINK value "SymbolicLinkValue".
+bool IsRegistryLink(HKEY key);
+
+// Writes and deletes under a user's root (HKU, HKCU) open the key with
+// OpenKeyWithoutLinks: a key that is, or lies below, a registry link is left
+// alone and the call fails (rec.Error set) instead of writing where the link points.
 
 std::string ReadRegString(TRegEngine& rec);
 std::string ReadRegString64(TRegEngine& rec);

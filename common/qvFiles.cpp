@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "qvHandles.h"
+#include "qvLateApi.h"
 
 static DWORD Attributes(const std::string& path) { return GetFileAttributesA(path.c_str()); }
 
@@ -26,6 +27,81 @@ bool IsReparsePoint(const std::string& path)
 {
     DWORD attr = Attributes(ExcludeTrailingBackslash(path));
     return attr != INVALID_FILE_ATTRIBUTES && (attr & FILE_ATTRIBUTE_REPARSE_POINT);
+}
+
+std::string LongPathName(const std::string& path)
+{
+    char buffer[MAX_PATH * 2] = {};
+    DWORD n = GetLongPathNameA(path.c_str(), buffer, sizeof(buffer));
+    return n == 0 || n >= sizeof(buffer) ? path : std::string(buffer, n);
+}
+
+namespace {
+
+// Opens the object itself (a link is not followed where the system can tell),
+// with no right to its contents: enough to ask what it is and where it is.
+UniqueHandle OpenForQuery(const std::string& path, DWORD access, DWORD share)
+{
+    return UniqueHandle(CreateFileA(path.c_str(), access, share, nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT,
+                                    nullptr));
+}
+
+// Whether the open object is the one the path names, by the system's own name
+// for it ("\\?\X:\..."); true where this Windows cannot tell (XP lacks the call).
+bool OpenObjectIsNamed(HANDLE object, const std::string& path)
+{
+    using FinalPathFn = DWORD(WINAPI*)(HANDLE, LPSTR, DWORD, DWORD);
+    static const auto finalPathOf = LateSystemProc<FinalPathFn>("kernel32.dll", "GetFinalPathNameByHandleA");
+    if (!finalPathOf) return true;
+    char buffer[MAX_PATH * 2] = {};
+    DWORD n = finalPathOf(object, buffer, sizeof(buffer), 0);
+    if (n == 0 || n >= sizeof(buffer)) return false;
+    std::string name(buffer, n);
+    if (name.compare(0, 4, "\\\\?\\") == 0) name.erase(0, 4);
+    return SameText(LongPathName(name), LongPathName(ExcludeTrailingBackslash(path)));
+}
+
+}  // namespace
+
+bool HasNoLinkOnTheWay(const std::string& path)
+{
+    const std::string full = ExcludeTrailingBackslash(path);
+    if (full.size() < 3 || full[1] != ':' || full.find("\\..") != std::string::npos) return false;
+    std::string deepest;  // the longest part of the path that exists
+    for (std::string part = full; part.size() > 3;) {
+        const DWORD attr = Attributes(part);
+        if (attr != INVALID_FILE_ATTRIBUTES) {
+            if (attr & FILE_ATTRIBUTE_REPARSE_POINT) return false;
+            if (deepest.empty()) deepest = part;
+        }
+        const std::string parent = ExcludeTrailingBackslash(ExtractFileDir(part));
+        if (parent.size() >= part.size()) break;
+        part = parent;
+    }
+    if (deepest.empty()) return true;
+    UniqueHandle object = OpenForQuery(deepest, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE);
+    return object && OpenObjectIsNamed(object.Get(), deepest);
+}
+
+UniqueHandle OpenPlainFolder(const std::string& folder)
+{
+    const std::string path = ExcludeTrailingBackslash(folder);
+    // No delete sharing: held, the folder can be neither renamed nor removed.
+    UniqueHandle handle = OpenForQuery(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE);
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!handle || !GetFileInformationByHandle(handle.Get(), &info) ||
+        (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) || !(info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ||
+        !OpenObjectIsNamed(handle.Get(), path) || !HasNoLinkOnTheWay(path))
+        handle.Reset();
+    return handle;
+}
+
+bool LiesInsideWithoutLinks(const std::string& path, const std::string& folder)
+{
+    const std::string inner = LongPathName(ExcludeTrailingBackslash(path));
+    const std::string outer = LongPathName(ExcludeTrailingBackslash(folder));
+    if (outer.empty() || inner.size() <= outer.size() + 1 || !StartsText(outer + "\\", inner)) return false;
+    return inner.find("\\..") == std::string::npos && HasNoLinkOnTheWay(inner);
 }
 
 bool CreateDir(const std::string& path) { return CreateDirectoryA(path.c_str(), nullptr) != 0; }

@@ -4,11 +4,28 @@
 #include <cstdint>
 #include <string>
 
+#include "qvHandles.h"
 #include "qvStrings.h"
 
 bool FileExists(const std::string& path);
 bool DirectoryExists(const std::string& path);
 bool IsReparsePoint(const std::string& path);
+// The path with every short (8.3) name made long; the path itself when the
+// object does not exist.
+std::string LongPathName(const std::string& path);
+// A program with system rights works on a user's files only where no link
+// can send it elsewhere: no component of the path, from the drive root down,
+// is a reparse point (junction or symbolic link), and the existing object's
+// own name, as the system reports it for the open object, is the path itself
+// (some links show no reparse attribute).
+bool HasNoLinkOnTheWay(const std::string& path);
+// The folder opened only when it is a plain folder with no link on the way;
+// while the handle is held nobody can rename or remove the folder to put a
+// link in its place. An empty handle otherwise.
+UniqueHandle OpenPlainFolder(const std::string& folder);
+// The path lies inside the folder (below it, not the folder itself), with no
+// ".." part and no link on the way (HasNoLinkOnTheWay).
+bool LiesInsideWithoutLinks(const std::string& path, const std::string& folder);
 bool CreateDir(const std::string& path);
 bool ForceDirectories(const std::string& path);
 bool RemoveFile(const std::string& path);

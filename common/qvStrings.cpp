@@ -1,5 +1,8 @@
 #include "qvStrings.h"
 
+#include <algorithm>
+#include <cctype>
+
 char LowerChar(char c)
 {
     auto u = static_cast<unsigned char>(c);
@@ -188,4 +191,15 @@ int IndexOf(const TStringList& list, std::string_view text)
 bool EndsWith(std::string_view text, std::string_view suffix)
 {
     return text.size() >= suffix.size() && text.substr(text.size() - suffix.size()) == suffix;
+}
+
+bool IsMd5Hex(std::string_view text)
+{
+    return text.size() == 32 &&
+           std::all_of(text.begin(), text.end(), [](char c) { return std::isxdigit(static_cast<unsigned char>(c)); });
+}
+
+bool IsOneLineEntry(std::string_view text)
+{
+    return !text.empty() && text.find_first_of(std::string_view("\r\n\0", 3)) == std::string_view::npos;
 }

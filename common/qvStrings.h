@@ -40,3 +40,7 @@ std::string JoinLines(const TStringList& lines);
 std::string JoinList(const TStringList& list, std::string_view separator);
 int IndexOfText(const TStringList& list, std::string_view text);  // ignores case, -1 when absent
 int IndexOf(const TStringList& list, std::string_view text);      // exact, -1 when absent
+// Entries that are stored one per line or one per string: 32 hex digits (an
+// MD5 digest as text), and a non-empty text without CR, LF or NUL.
+bool IsMd5Hex(std::string_view text);
+bool IsOneLineEntry(std::string_view text);

@@ -1,6 +1,8 @@
 #include "uMailSlots.h"
 
 #include <algorithm>
+#include <map>
+#include <mutex>
 #include <stdexcept>
 
 #include "qvHandles.h"
@@ -134,7 +136,9 @@ bool ReceiveMailSlot(TMSlot& slot, TMSlotMessage& message, DWORD waitMs)
     if (!ReadFile(slot.Handle, buffer, sizeof(buffer), &read, nullptr)) {
         // A datagram larger than a packet is taken out of the slot all the same
         // (more data): it reads as junk, like any other wrong size.
-        if (GetLastError() != ERROR_MORE_DATA) return false;
+        // So is a datagram of no bytes, which Wine reads as a broken pipe.
+        const DWORD error = GetLastError();
+        if (error != ERROR_MORE_DATA && error != ERROR_BROKEN_PIPE) return false;
         read = 0;
     }
     UnpackDatagram(buffer, read, message);
@@ -271,6 +275,57 @@ bool TMailSlotWriter::Send(const TMSlotMessage& message)
 }
 
 bool SendToMailSlot(TMSlotMessage message, const std::string& slotName) { return WriteToMailSlot(slotName, message); }
+
+namespace {
+
+// Reply slots that refused a send, with the tick until which they get nothing.
+class TRefusedSlots {
+public:
+    bool Refused(const std::string& name, uint64_t now)
+    {
+        std::lock_guard<std::mutex> guard(lock_);
+        const auto found = until_.find(name);
+        if (found == until_.end()) return false;
+        if (now < found->second) return true;
+        until_.erase(found);
+        return false;
+    }
+    void Remember(const std::string& name, uint64_t now)
+    {
+        std::lock_guard<std::mutex> guard(lock_);
+        if (until_.size() >= kMaxRemembered) {
+            for (auto it = until_.begin(); it != until_.end();) it = now >= it->second ? until_.erase(it) : std::next(it);
+            if (until_.size() >= kMaxRemembered) return;  // bounded: a slot too many is waited on once more
+        }
+        until_[name] = now + kRefusedReplySlotMs;
+    }
+
+private:
+    static constexpr size_t kMaxRemembered = 4096;
+    std::mutex lock_;
+    std::map<std::string, uint64_t> until_;
+};
+
+TRefusedSlots& RefusedReplySlots()
+{
+    static TRefusedSlots slots;
+    return slots;
+}
+
+}  // namespace
+
+bool SendReply(const TMSlotMessage& message, const std::string& slotName)
+{
+    TRefusedSlots& refused = RefusedReplySlots();
+    if (refused.Refused(LowerCase(slotName), TickCount64())) return false;
+    UniqueHandle slot(OpenSlotForWriting(slotName));
+    if (!slot) return false;  // absent: that costs nothing
+    MSlotPacket packet;
+    PackMailSlotMessage(message, packet);
+    if (WritePacketWithin(slot.Get(), packet, kSendWaitMs)) return true;
+    refused.Remember(LowerCase(slotName), TickCount64());
+    return false;
+}
 
 bool SendToMailSlotAndWait(const std::string& slotName, TMSlotMessage& message)
 {

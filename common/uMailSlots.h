@@ -86,6 +86,15 @@ void UnpackDatagram(const uint8_t* bytes, size_t size, TMSlotMessage& message);
 bool WriteToMailSlot(const std::string& slotName, TMSlotMessage message);
 bool SendToMailSlot(TMSlotMessage message, const std::string& slotName);
 
+// How long a reply slot that once refused a send (it stayed full for
+// kSendWaitMs) is not waited on again.
+constexpr DWORD kRefusedReplySlotMs = 30000;
+// A reply to the slot a requester named. Anyone can name a slot they hold and
+// never read: each reply to it would cost the answering thread a whole send
+// wait. So a slot that refused a reply gets none for kRefusedReplySlotMs:
+// later replies to it are dropped at once (false).
+bool SendReply(const TMSlotMessage& message, const std::string& slotName);
+
 // A stream of messages to one slot (a report dump, a list): the slot is opened
 // once, not for every message. Each Send has the same bounded wait as
 // WriteToMailSlot; a stream that could not open the slot sends nothing.

@@ -5,8 +5,9 @@
 
 void InitReportEvent(TReportEvent& event)
 {
-    event.Source = 0;
-    event.Event = 0;
+    // The whole record first: it is stored byte for byte, and what a caller
+    // leaves unset (the flag, the padding) must not carry stray memory.
+    std::memset(&event, 0, sizeof(event));
     std::memset(event.Path.Chars, ' ', sizeof(event.Path.Chars));
     std::memset(event.Detail.Chars, ' ', sizeof(event.Detail.Chars));
     std::memset(event.Md5.Chars, ' ', sizeof(event.Md5.Chars));

@@ -112,7 +112,7 @@ void AnswerProcessId(TMSlotMessage record)
     const std::string slot = record.Mess1.Str();
     if (!IsReplySlotName(slot)) return;
     record.B = static_cast<int32_t>(GetCurrentProcessId());
-    SendToMailSlot(record, slot);
+    SendReply(record, slot);
 }
 
 void ServiceCommand(const TMSlotMessage& record)

@@ -275,7 +275,7 @@ void GoodListToAutorunCommand(const TMSlotMessage&)
 void AddGoodListCommand(const TMSlotMessage& request)
 {
     const std::string digest = request.Mess1.Str();
-    if (digest.empty() || digest.find_first_of("\r\n") != std::string::npos) return;
+    if (!IsMd5Hex(digest)) return;  // one line of the list is one digest
     std::string bytes;
     const bool exists = FileExists(GoodListPath());
     if (exists && !ReadFileBytes(GoodListPath(), bytes)) return;
@@ -307,6 +307,9 @@ void TrustListToTrayCommand(const TMSlotMessage&)
 void AddTrustListCommand(const TMSlotMessage& request)
 {
     const std::string entry = request.Data.Str();
+    // One string of the list: an empty one, or a NUL inside, would end the
+    // list early for many readers.
+    if (entry.empty() || entry.find('\0') != std::string::npos) return;
     TRegEngine rec = TrustListRef();
     TStringList entries;
     ReadRegMultiString(rec, entries);
@@ -320,6 +323,9 @@ void DeleteTrustListCommand(const TMSlotMessage& request)
 {
     DumpMessage(request);
     const std::string entry = request.Data.Str();
+    // One string of the list: an empty one, or a NUL inside, would end the
+    // list early for many readers.
+    if (entry.empty() || entry.find('\0') != std::string::npos) return;
     TRegEngine rec = TrustListRef();
     TStringList entries;
     ReadRegMultiString(rec, entries);

@@ -11,7 +11,7 @@ std::unique_ptr<TLogThread> gServiceLog;
 std::unique_ptr<TLogThread> gGuiLog;
 
 TLogThread::TLogThread(std::string fileName, int64_t rotateAtBytes)
-    : fileName_(std::move(fileName)), oldFileName_(OldLogName(fileName_)), rotateAtBytes_(rotateAtBytes)
+    : fileName_(std::move(fileName)), rolledFileName_(RolledLogName(fileName_)), rotateAtBytes_(rotateAtBytes)
 {
     Start();
 }
@@ -34,24 +34,32 @@ void TLogThread::WriteLine(const std::string& text)
     try {
         std::string line = FormatLogLine(text);
         std::lock_guard<std::mutex> guard(writeLock_);
-        // A log that passed its limit becomes the old log, as at start, so a
-        // long run (or a flood of lines) keeps at most two files' worth.
+        // A log that passed its limit moves aside, so a long run (or a flood
+        // of lines) keeps at most two files' worth besides the previous run's.
         if (FileSizeOf(fileName_) >= rotateAtBytes_) {
-            RemoveFile(oldFileName_);
-            RenameFile(fileName_, oldFileName_);
+            RemoveFile(rolledFileName_);
+            RenameFile(fileName_, rolledFileName_);
         }
         AppendBytes(fileName_, line);
     } catch (...) {
     }
 }
 
-std::string OldLogName(const std::string& logPath)
+namespace {
+
+std::string LogNameWithSuffix(const std::string& logPath, const std::string& suffix)
 {
     const size_t dot = logPath.find_last_of('.');
     const size_t slash = logPath.find_last_of("\\/");
-    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return logPath + "_old";
-    return logPath.substr(0, dot) + "_old" + logPath.substr(dot);
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return logPath + suffix;
+    return logPath.substr(0, dot) + suffix + logPath.substr(dot);
 }
+
+}  // namespace
+
+std::string OldLogName(const std::string& logPath) { return LogNameWithSuffix(logPath, "_old"); }
+
+std::string RolledLogName(const std::string& logPath) { return LogNameWithSuffix(logPath, "_1"); }
 
 std::string FormatLogLineAt(const std::string& dateText, const std::string& timeText, int milliseconds,
                             const std::string& text)

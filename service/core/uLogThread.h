@@ -10,15 +10,20 @@
 
 constexpr int64_t kLogRotateBytes = 1024 * 1024;
 
-// "<folder>\<name>_old.log" for "<folder>\<name>.log".
+// "<folder>\<name>_old.log" for "<folder>\<name>.log": the previous run's log.
 std::string OldLogName(const std::string& logPath);
+// "<folder>\<name>_1.log" for "<folder>\<name>.log": the earlier part of the
+// current run's log, once it passed its limit.
+std::string RolledLogName(const std::string& logPath);
 
 // A log object: its thread only waits; lines are appended by the caller's
 // thread, one whole line per write.
 class TLogThread : public TThread {
 public:
     // A line that finds the file at rotateAtBytes or more first moves it to
-    // the old log ("<name>_old.log"), replacing an older copy.
+    // "<name>_1.log", replacing the part moved there before. The previous
+    // run's log ("<name>_old.log") is never touched: a flood of lines cannot
+    // push out what happened before it.
     explicit TLogThread(std::string fileName, int64_t rotateAtBytes = kLogRotateBytes);
     // Ends the thread while this object is whole: a thread that had not yet
     // begun would otherwise run Execute on a half-destroyed object.
@@ -31,7 +36,7 @@ protected:
 
 private:
     std::string fileName_;
-    std::string oldFileName_;
+    std::string rolledFileName_;
     int64_t rotateAtBytes_;
     std::mutex writeLock_;  // keeps each line whole when threads write at once
 };

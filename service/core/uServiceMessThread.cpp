@@ -122,6 +122,7 @@ bool IsSafeIniKey(const std::string& key)
 
 void WriteSettingCommand(TMSlotMessage message)
 {
+    if (!IsWritableSettingName(message.Mess.Str())) return;
     TRegEngine rec = SettingRef(message.Mess.Str());
     switch (message.A) {
     case 3: WriteRegBool(rec, message.Bool); break;
@@ -176,18 +177,21 @@ void ReadIntCommand(TMSlotMessage message)
 
 void WriteBoolCommand(const TMSlotMessage& message)
 {
+    if (!IsWritableSettingName(message.Mess.Str())) return;
     TRegEngine rec = SettingRef(message.Mess.Str());
     WriteRegBool(rec, message.Bool);
 }
 
 void WriteStringCommand(const TMSlotMessage& message)
 {
+    if (!IsWritableSettingName(message.Mess.Str())) return;
     TRegEngine rec = SettingRef(message.Mess.Str());
     WriteRegString(rec, message.Data.Str());
 }
 
 void WriteIntCommand(const TMSlotMessage& message)
 {
+    if (!IsWritableSettingName(message.Mess.Str())) return;
     TRegEngine rec = SettingRef(message.Mess.Str());
     WriteRegInteger(rec, message.A);
 }

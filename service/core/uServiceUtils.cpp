@@ -53,6 +53,26 @@ std::string ReadSettingString(const std::string& name)
     return ReadRegString(rec);
 }
 
+bool IsWritableSettingName(const std::string& name)
+{
+    // The service's own values (the trust list, the reference digests) are
+    // written only by the service itself, never by name.
+    static const char* const kNames[] = {
+        "All_userinit", "All_shell", "All_gina", "All_taskman", "All_message", "All_parazite", "All_polices_shell",
+        "User_shell", "User_PoliceShell", "hijack_all", "hijack_taskman", "appinitdlls", "file_userinit",
+        "file_taskman", "arn_all_folder", "arn_user_folder", "arn_all_reg", "arn_user_reg", "arn_all_run",
+        "arn_all_runonce", "arn_all_runonceex", "arn_all_polices", "arn_user_run", "arn_user_runonce",
+        "arn_user_polices", "arn_user_ntrun", "arn_user_ntload", "arn_use_trustlist", "mbr_guard", "hosts_guard",
+        "hosts_default", "hosts_change", "hosts_delete", "kb_cross", "kb_f12", "show_tray_icon", "show_tray_warn",
+        "setting_protect", "splash", "password", "language", "message", "User_load", "Polices_Taskmgr",
+        "Polices_Regedit", "file_userinit_cache", "file_taskman_cache", "arn_close_thread", "arn_disable_cmd",
+        "user_proxy", "proxy_enabled", "protect_proxy", "vm_prog", "vm_cd", "view_mess", "proxy_server",
+        "proxy_local", "OEMinfo", "OEMurl"};
+    for (const char* known : kNames)
+        if (SameText(name, known)) return true;
+    return false;
+}
+
 bool IsFirstRun()
 {
     TRegEngine rec = SettingRef("");
@@ -71,5 +91,5 @@ bool ReplyToRequester(const TMSlotMessage& message)
 {
     const std::string slot = message.Mess1.Str();
     if (!IsReplySlotName(slot)) return false;
-    return SendToMailSlot(message, slot);
+    return SendReply(message, slot);
 }

@@ -12,6 +12,11 @@ bool ReadSettingBool(const std::string& name);
 int32_t ReadSettingInt(const std::string& name);
 std::string ReadSettingString(const std::string& name);
 
+// Whether the setting is one of those the tray and the wizard write through
+// the service's commands (letter case ignored). Any other name is never
+// written: any local process may send the write commands.
+bool IsWritableSettingName(const std::string& name);
+
 // A settings key with fewer than 30 values, or without "hosts_guard".
 bool IsFirstRun();
 

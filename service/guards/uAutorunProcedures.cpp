@@ -79,6 +79,11 @@ bool DisableRegValueIn(TRegEngine& key, bool view64)
         WriteRegString64(disabled, text);
     else
         WriteRegString(disabled, text);
+    // Not kept (a link in place of the subkey is refused): the value stays.
+    if (disabled.Error != 0) {
+        WriteServiceLog("значение не помещено в карантин, раздел не обычный: " + disabled.Key + " " + key.Value);
+        return false;
+    }
     const bool deleted = view64 ? DeleteRegValue64(key) : DeleteRegValue(key);
     NotifyAutorunManager();
     return deleted;
@@ -98,22 +103,6 @@ bool IsProgramExtension(const std::string& ext)
     for (const char* program : {".exe", ".com", ".cmd", ".bat", ".pif", ""})
         if (ext == program) return true;
     return false;
-}
-
-// A folder handle that is not a reparse point, held open while files move:
-// while it is open nobody can rename or delete the folder to put a link in
-// its place.
-UniqueHandle OpenRealFolder(const std::string& folder)
-{
-    UniqueHandle handle(CreateFileA(ExcludeTrailingBackslash(folder).c_str(), GENERIC_READ,
-                                    FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                                    FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
-    if (!handle) return handle;
-    BY_HANDLE_FILE_INFORMATION info{};
-    if (!GetFileInformationByHandle(handle.Get(), &info) ||
-        (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) || !(info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-        handle.Reset();
-    return handle;
 }
 
 void CheckLinkFile(int32_t kind, double time, const std::string& folder, const std::string& name)
@@ -282,6 +271,13 @@ void JailFile(const std::string& path)
     WriteServiceLog(jail);
     if (!DirectoryExists(jail) && !ForceDirectories(jail)) return;
     if (IsKnownGoodFile(path)) return;
+    // Neither the file nor the jail may be reached through a link: the move
+    // would take or put a file where the link points.
+    UniqueHandle jailHandle = OpenPlainFolder(jail);
+    if (!jailHandle || !HasNoLinkOnTheWay(path)) {
+        WriteServiceLog("файл не перемещён в карантин, на пути ссылка: " + path);
+        return;
+    }
     const std::string target = jail + "\\" + GetTimeStamp() + ExtractFileName(path) + ".zlo";
     WriteServiceLog(target);
     if (!RenameFile(path, target)) return;
@@ -304,8 +300,12 @@ void DisableValueEntry(const std::string& entry, TRegEngine& key)
     disabled.push_back(current[static_cast<size_t>(found)]);
     current.erase(current.begin() + found);
 
-    WriteRegString(key, JoinList(current, ", "));
     WriteRegString(disabledRef, JoinList(disabled, ", "));
+    if (disabledRef.Error != 0) {
+        WriteServiceLog("запись не помещена в карантин, раздел не обычный: " + disabledRef.Key + " " + key.Value);
+        return;
+    }
+    WriteRegString(key, JoinList(current, ", "));
     if (ReadRegString(disabledRef).empty()) DeleteRegValue(disabledRef);
     TStringList left;
     GetRegValueNames(disabledRef, left);
@@ -317,17 +317,23 @@ bool DisableFolderFile(const std::string& folder, const std::string& name)
 {
     const std::string base = ExcludeTrailingBackslash(folder);
     const std::string quarantine = base + "\\" + kDisabledFolder;
-    // Files never move or go through a link someone planted in place of either folder.
-    UniqueHandle folderHandle = OpenRealFolder(base);
-    if (!folderHandle) return false;
-    if (!DirectoryExists(quarantine) && !IsReparsePoint(quarantine)) {
-        if (!CreateDir(quarantine)) return false;
-        SetFileAttributesA(quarantine.c_str(), FILE_ATTRIBUTE_HIDDEN);
-    }
-    UniqueHandle quarantineHandle = OpenRealFolder(quarantine);
-    if (!quarantineHandle) return false;
     const std::string source = base + "\\" + name;
     const std::string target = quarantine + "\\" + name;
+    // The user owns these folders: a link planted in place of either, or on
+    // the way to them, would have the service move or delete files where the
+    // user cannot. Both stay open (and so in place) while the file moves.
+    UniqueHandle folderHandle = OpenPlainFolder(base);
+    if (!folderHandle || !HasNoLinkOnTheWay(source)) {
+        WriteServiceLog("файл не помещён в карантин, на пути к нему ссылка: " + source);
+        return false;
+    }
+    if (!DirectoryExists(quarantine) && !IsReparsePoint(quarantine) && CreateDir(quarantine))
+        SetFileAttributesA(quarantine.c_str(), FILE_ATTRIBUTE_HIDDEN);
+    UniqueHandle quarantineHandle = OpenPlainFolder(quarantine);
+    if (!quarantineHandle || !HasNoLinkOnTheWay(target)) {
+        WriteServiceLog("файл не помещён в карантин, папка карантина не обычная папка: " + quarantine);
+        return false;
+    }
     const bool done = FileExists(target) ? RemoveFile(source) : RenameFile(source, target);
     if (done) NotifyAutorunManager();
     return done;

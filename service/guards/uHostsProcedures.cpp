@@ -380,13 +380,17 @@ void HostListLookupCommand(TMSlotMessage message)
 
 void HostListAddCommand(TMSlotMessage message)
 {
+    message.Bool = IsOneLineEntry(message.Data.Str());  // refused: answered false, nothing written
+    if (!message.Bool) {
+        ReplyToRequester(message);
+        return;
+    }
     TStringList lines;
     if (FileExists(HostListPath())) LoadLinesOrRaise(HostListPath(), lines);
     if (IndexOfText(lines, message.Data.Str()) < 0) {
         lines.push_back(message.Data.Str());
         SaveLinesOrRaise(HostListPath(), lines);
     }
-    message.Bool = true;
     ReplyToRequester(message);
 }
 

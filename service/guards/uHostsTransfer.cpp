@@ -13,18 +13,11 @@ namespace {
 
 constexpr const char* kTransferSuffix = "qrv.~tmp";
 
-std::string LongForm(const std::string& path)
-{
-    char buffer[MAX_PATH * 2] = {};
-    DWORD n = GetLongPathNameA(path.c_str(), buffer, sizeof(buffer));
-    return n == 0 || n >= sizeof(buffer) ? path : std::string(buffer, n);
-}
-
 bool InTransferFolder(const std::string& path)
 {
-    const std::string folder = LongForm(ExtractFileDir(path));
+    const std::string folder = LongPathName(ExtractFileDir(path));
     for (const std::string& allowed : HostsTransferFolders())
-        if (!allowed.empty() && SameText(folder, LongForm(allowed))) return true;
+        if (!allowed.empty() && SameText(folder, LongPathName(allowed))) return true;
     return false;
 }
 
@@ -53,14 +46,26 @@ bool IsThePlainFileNamed(HANDLE file, const std::string& path, BY_HANDLE_FILE_IN
     if (info.nNumberOfLinks != 1) return false;
     std::string finalPath;
     if (!FinalPathKnown(file, finalPath)) return true;
-    return !finalPath.empty() && SameText(LongForm(finalPath), LongForm(path));
+    return !finalPath.empty() && SameText(LongPathName(finalPath), LongPathName(path));
 }
 
 }  // namespace
 
 TStringList HostsTransferFolders()
 {
-    return {GetConsoleUserTempFolder(), ExcludeTrailingBackslash(GetEnvVar("TEMP"))};
+    TStringList folders;
+    // The user may point TEMP anywhere (the system folder, say); the service
+    // writes and reads there only inside the user's own profile folder, as
+    // the machine's profile list names it, and never through a link.
+    std::string sid, name;
+    const std::string userTemp = GetConsoleUserTempFolder();
+    if (GetConsoleUserSidAndName(sid, name) && LiesInsideWithoutLinks(userTemp, GetUserProfileFolder(sid)))
+        folders.push_back(userTemp);
+    // Its own temporary folder, unless that is where it keeps its own files.
+    const std::string own = LongPathName(ExcludeTrailingBackslash(GetEnvVar("TEMP")));
+    const std::string data = LongPathName(ExcludeTrailingBackslash(GetDataFolder()));
+    if (!own.empty() && !SameText(own, data) && !StartsText(data + "\\", own)) folders.push_back(own);
+    return folders;
 }
 
 bool IsHostsTransferPath(const std::string& path)
@@ -84,7 +89,7 @@ bool IsHostsTransferPath(const std::string& path)
     if (n == 0 || n >= sizeof(full) || !SameText(full, path)) return false;
     if (!EndsWith(LowerCase(ExtractFileName(path)), kTransferSuffix)) return false;
     if (!InTransferFolder(path)) return false;
-    return !IsReparsePoint(path) && !IsReparsePoint(ExtractFileDir(path));
+    return HasNoLinkOnTheWay(path);
 }
 
 bool WriteNewTransferFile(const std::string& path, const std::string& bytes)

@@ -12,12 +12,14 @@
 // A file larger than this is never taken for a hosts file.
 constexpr int64_t kMaxHostsTransferSize = 16 * 1024 * 1024;
 
-// The console user's TEMP folder and the service's own, without trailing "\".
+// The console user's TEMP folder when it lies inside the user's profile
+// folder with no link on the way, and the service's own unless it is the data
+// folder; without trailing "\".
 TStringList HostsTransferFolders();
 
 // A local absolute path ("X:\...") without "." or ".." parts, streams or
 // wildcards, whose name ends in "qrv.~tmp" and whose folder is one of
-// HostsTransferFolders; neither it nor its folder a reparse point.
+// HostsTransferFolders; no link on its way.
 bool IsHostsTransferPath(const std::string& path);
 
 // Creates the file (never opening an existing one, a link included) and

@@ -7,6 +7,8 @@
 
 #include <vector>
 
+#include "RegistryUtils.h"
+#include "qvFiles.h"
 #include "qvHandles.h"
 #include "qvStrings.h"
 #include "uPIDProcessing.h"
@@ -95,6 +97,16 @@ std::string GetConsoleUserTempFolder()
     }
     DestroyEnvironmentBlock(environment);
     return folder;
+}
+
+std::string GetUserProfileFolder(const std::string& sid)
+{
+    if (sid.empty()) return {};
+    TRegEngine rec;
+    rec.Root = kRootHKLM;
+    rec.Key = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\ProfileList\\" + sid;
+    rec.Value = "ProfileImagePath";
+    return ExcludeTrailingBackslash(ExpandEnvironment(ReadRegString(rec)));
 }
 
 uint32_t RunFileAsConsoleUser(const std::string& program, const std::string& commandLine, uint32_t creationFlags)

@@ -32,15 +32,6 @@ TRegEngine UserKey(const std::string& sid, const std::string& path)
     return rec;
 }
 
-std::string ProfileFolder(const std::string& sid)
-{
-    TRegEngine rec;
-    rec.Root = kRootHKLM;
-    rec.Key = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\ProfileList\\" + sid;
-    rec.Value = "ProfileImagePath";
-    return ExcludeTrailingBackslash(ExpandEnvironment(ReadRegString(rec)));
-}
-
 }  // namespace
 
 std::string SafeUserStartupFolder(const std::string& sid, std::string& why)
@@ -52,7 +43,7 @@ std::string SafeUserStartupFolder(const std::string& sid, std::string& why)
         why = "no Startup folder is named for the user";
         return {};
     }
-    const std::string profile = ProfileFolder(sid);
+    const std::string profile = GetUserProfileFolder(sid);
     if (profile.empty()) {
         why = "the user's profile folder is unknown";
         return {};

@@ -20,6 +20,7 @@
 #include "uCommonUtils.h"
 #include "uDispatcherThread.h"
 #include "uHostsProcedures.h"
+#include "uHostsTransfer.h"
 #include "uPIDProcessing.h"
 #include "uRunFileFromSrv.h"
 #include "uWinLogonProcedures.h"
@@ -165,6 +166,44 @@ TEST_F(FileAttacks, CopyOutOnlyMakesNewFilesInTheTemporaryFolder)
     EXPECT_TRUE(ReadFileBytes(second, bytes) && bytes == kOriginalHosts);
     RemoveFile(second);
     RemoveDirectoryA(HostListPath().c_str());
+}
+
+TEST_F(FileAttacks, CopyOutRefusesATemporaryFolderOutsideTheProfile)
+{
+    // The user points their TEMP at the system folder: their value, not the service's place to write.
+    UniqueRegKey environment;
+    ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "Environment", 0, KEY_READ | KEY_WRITE, environment.Put()), ERROR_SUCCESS);
+    DWORD type = REG_NONE;
+    char saved[1024] = {};
+    DWORD size = sizeof(saved);
+    const bool had = RegQueryValueExA(environment.Get(), "TEMP", nullptr, &type, reinterpret_cast<BYTE*>(saved), &size) ==
+                     ERROR_SUCCESS;
+    struct Restore {
+        HKEY key;
+        bool had;
+        DWORD type, size;
+        const char* saved;
+        ~Restore()
+        {
+            if (had) RegSetValueExA(key, "TEMP", 0, type, reinterpret_cast<const BYTE*>(saved), size);
+            else RegDeleteValueA(key, "TEMP");
+        }
+    } restore{environment.Get(), had, type, size, saved};
+    const std::string system = ExcludeTrailingBackslash(GetSystemFolder());
+    ASSERT_EQ(RegSetValueExA(environment.Get(), "TEMP", 0, REG_SZ, reinterpret_cast<const BYTE*>(system.c_str()),
+                             static_cast<DWORD>(system.size() + 1)),
+              ERROR_SUCCESS);
+    const std::string planted = system + "\\plantedqrv.~tmp";
+    RemoveFile(planted);
+    EXPECT_EQ(CopyOut(planted), 1);
+    EXPECT_FALSE(FileExists(planted));
+    RemoveFile(planted);
+
+    // The service's own TEMP is no transfer folder when it is the data folder.
+    const std::string ownTemp = GetEnvVar("TEMP");
+    SetEnvironmentVariableA("TEMP", ExcludeTrailingBackslash(GetDataFolder()).c_str());
+    EXPECT_FALSE(IsHostsTransferPath(GetDataFolder() + "backHostsqrv.~tmp"));
+    SetEnvironmentVariableA("TEMP", ownTemp.c_str());
 }
 
 TEST_F(FileAttacks, InstallReadsOnlyPlainSmallFilesOfItsOwn)

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <limits>
 #include <thread>
@@ -85,6 +86,47 @@ TEST_F(TransportAttack, ReplySlotThatNobodyReadsHoldsTheServiceOnlyBriefly)
     for (int i = 0; i < 3; ++i) ASSERT_TRUE(SendToMailSlot(trap, kServiceSlot));
     EXPECT_TRUE(StopAndWaitStopped(15000));
     EXPECT_EQ(State(), SERVICE_STOPPED);
+}
+
+// How long the next request takes, beside a quiet one; both are printed.
+ULONGLONG TimedAskVersion(bool& answered)
+{
+    const ULONGLONG start = GetTickCount64();
+    answered = AskVersion();
+    return ElapsedSince(start);
+}
+
+TEST_F(TransportAttack, RepliesToAHeldSlotCostTheServiceOneWaitOnly)
+{
+    bool answered = false;
+    const ULONGLONG quiet = TimedAskVersion(answered);
+    Listener held(MakeReplySlotName());
+    ASSERT_TRUE(held.Active());
+    ASSERT_GT(FillUntilRefused(held.Name()), 0);
+    TMSlotMessage trap = Request(13, 20);
+    trap.Mess1.Set(held.Name());
+    for (int i = 0; i < 30; ++i) ASSERT_TRUE(SendToMailSlot(trap, kServiceSlot));
+    const ULONGLONG delayed = TimedAskVersion(answered);
+    std::printf("30 replies to a held slot: next request %llu ms (quiet %llu ms)\n", delayed, quiet);
+    EXPECT_TRUE(answered);
+    EXPECT_LT(delayed, 10000u) << "every reply to the held slot waited for room";
+}
+
+TEST_F(TransportAttack, EmptyDatagramsAreDrainedInOneRound)
+{
+    bool answered = false;
+    const ULONGLONG quiet = TimedAskVersion(answered);
+    UniqueHandle slot(CreateFileA((std::string(kMailslotPrefix) + kServiceSlot).c_str(), GENERIC_WRITE,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(slot.Valid());
+    for (int i = 0; i < 200; ++i) {  // fewer than a slot holds: the writes never wait
+        DWORD wrote = 0;
+        ASSERT_TRUE(WriteFile(slot.Get(), "", 0, &wrote, nullptr));
+    }
+    const ULONGLONG delayed = TimedAskVersion(answered);
+    std::printf("200 empty datagrams: next request %llu ms (quiet %llu ms)\n", delayed, quiet);
+    EXPECT_TRUE(answered);
+    EXPECT_LT(delayed, 1000u) << "empty datagrams were taken one per pause";
 }
 
 TEST_F(TransportAttack, FullTraySlotHoldsNeitherEventsNorTheirRecorders)
@@ -239,6 +281,7 @@ TEST_F(TransportAttack, JunkFloodDoesNotDelayTheNextRequest)
     // Taken one per 10 ms, the datagrams still waiting would hold it for seconds.
     const ULONGLONG start = GetTickCount64();
     EXPECT_TRUE(AskVersion());
+    std::printf("500 junk datagrams: next request %llu ms\n", ElapsedSince(start));
     EXPECT_LT(ElapsedSince(start), 1000u);
 }
 
@@ -276,16 +319,21 @@ TEST_F(TransportAttack, LanguageKeyFloodAddsOnlyKeysTheProgramsUse)
 
 TEST_F(TransportAttack, GuiLogFloodKeepsTheLogsBounded)
 {
+    // What the previous run logged is what a flood would want gone.
+    ASSERT_TRUE(StopAndWaitStopped());
+    ASSERT_TRUE(WriteTextFile(DataFolder() + "gui.log", "previous run\r\n"));
+    ASSERT_TRUE(StartAndWaitRunning());
     const std::string line(250, 'g');
     for (int i = 0; i < 5000; ++i) ASSERT_TRUE(SendToMailSlot(Request(12, 0, {}, line), kServiceSlot)) << i;
     ASSERT_TRUE(AskVersion());  // every line before it was written
     const int64_t limit = 1024 * 1024, slack = 1024;
     const int64_t current = FileSizeOf(DataFolder() + "gui.log");
-    const int64_t old = FileSizeOf(DataFolder() + "gui_old.log");
+    const int64_t rolled = FileSizeOf(DataFolder() + "gui_1.log");
     EXPECT_GT(current, 0);
     EXPECT_LT(current, limit + slack);
-    EXPECT_GE(old, limit) << "the full log became the old one";
-    EXPECT_LT(old, limit + slack);
+    EXPECT_GE(rolled, limit) << "the full log moved aside";
+    EXPECT_LT(rolled, limit + slack);
+    EXPECT_TRUE(ReadTextFile(DataFolder() + "gui_old.log") == "previous run\r\n") << "the previous run's log was replaced";
 }
 
 }  // namespace

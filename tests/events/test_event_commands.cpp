@@ -85,15 +85,15 @@ TEST_F(EventCommands, GoodListAppendsCaseSensitivelyAndGoesToTheAutorunManager)
 {
     ASSERT_TRUE(WriteTextFile(GoodListPath(), "AAAA"));  // no line break at the end
     TMSlotMessage add = MakeRequest(19, 0, "", "C:\\prog.exe");
-    add.Mess1.Set("BBBB");
+    add.Mess1.Set(std::string(32, 'B'));
     Send(add);
     Send(add);  // already there: nothing added
-    add.Mess1.Set("bbbb");
+    add.Mess1.Set(std::string(32, 'b'));
     Send(add);  // another letter case is another line
     Settle();
     TStringList lines;
     ASSERT_TRUE(LoadLines(GoodListPath(), lines));
-    EXPECT_EQ(lines, (TStringList{"AAAA", "BBBB", "bbbb"}));
+    EXPECT_EQ(lines, (TStringList{"AAAA", std::string(32, 'B'), std::string(32, 'b')}));
 
     SlotListener autorun(kAutorunSlot);
     Send(MakeRequest(18));
@@ -101,7 +101,7 @@ TEST_F(EventCommands, GoodListAppendsCaseSensitivelyAndGoesToTheAutorunManager)
     ASSERT_EQ(got.size(), 3u);
     EXPECT_EQ(got[0].Type, 18);
     EXPECT_EQ(got[0].Data.Str(), "AAAA");
-    EXPECT_EQ(got[2].Data.Str(), "bbbb");
+    EXPECT_EQ(got[2].Data.Str(), std::string(32, 'b'));
     EXPECT_EQ(got[1].A, 3);
 
     RemoveFile(GoodListPath());

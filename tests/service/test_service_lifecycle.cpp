@@ -216,11 +216,12 @@ TEST(ServiceLog, LinesOfManyThreadsStayWhole)
     }
 }
 
-TEST(ServiceLog, LogPastItsLimitBecomesTheOldLog)
+TEST(ServiceLog, LogPastItsLimitMovesAsideAndKeepsThePreviousRun)
 {
     ScratchDir dir;
     WriteTextFile(dir / "t_old.log", "older run\r\n");
     EXPECT_EQ(OldLogName(dir / "t.log"), dir / "t_old.log");
+    EXPECT_EQ(RolledLogName(dir / "t.log"), dir / "t_1.log");
     const std::string line(300, 'x');
     {
         TLogThread log(dir / "t.log", 4096);
@@ -228,12 +229,12 @@ TEST(ServiceLog, LogPastItsLimitBecomesTheOldLog)
         log.Terminate();
     }
     const int64_t size = FileSizeOf(dir / "t.log");
-    const int64_t oldSize = FileSizeOf(dir / "t_old.log");
+    const int64_t rolledSize = FileSizeOf(dir / "t_1.log");
     EXPECT_GT(size, 0);
     EXPECT_LT(size, 4096 + 400) << "at most one line past the limit";
-    EXPECT_GE(oldSize, 4096);
-    EXPECT_LT(oldSize, 4096 + 400);
-    EXPECT_EQ(ReadTextFile(dir / "t_old.log").find("older run"), std::string::npos) << "one old file, replaced";
+    EXPECT_GE(rolledSize, 4096);
+    EXPECT_LT(rolledSize, 4096 + 400);
+    EXPECT_EQ(ReadTextFile(dir / "t_old.log"), "older run\r\n") << "the previous run's log stays";
     TStringList lines;
     ASSERT_TRUE(LoadLines(dir / "t.log", lines));
     ASSERT_FALSE(lines.empty());

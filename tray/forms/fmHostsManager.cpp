@@ -20,6 +20,17 @@ constexpr int kHostColumnWidth = 300;
 constexpr UINT kWaitTickMs = 100;
 constexpr int32_t kCopyDone = 777;
 constexpr int32_t kNoHostsFile = 666;
+constexpr int32_t kCopyFailed = 1;
+
+// Why a copy failed, as far as the tray can see: the service writes only into
+// a temporary folder inside the user's profile folder reached without links.
+std::string CopyFailedText()
+{
+    const std::string temp = ExcludeTrailingBackslash(GetEnvVar("TEMP"));
+    if (!LiesInsideWithoutLinks(temp, GetEnvVar("USERPROFILE")))
+        return GetLangText(kLangGui, "hm_tempout") + " (" + temp + ")";
+    return GetLangText(kLangGui, "hm_timeout");
+}
 
 void SendHostsCommand(int32_t a, const std::string& fileName, bool refreshBackup)
 {
@@ -228,6 +239,7 @@ void TfmHostsManager::SetStatus(int code)
         meHosts->AddLine("#" + GetLangText(kLangGui, "hm_nf"));
         return;
     }
+    if (code == kCopyFailed) lbStatus->SetCaption(CopyFailedText());
     if (code == kCopyDone && !copyName_.empty() && FileExists(copyName_)) ReloadHostsView();
 }
 
@@ -324,6 +336,10 @@ void TfmHostsManager::EndWait(THostsCopyWait::TState state)
     switch (state) {
     case THostsCopyWait::TState::Ready: ReloadHostsView(); break;
     case THostsCopyWait::TState::NoHostsFile: SetStatus(kNoHostsFile); break;
+    case THostsCopyWait::TState::Failed:
+        WriteGuiLog("Hosts manager: the service could not copy the hosts file to " + copyName_);
+        lbStatus->SetCaption(CopyFailedText());
+        break;
     default: Fail("hm_timeout", "no copy of the hosts file came for " + copyName_); break;
     }
 }

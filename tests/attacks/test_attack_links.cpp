@@ -1,0 +1,155 @@
+// Attacks through links a local user may make in their own folders and keys:
+// the quarantine of the Startup folder, the jail, and the "AutorunsDisabled"
+// subkey of a Run key must never be led elsewhere by them. The guards run in
+// this process, on folders and keys made for each case.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include "RegistryUtils.h"
+#include "TestSupport.h"
+#include "qvFiles.h"
+#include "uCommonUtils.h"
+#include "uAutorunProcedures.h"
+#include "uDispatcherThread.h"
+#include "uRunFileFromSrv.h"
+
+namespace {
+
+// A symbolic link made as a user of the machine makes one: Unix "ln -s"
+// between the Unix names of both paths (Wine runs Unix programs).
+bool MakeLink(const std::string& link, const std::string& target)
+{
+    using UnixNameFn = char*(CDECL*)(LPCWSTR);
+    const auto unixName = reinterpret_cast<UnixNameFn>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name")));
+    if (!unixName) return false;
+    auto toUnix = [&](const std::string& path) {
+        const std::wstring wide(path.begin(), path.end());
+        char* name = unixName(wide.c_str());
+        const std::string text = name ? name : "";
+        HeapFree(GetProcessHeap(), 0, name);
+        return text;
+    };
+    std::string command = "/bin/ln -sfn \"" + toUnix(target) + "\" \"" + toUnix(link) + "\"";
+    STARTUPINFOA startup{};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION info{};
+    if (!CreateProcessA("Z:\\bin\\ln", &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info))
+        return false;
+    CloseHandle(info.hThread);
+    CloseHandle(info.hProcess);
+    return WaitUntil([&] { return GetFileAttributesA(link.c_str()) != INVALID_FILE_ATTRIBUTES; }, 15000);
+}
+
+void Switch(const std::string& name, bool on)
+{
+    TRegEngine rec = SettingRef(name);
+    WriteRegBool(rec, on);
+}
+
+class LinkAttacks : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { ForceDirectories(GetDataFolder()); }  // the events go to its report
+    static void TearDownTestSuite() { ClearEventQueue(); }
+};
+
+TEST_F(LinkAttacks, StartupQuarantineAndJailNeverFollowALink)
+{
+    Switch("arn_user_folder", true);
+    // The quarantine folder made a link to a folder the user may not write.
+    ScratchDir startup, victim;
+    ASSERT_TRUE(MakeLink(startup / "AutorunsDisabled", victim.Path()));
+    ASSERT_TRUE(WriteTextFile(startup / "locker.exe", "MZ"));
+    ASSERT_TRUE(WriteTextFile(startup / "hook.dll", "MZ"));
+    CheckStartupFolder(evkUserStartup, startup.Path());
+    EXPECT_FALSE(FileExists(victim / "locker.exe"));
+    EXPECT_FALSE(FileExists(victim / "hook.dll"));
+    EXPECT_TRUE(FileExists(startup / "locker.exe")) << "left where it was";
+    EXPECT_TRUE(FileExists(startup / "hook.dll"));
+
+    // A Startup folder reached through a link, and a file jailed through one.
+    ScratchDir outer, real;
+    ASSERT_TRUE(WriteTextFile(real / "note.txt", "x"));
+    ASSERT_TRUE(MakeLink(outer / "Startup", real.Path()));
+    CheckStartupFolder(evkUserStartup, outer / "Startup");
+    EXPECT_TRUE(FileExists(real / "note.txt"));
+    EXPECT_FALSE(DirectoryExists(real / "AutorunsDisabled"));
+    ASSERT_TRUE(WriteTextFile(real / "jailed.exe", "MZ"));
+    JailFile(outer / "Startup\\jailed.exe");
+    EXPECT_TRUE(FileExists(real / "jailed.exe"));
+
+    // A plain folder is still quarantined.
+    ScratchDir plain;
+    ASSERT_TRUE(WriteTextFile(plain / "note.txt", "x"));
+    CheckStartupFolder(evkUserStartup, plain.Path());
+    EXPECT_TRUE(FileExists(plain / "AutorunsDisabled\\note.txt"));
+    Switch("arn_user_folder", false);
+}
+
+TEST_F(LinkAttacks, RunKeyQuarantineNeverFollowsARegistryLink)
+{
+    std::string sid, name;
+    ASSERT_TRUE(GetConsoleUserSidAndName(sid, name));
+    // Stands for the service's own key, whose ImagePath the user would set.
+    TRegEngine victim;
+    victim.Key = "SOFTWARE\\QvLinkVictim";
+    victim.Value = "ImagePath";
+    WriteRegString(victim, "C:\\original.exe");
+    auto makeLink = [&](const std::string& key) {
+        HKEY link = nullptr;
+        ASSERT_EQ(RegCreateKeyExA(HKEY_USERS, key.c_str(), 0, nullptr, REG_OPTION_CREATE_LINK | REG_OPTION_VOLATILE,
+                                  KEY_ALL_ACCESS | KEY_CREATE_LINK, nullptr, &link, nullptr),
+                  ERROR_SUCCESS);
+        const std::wstring target = L"\\Registry\\Machine\\SOFTWARE\\QvLinkVictim";
+        EXPECT_EQ(RegSetValueExW(link, L"SymbolicLinkValue", 0, REG_LINK, reinterpret_cast<const BYTE*>(target.c_str()),
+                                 static_cast<DWORD>(target.size() * sizeof(wchar_t))),
+                  ERROR_SUCCESS);
+        RegCloseKey(link);
+    };
+    ScratchDir dir;
+    const std::string program = dir / "locker.exe";
+    ASSERT_TRUE(WriteTextFile(program, "MZ"));
+    Switch("arn_user_reg", true);
+    Switch("arn_user_run", true);
+
+    // The subkey of disabled entries made a link: the value would land in the victim.
+    TRegEngine run;
+    run.Root = kRootHKU;
+    const std::string base = sid + "\\Software\\QvLinkAttack" + std::to_string(GetCurrentProcessId());
+    run.Key = base + "\\Run";
+    run.Value = "ImagePath";
+    WriteRegString(run, program);
+    makeLink(run.Key + "\\AutorunsDisabled");
+    CheckRunKey(evkUserRun, run, false);
+    EXPECT_EQ(ReadRegString(victim), "C:\\original.exe");
+    EXPECT_EQ(ReadRegString(run), program) << "the value stays where it was";
+
+    // The guarded key itself a link: nothing is moved out of the victim.
+    TRegEngine planted = victim;
+    planted.Value = "Locker";
+    WriteRegString(planted, program);
+    TRegEngine linkedRun;
+    linkedRun.Root = kRootHKU;
+    linkedRun.Key = base + "\\RunOnce";
+    makeLink(linkedRun.Key);
+    CheckRunKey(evkUserRun, linkedRun, false);
+    EXPECT_EQ(ReadRegString(planted), program);
+    TRegEngine victimDisabled = victim;
+    victimDisabled.Key += "\\AutorunsDisabled";
+    EXPECT_FALSE(RegKeyExists(victimDisabled));
+
+    // A plain key is still quarantined.
+    TRegEngine plain = run;
+    plain.Key = base + "\\Plain";
+    WriteRegString(plain, program);
+    CheckRunKey(evkUserRun, plain, false);
+    EXPECT_FALSE(RegValueExists(plain));
+    TRegEngine plainDisabled = plain;
+    plainDisabled.Key += "\\AutorunsDisabled";
+    EXPECT_EQ(ReadRegString(plainDisabled), program);
+    Switch("arn_user_reg", false);
+    Switch("arn_user_run", false);
+}
+
+}  // namespace
