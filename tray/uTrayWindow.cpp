@@ -174,9 +174,12 @@ LRESULT CALLBACK TrayWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
         }
         PostQuitMessage(0);
         return 0;
-    case WM_COMMAND: RunCommand(static_cast<int>(wParam & 0xFF), lParam); return 0;
+    case WM_COMMAND:
+        // no window opens on a tray that is going (a menu choice made at the moment of the quit)
+        if (!gQuitting) RunCommand(static_cast<int>(wParam & 0xFF), lParam);
+        return 0;
     case WM_HOTKEY:
-        if (wParam == kHotKeyKiller && gKillerKeySwitch.Read()) ShowKillerConfirmation();
+        if (!gQuitting && wParam == kHotKeyKiller && gKillerKeySwitch.Read()) ShowKillerConfirmation();
         return 0;
     case WM_TRAYICON: IconMouseMessage(window, lParam); return 0;
     case WM_TRAYNOTIFY: return ShowRequestedNotification(static_cast<int32_t>(wParam)) ? 1 : 0;
