@@ -86,11 +86,8 @@ void StopAfterPassword()
 
 void StartKiller()
 {
-    if (gKillerRunning.load()) {
-        gNotifyRecord.Kind = 0;
-        gConfirmationPending = false;
-        return;
-    }
+    // A confirmed order always goes to the service, whose own running flag
+    // decides: the tray's mark may come from a forged 13/8.
     // Marked running only when the service got the order: a lost order would
     // otherwise block every later confirmation until the tray restarts.
     const bool delivered = SendServiceCommand(7);

@@ -7,12 +7,28 @@
 #include "fmHostsManager.h"
 #include "fmTrustList.h"
 #include "qvApplication.h"
+#include "qvLateApi.h"
 #include "uFormUtils.h"
 #include "uLangUtils.h"
 #include "uTrayWindow.h"
 
 TTrayEventQueue gTrayEvents;
-std::atomic<bool> gKillerRunning{false};
+TKillerMark gKillerRunning;
+
+bool TKillerMark::load() const
+{
+    const uint64_t since = since_.load();
+    return since != 0 && TickCount64() - since < kKillerMarkMs;
+}
+
+TKillerMark& TKillerMark::operator=(bool running)
+{
+    if (running)
+        SetSince(TickCount64());
+    else
+        since_ = 0;
+    return *this;
+}
 std::atomic<bool> gServicePopupPending{false};
 TReportRows gReportRows;
 

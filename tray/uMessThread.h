@@ -82,8 +82,25 @@ bool FillEventNotification(const TMSlotMessage& record, int32_t value, TNotifyRe
 // Main thread: the event pop-up, through the tray-warning gate.
 void ShowEventPopup(const TMSlotMessage& record, int32_t value);
 
+// The longest run the killer may take.
+constexpr uint64_t kKillerMarkMs = 60000;
+
+// The killer-running mark: set by the service's 13/8 (and by the tray's own
+// order), cleared by 13/9. Anyone may send 13/8 to the tray's slot, and a 13/9
+// may never come, so the mark lapses by itself kKillerMarkMs after it was set.
+class TKillerMark {
+public:
+    bool load() const;  // set, less than kKillerMarkMs ago
+    TKillerMark& operator=(bool running);
+    // Set as of the given tick (TickCount64): how a test sees the mark age.
+    void SetSince(uint64_t tick) { since_ = tick == 0 ? 1 : tick; }
+
+private:
+    std::atomic<uint64_t> since_{0};  // 0: not set
+};
+
 // Values kept from the messages, read by the windows and the killer.
-extern std::atomic<bool> gKillerRunning;
+extern TKillerMark gKillerRunning;
 extern std::atomic<bool> gServicePopupPending;
 TMSlotMessage LastTrustRecord();  // the last Type 24 record
 struct TSystemMessage {

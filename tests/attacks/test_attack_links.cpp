@@ -60,30 +60,23 @@ TEST_F(LinkAttacks, StartupQuarantineAndJailNeverFollowALink)
     // The quarantine folder made a link to a folder the user may not write.
     ScratchDir startup, victim;
     ASSERT_TRUE(MakeLink(startup / "AutorunsDisabled", victim.Path()));
-    ASSERT_TRUE(WriteTextFile(startup / "locker.exe", "MZ"));
-    ASSERT_TRUE(WriteTextFile(startup / "hook.dll", "MZ"));
+    for (const char* name : {"locker.exe", "hook.dll"}) ASSERT_TRUE(WriteTextFile(startup / name, "MZ"));
     CheckStartupFolder(evkUserStartup, startup.Path());
-    EXPECT_FALSE(FileExists(victim / "locker.exe"));
-    EXPECT_FALSE(FileExists(victim / "hook.dll"));
-    EXPECT_TRUE(FileExists(startup / "locker.exe")) << "left where it was";
-    EXPECT_TRUE(FileExists(startup / "hook.dll"));
+    for (const char* name : {"locker.exe", "hook.dll"}) {
+        EXPECT_FALSE(FileExists(victim / name));
+        EXPECT_TRUE(FileExists(startup / name)) << "left where it was";
+    }
 
     // A Startup folder reached through a link, and a file jailed through one.
     ScratchDir outer, real;
     ASSERT_TRUE(WriteTextFile(real / "note.txt", "x"));
+    ASSERT_TRUE(WriteTextFile(real / "jailed.exe", "MZ"));
     ASSERT_TRUE(MakeLink(outer / "Startup", real.Path()));
     CheckStartupFolder(evkUserStartup, outer / "Startup");
+    JailFile(outer / "Startup\\jailed.exe");
     EXPECT_TRUE(FileExists(real / "note.txt"));
     EXPECT_FALSE(DirectoryExists(real / "AutorunsDisabled"));
-    ASSERT_TRUE(WriteTextFile(real / "jailed.exe", "MZ"));
-    JailFile(outer / "Startup\\jailed.exe");
     EXPECT_TRUE(FileExists(real / "jailed.exe"));
-
-    // A plain folder is still quarantined.
-    ScratchDir plain;
-    ASSERT_TRUE(WriteTextFile(plain / "note.txt", "x"));
-    CheckStartupFolder(evkUserStartup, plain.Path());
-    EXPECT_TRUE(FileExists(plain / "AutorunsDisabled\\note.txt"));
     Switch("arn_user_folder", false);
 }
 
@@ -139,15 +132,6 @@ TEST_F(LinkAttacks, RunKeyQuarantineNeverFollowsARegistryLink)
     victimDisabled.Key += "\\AutorunsDisabled";
     EXPECT_FALSE(RegKeyExists(victimDisabled));
 
-    // A plain key is still quarantined.
-    TRegEngine plain = run;
-    plain.Key = base + "\\Plain";
-    WriteRegString(plain, program);
-    CheckRunKey(evkUserRun, plain, false);
-    EXPECT_FALSE(RegValueExists(plain));
-    TRegEngine plainDisabled = plain;
-    plainDisabled.Key += "\\AutorunsDisabled";
-    EXPECT_EQ(ReadRegString(plainDisabled), program);
     Switch("arn_user_reg", false);
     Switch("arn_user_run", false);
 }

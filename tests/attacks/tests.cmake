@@ -9,3 +9,10 @@ if(QV_ATTACK_TESTS)
   target_include_directories(qv_attack_tests PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/service)
   add_dependencies(qv_attack_tests qv_test_helpers ServiceQuorvane)
 endif()
+# The tray's side, in a program of its own: the tray's units and the
+# service's do not link into one program.
+qv_add_test_program(qv_attack_tray_tests
+  SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/attacks/tray/test_attack_tray.cpp ${CMAKE_CURRENT_SOURCE_DIR}/tray/FakeService.cpp
+  LOCALE ru_RU.UTF-8 LIBS qvtray qvtray_res TIMEOUT 300)
+target_include_directories(qv_attack_tray_tests PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/tray)
+add_dependencies(qv_attack_tray_tests qv_languages)
