@@ -8,10 +8,11 @@
 #include <mutex>
 #include <vector>
 
-#include "qvErrors.h"
-#include "qvHandles.h"
 #include "RegistryUtils.h"
+#include "Trust.h"
+#include "qvErrors.h"
 #include "qvFiles.h"
+#include "qvHandles.h"
 #include "uCommonUtils.h"
 #include "uServiceUtils.h"
 
@@ -272,20 +273,7 @@ void GoodListToAutorunCommand(const TMSlotMessage&)
     }
 }
 
-void AddGoodListCommand(const TMSlotMessage& request)
-{
-    const std::string digest = request.Mess1.Str();
-    if (!IsMd5Hex(digest)) return;  // one line of the list is one digest
-    std::string bytes;
-    const bool exists = FileExists(GoodListPath());
-    if (exists && !ReadFileBytes(GoodListPath(), bytes)) return;
-    if (IndexOf(SplitLines(bytes), digest) >= 0) return;
-    // One line appended: readers never see the list empty, and a failed write
-    // cannot lose the lines already there.
-    std::string line = (!bytes.empty() && bytes.back() != '\n') ? "\r\n" : "";
-    line += digest + "\r\n";
-    AppendBytes(GoodListPath(), line);
-}
+void AddGoodListCommand(const TMSlotMessage& request) { AddGoodListDigest(request.Mess1.Str()); }
 
 void TrustListToTrayCommand(const TMSlotMessage&)
 {

@@ -11,14 +11,13 @@
 #include "uKillerUtils.h"
 #include "uLogThread.h"
 #include "uMailSlots.h"
+#include "uJail.h"
 #include "uServiceUtils.h"
 
 namespace {
 
 constexpr const char* kDisabledSubkey = "\\AutorunsDisabled";
 constexpr const char* kDisabledFolder = "AutorunsDisabled";
-
-bool IsSpared(const std::string& path) { return IsKnownGoodFile(path) || IsFileTrusted(path); }
 
 void Record(int32_t kind, int32_t message, const std::string& path, const std::string& detail)
 {
@@ -111,7 +110,7 @@ void CheckLinkFile(int32_t kind, double time, const std::string& folder, const s
     ReadShellLink(folder + "\\" + name, link);
     std::string program = link.Target;
     if (!FileExists(program)) program = link.WorkDir + "\\" + ExtractFileName(link.Target);
-    if (link.Target.empty() || !FileExists(program) || IsSpared(program)) return;
+    if (link.Target.empty() || !FileExists(program) || IsTrustedFile(program)) return;
     RecordEventAt(time, kind, evmAddFile, program, name, GetReadableFileMD5(program));
     KillProgram(program, false);
     DisableFolderFile(folder, name);
@@ -131,33 +130,13 @@ void CheckProgramFile(int32_t kind, double time, const std::string& folder, cons
 void CheckOtherFile(int32_t kind, double time, const std::string& folder, const std::string& name)
 {
     const std::string file = folder + "\\" + name;
-    if (IsSpared(file)) return;
+    if (IsTrustedFile(file)) return;
     RecordEventAt(time, kind, evmErrorExt, file, name, GetReadableFileMD5(file));
     DisableFolderFile(folder, name);
 }
 
 }  // namespace
 
-std::string JailFolder() { return GetDataFolder() + "jail"; }
-
-bool IsKnownGoodFile(const std::string& path)
-{
-    TStringList lines;
-    if (FileExists(GoodListPath())) LoadLines(GoodListPath(), lines);
-    const std::string digest = GetReadableFileMD5(path);
-    if (!digest.empty() && IndexOf(lines, digest) >= 0) return true;
-    if (!IsFileSigned(path)) return false;
-    if (!digest.empty()) {
-        // The service adds the digest to the list, so the next test needs no signature check.
-        TMSlotMessage message;
-        ClearMailSlotMessage(message);
-        message.Type = 19;
-        message.Data.Set(path);
-        message.Mess1.Set(digest);
-        SendToMailSlot(message, kServiceSlot);
-    }
-    return true;
-}
 
 void CheckAppInitDlls(TRegEngine& key)
 {
@@ -170,7 +149,7 @@ void CheckAppInitDlls(TRegEngine& key)
     SplitCommandLine(text, entries, false);
     for (const std::string& entry : entries) {
         const std::string path = NormalizeCommandPath(entry);
-        if (path.empty() || !FileExists(path) || IsSpared(path)) continue;
+        if (path.empty() || !FileExists(path) || IsTrustedFile(path)) continue;
         Record(evkAppInitDlls, evmAddFile, path, path);
         DisableValueEntry(path, value);
     }
@@ -191,7 +170,7 @@ void CheckRunKey(int32_t kind, TRegEngine& key, bool view64)
         TRegEngine value = key;
         value.Value = listed == kDefaultValueName ? std::string() : listed;
         const std::string path = NormalizeCommandPath(view64 ? ReadRegString64(value) : ReadRegString(value));
-        if (path.empty() || !FileExists(path) || IsSpared(path)) continue;
+        if (path.empty() || !FileExists(path) || IsTrustedFile(path)) continue;
         Record(kind, evmAddFile, path, listed);
         KillProgram(path, false);
         // The watched keys name their Wow6432Node part themselves, so on 64-bit
@@ -230,7 +209,7 @@ void CheckUserLoadRun(TRegEngine& key)
                 Sleep(2000);  // the program may still be being written
                 if (!FileExists(path)) continue;
             }
-            if (IsSpared(path)) continue;
+            if (IsTrustedFile(path)) continue;
             Record(kind, evmAddFile, path, path);
             DisableValueEntry(path, key);
             KillProgram(path, false);
@@ -264,26 +243,6 @@ void CheckStartupFolder(int32_t kind, const std::string& folder)
     }
 }
 
-void JailFile(const std::string& path)
-{
-    if (!FileExists(path)) return;
-    const std::string jail = JailFolder();
-    WriteServiceLog(jail);
-    if (!DirectoryExists(jail) && !ForceDirectories(jail)) return;
-    if (IsKnownGoodFile(path)) return;
-    // Neither the file nor the jail may be reached through a link: the move
-    // would take or put a file where the link points.
-    UniqueHandle jailHandle = OpenPlainFolder(jail);
-    if (!jailHandle || !HasNoLinkOnTheWay(path)) {
-        WriteServiceLog("файл не перемещён в карантин, на пути ссылка: " + path);
-        return;
-    }
-    const std::string target = jail + "\\" + GetTimeStamp() + ExtractFileName(path) + ".zlo";
-    WriteServiceLog(target);
-    if (!RenameFile(path, target)) return;
-    Record(evkJail, evmMovedToJail, target, "");
-    if (FileExists(path)) RemoveFile(path);
-}
 
 bool DisableRegValue(TRegEngine& key) { return DisableRegValueIn(key, false); }
 

@@ -6,13 +6,14 @@
 #include <exception>
 #include <map>
 
+#include "Trust.h"
 #include "md5.h"
 #include "qvFiles.h"
 #include "qvHandles.h"
 #include "qvProtocol.h"
-#include "uAutorunProcedures.h"
 #include "uCommonUtils.h"
 #include "uDispatcherThread.h"
+#include "uJail.h"
 #include "uLogThread.h"
 #include "uMailSlots.h"
 #include "uPIDProcessing.h"
@@ -173,7 +174,7 @@ void ListUntrustedProcesses(TStringList& list)
             if (path.empty() || SameText(path, ownPath) || IsOwnProgram(path) || !FileExists(path)) continue;
             // Not listed when it would not be ended anyway: no event for it either.
             if (IsProtectedProcess(pid, path)) continue;
-            if (IsKnownGoodFile(path) || IsFileTrusted(path)) continue;
+            if (IsTrustedFile(path)) continue;
             list.push_back(path);
         }
     } catch (...) {

@@ -11,6 +11,7 @@
 #include "qvFiles.h"
 #include "uCommonUtils.h"
 #include "uAutorunProcedures.h"
+#include "uJail.h"
 #include "uDispatcherThread.h"
 #include "uRunFileFromSrv.h"
 

@@ -15,10 +15,12 @@
 #include "RegistryUtils.h"
 #include "SlotListener.h"
 #include "TestSupport.h"
+#include "Trust.h"
 #include "qvFiles.h"
 #include "qvHandles.h"
 #include "uAutorunProcedures.h"
 #include "uDispatcherThread.h"
+#include "uJail.h"
 #include "uServiceMessThread.h"
 
 namespace {

@@ -8,6 +8,7 @@
 #include "TestSupport.h"
 #include "qvFiles.h"
 #include "uAutorunProcedures.h"
+#include "uJail.h"
 #include "uCommonUtils.h"
 #include "uDispatcherThread.h"
 #include "uKillerUtils.h"

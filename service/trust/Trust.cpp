@@ -10,8 +10,12 @@
 #include <condition_variable>
 #include <mutex>
 
+#include "md5.h"
 #include "qvFiles.h"
 #include "qvHandles.h"
+#include "qvStrings.h"
+#include "uCommonUtils.h"
+#include "uDispatcherThread.h"
 
 namespace {
 
@@ -253,4 +257,35 @@ bool IsFileSigned(const std::string& path)
     } catch (...) {
         return false;
     }
+}
+
+namespace {
+
+std::mutex gGoodListLock;
+
+}  // namespace
+
+bool IsKnownGoodFile(const std::string& path)
+{
+    TStringList lines;
+    if (FileExists(GoodListPath())) LoadLines(GoodListPath(), lines);
+    const std::string digest = GetReadableFileMD5(path);
+    if (!digest.empty() && IndexOf(lines, digest) >= 0) return true;
+    if (!IsFileSigned(path)) return false;
+    if (!digest.empty()) AddGoodListDigest(digest);
+    return true;
+}
+
+bool IsTrustedFile(const std::string& path) { return IsKnownGoodFile(path) || IsFileTrusted(path); }
+
+void AddGoodListDigest(const std::string& digest)
+{
+    if (!IsMd5Hex(digest)) return;  // one line of the list is one digest
+    std::lock_guard<std::mutex> guard(gGoodListLock);
+    std::string bytes;
+    if (FileExists(GoodListPath()) && !ReadFileBytes(GoodListPath(), bytes)) return;
+    if (IndexOf(SplitLines(bytes), digest) >= 0) return;
+    std::string line = (!bytes.empty() && bytes.back() != '\n') ? "\r\n" : "";
+    line += digest + "\r\n";
+    AppendBytes(GoodListPath(), line);
 }
