@@ -24,7 +24,8 @@ static_assert(offsetof(TReportEvent, Path) == 8 && offsetof(TReportEvent, Detail
                   offsetof(TReportEvent, Flag) == 424,
               "event record offsets");
 
-// Source := 0, Event := 0, the three texts emptied with blanks behind them.
+// The whole record zeroed (flag, time and padding too), then the three
+// texts emptied with blanks behind them.
 void InitReportEvent(TReportEvent& event);
 
 // Event kinds (Source).

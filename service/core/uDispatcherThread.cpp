@@ -106,8 +106,6 @@ void RecordEventAt(double time, int32_t kind, int32_t message, const std::string
     event.Md5.Set(md5);
     event.Time = time;
     event.Flag = false;
-    std::memset(event.Pad1, 0, sizeof(event.Pad1));
-    std::memset(event.Pad2, 0, sizeof(event.Pad2));
     LogReportEvent(event);
 }
 

@@ -9,6 +9,7 @@
 #include "RegistryUtils.h"
 #include "TestSupport.h"
 #include "qvFiles.h"
+#include "qvHandles.h"
 #include "uCommonUtils.h"
 #include "uAutorunProcedures.h"
 #include "uJail.h"
@@ -38,8 +39,7 @@ bool MakeLink(const std::string& link, const std::string& target)
     PROCESS_INFORMATION info{};
     if (!CreateProcessA("Z:\\bin\\ln", &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info))
         return false;
-    CloseHandle(info.hThread);
-    CloseHandle(info.hProcess);
+    UniqueHandle process(info.hProcess), thread(info.hThread);
     return WaitUntil([&] { return GetFileAttributesA(link.c_str()) != INVALID_FILE_ATTRIBUTES; }, 15000);
 }
 
@@ -91,15 +91,14 @@ TEST_F(LinkAttacks, RunKeyQuarantineNeverFollowsARegistryLink)
     victim.Value = "ImagePath";
     WriteRegString(victim, "C:\\original.exe");
     auto makeLink = [&](const std::string& key) {
-        HKEY link = nullptr;
+        UniqueRegKey link;
         ASSERT_EQ(RegCreateKeyExA(HKEY_USERS, key.c_str(), 0, nullptr, REG_OPTION_CREATE_LINK | REG_OPTION_VOLATILE,
-                                  KEY_ALL_ACCESS | KEY_CREATE_LINK, nullptr, &link, nullptr),
+                                  KEY_ALL_ACCESS | KEY_CREATE_LINK, nullptr, link.Put(), nullptr),
                   ERROR_SUCCESS);
         const std::wstring target = L"\\Registry\\Machine\\SOFTWARE\\QvLinkVictim";
-        EXPECT_EQ(RegSetValueExW(link, L"SymbolicLinkValue", 0, REG_LINK, reinterpret_cast<const BYTE*>(target.c_str()),
+        EXPECT_EQ(RegSetValueExW(link.Get(), L"SymbolicLinkValue", 0, REG_LINK, reinterpret_cast<const BYTE*>(target.c_str()),
                                  static_cast<DWORD>(target.size() * sizeof(wchar_t))),
                   ERROR_SUCCESS);
-        RegCloseKey(link);
     };
     ScratchDir dir;
     const std::string program = dir / "locker.exe";
