@@ -68,6 +68,11 @@ enum TrayControl : int32_t {
     kProcessIdAsk = 18,  // B := the tray's process id, sent back to Mess1
 };
 
+// `A` of a `Type` 13 sent to "Quorvane\autorun".
+enum AutorunControl : int32_t {
+    kAutorunsChanged = 11,  // the service moved an autorun entry: reread them
+};
+
 // `B` of the hosts-copy answer (`Type` 13, `A` 15 on the tray's slot).
 enum HostsCopyResult : int32_t {
     kCopyFailed = 1,

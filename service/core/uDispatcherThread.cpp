@@ -13,6 +13,7 @@
 #include "qvErrors.h"
 #include "qvFiles.h"
 #include "qvHandles.h"
+#include "qvProtocol.h"
 #include "uCommonUtils.h"
 #include "uServiceUtils.h"
 
@@ -117,7 +118,7 @@ bool SendQueuedEvent()
         if (gQueue.empty()) return false;
         newest = gQueue.front();
     }
-    TMSlotMessage message = MakeMessage(9);
+    TMSlotMessage message = proto::Message(proto::kEvent);
     message.Data.Set(newest.Event.Path.Str());
     message.Mess.Set(newest.Event.Detail.Str());
     message.Mess1.Set(newest.Event.Md5.Str());
@@ -173,17 +174,6 @@ void TDispatcherThread::Execute()
 
 // ---- commands on the report, the good list and the trust list ----
 
-namespace {
-
-TMSlotMessage Cleared(uint8_t type)
-{
-    TMSlotMessage message;
-    ClearMailSlotMessage(message);
-    message.Type = type;
-    return message;
-}
-
-}  // namespace
 
 // The record's time as the machine's short date and long time; empty for a
 // time outside the calendar (a damaged record).
@@ -231,7 +221,7 @@ void ReportDumpCommand(const TMSlotMessage&)
     LARGE_INTEGER size{};
     if (!GetFileSizeEx(file.Get(), &size)) return;
     const int64_t count = size.QuadPart / static_cast<int64_t>(sizeof(TReportEvent));
-    TMSlotMessage message = Cleared(17);
+    TMSlotMessage message = proto::Message(proto::kReport);
     message.D = static_cast<int32_t>(count);
     // The whole dump goes through one open slot, read a block of records at a time.
     TMailSlotWriter tray(kTraySlot);
@@ -263,7 +253,7 @@ void GoodListToAutorunCommand(const TMSlotMessage&)
 {
     TStringList lines;
     if (!LoadLines(GoodListPath(), lines) || lines.empty()) return;
-    TMSlotMessage message = Cleared(18);
+    TMSlotMessage message = proto::Message(proto::kTrustedDigests);
     message.A = static_cast<int32_t>(lines.size());
     for (const auto& line : lines) {
         message.Data.Set(line);
@@ -279,10 +269,10 @@ void TrustListToTrayCommand(const TMSlotMessage&)
     TStringList entries;
     ReadRegMultiString(rec, entries);
     if (entries.empty()) {
-        SendToMailSlot(Cleared(0), kTraySlot);
+        SendToMailSlot(proto::Message(proto::kNone), kTraySlot);
         return;
     }
-    TMSlotMessage message = Cleared(21);
+    TMSlotMessage message = proto::Message(proto::kTrustList);
     message.D = static_cast<int32_t>(entries.size());
     for (const auto& entry : entries) {
         message.Data.Set(entry);

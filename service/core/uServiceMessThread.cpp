@@ -8,6 +8,7 @@
 #include "md5.h"
 #include "qvFiles.h"
 #include "qvHandles.h"
+#include "qvProtocol.h"
 #include "uCommonUtils.h"
 #include "uDispatcherThread.h"
 #include "uHostsProcedures.h"
@@ -22,29 +23,17 @@ std::unique_ptr<TServiceMessThread> gServiceMessThread;
 
 namespace {
 
-TMSlotMessage ClearedMessage(uint8_t type)
-{
-    TMSlotMessage message;
-    ClearMailSlotMessage(message);
-    message.Type = type;
-    return message;
-}
-
-void SendTypeToTray(uint8_t type)
-{
-    SendToMailSlot(ClearedMessage(type), kTraySlot);
-}
+void SendTypeToTray(proto::Type type) { SendToMailSlot(proto::Message(type), kTraySlot); }
 
 void FirstRunCommand()
 {
-    if (IsFirstRun()) SendTypeToTray(8);
+    if (IsFirstRun()) SendTypeToTray(proto::kFirstRun);
 }
 
 void OpenHostsManagerCommand(const TMSlotMessage& request)
 {
-    TMSlotMessage message = ClearedMessage(13);
-    message.A = 15;
-    message.B = 777;
+    TMSlotMessage message = proto::ToTray(proto::kHostsCopyResult);
+    message.B = proto::kCopied;
     message.Data = request.Data;
     SendToMailSlot(message, kTraySlot);
 }
@@ -125,9 +114,9 @@ void WriteSettingCommand(TMSlotMessage message)
     if (!IsWritableSettingName(message.Mess.Str())) return;
     TRegEngine rec = SettingRef(message.Mess.Str());
     switch (message.A) {
-    case 3: WriteRegBool(rec, message.Bool); break;
-    case 4: WriteRegInteger(rec, message.B); break;
-    case 5: WriteRegString(rec, message.Data.Str()); break;
+    case proto::kWriteKindBool: WriteRegBool(rec, message.Bool); break;
+    case proto::kWriteKindInt: WriteRegInteger(rec, message.B); break;
+    case proto::kWriteKindString: WriteRegString(rec, message.Data.Str()); break;
     default: break;
     }
 }
@@ -219,14 +208,14 @@ void FileMd5Command(TMSlotMessage message)
 static void DispatchServiceCommand(const TMSlotMessage& message)
 {
     switch (message.A) {
-    case 6: StopServiceByName("Quorvane"); break;
-    case 7: RunKiller(); break;
-    case 14: FirstRunCommand(); break;
-    case 15: CopyHostsCommand(message); break;
-    case 16: OpenHostsManagerCommand(message); break;
-    case 17: InstallHostsFile(message); break;
-    case 19: TrayPingStateCommand(message); break;
-    case 20: VersionCommand(message); break;
+    case proto::kStopService: StopServiceByName("Quorvane"); break;
+    case proto::kRunKiller: RunKiller(); break;
+    case proto::kFirstRunCheck: FirstRunCommand(); break;
+    case proto::kCopyHostsOut: CopyHostsCommand(message); break;
+    case proto::kOpenHostsCopy: OpenHostsManagerCommand(message); break;
+    case proto::kInstallHosts: InstallHostsFile(message); break;
+    case proto::kSplashAllowed: TrayPingStateCommand(message); break;
+    case proto::kVersion: VersionCommand(message); break;
     default: break;
     }
 }
@@ -236,31 +225,31 @@ void DispatchCommand(const TMSlotMessage& received)
     const TMSlotMessage message = received;
     try {
         switch (message.Type) {
-        case 12: WriteGuiLogLine(message.Data.Str()); break;
-        case 13: DispatchServiceCommand(message); break;
-        case 16: WriteSettingCommand(message); break;
-        case 17: ReportDumpCommand(message); break;
-        case 18: GoodListToAutorunCommand(message); break;
-        case 19: AddGoodListCommand(message); break;
-        case 21: TrustListToTrayCommand(message); break;
-        case 22: AddTrustListCommand(message); break;
-        case 23: DeleteTrustListCommand(message); break;
-        case 31: LanguageCommand(message); break;
-        case 32:
+        case proto::kGuiLog: WriteGuiLogLine(message.Data.Str()); break;
+        case proto::kControl: DispatchServiceCommand(message); break;
+        case proto::kWriteSetting: WriteSettingCommand(message); break;
+        case proto::kReport: ReportDumpCommand(message); break;
+        case proto::kTrustedDigests: GoodListToAutorunCommand(message); break;
+        case proto::kAddTrustedDigest: AddGoodListCommand(message); break;
+        case proto::kTrustList: TrustListToTrayCommand(message); break;
+        case proto::kTrustAdd: AddTrustListCommand(message); break;
+        case proto::kTrustDelete: DeleteTrustListCommand(message); break;
+        case proto::kLanguage: LanguageCommand(message); break;
+        case proto::kRestartUserPart:
             if (gUserSIDThreads) gUserSIDThreads->RestartUserPart();
             break;
-        case 33: ReadBoolCommand(message); break;
-        case 37: ReadStringCommand(message); break;
-        case 38: WriteBoolCommand(message); break;
-        case 39: WriteStringCommand(message); break;
-        case 40: SendTypeToTray(40); break;
-        case 41: DeleteReportCommand(message); break;
-        case 42: FileMd5Command(message); break;
-        case 43: HostListLookupCommand(message); break;
-        case 44: HostListAddCommand(message); break;
-        case 45: HostListDeleteCommand(message); break;
-        case 46: ReadIntCommand(message); break;
-        case 47: WriteIntCommand(message); break;
+        case proto::kReadBool: ReadBoolCommand(message); break;
+        case proto::kReadString: ReadStringCommand(message); break;
+        case proto::kWriteBool: WriteBoolCommand(message); break;
+        case proto::kWriteString: WriteStringCommand(message); break;
+        case proto::kShowStatus: SendTypeToTray(proto::kShowStatus); break;
+        case proto::kClearReport: DeleteReportCommand(message); break;
+        case proto::kFileMd5: FileMd5Command(message); break;
+        case proto::kHostListLookup: HostListLookupCommand(message); break;
+        case proto::kHostListAdd: HostListAddCommand(message); break;
+        case proto::kHostListDelete: HostListDeleteCommand(message); break;
+        case proto::kReadInt: ReadIntCommand(message); break;
+        case proto::kWriteInt: WriteIntCommand(message); break;
         default: break;
         }
     } catch (...) {
@@ -271,7 +260,7 @@ void DispatchCommand(const TMSlotMessage& received)
 void TServiceMessThread::WakeToStop()
 {
     Terminate();
-    if (!Finished()) SendToMailSlot(MakeMessage(0), kServiceSlot);  // code 0 is dropped unread
+    if (!Finished()) SendToMailSlot(proto::Message(proto::kNone), kServiceSlot);  // dropped unread
 }
 
 void TServiceMessThread::Execute()

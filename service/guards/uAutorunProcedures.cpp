@@ -6,6 +6,7 @@
 #include "md5.h"
 #include "qvFiles.h"
 #include "qvHandles.h"
+#include "qvProtocol.h"
 #include "uCommonUtils.h"
 #include "uDispatcherThread.h"
 #include "uKillerUtils.h"
@@ -300,9 +301,5 @@ bool DisableFolderFile(const std::string& folder, const std::string& name)
 
 void NotifyAutorunManager()
 {
-    TMSlotMessage message;
-    ClearMailSlotMessage(message);
-    message.Type = 13;
-    message.A = 11;
-    SendToMailSlot(message, kAutorunSlot);
+    SendToMailSlot(proto::Message(proto::kControl, proto::kAutorunsChanged), kAutorunSlot);
 }

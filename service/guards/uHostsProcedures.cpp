@@ -9,6 +9,7 @@
 #include "md5.h"
 #include "qvErrors.h"
 #include "qvFiles.h"
+#include "qvProtocol.h"
 #include "uCommonUtils.h"
 #include "uDispatcherThread.h"
 #include "uHostsTransfer.h"
@@ -179,10 +180,7 @@ void GuardHosts(const std::string& folder)
 
 TMSlotMessage HostsCopyAnswer(const std::string& target, int32_t code)
 {
-    TMSlotMessage answer;
-    ClearMailSlotMessage(answer);
-    answer.Type = 13;
-    answer.A = 15;
+    TMSlotMessage answer = proto::ToTray(proto::kHostsCopyResult);
     answer.B = code;
     answer.Data.Set(target);
     return answer;
@@ -329,11 +327,11 @@ void CopyHostsCommand(const TMSlotMessage& message)
     int32_t code;
     std::string bytes;
     if (!IsHostsTransferPath(target))
-        code = 1;
+        code = proto::kCopyFailed;
     else if (!FileExists(hosts))
-        code = 666;
+        code = proto::kNoHostsFile;
     else
-        code = ReadFileBytes(hosts, bytes) && WriteNewTransferFile(target, bytes) ? 777 : 1;
+        code = ReadFileBytes(hosts, bytes) && WriteNewTransferFile(target, bytes) ? proto::kCopied : proto::kCopyFailed;
     Sleep(100);
     SendToMailSlot(HostsCopyAnswer(target, code), kTraySlot);
 }
