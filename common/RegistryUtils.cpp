@@ -90,31 +90,25 @@ bool TRegistryEx::OpenWithAccess(const std::string& path, bool canCreate, REGSAM
     return true;
 }
 
-bool TRegistryEx::OpenKey(const std::string& path, bool canCreate) { return OpenWithAccess(path, canCreate, access_); }
+namespace {
 
-bool TRegistryEx::OpenKeyReadOnly(const std::string& path)
+REGSAM ViewAccess(RegView view) { return view == RegView::Key64 ? kWow64Key64 : 0; }
+
+}  // namespace
+
+bool TRegistryEx::OpenKey(const std::string& path, bool canCreate, RegView view)
+{
+    return OpenWithAccess(path, canCreate, access_ | ViewAccess(view));
+}
+
+bool TRegistryEx::OpenKeyReadOnly(const std::string& path, RegView view)
 {
     for (REGSAM mask : kReadMasks)
-        if (OpenWithAccess(path, false, mask)) {
+        if (OpenWithAccess(path, false, mask | ViewAccess(view))) {
             access_ = mask;
             return true;
         }
     return false;
-}
-
-bool TRegistryEx::OpenKeyReadOnly64(const std::string& path)
-{
-    for (REGSAM mask : kReadMasks)
-        if (OpenWithAccess(path, false, mask | kWow64Key64)) {
-            access_ = mask;
-            return true;
-        }
-    return false;
-}
-
-bool TRegistryEx::OpenKey64(const std::string& path, bool canCreate)
-{
-    return OpenWithAccess(path, canCreate, access_ | kWow64Key64);
 }
 
 bool IsRegistryLink(HKEY key)
@@ -124,9 +118,9 @@ bool IsRegistryLink(HKEY key)
            type == REG_LINK;
 }
 
-bool TRegistryEx::OpenKeyWithoutLinks(const std::string& path, bool canCreate, bool view64)
+bool TRegistryEx::OpenKeyWithoutLinks(const std::string& path, bool canCreate, RegView regView)
 {
-    const REGSAM view = view64 ? kWow64Key64 : 0;
+    const REGSAM view = ViewAccess(regView);
     const REGSAM passing = KEY_QUERY_VALUE | (canCreate ? KEY_CREATE_SUB_KEY : 0) | view;
     TStringList parts;
     for (size_t start = 0; start <= path.size();) {
@@ -335,7 +329,7 @@ HKEY GetRootKey(TRegEngine& rec)
 
 namespace {
 
-enum class Open { None, ReadOnly, ReadOnly64, Create, Create64 };
+enum class Open { None, ReadOnly, Create };
 
 bool IsUserRoot(const TRegEngine& rec) { return rec.Root == kRootHKU || rec.Root == kRootHKCU; }
 
@@ -361,25 +355,21 @@ bool HoldsRegistryLink(HKEY key, int depth = 0)
 // and turns a registry error into rec.Error and the fallback result. The key is
 // closed on every path; errors of other kinds go on to the caller.
 template <typename Result, typename Step>
-Result OneShot(TRegEngine& rec, Open open, int32_t code, Result fallback, Step step)
+Result OneShot(TRegEngine& rec, Open open, RegView view, int32_t code, Result fallback, Step step)
 {
     TRegistryEx reg;
     reg.SetRootKey(GetRootKey(rec));
+    if (view == RegView::Key64) reg.SetAccess(reg.Access() | kWow64Key64);
     try {
         switch (open) {
         case Open::None: break;
-        case Open::ReadOnly: reg.OpenKeyReadOnly(rec.Key); break;
-        case Open::ReadOnly64: reg.OpenKeyReadOnly64(rec.Key); break;
+        case Open::ReadOnly: reg.OpenKeyReadOnly(rec.Key, view); break;
         case Open::Create:
-        case Open::Create64:
-            if (IsUserRoot(rec)) {
-                // a refused link leaves no key open: the step fails as for any other error
-                reg.OpenKeyWithoutLinks(rec.Key, true, open == Open::Create64);
-            } else if (open == Open::Create) {
-                reg.OpenKey(rec.Key, true);
-            } else {
-                reg.OpenKey64(rec.Key, true);
-            }
+            // a refused link leaves no key open: the step fails as for any other error
+            if (IsUserRoot(rec))
+                reg.OpenKeyWithoutLinks(rec.Key, true, view);
+            else
+                reg.OpenKey(rec.Key, true, view);
             break;
         }
         return step(reg);
@@ -393,55 +383,37 @@ struct Nothing {};
 
 }  // namespace
 
-std::string ReadRegString(TRegEngine& rec)
+std::string ReadRegString(TRegEngine& rec, RegView view)
 {
-    return OneShot(rec, Open::ReadOnly, 1, std::string(), [&](TRegistryEx& r) { return r.ReadString(rec.Value); });
+    return OneShot(rec, Open::ReadOnly, view, 1, std::string(), [&](TRegistryEx& r) { return r.ReadString(rec.Value); });
 }
 
-std::string ReadRegString64(TRegEngine& rec)
+bool RegKeyExists(TRegEngine& rec, RegView view)
 {
-    return OneShot(rec, Open::ReadOnly64, 1, std::string(), [&](TRegistryEx& r) { return r.ReadString(rec.Value); });
+    return OneShot(rec, Open::None, view, 2, false, [&](TRegistryEx& r) { return r.KeyExists(rec.Key); });
 }
 
-bool RegKeyExists(TRegEngine& rec)
+bool RegValueExists(TRegEngine& rec, RegView view)
 {
-    return OneShot(rec, Open::None, 2, false, [&](TRegistryEx& r) { return r.KeyExists(rec.Key); });
-}
-
-bool RegValueExists(TRegEngine& rec)
-{
-    return OneShot(rec, Open::ReadOnly, 3, false, [&](TRegistryEx& r) { return r.ValueExists(rec.Value); });
-}
-
-bool RegValueExists64(TRegEngine& rec)
-{
-    return OneShot(rec, Open::ReadOnly64, 3, false, [&](TRegistryEx& r) { return r.ValueExists(rec.Value); });
-}
-
-bool RegKeyExistsInView(TRegEngine& rec, bool view64)
-{
-    if (!view64) return RegKeyExists(rec);
-    return OneShot(rec, Open::None, 2, false, [&](TRegistryEx& r) {
-        r.SetAccess(r.Access() | kWow64Key64);
-        return r.KeyExists(rec.Key);
-    });
+    return OneShot(rec, Open::ReadOnly, view, 3, false, [&](TRegistryEx& r) { return r.ValueExists(rec.Value); });
 }
 
 int32_t ReadRegInteger(TRegEngine& rec)
 {
-    return OneShot(rec, Open::ReadOnly, 4, int32_t(-1), [&](TRegistryEx& r) { return r.ReadInteger(rec.Value); });
+    return OneShot(rec, Open::ReadOnly, RegView::Default, 4, int32_t(-1),
+                   [&](TRegistryEx& r) { return r.ReadInteger(rec.Value); });
 }
 
 void DeleteRegKey(TRegEngine& rec)
 {
-    OneShot(rec, Open::None, 6, Nothing{}, [&](TRegistryEx& r) {
+    OneShot(rec, Open::None, RegView::Default, 6, Nothing{}, [&](TRegistryEx& r) {
         if (IsUserRoot(rec)) {
             // A user's key goes only when neither it, nor a key on the way or
             // below it, is a link: deleting through one would empty its target.
             TRegistryEx key;
             key.SetRootKey(r.RootKey());
             key.SetAccess(KEY_READ);
-            if (!key.OpenKeyWithoutLinks(rec.Key, false, false) || HoldsRegistryLink(key.CurrentKey())) {
+            if (!key.OpenKeyWithoutLinks(rec.Key, false, RegView::Default) || HoldsRegistryLink(key.CurrentKey())) {
                 rec.Error = 6;
                 return Nothing{};
             }
@@ -451,24 +423,19 @@ void DeleteRegKey(TRegEngine& rec)
     });
 }
 
-bool DeleteRegValue(TRegEngine& rec)
+bool DeleteRegValue(TRegEngine& rec, RegView view)
 {
-    return OneShot(rec, Open::Create, 7, false, [&](TRegistryEx& r) { return r.DeleteValue(rec.Value); });
-}
-
-bool DeleteRegValue64(TRegEngine& rec)
-{
-    return OneShot(rec, Open::Create64, 7, false, [&](TRegistryEx& r) { return r.DeleteValue(rec.Value); });
+    return OneShot(rec, Open::Create, view, 7, false, [&](TRegistryEx& r) { return r.DeleteValue(rec.Value); });
 }
 
 bool ReadRegBool(TRegEngine& rec)
 {
-    return OneShot(rec, Open::ReadOnly, 8, false, [&](TRegistryEx& r) { return r.ReadBool(rec.Value); });
+    return OneShot(rec, Open::ReadOnly, RegView::Default, 8, false, [&](TRegistryEx& r) { return r.ReadBool(rec.Value); });
 }
 
-static void ValueNames(TRegEngine& rec, TStringList& list, Open open)
+void GetRegValueNames(TRegEngine& rec, TStringList& list, RegView view)
 {
-    OneShot(rec, open, 9, Nothing{}, [&](TRegistryEx& r) {
+    OneShot(rec, Open::ReadOnly, view, 9, Nothing{}, [&](TRegistryEx& r) {
         list.clear();
         r.GetValueNames(list);
         MarkDefaultValueNames(list);
@@ -476,30 +443,18 @@ static void ValueNames(TRegEngine& rec, TStringList& list, Open open)
     });
 }
 
-void GetRegValueNames(TRegEngine& rec, TStringList& list) { ValueNames(rec, list, Open::ReadOnly); }
-
-void GetRegValueNames64(TRegEngine& rec, TStringList& list) { ValueNames(rec, list, Open::ReadOnly64); }
-
 void GetRegKeyNames(TRegEngine& rec, TStringList& list)
 {
-    OneShot(rec, Open::ReadOnly, 10, Nothing{}, [&](TRegistryEx& r) {
+    OneShot(rec, Open::ReadOnly, RegView::Default, 10, Nothing{}, [&](TRegistryEx& r) {
         list.clear();
         r.GetKeyNames(list);
         return Nothing{};
     });
 }
 
-void WriteRegString(TRegEngine& rec, const std::string& value)
+void WriteRegString(TRegEngine& rec, const std::string& value, RegView view)
 {
-    OneShot(rec, Open::Create, 11, Nothing{}, [&](TRegistryEx& r) {
-        r.WriteString(rec.Value, value);
-        return Nothing{};
-    });
-}
-
-void WriteRegString64(TRegEngine& rec, const std::string& value)
-{
-    OneShot(rec, Open::Create64, 11, Nothing{}, [&](TRegistryEx& r) {
+    OneShot(rec, Open::Create, view, 11, Nothing{}, [&](TRegistryEx& r) {
         r.WriteString(rec.Value, value);
         return Nothing{};
     });
@@ -507,7 +462,7 @@ void WriteRegString64(TRegEngine& rec, const std::string& value)
 
 void WriteRegInteger(TRegEngine& rec, int32_t value)
 {
-    OneShot(rec, Open::Create, 12, Nothing{}, [&](TRegistryEx& r) {
+    OneShot(rec, Open::Create, RegView::Default, 12, Nothing{}, [&](TRegistryEx& r) {
         r.WriteInteger(rec.Value, value);
         return Nothing{};
     });
@@ -515,7 +470,7 @@ void WriteRegInteger(TRegEngine& rec, int32_t value)
 
 void WriteRegBool(TRegEngine& rec, bool value)
 {
-    OneShot(rec, Open::Create, 13, Nothing{}, [&](TRegistryEx& r) {
+    OneShot(rec, Open::Create, RegView::Default, 13, Nothing{}, [&](TRegistryEx& r) {
         r.WriteBool(rec.Value, value);
         return Nothing{};
     });
@@ -524,7 +479,7 @@ void WriteRegBool(TRegEngine& rec, bool value)
 void ReadRegMultiString(TRegEngine& rec, TStringList& list)
 {
     list.clear();
-    bool ok = OneShot(rec, Open::ReadOnly, 14, false, [&](TRegistryEx& r) {
+    bool ok = OneShot(rec, Open::ReadOnly, RegView::Default, 14, false, [&](TRegistryEx& r) {
         r.ReadMultiSz(rec.Value, &list);
         return true;
     });
@@ -533,7 +488,7 @@ void ReadRegMultiString(TRegEngine& rec, TStringList& list)
 
 void WriteRegMultiString(TRegEngine& rec, const TStringList& list)
 {
-    OneShot(rec, Open::Create, 15, Nothing{}, [&](TRegistryEx& r) {
+    OneShot(rec, Open::Create, RegView::Default, 15, Nothing{}, [&](TRegistryEx& r) {
         r.WriteMultiSz(rec.Value, list);
         return Nothing{};
     });
@@ -545,11 +500,11 @@ void MarkDefaultValueNames(TStringList& list)
         if (list[i].empty()) list[i] = kDefaultValueName;
 }
 
-UniqueRegKey OpenKeyForNotification(TRegEngine& rec, bool view64)
+UniqueRegKey OpenKeyForNotification(TRegEngine& rec, RegView view)
 {
     UniqueRegKey key;
     HKEY root = GetRootKey(rec);
-    if (root) RegOpenKeyExA(root, rec.Key.c_str(), 0, KEY_NOTIFY | (view64 ? kWow64Key64 : 0), key.Put());
+    if (root) RegOpenKeyExA(root, rec.Key.c_str(), 0, KEY_NOTIFY | ViewAccess(view), key.Put());
     return key;
 }
 
@@ -558,11 +513,11 @@ bool ArmKeyNotification(HKEY key, HANDLE event)
     return RegNotifyChangeKeyValue(key, TRUE, kNotifyFilter, event, TRUE) == ERROR_SUCCESS;
 }
 
-bool WaitForKeyChange(TRegEngine& rec, bool view64, HANDLE stopEvent)
+bool WaitForKeyChange(TRegEngine& rec, RegView view, HANDLE stopEvent)
 {
     UniqueHandle changed(CreateEventA(nullptr, FALSE, FALSE, nullptr));
     if (!changed) return false;
-    UniqueRegKey key = OpenKeyForNotification(rec, view64);  // declared after the event: closed first
+    UniqueRegKey key = OpenKeyForNotification(rec, view);  // declared after the event: closed first
     if (!key || !ArmKeyNotification(key.Get(), changed.Get())) return false;
     if (!stopEvent) return WaitForSingleObject(changed.Get(), INFINITE) == WAIT_OBJECT_0;
     // The stop request comes first so that it wins over a change signalled at the same moment.

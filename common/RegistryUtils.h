@@ -13,6 +13,11 @@
 
 enum : uint8_t { kRootHKLM = 0, kRootHKCU = 1, kRootHKU = 2, kRootHKCC = 3 };
 
+// Which registry view a call works in: the process's own (the 32-bit view in
+// a 32-bit program on 64-bit Windows), or the 64-bit view (KEY_WOW64_64KEY),
+// where a 32-bit program reaches what 64-bit programs see.
+enum class RegView : uint8_t { Default, Key64 };
+
 struct TRegEngine {
     uint8_t Root = kRootHKLM;
     std::string Key;
@@ -43,15 +48,13 @@ public:
     REGSAM Access() const { return access_; }
     void SetAccess(REGSAM access) { access_ = access; }
 
-    bool OpenKey(const std::string& path, bool canCreate);
-    bool OpenKeyReadOnly(const std::string& path);
-    bool OpenKeyReadOnly64(const std::string& path);
-    bool OpenKey64(const std::string& path, bool canCreate);
+    bool OpenKey(const std::string& path, bool canCreate, RegView view = RegView::Default);
+    bool OpenKeyReadOnly(const std::string& path, RegView view = RegView::Default);
     // Opens (or creates) the key one level at a time from the root, never
     // following a registry link: false when any key on the way, or the key
     // itself, is a link. For keys a user can write, which a program with
     // system rights must not be led out of.
-    bool OpenKeyWithoutLinks(const std::string& path, bool canCreate, bool view64);
+    bool OpenKeyWithoutLinks(const std::string& path, bool canCreate, RegView view);
     bool KeyExists(const std::string& path);
     bool ValueExists(const std::string& name);
     std::string ReadString(const std::string& name);
@@ -90,23 +93,17 @@ bool IsRegistryLink(HKEY key);
 // OpenKeyWithoutLinks: a key that is, or lies below, a registry link is left
 // alone and the call fails (rec.Error set) instead of writing where the link points.
 
-std::string ReadRegString(TRegEngine& rec);
-std::string ReadRegString64(TRegEngine& rec);
-bool RegKeyExists(TRegEngine& rec);
-bool RegValueExists(TRegEngine& rec);
-bool RegValueExists64(TRegEngine& rec);
-// Whether the key exists in the given registry view.
-bool RegKeyExistsInView(TRegEngine& rec, bool view64);
+// One call per operation, in the view asked for (the process's own by default).
+std::string ReadRegString(TRegEngine& rec, RegView view = RegView::Default);
+bool RegKeyExists(TRegEngine& rec, RegView view = RegView::Default);
+bool RegValueExists(TRegEngine& rec, RegView view = RegView::Default);
 int32_t ReadRegInteger(TRegEngine& rec);
 void DeleteRegKey(TRegEngine& rec);
-bool DeleteRegValue(TRegEngine& rec);
-bool DeleteRegValue64(TRegEngine& rec);
+bool DeleteRegValue(TRegEngine& rec, RegView view = RegView::Default);
 bool ReadRegBool(TRegEngine& rec);
-void GetRegValueNames(TRegEngine& rec, TStringList& list);
-void GetRegValueNames64(TRegEngine& rec, TStringList& list);
+void GetRegValueNames(TRegEngine& rec, TStringList& list, RegView view = RegView::Default);
 void GetRegKeyNames(TRegEngine& rec, TStringList& list);
-void WriteRegString(TRegEngine& rec, const std::string& value);
-void WriteRegString64(TRegEngine& rec, const std::string& value);
+void WriteRegString(TRegEngine& rec, const std::string& value, RegView view = RegView::Default);
 void WriteRegInteger(TRegEngine& rec, int32_t value);
 void WriteRegBool(TRegEngine& rec, bool value);
 void ReadRegMultiString(TRegEngine& rec, TStringList& list);
@@ -117,11 +114,11 @@ void MarkDefaultValueNames(TStringList& list);
 // Blocks until something changes in the key or below it. False at once when
 // the key cannot be opened for notification; false also when stopEvent (if
 // given) is signalled first, so a watcher can be ended without killing it.
-bool WaitForKeyChange(TRegEngine& rec, bool view64, HANDLE stopEvent = nullptr);
+bool WaitForKeyChange(TRegEngine& rec, RegView view, HANDLE stopEvent = nullptr);
 // The two steps of that wait, for a watcher that keeps its key open: open the
 // key for notification (none when it is missing), and ask for its next change
 // (subtree, filter 15, asynchronous, signalling the event).
-UniqueRegKey OpenKeyForNotification(TRegEngine& rec, bool view64);
+UniqueRegKey OpenKeyForNotification(TRegEngine& rec, RegView view);
 bool ArmKeyNotification(HKEY key, HANDLE event);
 
 // Shorthand for the settings under HKLM "SOFTWARE\Quorvane".

@@ -56,38 +56,27 @@ TRegEngine DisabledRef(const TRegEngine& key)
     return disabled;
 }
 
-bool ValueExistsIn(TRegEngine& key, bool view64)
-{
-    try {
-        TRegistryEx registry;
-        registry.SetRootKey(GetRootKey(key));
-        const bool opened = view64 ? registry.OpenKeyReadOnly64(key.Key) : registry.OpenKeyReadOnly(key.Key);
-        return opened && registry.ValueExists(key.Value);
-    } catch (const ERegistryException&) {
-        return false;
-    }
-}
+}  // namespace
 
-bool DisableRegValueIn(TRegEngine& key, bool view64)
+bool DisableRegValue(TRegEngine& key, RegView view)
 {
     // A value already gone (another watcher was first) must not overwrite the
     // quarantined copy with an empty text.
-    if (!ValueExistsIn(key, view64)) return false;
-    const std::string text = view64 ? ReadRegString64(key) : ReadRegString(key);
+    if (!RegValueExists(key, view)) return false;
+    const std::string text = ReadRegString(key, view);
     TRegEngine disabled = DisabledRef(key);
-    if (view64)
-        WriteRegString64(disabled, text);
-    else
-        WriteRegString(disabled, text);
+    WriteRegString(disabled, text, view);
     // Not kept (a link in place of the subkey is refused): the value stays.
     if (disabled.Error != 0) {
         WriteServiceLog("значение не помещено в карантин, раздел не обычный: " + disabled.Key + " " + key.Value);
         return false;
     }
-    const bool deleted = view64 ? DeleteRegValue64(key) : DeleteRegValue(key);
+    const bool deleted = DeleteRegValue(key, view);
     NotifyAutorunManager();
     return deleted;
 }
+
+namespace {
 
 // The raw entry that names the program: first by the path it resolves to (an
 // entry may be quoted or written with environment strings), then by its text.
@@ -156,30 +145,24 @@ void CheckAppInitDlls(TRegEngine& key)
     }
 }
 
-void CheckRunKey(int32_t kind, TRegEngine& key, bool view64)
+void CheckRunKey(int32_t kind, TRegEngine& key, RegView view)
 {
     RunKeySwitches switches{};
     if (!RunKeySwitchesFor(kind, switches)) return;
     if (!ReadSettingBool(switches.Group) || !ReadSettingBool(switches.Key)) return;
     TStringList names;
-    if (view64)
-        GetRegValueNames64(key, names);
-    else
-        GetRegValueNames(key, names);
+    GetRegValueNames(key, names, view);
     for (const std::string& listed : names) {
         Wow64RedirectionOff redirection;
         TRegEngine value = key;
         value.Value = listed == kDefaultValueName ? std::string() : listed;
-        const std::string path = NormalizeCommandPath(view64 ? ReadRegString64(value) : ReadRegString(value));
+        const std::string path = NormalizeCommandPath(ReadRegString(value, view));
         if (path.empty() || !FileExists(path) || IsTrustedFile(path)) continue;
         Record(kind, evmAddFile, path, listed);
         KillProgram(path, false);
         // The watched keys name their Wow6432Node part themselves, so on 64-bit
         // Windows the 64-bit view reaches the key that was read.
-        if (IsWin64System())
-            DisableRegValue64(value);
-        else
-            DisableRegValue(value);
+        DisableRegValue(value, IsWin64System() ? RegView::Key64 : RegView::Default);
     }
 }
 
@@ -244,10 +227,6 @@ void CheckStartupFolder(int32_t kind, const std::string& folder)
     }
 }
 
-
-bool DisableRegValue(TRegEngine& key) { return DisableRegValueIn(key, false); }
-
-bool DisableRegValue64(TRegEngine& key) { return DisableRegValueIn(key, true); }
 
 void DisableValueEntry(const std::string& entry, TRegEngine& key)
 {

@@ -6,11 +6,11 @@
 #include "RegistryUtils.h"
 
 void CheckAppInitDlls(TRegEngine& key);
-void CheckRunKey(int32_t kind, TRegEngine& key, bool view64);
+void CheckRunKey(int32_t kind, TRegEngine& key, RegView view);
 void CheckUserLoadRun(TRegEngine& key);
 void CheckStartupFolder(int32_t kind, const std::string& folder);
-bool DisableRegValue(TRegEngine& key);
-bool DisableRegValue64(TRegEngine& key);
+// Moves the value into the key's "AutorunsDisabled" subkey, in the given view.
+bool DisableRegValue(TRegEngine& key, RegView view = RegView::Default);
 void DisableValueEntry(const std::string& entry, TRegEngine& key);
 bool DisableFolderFile(const std::string& folder, const std::string& name);
 void NotifyAutorunManager();

@@ -208,7 +208,7 @@ std::string GetHostsFilePath()
     rec.Root = kRootHKLM;
     rec.Key = "SYSTEM\\CurrentControlSet\\Services\\Tcpip\\Parameters";
     rec.Value = "DataBasePath";
-    std::string folder = NormalizeCommandPath(ReadRegString64(rec));
+    std::string folder = NormalizeCommandPath(ReadRegString(rec, RegView::Key64));
     if (folder.empty()) folder = GetSystemFolder() + "drivers\\etc";
     return folder + "\\hosts";
 }

@@ -5,9 +5,9 @@
 #include "uWinLogonProcedures.h"
 
 void OnUserWinlogonChanged(TRegEngine& ref) { RepairUserShell(evkUserWinlogonShell, ref); }
-void OnUserPoliciesRunChanged(TRegEngine& ref) { CheckRunKey(evkUserPoliciesRun, ref, false); }
-void OnUserRunChanged(TRegEngine& ref) { CheckRunKey(evkUserRun, ref, false); }
-void OnUserRunOnceChanged(TRegEngine& ref) { CheckRunKey(evkUserRunOnce, ref, false); }
+void OnUserPoliciesRunChanged(TRegEngine& ref) { CheckRunKey(evkUserPoliciesRun, ref, RegView::Default); }
+void OnUserRunChanged(TRegEngine& ref) { CheckRunKey(evkUserRun, ref, RegView::Default); }
+void OnUserRunOnceChanged(TRegEngine& ref) { CheckRunKey(evkUserRunOnce, ref, RegView::Default); }
 
 void OnUserPoliciesSystemChanged(TRegEngine& ref)
 {

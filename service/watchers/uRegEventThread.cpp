@@ -4,8 +4,8 @@
 
 #include "qvHandles.h"
 
-TRegEventThread::TRegEventThread(const TRegEngine& ref, bool view64, TLogCallback log, TRegChangeCallback onChange)
-    : ref_(ref), view64_(view64), log_(std::move(log)), onChange_(std::move(onChange))
+TRegEventThread::TRegEventThread(const TRegEngine& ref, RegView view, TLogCallback log, TRegChangeCallback onChange)
+    : ref_(ref), view_(view), log_(std::move(log)), onChange_(std::move(onChange))
 {
     Start();
 }
@@ -33,7 +33,7 @@ void TRegEventThread::Execute()
     bool examineWhenArmed = false;
     while (!Terminated()) {
         TRegEngine ref = ref_;
-        UniqueRegKey key = OpenKeyForNotification(ref, view64_);
+        UniqueRegKey key = OpenKeyForNotification(ref, view_);
         UniqueHandle event(CreateEventA(nullptr, FALSE, FALSE, nullptr));
         if (!key || !event || !ArmKeyNotification(key.Get(), event.Get())) {
             if (!examined) {

@@ -14,9 +14,9 @@ using TRegChangeCallback = std::function<void(TRegEngine&)>;
 
 class TRegEventThread : public TThread {
 public:
-    TRegEventThread(const TRegEngine& ref, bool view64, TLogCallback log, TRegChangeCallback onChange);
+    TRegEventThread(const TRegEngine& ref, RegView view, TLogCallback log, TRegChangeCallback onChange);
     const TRegEngine& Ref() const { return ref_; }
-    bool View64() const { return view64_; }
+    RegView View() const { return view_; }
     bool InCallback() const { return inCallback_.load(); }
     int CallbackCount() const { return callbacks_.load(); }
 
@@ -27,7 +27,7 @@ private:
     void RunCallback();
 
     TRegEngine ref_;
-    bool view64_;
+    RegView view_;
     TLogCallback log_;
     TRegChangeCallback onChange_;
     std::atomic<bool> inCallback_{false};

@@ -20,20 +20,20 @@ std::vector<TMachineWatch> MachineRegistryWatches(bool win64)
     const std::string wowRun = "SOFTWARE\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\Run";
     const std::string& normalRun = win64 ? wowRun : run;
     std::vector<TMachineWatch> watches = {
-        {WinlogonKeyPath(), false, &OnWinlogonChanged},
-        {"Software\\Microsoft\\Windows NT\\CurrentVersion\\Windows", false, &OnAppInitChanged},
-        {kIfeoKey, false, &OnIfeoChanged},
-        {kMachinePoliciesSystemKey, false, &OnMachinePolicyChanged},
-        {normalRun, false, &OnMachineRunChanged},
+        {WinlogonKeyPath(), RegView::Default, &OnWinlogonChanged},
+        {"Software\\Microsoft\\Windows NT\\CurrentVersion\\Windows", RegView::Default, &OnAppInitChanged},
+        {kIfeoKey, RegView::Default, &OnIfeoChanged},
+        {kMachinePoliciesSystemKey, RegView::Default, &OnMachinePolicyChanged},
+        {normalRun, RegView::Default, &OnMachineRunChanged},
     };
     if (win64) {
-        watches.push_back({run, true, &OnMachineRun64Changed});
-        watches.push_back({run + "Once", true, &OnMachineRunOnce64Changed});
-        watches.push_back({run + "OnceEx", true, &OnMachineRunOnceEx64Changed});
+        watches.push_back({run, RegView::Key64, &OnMachineRun64Changed});
+        watches.push_back({run + "Once", RegView::Key64, &OnMachineRunOnce64Changed});
+        watches.push_back({run + "OnceEx", RegView::Key64, &OnMachineRunOnceEx64Changed});
     }
-    watches.push_back({normalRun + "Once", false, &OnMachineRunOnceChanged});
-    watches.push_back({normalRun + "OnceEx", false, &OnMachineRunOnceExChanged});
-    watches.push_back({kPoliciesExplorerRunKey, false, &OnMachinePoliciesRunChanged});
+    watches.push_back({normalRun + "Once", RegView::Default, &OnMachineRunOnceChanged});
+    watches.push_back({normalRun + "OnceEx", RegView::Default, &OnMachineRunOnceExChanged});
+    watches.push_back({kPoliciesExplorerRunKey, RegView::Default, &OnMachinePoliciesRunChanged});
     return watches;
 }
 
@@ -71,7 +71,7 @@ std::vector<std::string> TSystemProtectionThread::WatchedKeys() const
 {
     std::vector<std::string> keys;
     for (const auto& w : registryWatchers_)
-        if (w && !w->Finished()) keys.push_back(w->Ref().Key + (w->View64() ? " (64)" : ""));
+        if (w && !w->Finished()) keys.push_back(w->Ref().Key + (w->View() == RegView::Key64 ? " (64)" : ""));
     return keys;
 }
 
@@ -101,7 +101,7 @@ void TSystemProtectionThread::Execute()
             TRegEngine ref;
             ref.Root = kRootHKLM;
             ref.Key = watch.Key;
-            registryWatchers_.push_back(std::make_unique<TRegEventThread>(ref, watch.View64, WriteServiceLog, watch.Callback));
+            registryWatchers_.push_back(std::make_unique<TRegEventThread>(ref, watch.View, WriteServiceLog, watch.Callback));
         });
     }
 

@@ -13,7 +13,7 @@
 // One machine-wide registry watcher: key, view and callback.
 struct TMachineWatch {
     std::string Key;
-    bool View64;
+    RegView View;
     void (*Callback)(TRegEngine&);
 };
 

@@ -141,7 +141,7 @@ void TUserProtectionThreads::Execute()
     for (const TUserWatch& watch : kUserWatches) {
         TRegEngine ref = UserKey(sid, watch.Path);
         if (watch.Callback == &OnUserWinlogonChanged) watch.Callback(ref);
-        auto watcher = std::make_unique<TRegEventThread>(ref, false, WriteServiceLog, watch.Callback);
+        auto watcher = std::make_unique<TRegEventThread>(ref, RegView::Default, WriteServiceLog, watch.Callback);
         std::lock_guard<std::mutex> guard(lock_);
         registryWatchers_.push_back(std::move(watcher));
     }

@@ -114,7 +114,7 @@ TEST_F(LinkAttacks, RunKeyQuarantineNeverFollowsARegistryLink)
     run.Value = "ImagePath";
     WriteRegString(run, program);
     makeLink(run.Key + "\\AutorunsDisabled");
-    CheckRunKey(evkUserRun, run, false);
+    CheckRunKey(evkUserRun, run, RegView::Default);
     EXPECT_EQ(ReadRegString(victim), "C:\\original.exe");
     EXPECT_EQ(ReadRegString(run), program) << "the value stays where it was";
 
@@ -126,7 +126,7 @@ TEST_F(LinkAttacks, RunKeyQuarantineNeverFollowsARegistryLink)
     linkedRun.Root = kRootHKU;
     linkedRun.Key = base + "\\RunOnce";
     makeLink(linkedRun.Key);
-    CheckRunKey(evkUserRun, linkedRun, false);
+    CheckRunKey(evkUserRun, linkedRun, RegView::Default);
     EXPECT_EQ(ReadRegString(planted), program);
     TRegEngine victimDisabled = victim;
     victimDisabled.Key += "\\AutorunsDisabled";

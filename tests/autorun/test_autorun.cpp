@@ -137,7 +137,7 @@ TEST_F(Autorun, RunKeyValuesAreQuarantinedAndTheirProgramsEnded)
     Switch("arn_all_run", true);
 
     TRegEngine key = Ref(kRunKey);
-    CheckRunKey(evkRun, key, false);
+    CheckRunKey(evkRun, key, RegView::Default);
 
     auto events = Events();
     ASSERT_EQ(events.size(), 2u);
@@ -165,7 +165,7 @@ TEST_F(Autorun, RunKeyValuesAreQuarantinedAndTheirProgramsEnded)
     EXPECT_TRUE(HasValue(kRunKey, "approved"));
     EXPECT_EQ(Notifications(), 2u);
 
-    CheckRunKey(evkRun, key, false);  // what the watcher's next call finds: nothing
+    CheckRunKey(evkRun, key, RegView::Default);  // what the watcher's next call finds: nothing
     EXPECT_EQ(Events().size(), 2u);
 }
 
@@ -176,7 +176,7 @@ TEST_F(Autorun, SignedRunValueIsSparedAndItsDigestApprovedThroughTheService)
     Switch("arn_all_reg", true);
     Switch("arn_all_run", true);
     TRegEngine key = Ref(kRunKey);
-    CheckRunKey(evkRun, key, false);
+    CheckRunKey(evkRun, key, RegView::Default);
     EXPECT_TRUE(Events().empty());
     EXPECT_TRUE(HasValue(kRunKey, "signed"));
     const std::string digest = GetFileMD5(signedExe);
@@ -199,19 +199,19 @@ TEST_F(Autorun, SwitchesGateEveryKind)
                              "arn_user_runonce", "arn_user_polices"})
         Switch(name, true);
     Switch("arn_all_reg", false);
-    for (int32_t kind : {evkRun, evkRunOnce, evkRunOnceEx, evkPoliciesExplorerRun}) CheckRunKey(kind, key, false);
-    for (int32_t kind : {evkRun64, evkRunOnce64, evkRunOnceEx64}) CheckRunKey(kind, key, true);
-    for (int32_t kind : {evkUserRun, evkUserRunOnce, evkUserPoliciesRun}) CheckRunKey(kind, key, false);
+    for (int32_t kind : {evkRun, evkRunOnce, evkRunOnceEx, evkPoliciesExplorerRun}) CheckRunKey(kind, key, RegView::Default);
+    for (int32_t kind : {evkRun64, evkRunOnce64, evkRunOnceEx64}) CheckRunKey(kind, key, RegView::Key64);
+    for (int32_t kind : {evkUserRun, evkUserRunOnce, evkUserPoliciesRun}) CheckRunKey(kind, key, RegView::Default);
     Switch("arn_all_reg", true);
     Switch("arn_all_run", false);
-    CheckRunKey(evkRun, key, false);
-    CheckRunKey(evkAppInitDlls, key, false);  // not a Run-type kind
+    CheckRunKey(evkRun, key, RegView::Default);
+    CheckRunKey(evkAppInitDlls, key, RegView::Default);  // not a Run-type kind
     EXPECT_TRUE(Events().empty());
     EXPECT_TRUE(locker.Running());
     EXPECT_TRUE(HasValue(kRunKey, "locker"));
 
     Switch("arn_user_reg", true);
-    CheckRunKey(evkUserRunOnce, key, false);
+    CheckRunKey(evkUserRunOnce, key, RegView::Default);
     ASSERT_EQ(Events().size(), 1u);
     EXPECT_EQ(Events()[0].Source, evkUserRunOnce);
     EXPECT_TRUE(Ended(locker));
@@ -417,7 +417,7 @@ TEST_F(Autorun, QuarantinedValuesAndTheManagersMessage)
 
     SetValue(kRunKey, "entry", "C:\\some.exe");
     TRegEngine value = Ref(kRunKey, "entry");
-    EXPECT_TRUE(DisableRegValue64(value));
+    EXPECT_TRUE(DisableRegValue(value, RegView::Key64));
     EXPECT_EQ(GetValue(std::string(kRunKey) + "\\AutorunsDisabled", "entry"), "C:\\some.exe");
     EXPECT_FALSE(HasValue(kRunKey, "entry"));
     // A second call (a watcher that came too late) keeps the quarantined copy.

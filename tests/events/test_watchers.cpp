@@ -34,7 +34,7 @@ TEST(Watchers, RegistryWatcherOnMissingKeyCallsOncePollsThenWakesOnChanges)
     DeleteRegKey(rec);
     std::atomic<int> calls{0};
     std::string seenKey;
-    auto watcher = std::make_unique<TRegEventThread>(rec, false, nullptr, [&](TRegEngine& ref) {
+    auto watcher = std::make_unique<TRegEventThread>(rec, RegView::Default, nullptr, [&](TRegEngine& ref) {
         seenKey = ref.Key;
         ++calls;
     });
@@ -64,12 +64,12 @@ TEST(Watchers, RegistryWatcherInThe64BitViewTestsItsOwnView)
 {
     TRegEngine rec = WatchedKey();
     rec.Value = "v";
-    WriteRegString64(rec, "1");
+    WriteRegString(rec, "1", RegView::Key64);
     std::atomic<int> calls{0};
-    auto watcher = std::make_unique<TRegEventThread>(rec, true, nullptr, [&](TRegEngine&) { ++calls; });
+    auto watcher = std::make_unique<TRegEventThread>(rec, RegView::Key64, nullptr, [&](TRegEngine&) { ++calls; });
     ASSERT_TRUE(WaitUntil([&] { return calls == 1; }, 2000));
     Sleep(300);
-    WriteRegString64(rec, "2");
+    WriteRegString(rec, "2", RegView::Key64);
     EXPECT_TRUE(WaitUntil([&] { return calls == 2; }, 3000));
     HardStopRegWatch(watcher);
     TRegEngine del = WatchedKey();
@@ -84,7 +84,7 @@ TEST(Watchers, ChangesDuringTheCallbackAreNotLost)
     std::atomic<int> calls{0};
     std::atomic<int> seen{0};
     // a slow examination: values written while it runs must wake the next pass
-    auto watcher = std::make_unique<TRegEventThread>(rec, false, nullptr, [&](TRegEngine& ref) {
+    auto watcher = std::make_unique<TRegEventThread>(rec, RegView::Default, nullptr, [&](TRegEngine& ref) {
         TRegEngine value = ref;
         value.Value = "v";
         Sleep(300);
@@ -107,7 +107,7 @@ TEST(Watchers, AChangeMadeDuringTheFirstExaminationIsNotLost)
     WriteRegString(rec, "0");
     std::atomic<int> calls{0};
     // a locker writing while the service looks at the key for the first time
-    auto watcher = std::make_unique<TRegEventThread>(rec, false, nullptr, [&](TRegEngine& ref) {
+    auto watcher = std::make_unique<TRegEventThread>(rec, RegView::Default, nullptr, [&](TRegEngine& ref) {
         if (++calls == 1) {
             TRegEngine value = ref;
             value.Value = "v";
@@ -186,7 +186,7 @@ TEST(Watchers, CallbackErrorEndsTheRegistryWatcher)
     TRegEngine rec = WatchedKey();
     rec.Value = "v";
     WriteRegString(rec, "1");
-    auto watcher = std::make_unique<TRegEventThread>(rec, false, nullptr,
+    auto watcher = std::make_unique<TRegEventThread>(rec, RegView::Default, nullptr,
                                                      [](TRegEngine&) { throw std::runtime_error("repair failed"); });
     EXPECT_EQ(watcher->WaitFor(2000), WAIT_OBJECT_0);
     HardStopRegWatch(watcher);

@@ -221,7 +221,7 @@ TEST_F(Registry, NameListsMarkTheDefaultValue)
     EXPECT_EQ(names[unnamedAt], kDefaultValueName);
 
     TStringList names64;
-    GetRegValueNames64(rec, names64);
+    GetRegValueNames(rec, names64, RegView::Key64);
     EXPECT_EQ(names64.size(), 2u);
 
     TStringList keys{"stale"};
@@ -313,7 +313,7 @@ TEST_F(Registry, UnknownRootFailsLikeAMissingKey)
     r.Error = 5;
     EXPECT_EQ(ReadRegString(r), "");
     EXPECT_EQ(r.Error, 0);
-    EXPECT_EQ(ReadRegString64(r), "");
+    EXPECT_EQ(ReadRegString(r, RegView::Key64), "");
     EXPECT_EQ(ReadRegInteger(r), -1);
     EXPECT_EQ(r.Error, 4);
     EXPECT_FALSE(ReadRegBool(r));
@@ -322,13 +322,13 @@ TEST_F(Registry, UnknownRootFailsLikeAMissingKey)
     EXPECT_EQ(r.Error, 0);
     EXPECT_FALSE(RegValueExists(r));
     EXPECT_FALSE(DeleteRegValue(r));
-    EXPECT_FALSE(DeleteRegValue64(r));
+    EXPECT_FALSE(DeleteRegValue(r, RegView::Key64));
     DeleteRegKey(r);
     EXPECT_EQ(r.Error, 0);
 
     WriteRegString(r, "x");
     EXPECT_EQ(r.Error, 11);
-    WriteRegString64(r, "x");
+    WriteRegString(r, "x", RegView::Key64);
     EXPECT_EQ(r.Error, 11);
     WriteRegInteger(r, 1);
     EXPECT_EQ(r.Error, 12);
@@ -348,40 +348,40 @@ TEST_F(Registry, UnknownRootFailsLikeAMissingKey)
     EXPECT_TRUE(list.empty());
 
     EXPECT_FALSE(KeyPresent("k")) << "nothing was created anywhere";
-    EXPECT_FALSE(WaitForKeyChange(r, false));
+    EXPECT_FALSE(WaitForKeyChange(r, RegView::Default));
 }
 
 TEST_F(Registry, SixtyFourBitView)
 {
     TRegEngine rec = Ref("k", "s");
-    WriteRegString64(rec, "wide");
+    WriteRegString(rec, "wide", RegView::Key64);
     EXPECT_EQ(rec.Error, 0);
-    EXPECT_EQ(ReadRegString64(rec), "wide");
+    EXPECT_EQ(ReadRegString(rec, RegView::Key64), "wide");
     DWORD type = 0;
     std::string data;
     ASSERT_TRUE(GetRaw("k", "s", type, data, KEY_WOW64_64KEY));
     EXPECT_EQ(data, std::string("wide\0", 5));
     TStringList names;
-    GetRegValueNames64(rec, names);
+    GetRegValueNames(rec, names, RegView::Key64);
     EXPECT_EQ(names, TStringList{"s"});
-    EXPECT_TRUE(DeleteRegValue64(rec));
+    EXPECT_TRUE(DeleteRegValue(rec, RegView::Key64));
     EXPECT_FALSE(GetRaw("k", "s", type, data, KEY_WOW64_64KEY));
-    EXPECT_FALSE(DeleteRegValue64(rec));
+    EXPECT_FALSE(DeleteRegValue(rec, RegView::Key64));
 
     TRegEngine dword = Ref("k", "d");
     WriteRegInteger(dword, 3);
-    EXPECT_EQ(ReadRegString64(dword), "");
+    EXPECT_EQ(ReadRegString(dword, RegView::Key64), "");
     EXPECT_EQ(dword.Error, 1);
 
     TRegistryEx reg;
     reg.SetRootKey(HKEY_CURRENT_USER);
-    EXPECT_TRUE(reg.OpenKeyReadOnly64(base_ + "\\k"));
+    EXPECT_TRUE(reg.OpenKeyReadOnly(base_ + "\\k", RegView::Key64));
     EXPECT_EQ(reg.Access(), static_cast<REGSAM>(KEY_READ)) << "stored without the view flag";
-    EXPECT_FALSE(reg.OpenKeyReadOnly64(base_ + "\\absent"));
+    EXPECT_FALSE(reg.OpenKeyReadOnly(base_ + "\\absent", RegView::Key64));
     reg.SetAccess(KEY_ALL_ACCESS);
-    EXPECT_TRUE(reg.OpenKey64("made", true)) << "relative to the open key";
+    EXPECT_TRUE(reg.OpenKey("made", true, RegView::Key64)) << "relative to the open key";
     EXPECT_TRUE(KeyPresent("k\\made"));
-    EXPECT_FALSE(reg.OpenKey64("\\" + base_ + "\\other", false));
+    EXPECT_FALSE(reg.OpenKey("\\" + base_ + "\\other", false, RegView::Key64));
 }
 
 TEST_F(Registry, KeyClassPathsAndErrors)
@@ -478,24 +478,23 @@ TEST_F(Registry, ReadOnlyOpenFallsBackToQueryValue)
 
     TRegistryEx reg;
     reg.SetRootKey(HKEY_CURRENT_USER);
-    EXPECT_TRUE(reg.OpenKeyReadOnly64(rec.Key));
+    EXPECT_TRUE(reg.OpenKeyReadOnly(rec.Key, RegView::Key64));
     EXPECT_EQ(reg.Access(), static_cast<REGSAM>(KEY_QUERY_VALUE));
     EXPECT_EQ(reg.ReadString("v"), "visible");
     reg.SetAccess(KEY_ALL_ACCESS);
     EXPECT_TRUE(reg.OpenKeyReadOnly("\\" + rec.Key));
     EXPECT_EQ(reg.Access(), static_cast<REGSAM>(KEY_QUERY_VALUE));
     EXPECT_EQ(ReadRegString(rec), "visible");
-    EXPECT_EQ(ReadRegString64(rec), "visible");
+    EXPECT_EQ(ReadRegString(rec, RegView::Key64), "visible");
 }
 
 // Runs WaitForKeyChange on a thread of its own; the result arrives later.
 struct Waiter {
     std::shared_ptr<std::atomic<int>> result = std::make_shared<std::atomic<int>>(-1);  // -1 still waiting
-    void Start(TRegEngine rec, bool view64, HANDLE stop)
+    void Start(TRegEngine rec, RegView view, HANDLE stop)
     {
         auto out = result;
-        std::thread([rec, view64, stop, out]() mutable { *out = WaitForKeyChange(rec, view64, stop) ? 1 : 0; })
-            .detach();
+        std::thread([rec, view, stop, out]() mutable { *out = WaitForKeyChange(rec, view, stop) ? 1 : 0; }).detach();
     }
     bool Finished(DWORD timeoutMs) const
     {
@@ -505,17 +504,17 @@ struct Waiter {
 
 TEST_F(Registry, WaitForKeyChangeWakesOnASubkeyChange)
 {
-    for (bool view64 : {false, true}) {
+    for (RegView view : {RegView::Default, RegView::Key64}) {
         TRegEngine watched = Ref("w", "");
         WriteRegString(watched, "start");
         TRegEngine deep = Ref("w\\sub\\deeper", "v");
         WriteRegInteger(deep, 0);
 
         Waiter waiter;
-        waiter.Start(watched, view64, nullptr);
+        waiter.Start(watched, view, nullptr);
         EXPECT_FALSE(waiter.Finished(300)) << "nothing changed yet";
         std::thread([deep]() mutable { WriteRegInteger(deep, 1); }).join();
-        ASSERT_TRUE(waiter.Finished(5000)) << "view64 " << view64;
+        ASSERT_TRUE(waiter.Finished(5000)) << "64-bit view " << (view == RegView::Key64);
         EXPECT_EQ(*waiter.result, 1);
     }
 }
@@ -524,15 +523,15 @@ TEST_F(Registry, WaitForKeyChangeEndsOnStopOrMissingKey)
 {
     TRegEngine missing = Ref("absent", "");
     DWORD start = GetTickCount();
-    EXPECT_FALSE(WaitForKeyChange(missing, false));
-    EXPECT_FALSE(WaitForKeyChange(missing, true));
+    EXPECT_FALSE(WaitForKeyChange(missing, RegView::Default));
+    EXPECT_FALSE(WaitForKeyChange(missing, RegView::Key64));
     EXPECT_LT(GetTickCount() - start, 5000u) << "no wait for a key that is not there";
 
     TRegEngine watched = Ref("w", "v");
     WriteRegInteger(watched, 0);
     UniqueHandle stop(CreateEventA(nullptr, TRUE, FALSE, nullptr));
     Waiter waiter;
-    waiter.Start(watched, false, stop.Get());
+    waiter.Start(watched, RegView::Default, stop.Get());
     EXPECT_FALSE(waiter.Finished(300));
     SetEvent(stop.Get());
     ASSERT_TRUE(waiter.Finished(5000));
@@ -541,7 +540,7 @@ TEST_F(Registry, WaitForKeyChangeEndsOnStopOrMissingKey)
     // A change with no stop set still reports true when a stop event is given.
     ResetEvent(stop.Get());
     Waiter changed;
-    changed.Start(watched, false, stop.Get());
+    changed.Start(watched, RegView::Default, stop.Get());
     Sleep(200);
     WriteRegInteger(watched, 1);
     ASSERT_TRUE(changed.Finished(5000));

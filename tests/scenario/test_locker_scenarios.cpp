@@ -211,7 +211,7 @@ TEST_F(LockerScenario, RunValueOfAnUntrustedProgramInBothViews)
                                                      : "SOFTWARE\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\Run";
         TRegEngine value = Ref(kRootHKLM, key, "Updater");
         if (view64)
-            WriteRegString64(value, program);
+            WriteRegString(value, program, RegView::Key64);
         else
             WriteRegString(value, program);
         EXPECT_TRUE(WaitForValueGone(value, 8000));
