@@ -262,6 +262,21 @@ TEST_F(HostsManager, NothingWritesTheCopyWhileALoadWaitsAndEachFailureIsNamed)
     SaveScreenshot(w, "hosts-manager-failure");
 }
 
+// The service answered "copy failed" although this tray's temporary folder
+// lies in its own profile: a tray of another account than the console
+// user's. The window says so, naming the folder, instead of "no copy came".
+TEST_F(HostsManager, ACopyTheServiceRefusedSaysWhy)
+{
+    OpenHostsManager(1);
+    ASSERT_TRUE(PumpUntil([] { return IsFormOpen(kHostsManagerForm); }, 10000));
+    auto* w = dynamic_cast<TfmHostsManager*>(gui::FindForm(kHostsManagerForm));
+    ASSERT_NE(w, nullptr);
+    EXPECT_EQ(w->StatusText(), GetLangText(kLangGui, "hm_copyfail") + " (" +
+                                   ExcludeTrailingBackslash(GetEnvVar("TEMP")) + ")");
+    SendMessageA(w->Handle(), WM_CLOSE, 0, 0);
+    PumpUntil([] { return !IsFormOpen(kHostsManagerForm); }, 10000);
+}
+
 TEST_F(HostsManager, AJailedCopyIsShownOnACopyOfItsOwn)
 {
     const std::string jailed = GetDataFolder() + "jail\\09_12_2026_10_00_00_hosts";

@@ -23,13 +23,15 @@ constexpr int32_t kNoHostsFile = 666;
 constexpr int32_t kCopyFailed = 1;
 
 // Why a copy failed, as far as the tray can see: the service writes only into
-// a temporary folder inside the user's profile folder reached without links.
+// a temporary folder inside the profile folder of the user at the console,
+// reached without links. A tray whose own folder passes that test may still
+// run as another account (elevated by another user): the service refused it
+// all the same, or could not write there.
 std::string CopyFailedText()
 {
     const std::string temp = ExcludeTrailingBackslash(GetEnvVar("TEMP"));
-    if (!LiesInsideWithoutLinks(temp, GetEnvVar("USERPROFILE")))
-        return GetLangText(kLangGui, "hm_tempout") + " (" + temp + ")";
-    return GetLangText(kLangGui, "hm_timeout");
+    const char* key = LiesInsideWithoutLinks(temp, GetEnvVar("USERPROFILE")) ? "hm_copyfail" : "hm_tempout";
+    return GetLangText(kLangGui, key) + " (" + temp + ")";
 }
 
 void SendHostsCommand(int32_t a, const std::string& fileName, bool refreshBackup)
