@@ -75,7 +75,6 @@ size_t ReportPaddingNeeded(uint64_t reportSize)
 }
 
 std::string ReportFilePath() { return GetDataFolder() + "report.rdb"; }
-std::string GoodListPath() { return GetDataFolder() + "goodlist.arn"; }
 
 void LogReportEvent(const TReportEvent& event)
 {

@@ -26,7 +26,6 @@ std::string FormatEventTime(double time);
 size_t ReportPaddingNeeded(uint64_t reportSize);
 
 std::string ReportFilePath();   // data folder + "report.rdb"
-std::string GoodListPath();     // data folder + "goodlist.arn"
 
 // The logger: appends the record to "report.rdb" and pushes it at the head of
 // the queue, both under one lock. Raises when the report cannot be created

@@ -15,7 +15,6 @@
 #include "qvHandles.h"
 #include "qvStrings.h"
 #include "uCommonUtils.h"
-#include "uDispatcherThread.h"
 
 namespace {
 
@@ -264,6 +263,8 @@ namespace {
 std::mutex gGoodListLock;
 
 }  // namespace
+
+std::string GoodListPath() { return GetDataFolder() + "goodlist.arn"; }
 
 bool IsKnownGoodFile(const std::string& path)
 {

@@ -18,6 +18,8 @@ void FinalizeTrust();
 // failure answers false. Safe on several threads at once.
 bool IsFileSigned(const std::string& path);
 
+std::string GoodListPath();  // data folder + "goodlist.arn", one approved digest a line
+
 // Approved: the file's MD5 is a line of the good list, or the file is signed
 // (its digest then joins the list, so the next test needs no signature check).
 bool IsKnownGoodFile(const std::string& path);

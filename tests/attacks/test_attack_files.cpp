@@ -14,6 +14,7 @@
 #include "RegistryUtils.h"
 #include "ServiceHarness.h"
 #include "TestSupport.h"
+#include "Trust.h"
 #include "md5.h"
 #include "qvFiles.h"
 #include "qvHandles.h"

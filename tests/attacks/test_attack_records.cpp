@@ -7,6 +7,7 @@
 #include "RegistryUtils.h"
 #include "ServiceHarness.h"
 #include "TestSupport.h"
+#include "Trust.h"
 #include "qvFiles.h"
 #include "uCommonUtils.h"
 #include "uDispatcherThread.h"

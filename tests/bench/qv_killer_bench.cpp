@@ -13,6 +13,7 @@
 #include "ProgramCopies.h"
 #include "SlotListener.h"
 #include "TestSupport.h"
+#include "Trust.h"
 #include "uServiceMessThread.h"
 
 int main(int argc, char** argv)

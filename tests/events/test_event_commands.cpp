@@ -3,6 +3,7 @@
 #include "RegistryUtils.h"
 #include "SlotListener.h"
 #include "TestSupport.h"
+#include "Trust.h"
 #include "qvFiles.h"
 #include "uCommonUtils.h"
 #include "uDispatcherThread.h"

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "TestSupport.h"
+#include "Trust.h"
 #include "md5.h"
 #include "qvFiles.h"
 #include "qvStrings.h"

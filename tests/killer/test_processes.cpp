@@ -6,6 +6,7 @@
 #include "ProgramCopies.h"
 #include "SlotListener.h"
 #include "TestSupport.h"
+#include "Trust.h"
 #include "qvFiles.h"
 #include "uAutorunProcedures.h"
 #include "uJail.h"

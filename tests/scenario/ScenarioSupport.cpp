@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "Trust.h"
 #include "md5.h"
 #include "qvFiles.h"
 #include "uCommonUtils.h"

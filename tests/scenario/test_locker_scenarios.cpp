@@ -5,6 +5,7 @@
 #include "RegistryUtils.h"
 #include "ScenarioSupport.h"
 #include "SlotListener.h"
+#include "Trust.h"
 #include "md5.h"
 #include "qvFiles.h"
 #include "uCommonUtils.h"

@@ -7,6 +7,7 @@
 
 #include "RegistryUtils.h"
 #include "TestSupport.h"
+#include "Trust.h"
 #include "md5.h"
 #include "qvFiles.h"
 #include "qvHandles.h"
