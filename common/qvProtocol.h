@@ -22,6 +22,7 @@ enum Type : uint8_t {
     kReport = 17,          // the event report: the dump request, and each row sent back
     kTrustedDigests = 18,  // the trusted digests, sent to the autorun manager
     kAddTrustedDigest = 19,
+    kAutorunEvent = 20,  // to the autorun manager: the event kind in A, the path in Mess
     kTrustList = 21,  // the trust list: the request, and each entry sent back
     kTrustAdd = 22,
     kTrustDelete = 23,
@@ -70,8 +71,13 @@ enum TrayControl : int32_t {
 
 // `A` of a `Type` 13 sent to "Quorvane\autorun".
 enum AutorunControl : int32_t {
+    kAutorunPing = 2,       // delivery alone tells that the manager runs
     kAutorunsChanged = 11,  // the service moved an autorun entry: reread them
 };
+
+// `A` of the tray's own mark behind a trust list (`Type` 21 to its own slot;
+// the service's rows carry `A` 0): `B` the tray's process id, `C` the request.
+constexpr int32_t kTrustListEndMark = 1;
 
 // `B` of the hosts-copy answer (`Type` 13, `A` 15 on the tray's slot).
 enum HostsCopyResult : int32_t {
@@ -98,6 +104,10 @@ enum AnswerKind : int32_t {
     kAnswerNewVersion = 14,
     kAnswerSystemMessage = 15,
 };
+
+// An event kind that has no name of its own (beside the per-user policy
+// kinds): its pop-up shows its bare number.
+constexpr int32_t kEventKindUnnamedUser = 195;
 
 }  // namespace proto
 

@@ -58,15 +58,6 @@ void Open(gui::TForm* form, int tag = 0)
     form->Show();
 }
 
-bool SendServiceCommand(int32_t a)
-{
-    TMSlotMessage message;
-    ClearMailSlotMessage(message);
-    message.Type = 13;
-    message.A = a;
-    return SendToMailSlot(message, kServiceSlot);
-}
-
 void StopAfterPassword()
 {
     std::string password;
@@ -90,7 +81,7 @@ void StartKiller()
     // decides: the tray's mark may come from a forged 13/8.
     // Marked running only when the service got the order: a lost order would
     // otherwise block every later confirmation until the tray restarts.
-    const bool delivered = SendServiceCommand(7);
+    const bool delivered = SendServiceCommand(proto::kRunKiller);
     if (delivered) {
         gKillerRunning = true;
         MessageBeep(MB_OK);
@@ -105,10 +96,10 @@ void StartKiller()
         gNotifyRecord.Style = nsWarning;
         gNotifyRecord.Text2.Set(GetLangText(kLangGui, "mes_kilnoserv"));
     }
-    gNotifyRecord.Kind = 0;
+    gNotifyRecord.Kind = proto::kAnswerNone;
     gNotifyRecord.Seconds = 7;
     gNotifyRecord.Buttons = false;
-    if (HWND tray = gTrayWindow.load()) SendMessageA(tray, WM_TRAYNOTIFY, 0, 0);
+    if (HWND tray = gTrayWindow.load()) SendMessageA(tray, WM_TRAYNOTIFY, proto::kAnswerNone, 0);
     gConfirmationPending = false;
 }
 
@@ -227,14 +218,14 @@ bool ShowRequestedNotification(int32_t kind)
 void HandleAnswer(int32_t kind)
 {
     switch (kind) {
-    case 2: StopAfterPassword(); break;
-    case 4: OpenSettings(0); break;
-    case 5:
+    case proto::kAnswerStopProtection: StopAfterPassword(); break;
+    case proto::kAnswerSettings: OpenSettings(0); break;
+    case proto::kAnswerReport:
         if (!IsFormOpen(kReportForm)) OpenReport();
         break;
-    case 6: OpenAutorunDialog(); break;
-    case 13: StartKiller(); break;
-    case 15: OpenSystemMessage(); break;
+    case proto::kAnswerNewAutorun: OpenAutorunDialog(); break;
+    case proto::kAnswerKiller: StartKiller(); break;
+    case proto::kAnswerSystemMessage: OpenSystemMessage(); break;
     default: break;
     }
 }
@@ -242,7 +233,7 @@ void HandleAnswer(int32_t kind)
 void StopProtection()
 {
     Sleep(kBeforeStopMs);
-    SendServiceCommand(6);
+    SendServiceCommand(proto::kStopService);
     HWND tray = gTrayWindow.load();
     UnregisterHotKey(tray, kHotKeyKiller);
     if (tray) SendMessageA(tray, WM_CLOSE, 0, 0);
@@ -362,15 +353,9 @@ std::string gAutorunManagerFolder;
 
 void OpenAutorunManager(int number, const std::string& path)
 {
-    TMSlotMessage message;
-    ClearMailSlotMessage(message);
-    message.Type = 13;
-    message.A = 2;
-    if (SendToMailSlot(message, kAutorunSlot)) {  // it runs: hand it the event
-        ClearMailSlotMessage(message);
-        message.Type = 20;
+    if (SendToMailSlot(proto::Message(proto::kControl, proto::kAutorunPing), kAutorunSlot)) {  // it runs: hand it the event
+        TMSlotMessage message = proto::Message(proto::kAutorunEvent, number);
         message.Mess.Set(path);
-        message.A = number;
         SendToMailSlot(message, kAutorunSlot);
         return;
     }

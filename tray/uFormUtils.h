@@ -77,7 +77,7 @@ void ShowSplash();
 TMSlotMessage LastTrustListRecord();
 
 // The answer kind of the killer confirmation.
-constexpr int32_t kKillerConfirmationKind = 13;
+constexpr int32_t kKillerConfirmationKind = proto::kAnswerKiller;
 
 // Copies the record into the pop-up values and opens a pop-up; its Tag
 // becomes the record's Kind and its HelpContext the record's Value. Nothing
@@ -100,7 +100,7 @@ extern TRememberedSwitch gTrayWarnSwitch;
 // pop-up opened.
 bool ShowRequestedNotification(int32_t kind);
 
-// What a pop-up answered with yes asks for (answer kinds 2, 4, 5, 6, 13, 15).
+// What a pop-up answered with yes asks for (the answer kinds of proto::AnswerKind).
 void HandleAnswer(int32_t kind);
 
 // Asks the service to stop, gives up Win+F12 and ends the tray.

@@ -9,20 +9,9 @@
 
 namespace {
 
-constexpr uint8_t kReadBool = 33;
-constexpr uint8_t kReadText = 37;
-constexpr uint8_t kReadInt = 46;
-constexpr uint8_t kWriteBool = 38;
-constexpr uint8_t kWriteText = 39;
-constexpr uint8_t kWriteInt = 47;
-constexpr uint8_t kHostListLookup = 43;
-constexpr uint8_t kHostListAdd = 44;
-constexpr uint8_t kHostListDelete = 45;
-constexpr uint8_t kGuiLogLine = 12;
-
 bool Ask(TMSlotMessage& message) { return SendToMailSlotAndWait(kServiceSlot, message); }
 
-bool AskHostList(uint8_t type, const std::string& entry)
+bool AskHostList(proto::Type type, const std::string& entry)
 {
     TMSlotMessage message = SettingRequest(type, {}, entry);
     Ask(message);  // a failed request leaves a cleared record: Bool false
@@ -31,11 +20,9 @@ bool AskHostList(uint8_t type, const std::string& entry)
 
 }  // namespace
 
-TMSlotMessage SettingRequest(uint8_t type, const std::string& name, const std::string& text)
+TMSlotMessage SettingRequest(proto::Type type, const std::string& name, const std::string& text)
 {
-    TMSlotMessage message;
-    ClearMailSlotMessage(message);
-    message.Type = type;
+    TMSlotMessage message = proto::Message(type);
     message.Mess.Set(name);
     message.Data.Set(text);
     return message;
@@ -43,7 +30,7 @@ TMSlotMessage SettingRequest(uint8_t type, const std::string& name, const std::s
 
 bool ReadBoolSetting(const std::string& name, bool& value)
 {
-    TMSlotMessage message = SettingRequest(kReadBool, name);
+    TMSlotMessage message = SettingRequest(proto::kReadBool, name);
     bool answered = Ask(message);
     value = message.Bool;
     return answered;
@@ -51,7 +38,7 @@ bool ReadBoolSetting(const std::string& name, bool& value)
 
 bool ReadIntSetting(const std::string& name, int32_t& value)
 {
-    TMSlotMessage message = SettingRequest(kReadInt, name);
+    TMSlotMessage message = SettingRequest(proto::kReadInt, name);
     bool answered = Ask(message);
     value = message.A;
     return answered;
@@ -59,7 +46,7 @@ bool ReadIntSetting(const std::string& name, int32_t& value)
 
 bool ReadStrSetting(const std::string& name, std::string& value)
 {
-    TMSlotMessage message = SettingRequest(kReadText, name);
+    TMSlotMessage message = SettingRequest(proto::kReadString, name);
     bool answered = Ask(message);
     value = message.Data.Str();
     return answered;
@@ -75,7 +62,7 @@ bool ReadBoolSettingWithin(const std::string& name, bool& value, DWORD waitMs)
         value = false;
         return false;
     }
-    TMSlotMessage message = SettingRequest(kReadBool, name);
+    TMSlotMessage message = SettingRequest(proto::kReadBool, name);
     const bool answered = SendToMailSlotAndWait(kServiceSlot, message, deadline.Get());
     value = message.Bool;
     return answered;
@@ -101,30 +88,35 @@ void TRememberedSwitch::Refresh()
 
 bool WriteBoolSetting(const std::string& name, bool value)
 {
-    TMSlotMessage message = SettingRequest(kWriteBool, name);
+    TMSlotMessage message = SettingRequest(proto::kWriteBool, name);
     message.Bool = value;
     return SendToMailSlot(message, kServiceSlot);
 }
 
 bool WriteIntSetting(const std::string& name, int32_t value)
 {
-    TMSlotMessage message = SettingRequest(kWriteInt, name);
+    TMSlotMessage message = SettingRequest(proto::kWriteInt, name);
     message.A = value;
     return SendToMailSlot(message, kServiceSlot);
 }
 
 bool WriteStrSetting(const std::string& name, const std::string& text)
 {
-    return SendToMailSlot(SettingRequest(kWriteText, name, text), kServiceSlot);
+    return SendToMailSlot(SettingRequest(proto::kWriteString, name, text), kServiceSlot);
 }
 
-bool HostListContains(const std::string& entry) { return AskHostList(kHostListLookup, entry); }
-bool HostListAdd(const std::string& entry) { return AskHostList(kHostListAdd, entry); }
-bool HostListDelete(const std::string& entry) { return AskHostList(kHostListDelete, entry); }
+bool HostListContains(const std::string& entry) { return AskHostList(proto::kHostListLookup, entry); }
+bool HostListAdd(const std::string& entry) { return AskHostList(proto::kHostListAdd, entry); }
+bool HostListDelete(const std::string& entry) { return AskHostList(proto::kHostListDelete, entry); }
+
+bool SendServiceCommand(proto::ServiceControl code)
+{
+    return SendToMailSlot(proto::ToService(code), kServiceSlot);
+}
 
 void WriteGuiLog(const std::string& line)
 {
-    TMSlotMessage message = SettingRequest(kGuiLogLine, {}, line);
+    TMSlotMessage message = SettingRequest(proto::kGuiLog, {}, line);
     SendToMailSlot(message, kGuiLogSlot);
     SendToMailSlot(message, kServiceSlot);
 }

@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <string>
 
+#include "qvProtocol.h"
 #include "uMailSlots.h"
 
 bool ReadBoolSetting(const std::string& name, bool& value);
@@ -48,7 +49,10 @@ bool HostListDelete(const std::string& entry);
 
 // A cleared record of the type, with the setting name in Mess (cut to 99
 // characters) and the text in Data (cut to 255).
-TMSlotMessage SettingRequest(uint8_t type, const std::string& name, const std::string& text = {});
+TMSlotMessage SettingRequest(proto::Type type, const std::string& name, const std::string& text = {});
+
+// A control message (Type 13) to the service; true when it was delivered.
+bool SendServiceCommand(proto::ServiceControl code);
 
 // One line for "gui.log": sent to a log viewer's slot, if any serves it, and
 // to the service.

@@ -32,7 +32,7 @@ void GestureDone()
 void OpenConfirmation()
 {
     if (gConfirmationPending.load() || gKillerRunning.load()) {
-        gNotifyRecord.Kind = 0;
+        gNotifyRecord.Kind = proto::kAnswerNone;
         return;
     }
     // Win+F12 leaves the Windows key and F12 down in this thread's view of
@@ -49,9 +49,9 @@ void OpenConfirmation()
     gNotifyRecord.Text4.Set(GetLangText(kLangGui, "mes_canckil"));
     gNotifyRecord.Buttons = true;
     gNotifyRecord.Seconds = 10;
-    gNotifyRecord.Kind = 13;
+    gNotifyRecord.Kind = proto::kAnswerKiller;
     // marked pending by the pop-up itself, once it is really on screen
-    if (HWND tray = gTrayWindow.load()) SendMessageA(tray, WM_TRAYNOTIFY, 13, 0);
+    if (HWND tray = gTrayWindow.load()) SendMessageA(tray, WM_TRAYNOTIFY, proto::kAnswerKiller, 0);
     if (haveKeys) SetKeyboardState(keys);
     MessageBeep(MB_OK);
 }

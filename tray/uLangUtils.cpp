@@ -9,6 +9,7 @@
 #include "qvHandles.h"
 #include "uCommonUtils.h"
 #include "uGuiUtils.h"
+#include "uReportEvent.h"
 
 namespace {
 
@@ -21,63 +22,63 @@ constexpr const char* kMissingText = "error";
 }  // namespace
 
 const std::array<TGlobMesField, kGlobMesCount> kGlobMesFields = {{
-    {901, 0, kLangGlobal, "ev_delete"},
-    {902, 0, kLangGlobal, "ev_add"},
-    {903, 0, kLangGlobal, "ev_change"},
-    {904, 0, kLangGlobal, "ev_set"},
-    {905, 0, kLangGlobal, "ev_un_trusted"},
-    {906, 0, kLangGlobal, "ev_not_copy"},
-    {907, 0, kLangGlobal, "ev_proxy_on"},
-    {908, 0, kLangGlobal, "ev_proxy_off"},
-    {909, 0, kLangGlobal, "ev_proxy_change_local"},
-    {910, 0, kLangGlobal, "ev_proxy_change_server"},
-    {911, 0, kLangGlobal, "ev_block_taskmgr"},
-    {912, 0, kLangGlobal, "ev_block_regedit"},
-    {913, 0, kLangGlobal, "ev_hijack"},
-    {914, 0, kLangGlobal, "ev_kill_proc"},
-    {915, 0, kLangGlobal, "ev_add_file"},
-    {916, 0, kLangGlobal, "ev_moved_to_jail"},
-    {917, 0, kLangGlobal, "ev_error_ext"},
-    {918, 0, kLangGlobal, "ev_danger_ext"},
-    {919, 0, kLangGlobal, "ev_change_file"},
-    {920, 0, kLangGlobal, "ev_del_file"},
-    {101, 0, kLangGlobal, "es_winlogon_shell"},
-    {102, 0, kLangGlobal, "es_winlogon_userinit"},
-    {103, 0, kLangGlobal, "es_winlogon_gina"},
-    {104, 0, kLangGlobal, "es_winlogon_taskman"},
-    {105, 0, kLangGlobal, "es_winlogon_text"},
-    {106, 0, kLangGlobal, "es_winlogon_caption"},
-    {107, 0, kLangGlobal, "es_winlogon_usrinit"},
-    {108, 0, kLangGlobal, "es_killerbanner"},
-    {109, 0, kLangGlobal, "es_jail"},
-    {124, 0, kLangGlobal, "es_change_userinit"},
-    {125, 0, kLangGlobal, "es_change_taskmgr"},
-    {126, 0, kLangGlobal, "es_change_ctfmon"},
-    {121, 0, kLangGlobal, "es_polices_shell"},
-    {122, 0, kLangGlobal, "es_polices_caption"},
-    {123, 0, kLangGlobal, "es_polices_text"},
-    {151, 0, kLangGlobal, "ehjack_all"},
-    {152, 0, kLangGlobal, "ehjack_taskmgr"},
-    {153, 0, kLangGlobal, "ehjack_explorer"},
-    {154, 0, kLangGlobal, "ehjack_regedit"},
-    {191, 0, kLangGlobal, "eu_winlogon_shell"},
-    {192, 0, kLangGlobal, "eu_polices_shell"},
-    {193, 0, kLangGlobal, "eu_block_regedit"},
-    {194, 0, kLangGlobal, "eu_block_taskmgr"},
-    {171, 172, kLangGlobal, "es_arn_run"},
-    {173, 174, kLangGlobal, "es_arn_runonce"},
-    {175, 176, kLangGlobal, "es_arn_runonceex"},
-    {177, 0, kLangGlobal, "es_arn_exprun"},
-    {178, 0, kLangGlobal, "es_arn_files"},
-    {181, 0, kLangGlobal, "eu_arn_run"},
-    {182, 0, kLangGlobal, "eu_arn_runOne"},
-    {183, 0, kLangGlobal, "eu_arn_exprun"},
-    {184, 0, kLangGlobal, "eu_arn_files"},
-    {185, 0, kLangGlobal, "eu_arn_str_run"},
-    {180, 0, kLangGlobal, "es_appinitdlls"},
-    {110, 0, kLangGui, "es_change_mbr"},
-    {111, 0, kLangGlobal, "es_hosts"},
-    {186, 0, kLangGlobal, "eu_arn_str_load"},
+    {evmDelete, 0, kLangGlobal, "ev_delete"},
+    {evmAdd, 0, kLangGlobal, "ev_add"},
+    {evmChange, 0, kLangGlobal, "ev_change"},
+    {evmSet, 0, kLangGlobal, "ev_set"},
+    {evmUntrusted, 0, kLangGlobal, "ev_un_trusted"},
+    {evmNotCopied, 0, kLangGlobal, "ev_not_copy"},
+    {evmProxyOn, 0, kLangGlobal, "ev_proxy_on"},
+    {evmProxyOff, 0, kLangGlobal, "ev_proxy_off"},
+    {evmProxyChangeLocal, 0, kLangGlobal, "ev_proxy_change_local"},
+    {evmProxyChangeServer, 0, kLangGlobal, "ev_proxy_change_server"},
+    {evmBlockTaskmgr, 0, kLangGlobal, "ev_block_taskmgr"},
+    {evmBlockRegedit, 0, kLangGlobal, "ev_block_regedit"},
+    {evmHijack, 0, kLangGlobal, "ev_hijack"},
+    {evmKillProcess, 0, kLangGlobal, "ev_kill_proc"},
+    {evmAddFile, 0, kLangGlobal, "ev_add_file"},
+    {evmMovedToJail, 0, kLangGlobal, "ev_moved_to_jail"},
+    {evmErrorExt, 0, kLangGlobal, "ev_error_ext"},
+    {evmDangerExt, 0, kLangGlobal, "ev_danger_ext"},
+    {evmChangeFile, 0, kLangGlobal, "ev_change_file"},
+    {evmDeleteFile, 0, kLangGlobal, "ev_del_file"},
+    {evkWinlogonShell, 0, kLangGlobal, "es_winlogon_shell"},
+    {evkWinlogonUserinit, 0, kLangGlobal, "es_winlogon_userinit"},
+    {evkWinlogonGina, 0, kLangGlobal, "es_winlogon_gina"},
+    {evkWinlogonTaskman, 0, kLangGlobal, "es_winlogon_taskman"},
+    {evkWinlogonText, 0, kLangGlobal, "es_winlogon_text"},
+    {evkWinlogonCaption, 0, kLangGlobal, "es_winlogon_caption"},
+    {evkWinlogonUsrinit, 0, kLangGlobal, "es_winlogon_usrinit"},
+    {evkKiller, 0, kLangGlobal, "es_killerbanner"},
+    {evkJail, 0, kLangGlobal, "es_jail"},
+    {evkChangeUserinit, 0, kLangGlobal, "es_change_userinit"},
+    {evkChangeTaskmgr, 0, kLangGlobal, "es_change_taskmgr"},
+    {evkChangeCtfmon, 0, kLangGlobal, "es_change_ctfmon"},
+    {evkPoliciesShell, 0, kLangGlobal, "es_polices_shell"},
+    {evkPoliciesCaption, 0, kLangGlobal, "es_polices_caption"},
+    {evkPoliciesText, 0, kLangGlobal, "es_polices_text"},
+    {evkHijackAll, 0, kLangGlobal, "ehjack_all"},
+    {evkHijackTaskmgr, 0, kLangGlobal, "ehjack_taskmgr"},
+    {evkHijackExplorer, 0, kLangGlobal, "ehjack_explorer"},
+    {evkHijackRegedit, 0, kLangGlobal, "ehjack_regedit"},
+    {evkUserWinlogonShell, 0, kLangGlobal, "eu_winlogon_shell"},
+    {evkUserPoliciesShell, 0, kLangGlobal, "eu_polices_shell"},
+    {evkUserBlockRegedit, 0, kLangGlobal, "eu_block_regedit"},
+    {evkUserBlockTaskmgr, 0, kLangGlobal, "eu_block_taskmgr"},
+    {evkRun, evkRun64, kLangGlobal, "es_arn_run"},
+    {evkRunOnce, evkRunOnce64, kLangGlobal, "es_arn_runonce"},
+    {evkRunOnceEx, evkRunOnceEx64, kLangGlobal, "es_arn_runonceex"},
+    {evkPoliciesExplorerRun, 0, kLangGlobal, "es_arn_exprun"},
+    {evkCommonStartup, 0, kLangGlobal, "es_arn_files"},
+    {evkUserRun, 0, kLangGlobal, "eu_arn_run"},
+    {evkUserRunOnce, 0, kLangGlobal, "eu_arn_runOne"},
+    {evkUserPoliciesRun, 0, kLangGlobal, "eu_arn_exprun"},
+    {evkUserStartup, 0, kLangGlobal, "eu_arn_files"},
+    {evkUserRunValue, 0, kLangGlobal, "eu_arn_str_run"},
+    {evkAppInitDlls, 0, kLangGlobal, "es_appinitdlls"},
+    {evkMbr, 0, kLangGui, "es_change_mbr"},
+    {evkHosts, 0, kLangGlobal, "es_hosts"},
+    {evkUserLoadValue, 0, kLangGlobal, "eu_arn_str_load"},
 }};
 
 TGlobMes gGlobMes;
@@ -199,31 +200,31 @@ bool EventRegistryPlace(int kind, bool win64, std::string& place)
     const std::string userWindows = "HKCU\\Software\\Microsoft\\Windows NT\\CurrentVersion\\Windows\\";
     const std::string userPolicies = "HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Policies\\System\\";
 
-    if (kind >= 101 && kind <= 107) {
-        place = std::string(kWinlogon) + kWinlogonValues[kind - 101];
+    if (kind >= evkWinlogonShell && kind <= evkWinlogonUsrinit) {
+        place = std::string(kWinlogon) + kWinlogonValues[kind - evkWinlogonShell];
         return true;
     }
     switch (kind) {
-    case 121: place = std::string(kPolicies) + "Shell"; return true;
-    case 122: place = std::string(kPolicies) + "LegalNoticeCaption"; return true;
-    case 123: place = std::string(kPolicies) + "LegalNoticeText"; return true;
-    case 171:
-    case 173:
-    case 175: place = (win64 ? machineRun32 : machineRun) + kRunKeys[(kind - 171) / 2]; return true;
-    case 172:
-    case 174:
-    case 176: place = machineRun + kRunKeys[(kind - 172) / 2]; return true;
-    case 177: place = "HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Policies\\Explorer\\Run"; return true;
-    case 180: place = "HKLM\\Software\\Microsoft\\Windows NT\\CurrentVersion\\Windows\\AppInitDlls"; return true;
-    case 181: place = userRun + "Run"; return true;
-    case 182: place = userRun + "RunOnce"; return true;
-    case 183: place = "HKCU\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Policies\\Explorer\\Run"; return true;
-    case 185: place = userWindows + "Run"; return true;
-    case 186: place = userWindows + "Load"; return true;
-    case 191: place = "HKCU\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon\\Shell"; return true;
-    case 192: place = "HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Policies\\System\\Shell"; return true;
-    case 193: place = userPolicies + "DisableRegistryTools"; return true;
-    case 194: place = userPolicies + "DisableTaskMgr"; return true;
+    case evkPoliciesShell: place = std::string(kPolicies) + "Shell"; return true;
+    case evkPoliciesCaption: place = std::string(kPolicies) + "LegalNoticeCaption"; return true;
+    case evkPoliciesText: place = std::string(kPolicies) + "LegalNoticeText"; return true;
+    case evkRun:
+    case evkRunOnce:
+    case evkRunOnceEx: place = (win64 ? machineRun32 : machineRun) + kRunKeys[(kind - evkRun) / 2]; return true;
+    case evkRun64:
+    case evkRunOnce64:
+    case evkRunOnceEx64: place = machineRun + kRunKeys[(kind - evkRun64) / 2]; return true;
+    case evkPoliciesExplorerRun: place = "HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Policies\\Explorer\\Run"; return true;
+    case evkAppInitDlls: place = "HKLM\\Software\\Microsoft\\Windows NT\\CurrentVersion\\Windows\\AppInitDlls"; return true;
+    case evkUserRun: place = userRun + "Run"; return true;
+    case evkUserRunOnce: place = userRun + "RunOnce"; return true;
+    case evkUserPoliciesRun: place = "HKCU\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Policies\\Explorer\\Run"; return true;
+    case evkUserRunValue: place = userWindows + "Run"; return true;
+    case evkUserLoadValue: place = userWindows + "Load"; return true;
+    case evkUserWinlogonShell: place = "HKCU\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon\\Shell"; return true;
+    case evkUserPoliciesShell: place = "HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Policies\\System\\Shell"; return true;
+    case evkUserBlockRegedit: place = userPolicies + "DisableRegistryTools"; return true;
+    case evkUserBlockTaskmgr: place = userPolicies + "DisableTaskMgr"; return true;
     default: return false;
     }
 }
@@ -232,19 +233,19 @@ void EventPlaceText(int kind, std::string& text)
 {
     if (EventRegistryPlace(kind, IsWin64System(), text)) return;
     switch (kind) {
-    case 108: text = GetLangText(kLangGui, "es_killerbanner"); break;
-    case 109: text = GetLangText(kLangGui, "es_jail"); break;
-    case 110: text = GetLangText(kLangGui, "es_change_mbr"); break;
-    case 124: text = GetLangText(kLangGui, "es_change_userinit"); break;
-    case 125: text = GetLangText(kLangGui, "es_change_taskmgr"); break;
-    case 126: text = GetLangText(kLangGui, "es_change_ctfmon"); break;
-    case 151: text = GetLangText(kLangGui, "ehjack_all"); break;
-    case 152: text = GetLangText(kLangGui, "ehjack_taskmgr"); break;
-    case 153: text = GetLangText(kLangGui, "ehjack_explorer"); break;
-    case 154: text = GetLangText(kLangGui, "ehjack_regedit"); break;
-    case 178: text = GetLangText(kLangGui, "es_arn_files"); break;
-    case 184: text = GetLangText(kLangGui, "eu_arn_files"); break;
-    case 111: text = GetLangText(kLangGlobal, "es_hosts"); break;
+    case evkKiller: text = GetLangText(kLangGui, "es_killerbanner"); break;
+    case evkJail: text = GetLangText(kLangGui, "es_jail"); break;
+    case evkMbr: text = GetLangText(kLangGui, "es_change_mbr"); break;
+    case evkChangeUserinit: text = GetLangText(kLangGui, "es_change_userinit"); break;
+    case evkChangeTaskmgr: text = GetLangText(kLangGui, "es_change_taskmgr"); break;
+    case evkChangeCtfmon: text = GetLangText(kLangGui, "es_change_ctfmon"); break;
+    case evkHijackAll: text = GetLangText(kLangGui, "ehjack_all"); break;
+    case evkHijackTaskmgr: text = GetLangText(kLangGui, "ehjack_taskmgr"); break;
+    case evkHijackExplorer: text = GetLangText(kLangGui, "ehjack_explorer"); break;
+    case evkHijackRegedit: text = GetLangText(kLangGui, "ehjack_regedit"); break;
+    case evkCommonStartup: text = GetLangText(kLangGui, "es_arn_files"); break;
+    case evkUserStartup: text = GetLangText(kLangGui, "eu_arn_files"); break;
+    case evkHosts: text = GetLangText(kLangGlobal, "es_hosts"); break;
     default: break;
     }
 }

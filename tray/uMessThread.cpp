@@ -8,6 +8,8 @@
 #include "fmTrustList.h"
 #include "qvApplication.h"
 #include "qvLateApi.h"
+#include "qvProtocol.h"
+#include "uReportEvent.h"
 #include "uFormUtils.h"
 #include "uLangUtils.h"
 #include "uTrayWindow.h"
@@ -33,19 +35,6 @@ std::atomic<bool> gServicePopupPending{false};
 TReportRows gReportRows;
 
 namespace {
-
-constexpr uint8_t kTypeFirstRun = 8;
-constexpr uint8_t kTypeEvent = 9;
-constexpr uint8_t kTypeService = 13;
-constexpr uint8_t kTypeSystemMessage = 15;
-constexpr uint8_t kTypeReportRow = 17;
-constexpr uint8_t kTypeTrustRow = 21;
-constexpr uint8_t kTypeEmptyTrustList = 0;
-constexpr uint8_t kTypeTrustRecord = 24;
-constexpr uint8_t kTypeNewVersion = 25;
-constexpr uint8_t kTypeNewLiveCd = 29;
-constexpr uint8_t kTypeSettings = 30;
-constexpr uint8_t kTypeStatus = 40;
 
 constexpr DWORD kSlotRetryMs = 1000;
 // An idle receiver sleeps in the read itself and wakes this often to see
@@ -83,10 +72,10 @@ void KillerFinished()
 {
     gKillerRunning = false;
     MessageBeep(MB_OK);
-    Notify(0, [](TNotifyRecord& n) {
+    Notify(proto::kAnswerNone, [](TNotifyRecord& n) {
         n.Style = nsInformation;
         SetGui(n.Text2, GetLangText(kLangGui, "mes_kilend"));
-        n.Kind = 0;
+        n.Kind = proto::kAnswerNone;
         n.Seconds = 2;
         n.Buttons = false;
     }, false);
@@ -96,13 +85,13 @@ void ProgramsEnded()
 {
     RestartExplorerChecked();
     if (gServicePopupPending.load()) return;
-    Notify(5, [](TNotifyRecord& n) {
+    Notify(proto::kAnswerReport, [](TNotifyRecord& n) {
         n.Style = nsPlain;
         SetGui(n.Text1, GetLangText(kLangGui, "mes_parend"));
         SetGui(n.Text2, GetLangText(kLangGui, "mes_rest"));
         SetGui(n.Text3, GetLangText(kLangGui, "mes_maybe"));
         SetGui(n.Text4, GetLangText(kLangGui, "mes_open"));
-        n.Kind = 5;
+        n.Kind = proto::kAnswerReport;
         n.Seconds = 7;
         n.Buttons = true;
     }, true);
@@ -134,13 +123,13 @@ void AnswerProcessId(TMSlotMessage record)
 void ServiceCommand(const TMSlotMessage& record)
 {
     switch (record.A) {
-    case 1: SendToTrayWindow(WM_DESTROY, 0, 0); break;
-    case 2: break;  // the service's ping: delivery is the answer
-    case 8: gKillerRunning = true; break;
-    case 9: KillerFinished(); break;
-    case 10: ProgramsEnded(); break;
-    case 15: HostsCopyDone(record); break;
-    case 18: AnswerProcessId(record); break;
+    case proto::kQuit: SendToTrayWindow(WM_DESTROY, 0, 0); break;
+    case proto::kPing: break;  // the service's ping: delivery is the answer
+    case proto::kKillerStarted: gKillerRunning = true; break;
+    case proto::kKillerEnded: KillerFinished(); break;
+    case proto::kExplorerCheck: ProgramsEnded(); break;
+    case proto::kHostsCopyResult: HostsCopyDone(record); break;
+    case proto::kProcessIdAsk: AnswerProcessId(record); break;
     default: break;
     }
 }
@@ -152,11 +141,11 @@ void SystemMessage(const TMSlotMessage& record)
         gSystemMessage.Address = record.Data.Str();
         gSystemMessage.Text = record.Mess1.Str();
     }
-    Notify(15, [](TNotifyRecord& n) {
+    Notify(proto::kAnswerSystemMessage, [](TNotifyRecord& n) {
         n.Style = nsPlain;
         SetGui(n.Text1, GetLangText(kLangGui, "mes_sysshow"));
         SetGui(n.Text4, GetLangText(kLangGui, "mes_sysmes"));
-        n.Kind = 15;
+        n.Kind = proto::kAnswerSystemMessage;
         n.Seconds = 0;
         n.Buttons = true;
     }, true);
@@ -164,15 +153,15 @@ void SystemMessage(const TMSlotMessage& record)
 
 void NewVersion(const TMSlotMessage& record)
 {
-    const bool liveCd = record.Type == kTypeNewLiveCd;
+    const bool liveCd = record.Type == proto::kNewLiveCd;
     const std::string version = "Version: " + record.Mess1.Str();
-    Notify(14, [&](TNotifyRecord& n) {
+    Notify(proto::kAnswerNewVersion, [&](TNotifyRecord& n) {
         n.Style = nsPlain;
         SetGui(n.Text1, GetLangText(kLangGui, "up_newver"));
         SetGui(n.Text2, liveCd ? GetLangText(kLangGui, "QuorvaneLiveCD") : GetLangText(kLangGui, "Quorvane"));
         SetGui(n.Text3, version);
         SetGui(n.Text4, GetLangText(kLangGui, "up_goto"));
-        n.Kind = 14;
+        n.Kind = proto::kAnswerNewVersion;
         n.Seconds = 0;
         n.Buttons = true;
     }, true);
@@ -268,7 +257,7 @@ bool TThreadMess::TakeRound(TMSlot& slot)
     // pop-up queue shows only its head, so one event per round.
     for (;;) {
         QueueTrayMessage(record);
-        if (record.Type == kTypeEvent || Terminated() || !MailSlotHasMessage(slot)) return true;
+        if (record.Type == proto::kEvent || Terminated() || !MailSlotHasMessage(slot)) return true;
         if (ReadTrayRecord(slot, record) != TSlotRead::Record) return true;
     }
 }
@@ -300,7 +289,7 @@ void TThreadMess::Execute()
 void TThreadMess::QueueTrayMessage(const TMSlotMessage& record)
 {
     try {
-        if (record.Type != kTypeEvent) {
+        if (record.Type != proto::kEvent) {
             HandleTrayMessage(record, -1);
             return;
         }
@@ -328,16 +317,16 @@ void ShowQueuedEvent()
 void HandleTrayMessage(const TMSlotMessage& record, int32_t value)
 {
     switch (record.Type) {
-    case kTypeFirstRun: SendToTrayWindow(WM_COMMAND, cmdWizard, 0); break;
-    case kTypeEvent: gui::Synchronize([&] { ShowEventPopup(record, value); }); break;
-    case kTypeService: ServiceCommand(record); break;
-    case kTypeSystemMessage: SystemMessage(record); break;
-    case kTypeReportRow: gui::Synchronize([&] { AddReportRow(record); }); break;
-    case kTypeTrustRow: gui::Synchronize([&] { AddTrustRow(record); }); break;
-    case kTypeEmptyTrustList:  // the service answers an empty trust list so
+    case proto::kFirstRun: SendToTrayWindow(WM_COMMAND, cmdWizard, 0); break;
+    case proto::kEvent: gui::Synchronize([&] { ShowEventPopup(record, value); }); break;
+    case proto::kControl: ServiceCommand(record); break;
+    case proto::kSystemMessage: SystemMessage(record); break;
+    case proto::kReport: gui::Synchronize([&] { AddReportRow(record); }); break;
+    case proto::kTrustList: gui::Synchronize([&] { AddTrustRow(record); }); break;
+    case proto::kNone:  // the service answers an empty trust list so
         if (record.D == 0) gui::Synchronize([&] { AddTrustRow(record); });
         break;
-    case kTypeTrustRecord: {
+    case proto::kTrustAsk: {
         {
             std::lock_guard<std::mutex> lock(gKeptLock);
             gLastTrustRecord = record;
@@ -345,13 +334,102 @@ void HandleTrayMessage(const TMSlotMessage& record, int32_t value)
         SendToTrayWindow(WM_COMMAND, cmdTrustList, 1);
         break;
     }
-    case kTypeNewVersion:
-    case kTypeNewLiveCd: NewVersion(record); break;
-    case kTypeSettings: SendToTrayWindow(WM_COMMAND, cmdSettings, 0); break;
-    case kTypeStatus: SendToTrayWindow(WM_COMMAND, cmdStatus, 0); break;
+    case proto::kNewVersion:
+    case proto::kNewLiveCd: NewVersion(record); break;
+    case proto::kOpenSettings: SendToTrayWindow(WM_COMMAND, cmdSettings, 0); break;
+    case proto::kShowStatus: SendToTrayWindow(WM_COMMAND, cmdStatus, 0); break;
     default: break;
     }
 }
+
+namespace {
+
+// What an event's pop-up shows beside the warning with its two event texts;
+// an event kind without a row shows no pop-up (the killer, the quarantine,
+// Ctfmon, the user's Winlogon shell, failed copies...).
+enum class TEventPopup {
+    Plain,
+    Hosts,         // only a missing or changed hosts file
+    ThirdText,     // the third text is the language text of Key
+    ThirdData,     // the third text is the record's Data
+    ThirdTextData, // the third text is the language text of Key, a blank, Data
+    NewAutorun,    // a yes opens the new-autorun dialog on this event
+};
+
+struct TEventPopupRow {
+    int32_t Kind;
+    TEventPopup Popup;
+    const char* Key;
+};
+
+constexpr TEventPopupRow kEventPopups[] = {
+    {evkWinlogonShell, TEventPopup::Plain, nullptr},
+    {evkWinlogonUserinit, TEventPopup::Plain, nullptr},
+    {evkWinlogonGina, TEventPopup::Plain, nullptr},
+    {evkWinlogonTaskman, TEventPopup::Plain, nullptr},
+    {evkWinlogonText, TEventPopup::Plain, nullptr},
+    {evkWinlogonCaption, TEventPopup::Plain, nullptr},
+    {evkWinlogonUsrinit, TEventPopup::Plain, nullptr},
+    {evkMbr, TEventPopup::Plain, nullptr},
+    {evkHosts, TEventPopup::Hosts, nullptr},
+    {evkPoliciesShell, TEventPopup::Plain, nullptr},
+    {evkPoliciesCaption, TEventPopup::Plain, nullptr},
+    {evkPoliciesText, TEventPopup::Plain, nullptr},
+    {evkChangeUserinit, TEventPopup::ThirdText, "es_change_userinit"},
+    {evkChangeTaskmgr, TEventPopup::ThirdText, "es_change_taskmgr"},
+    {evkHijackAll, TEventPopup::ThirdData, nullptr},
+    {evkHijackTaskmgr, TEventPopup::ThirdTextData, "mes_task"},
+    {evkHijackExplorer, TEventPopup::ThirdTextData, "mes_expl"},
+    {evkHijackRegedit, TEventPopup::ThirdTextData, "meg_rege"},
+    {evkRun, TEventPopup::NewAutorun, nullptr},
+    {evkRun64, TEventPopup::NewAutorun, nullptr},
+    {evkRunOnce, TEventPopup::NewAutorun, nullptr},
+    {evkRunOnce64, TEventPopup::NewAutorun, nullptr},
+    {evkRunOnceEx, TEventPopup::NewAutorun, nullptr},
+    {evkRunOnceEx64, TEventPopup::NewAutorun, nullptr},
+    {evkPoliciesExplorerRun, TEventPopup::NewAutorun, nullptr},
+    {evkCommonStartup, TEventPopup::NewAutorun, nullptr},
+    {evkAppInitDlls, TEventPopup::NewAutorun, nullptr},
+    {evkUserRun, TEventPopup::NewAutorun, nullptr},
+    {evkUserRunOnce, TEventPopup::NewAutorun, nullptr},
+    {evkUserPoliciesRun, TEventPopup::NewAutorun, nullptr},
+    {evkUserStartup, TEventPopup::NewAutorun, nullptr},
+    {evkUserRunValue, TEventPopup::NewAutorun, nullptr},
+    {evkUserLoadValue, TEventPopup::NewAutorun, nullptr},
+    {evkUserPoliciesShell, TEventPopup::Plain, nullptr},
+    {evkUserBlockRegedit, TEventPopup::Plain, nullptr},
+    {evkUserBlockTaskmgr, TEventPopup::Plain, nullptr},
+    {proto::kEventKindUnnamedUser, TEventPopup::Plain, nullptr},
+};
+
+const TEventPopupRow* EventPopupRow(int32_t kind)
+{
+    for (const TEventPopupRow& row : kEventPopups)
+        if (row.Kind == kind) return &row;
+    return nullptr;
+}
+
+// The hosts watcher's pop-up: only for a hosts file that is gone or changed.
+bool FillHostsNotification(int32_t message, TNotifyRecord& n)
+{
+    switch (message) {
+    case evmDeleteFile:
+        n.Text2.Set(GetLangText(kLangGui, "hm_nf"));
+        n.Text3.Set(GetLangText(kLangGui, "hm_res"));
+        return true;
+    case evmChange:
+        n.Text2.Set(GetLangText(kLangGui, "hm_change"));
+        n.Text3.Set(GetLangText(kLangGui, "hm_res"));
+        n.Buttons = true;
+        n.Kind = proto::kAnswerReport;
+        n.Text4.Set(GetLangText(kLangGui, "mes_open"));
+        n.Seconds = 7;
+        return true;
+    default: return false;
+    }
+}
+
+}  // namespace
 
 bool FillEventNotification(const TMSlotMessage& record, int32_t value, TNotifyRecord& n)
 {
@@ -360,45 +438,27 @@ bool FillEventNotification(const TMSlotMessage& record, int32_t value, TNotifyRe
     n.Text2.Set(EventCodeText(record.B));
     n.Text3.Set(EventCodeText(record.A));
     n.Seconds = 5;
-    n.Kind = 0;
+    n.Kind = proto::kAnswerNone;
     n.Buttons = false;
     n.Value = value;
-    const int kind = record.A;
-    if ((kind >= 101 && kind <= 107) || kind == 110 || (kind >= 121 && kind <= 123) || (kind >= 192 && kind <= 195))
+    const TEventPopupRow* row = EventPopupRow(record.A);
+    if (!row) return false;
+    switch (row->Popup) {
+    case TEventPopup::Plain: return true;
+    case TEventPopup::Hosts: return FillHostsNotification(record.B, n);
+    case TEventPopup::ThirdText: n.Text3.Set(GetLangText(kLangGui, row->Key)); return true;
+    case TEventPopup::ThirdData: n.Text3.Set(record.Data.Str()); return true;
+    case TEventPopup::ThirdTextData:
+        n.Text3.Set(GetLangText(kLangGui, row->Key) + " " + record.Data.Str());
         return true;
-    switch (kind) {
-    case 111:
-        if (record.B == 920) {
-            n.Text2.Set(GetLangText(kLangGui, "hm_nf"));
-            n.Text3.Set(GetLangText(kLangGui, "hm_res"));
-            return true;
-        }
-        if (record.B == 903) {
-            n.Text2.Set(GetLangText(kLangGui, "hm_change"));
-            n.Text3.Set(GetLangText(kLangGui, "hm_res"));
-            n.Buttons = true;
-            n.Kind = 5;
-            n.Text4.Set(GetLangText(kLangGui, "mes_open"));
-            n.Seconds = 7;
-            return true;
-        }
-        return false;
-    case 124: n.Text3.Set(GetLangText(kLangGui, "es_change_userinit")); return true;
-    case 125: n.Text3.Set(GetLangText(kLangGui, "es_change_taskmgr")); return true;
-    case 151: n.Text3.Set(record.Data.Str()); return true;
-    case 152: n.Text3.Set(GetLangText(kLangGui, "mes_task") + " " + record.Data.Str()); return true;
-    case 153: n.Text3.Set(GetLangText(kLangGui, "mes_expl") + " " + record.Data.Str()); return true;
-    case 154: n.Text3.Set(GetLangText(kLangGui, "meg_rege") + " " + record.Data.Str()); return true;
-    default: break;
-    }
-    if ((kind >= 171 && kind <= 178) || (kind >= 180 && kind <= 186)) {
+    case TEventPopup::NewAutorun:
         n.Seconds = 8;
         n.Buttons = true;
         n.Text4.Set(GetLangText(kLangGui, "mes_det"));
-        n.Kind = 6;  // the new-autorun dialog finds the event by its Seq
+        n.Kind = proto::kAnswerNewAutorun;  // the new-autorun dialog finds the event by its Seq
         return true;
     }
-    return false;  // 108 (killer), 109 (quarantine), 126, 191, 201, ...
+    return false;
 }
 
 void ShowEventPopup(const TMSlotMessage& record, int32_t value)

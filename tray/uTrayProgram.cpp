@@ -35,22 +35,7 @@ TThreadMess* gThreadMess = nullptr;  // never stopped: ends with the process
 
 std::string Quoted(const std::string& path) { return "\"" + path + "\""; }
 
-bool SendTypeOnly(uint8_t type, const char* slot)
-{
-    TMSlotMessage message;
-    ClearMailSlotMessage(message);
-    message.Type = type;
-    return SendToMailSlot(message, slot);
-}
-
-bool SendServiceCommand(int32_t a)
-{
-    TMSlotMessage message;
-    ClearMailSlotMessage(message);
-    message.Type = 13;
-    message.A = a;
-    return SendToMailSlot(message, kServiceSlot);
-}
+bool SendTypeOnly(proto::Type type, const char* slot) { return SendToMailSlot(proto::Message(type), slot); }
 
 bool PollReached(TPollTarget target, int state)
 {
@@ -83,9 +68,9 @@ void Act(TSwitchAction action)
     case TSwitchAction::StopService: StopServiceByName(kServiceName); break;
     case TSwitchAction::RunInstaller: InstallService(); break;
     case TSwitchAction::RunUninstaller: UninstallService(); break;
-    case TSwitchAction::SendSettingsToTray: SendTypeOnly(30, kTraySlot); break;
-    case TSwitchAction::SendStatusToService: SendTypeOnly(40, kServiceSlot); break;
-    case TSwitchAction::SendStatusToTray: SendTypeOnly(40, kTraySlot); break;
+    case TSwitchAction::SendSettingsToTray: SendTypeOnly(proto::kOpenSettings, kTraySlot); break;
+    case TSwitchAction::SendStatusToService: SendTypeOnly(proto::kShowStatus, kServiceSlot); break;
+    case TSwitchAction::SendStatusToTray: SendTypeOnly(proto::kShowStatus, kTraySlot); break;
     case TSwitchAction::RelaunchStart: RunElevated(self, "/start"); break;
     case TSwitchAction::RelaunchStartService: RunElevated(self, "/startService"); break;
     }
@@ -154,14 +139,11 @@ int RunTray(HINSTANCE instance, TTraySwitch option)
     // 7. The language.
     SetCurrentLanguage(LanguageFromSetting());
     // 8. First-run check: the service answers with Type 8 when the settings look new.
-    if (!SendServiceCommand(14)) return 0;
+    if (!SendServiceCommand(proto::kFirstRunCheck)) return 0;
     // 9-11. The splash.
     bool splash = true;
     if (!ReadBoolSetting("splash", splash)) return 0;
-    TMSlotMessage ping;
-    ClearMailSlotMessage(ping);
-    ping.Type = 13;
-    ping.A = 19;
+    TMSlotMessage ping = proto::ToService(proto::kSplashAllowed);
     if (SendToMailSlotAndWait(kServiceSlot, ping) && splash) splash = ping.Bool;
     gShowSplash = splash && !adminStart;
     if (gShowSplash) ShowSplash();

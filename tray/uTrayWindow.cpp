@@ -64,7 +64,7 @@ void StopProtectionQuestion()
     gNotifyRecord.Buttons = true;
     // with a password the question waits for an answer
     gNotifyRecord.Seconds = password.empty() ? 14 : 0;
-    gNotifyRecord.Kind = 2;
+    gNotifyRecord.Kind = proto::kAnswerStopProtection;
     ShowNotification(gNotifyRecord);
 }
 
@@ -73,10 +73,7 @@ void AskForHostsCopy()
     if (IsFormOpen(kHostsManagerForm)) return;
     const std::string name = NewHostsCopyName();
     ExpectHostsCopy(name);
-    TMSlotMessage message;
-    ClearMailSlotMessage(message);
-    message.Type = 13;
-    message.A = 15;
+    TMSlotMessage message = proto::ToService(proto::kCopyHostsOut);
     message.Data.Set(name);
     SendToMailSlot(message, kServiceSlot);
 }
@@ -86,7 +83,7 @@ void RunCommand(int id, LPARAM lParam)
     switch (id) {
     case cmdStopProtection: StopProtectionQuestion(); break;
     case cmdReport:
-        gAnswer.Kind = 5;
+        gAnswer.Kind = proto::kAnswerReport;
         HandleAnswer(gAnswer.Kind);
         break;
     case cmdSettings: OpenSettings(0); break;
@@ -193,7 +190,7 @@ LRESULT CALLBACK TrayWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
 
 void TakeAnswer(TAnswerState& state, WPARAM kind, LPARAM param)
 {
-    state.Yes = param == 100 || kind == 13;
+    state.Yes = param == 100 || kind == proto::kAnswerKiller;
     state.Kind = static_cast<int32_t>(kind);
     state.Answered = true;
 }

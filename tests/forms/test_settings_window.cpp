@@ -163,7 +163,7 @@ TEST_F(SettingsWindow, EachPageLoadReadsItsSwitchesInOrderAndSendsNothing)
             EXPECT_EQ(window->ShownPage(), page);
             // The stand-in takes messages in order: once it answered a read
             // of ours, a write the load sent after its last read has come too.
-            TMSlotMessage settle = SettingRequest(33, "qv_settle");
+            TMSlotMessage settle = SettingRequest(proto::kReadBool, "qv_settle");
             ASSERT_TRUE(SendToMailSlotAndWait(kServiceSlot, settle));
             std::vector<std::string> expected = *reads;
             expected.push_back("qv_settle");

@@ -47,7 +47,7 @@ TEST(ServiceClient, SettingsRoundTripThroughTheService)
 TEST(ServiceClient, LongSettingNamesAreCut)
 {
     const std::string longName = "long_" + std::string(115, 'n');
-    TMSlotMessage request = SettingRequest(38, longName, std::string(300, 'd'));
+    TMSlotMessage request = SettingRequest(proto::kWriteBool, longName, std::string(300, 'd'));
     EXPECT_EQ(request.Mess.Str(), longName.substr(0, 99));
     EXPECT_EQ(request.Data.Str().size(), 255u);
 

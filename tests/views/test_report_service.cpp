@@ -126,7 +126,7 @@ TEST_F(ReportService, WholeRecordsBecomeRowsAndClearDeletesTheReport)
     form->mnClear->Click();
     // Once the service answered a later request it has handled the reload;
     // a row of our own sent now comes after any row it sent.
-    TMSlotMessage read = SettingRequest(33, "show_tray_icon");
+    TMSlotMessage read = SettingRequest(proto::kReadBool, "show_tray_icon");
     ASSERT_TRUE(SendToMailSlotAndWait(kServiceSlot, read));
     EXPECT_FALSE(FileExists(ReportFile())) << "the service deleted the report before the reload";
     EXPECT_EQ(form->sbReport->PanelText(0), GetLangText(kLangGui, "rep_st"));
@@ -147,7 +147,7 @@ TEST_F(ReportService, NoReportFileLeavesTheListEmpty)
     ASSERT_NE(form, nullptr);
     // Once the service answered a later request it has handled the report
     // request; a row of our own sent now arrives after any row it sent.
-    TMSlotMessage read = SettingRequest(33, "show_tray_icon");
+    TMSlotMessage read = SettingRequest(proto::kReadBool, "show_tray_icon");
     ASSERT_TRUE(SendToMailSlotAndWait(kServiceSlot, read));
     EXPECT_EQ(form->sbReport->PanelText(0), GetLangText(kLangGui, "rep_st"));
     TMSlotMessage marker;

@@ -126,7 +126,7 @@ TEST_F(StatusWindow, RatesEveryActivationWithTwentyReadsAndShowsTheColours)
             }
         return true;
     };
-    PumpUntil(allPainted, 10000);
+    PumpUntil(allPainted, 30000);  // a loaded machine paints late
     shot.SavePng(ArtifactsFolder() + "status-window.png");
     for (const Expected& e : expected) {
         const TfmStatusForm::TAreaRow& row = form->Row(e.Area);

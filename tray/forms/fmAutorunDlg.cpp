@@ -12,14 +12,13 @@ constexpr int kClientHeight = 196;
 constexpr int kCaptionWidth = 90;
 constexpr int kButtonWidth = 150;
 constexpr int kButtonHeight = 25;
-constexpr uint8_t kAutorunEventType = 20;
 
 }  // namespace
 
 TMSlotMessage AutorunManagerRecord(const TMSlotMessage& event)
 {
     TMSlotMessage message = event;
-    message.Type = kAutorunEventType;
+    message.Type = proto::kAutorunEvent;
     message.Mess.Set(event.Data.Str());
     return message;
 }

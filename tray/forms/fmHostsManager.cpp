@@ -6,6 +6,7 @@
 #include "uFormUtils.h"
 #include "uGuiUtils.h"
 #include "uLangUtils.h"
+#include "qvProtocol.h"
 #include "uMailSlots.h"
 #include "uTrayWindow.h"
 
@@ -18,9 +19,6 @@ constexpr int kButtonGap = 6;
 constexpr int kEditPanelHeight = 41;
 constexpr int kHostColumnWidth = 300;
 constexpr UINT kWaitTickMs = 100;
-constexpr int32_t kCopyDone = 777;
-constexpr int32_t kNoHostsFile = 666;
-constexpr int32_t kCopyFailed = 1;
 
 // Why a copy failed, as far as the tray can see: the service writes only into
 // a temporary folder inside the profile folder of the user at the console,
@@ -34,12 +32,9 @@ std::string CopyFailedText()
     return GetLangText(kLangGui, key) + " (" + temp + ")";
 }
 
-void SendHostsCommand(int32_t a, const std::string& fileName, bool refreshBackup)
+void SendHostsCommand(proto::ServiceControl a, const std::string& fileName, bool refreshBackup)
 {
-    TMSlotMessage message;
-    ClearMailSlotMessage(message);
-    message.Type = 13;
-    message.A = a;
+    TMSlotMessage message = proto::ToService(a);
     message.Bool = refreshBackup;
     message.Data.Set(fileName);
     SendToMailSlot(message, kServiceSlot);
@@ -237,12 +232,12 @@ void TfmHostsManager::OnDestroy()
 void TfmHostsManager::SetStatus(int code)
 {
     meHosts->Clear();
-    if (code == kNoHostsFile) {
+    if (code == proto::kNoHostsFile) {
         meHosts->AddLine("#" + GetLangText(kLangGui, "hm_nf"));
         return;
     }
-    if (code == kCopyFailed) lbStatus->SetCaption(CopyFailedText());
-    if (code == kCopyDone && !copyName_.empty() && FileExists(copyName_)) ReloadHostsView();
+    if (code == proto::kCopyFailed) lbStatus->SetCaption(CopyFailedText());
+    if (code == proto::kCopied && !copyName_.empty() && FileExists(copyName_)) ReloadHostsView();
 }
 
 void TfmHostsManager::Fail(const char* key, const std::string& logLine)
@@ -311,7 +306,7 @@ void TfmHostsManager::btLoadHostsClick()
     // The service never writes through an existing file: the old copy goes first.
     DeleteHostsCopy();
     lbStatus->SetCaption("");
-    SendHostsCommand(15, copyName_, false);
+    SendHostsCommand(proto::kCopyHostsOut, copyName_, false);
     wait_.Start(GetTickCount());
     SetButtonsEnabled(false);
     waitTimer_.SetEnabled(true);
@@ -337,7 +332,7 @@ void TfmHostsManager::EndWait(THostsCopyWait::TState state)
     SetButtonsEnabled(true);
     switch (state) {
     case THostsCopyWait::TState::Ready: ReloadHostsView(); break;
-    case THostsCopyWait::TState::NoHostsFile: SetStatus(kNoHostsFile); break;
+    case THostsCopyWait::TState::NoHostsFile: SetStatus(proto::kNoHostsFile); break;
     case THostsCopyWait::TState::Failed:
         WriteGuiLog("Hosts manager: the service could not copy the hosts file to " + copyName_);
         lbStatus->SetCaption(CopyFailedText());
@@ -351,7 +346,7 @@ void TfmHostsManager::btSaveHostsClick()
     if (copyName_.empty() || wait_.Waiting()) return;
     lbStatus->SetCaption("");
     if (!SaveMemo()) return;
-    SendHostsCommand(17, copyName_, true);
+    SendHostsCommand(proto::kInstallHosts, copyName_, true);
     // The copy is deleted by the reload: only once the service has read it.
     if (!ServiceCaughtUp()) {
         Fail("hm_noinstall", "the service did not answer after 13/17");
@@ -488,10 +483,7 @@ std::string ShowJailedHostsCopy(const std::string& jailedFile)
     const std::string name = NewHostsCopyName();
     if (!CopyFileA(jailedFile.c_str(), name.c_str(), TRUE)) return {};
     ExpectHostsCopy(name);
-    TMSlotMessage message;
-    ClearMailSlotMessage(message);
-    message.Type = 13;
-    message.A = 16;
+    TMSlotMessage message = proto::ToService(proto::kOpenHostsCopy);
     message.Data.Set(name);
     if (SendToMailSlot(message, kServiceSlot)) return name;
     RemoveFile(name);

@@ -24,7 +24,7 @@ constexpr int kYesLeft = 128;
 constexpr int kNoLeft = 204;
 constexpr int kCrossSize = 16;
 constexpr int kLogoSize = 44;
-constexpr int kKillerKind = 13;
+constexpr int kKillerKind = proto::kAnswerKiller;
 
 TTaskbarMeasure gTaskbar;
 
@@ -110,7 +110,7 @@ TPopupAnswer PopupAnswer(int32_t tag, TPopupAction action)
     switch (action) {
     case TPopupAction::Yes:
         // The killer confirmation's yes cancels: it answers as kind 0.
-        if (killer) answer.NewTag = 0;
+        if (killer) answer.NewTag = proto::kAnswerNone;
         answer.ClearConfirmation = killer;
         answer.KeepValue = true;
         answer.Send = true;
@@ -119,7 +119,7 @@ TPopupAnswer PopupAnswer(int32_t tag, TPopupAction action)
         break;
     case TPopupAction::No:
         answer.Send = true;
-        answer.Kind = killer ? kKillerKind : 0;
+        answer.Kind = killer ? kKillerKind : proto::kAnswerNone;
         break;
     case TPopupAction::Cross: answer.ClearConfirmation = killer; break;
     case TPopupAction::TimeOut:

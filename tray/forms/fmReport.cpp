@@ -7,12 +7,11 @@
 #include "fmReportProp.h"
 #include "uFormUtils.h"
 #include "uLangUtils.h"
+#include "qvProtocol.h"
 #include "uMessThread.h"
 
 namespace {
 
-constexpr uint8_t kTypeReport = 17;
-constexpr uint8_t kTypeDeleteReport = 41;
 constexpr DWORD kAfterDeleteMs = 1000;
 const char* const kReportSite = "quorvane.example";
 
@@ -22,13 +21,7 @@ struct TColumnKey {
 };
 constexpr TColumnKey kColumnKeys[] = {{kLangGui, "rep_c0"}, {kLangGui, "rep_c1"}, {kLangGui, "rep_c2"}, {kLangGui, "rep_c3"}};
 
-void SendTypeOnly(uint8_t type)
-{
-    TMSlotMessage message;
-    ClearMailSlotMessage(message);
-    message.Type = type;
-    SendToMailSlot(message, kServiceSlot);
-}
+void SendTypeOnly(proto::Type type) { SendToMailSlot(proto::Message(type), kServiceSlot); }
 
 }  // namespace
 
@@ -106,7 +99,7 @@ void TfmReportFrm::Load()
     tmStall_.SetEnabled(true);
     lvReport->SetItemCount(0);
     ShowRows();
-    SendTypeOnly(kTypeReport);
+    SendTypeOnly(proto::kReport);
 }
 
 void TfmReportFrm::RowsChanged()
@@ -138,7 +131,7 @@ void TfmReportFrm::ShowRows()
 
 void TfmReportFrm::mnClearClick()
 {
-    SendTypeOnly(kTypeDeleteReport);
+    SendTypeOnly(proto::kClearReport);
     Sleep(kAfterDeleteMs);
     Load();
 }

@@ -106,7 +106,7 @@ void TfmRepProp::SetRow(const TMSlotMessage& row)
 void TfmRepProp::btGotoClick()
 {
     const std::string path = lePath->Text();
-    if (row_.A == kHostsEventKind) {
+    if (row_.A == evkHosts) {
         ShowHostsCopy(path);
         return;
     }

@@ -19,22 +19,13 @@ constexpr int kPanelHeight = 112;
 constexpr int kLabelWidth = 150;
 constexpr int kButtonWidth = 97;
 constexpr int kButtonHeight = 25;
-constexpr uint8_t kListRequest = 21;
-constexpr uint8_t kAddEntry = 22;
-constexpr uint8_t kDeleteEntry = 23;
-constexpr uint8_t kFileDigest = 42;
-// A of the tray's own mark behind an answer (the service's rows carry A 0);
-// B is the tray's process id, C the request.
-constexpr int32_t kAnswerEndMark = 1;
 constexpr int kServiceWaits = 8;  // of the full reply wait each
 
 TTrustFeed gTrustFeed;
 
-TMSlotMessage ServiceRecord(uint8_t type, const std::string& data = {})
+TMSlotMessage ServiceRecord(proto::Type type, const std::string& data = {})
 {
-    TMSlotMessage message;
-    ClearMailSlotMessage(message);
-    message.Type = type;
+    TMSlotMessage message = proto::Message(type);
     message.Data.Set(data);
     return message;
 }
@@ -48,13 +39,13 @@ void RequestTrustList(int id)
     std::thread([id] {
         static std::mutex order;
         std::lock_guard<std::mutex> lock(order);
-        if (SendToMailSlot(ServiceRecord(kListRequest), kServiceSlot)) {
+        if (SendToMailSlot(ServiceRecord(proto::kTrustList), kServiceSlot)) {
             bool value = false;
             for (int wait = 0; wait < kServiceWaits && !ReadBoolSetting("show_tray_icon", value); ++wait)
                 if (GetServiceState(kServiceName) != SERVICE_RUNNING) break;
         }
-        TMSlotMessage mark = ServiceRecord(kListRequest);
-        mark.A = kAnswerEndMark;
+        TMSlotMessage mark = ServiceRecord(proto::kTrustList);
+        mark.A = proto::kTrustListEndMark;
         mark.B = static_cast<int32_t>(GetCurrentProcessId());
         mark.C = id;
         SendToMailSlot(mark, kTraySlot);
@@ -188,7 +179,7 @@ void TfmTrustList::btAddToTrustClick()
         return;
     }
     if (IndexOfText(entries_, entry) < 0) {
-        SendToMailSlot(ServiceRecord(kAddEntry, entry), kServiceSlot);
+        SendToMailSlot(ServiceRecord(proto::kTrustAdd, entry), kServiceSlot);
         entries_.push_back(entry);
         lbTrust->AddItem(entry);
     }
@@ -200,7 +191,7 @@ void TfmTrustList::AskDigestOfChosenFile()
     std::string fileName;
     if (!ChooseFile || !ChooseFile(fileName) || fileName.empty()) return;
     lePath->SetText(fileName);
-    TMSlotMessage request = ServiceRecord(kFileDigest, fileName);
+    TMSlotMessage request = ServiceRecord(proto::kFileMd5, fileName);
     if (SendToMailSlotAndWait(kServiceSlot, request)) leMd5hash->SetText(request.Mess.Str());
 }
 
@@ -210,7 +201,7 @@ void TfmTrustList::btDelFromTrustClick()
     const std::string entry = TrustEntry(lePath->Text(), leMd5hash->Text());
     const int at = IndexOfText(entries_, entry);
     if (at >= 0) {
-        SendToMailSlot(ServiceRecord(kDeleteEntry, entries_[at]), kServiceSlot);
+        SendToMailSlot(ServiceRecord(proto::kTrustDelete, entries_[at]), kServiceSlot);
         entries_.erase(entries_.begin() + at);
         FillListBox();
     }
@@ -241,7 +232,7 @@ bool TfmTrustList::ChooseFileByDialog(std::string& fileName)
 
 void TrustListRowArrived(const TMSlotMessage& record)
 {
-    if (record.Type == kListRequest && record.A == kAnswerEndMark) {
+    if (record.Type == proto::kTrustList && record.A == proto::kTrustListEndMark) {
         // another tray's mark (one started with "/adminstart") is not ours
         if (record.B == static_cast<int32_t>(GetCurrentProcessId())) gTrustFeed.AnswerEnded(record.C);
         return;

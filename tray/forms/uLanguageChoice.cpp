@@ -1,15 +1,8 @@
 #include "uLanguageChoice.h"
 
 #include "qvStrings.h"
+#include "qvProtocol.h"
 #include "uMailSlots.h"
-
-namespace {
-
-constexpr uint8_t kTypeSetSetting = 16;
-constexpr int32_t kTextKind = 5;
-constexpr uint8_t kTypeRestartUser = 32;
-
-}  // namespace
 
 TLanguageAction SettingsPageLanguageAction(const std::string& chosen, const std::string& current)
 {
@@ -25,10 +18,10 @@ TLanguageAction WizardLanguageAction(const std::string& chosen, const std::strin
 
 bool SendLanguageChange(const std::string& fileName)
 {
-    TMSlotMessage message = MakeMessage(kTypeSetSetting, kTextKind);
+    TMSlotMessage message = proto::Message(proto::kWriteSetting, proto::kWriteKindString);
     message.Mess.Set("language");
     message.Data.Set(fileName);
     const bool delivered = SendToMailSlot(message, kServiceSlot);
-    SendToMailSlot(MakeMessage(kTypeRestartUser), kServiceSlot);
+    SendToMailSlot(proto::Message(proto::kRestartUserPart), kServiceSlot);
     return delivered;
 }

@@ -14,13 +14,13 @@ std::string ReplaceAll(std::string text, const std::string& from, const std::str
 bool EventHidesPath(int kind, const std::string& data)
 {
     switch (kind) {
-    case 110:
-    case 124:
-    case 125:
-    case 126:
-    case 193:
-    case 194: return true;
-    case kHostsEventKind: return data.empty();
+    case evkMbr:
+    case evkChangeUserinit:
+    case evkChangeTaskmgr:
+    case evkChangeCtfmon:
+    case evkUserBlockRegedit:
+    case evkUserBlockTaskmgr: return true;
+    case evkHosts: return data.empty();
     default: return false;
     }
 }

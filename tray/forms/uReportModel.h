@@ -4,6 +4,8 @@
 // a folder, and the Explorer command lines that select a file.
 #include <string>
 
+#include "uReportEvent.h"
+
 // Events whose path field means nothing to open: the MBR, the copies of
 // userinit/taskmgr/ctfmon, the two blocked tools, and a hosts event without
 // a file.
@@ -26,5 +28,3 @@ std::string ExplorerFolderParameters(const std::string& folder);
 std::string ExplorerCommandLine(const std::string& program, const std::string& path);
 std::string ExplorerCommandLineWith(const std::string& program, const std::string& parameters);
 
-// Kind of the event whose "Show" opens a quarantined hosts copy.
-constexpr int kHostsEventKind = 111;
