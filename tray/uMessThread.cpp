@@ -14,8 +14,6 @@
 #include "uTrayWindow.h"
 
 TTrayEventQueue gTrayEvents;
-std::atomic<bool> gKillerRunning{false};
-std::atomic<bool> gServicePopupPending{false};
 TReportRows gReportRows;
 
 namespace {
@@ -36,17 +34,18 @@ LRESULT SendToTrayWindow(UINT message, WPARAM wParam, LPARAM lParam)
     return tray ? SendMessageA(tray, message, wParam, lParam) : 0;
 }
 
-// Fills the notification record and asks the hidden window to show it, both
-// on the main thread, so that the record is only ever touched there. A
-// service pop-up is marked pending only when it really opened: one held back
-// by the gate would otherwise hide every later notice.
-void Notify(int32_t kind, const std::function<void(TNotifyRecord&)>& fill, bool pending)
+// Fills a notification record and hands it to the pop-up owner in one
+// synchronised call. A service pop-up is marked pending only when it really
+// opened: one held back by the gate would otherwise hide every later notice.
+void Notify(const std::function<void(TNotifyRecord&)>& fill, bool pending)
 {
+    TNotifyRecord record;
+    ResetNotifyRecord(record);
+    record.Kind = proto::kAnswerNone;
+    fill(record);
     gui::Synchronize([&] {
-        ResetNotifyRecord(gNotifyRecord);
-        fill(gNotifyRecord);
-        const bool shown = SendToTrayWindow(WM_TRAYNOTIFY, static_cast<WPARAM>(kind), 0) != 0;
-        if (pending && shown) gServicePopupPending = true;
+        const bool shown = ShowRequestedNotification(record);
+        if (pending && shown) gPopups.ServicePopupPending = true;
     });
 }
 
@@ -54,9 +53,9 @@ void SetGui(ShortString<kNotifyTextMax>& text, const std::string& value) { text.
 
 void KillerFinished()
 {
-    gKillerRunning = false;
+    gPopups.KillerRunning = false;
     MessageBeep(MB_OK);
-    Notify(proto::kAnswerNone, [](TNotifyRecord& n) {
+    Notify([](TNotifyRecord& n) {
         n.Style = nsInformation;
         SetGui(n.Text2, GetLangText(kLangGui, "mes_kilend"));
         n.Kind = proto::kAnswerNone;
@@ -68,8 +67,8 @@ void KillerFinished()
 void ProgramsEnded()
 {
     RestartExplorerChecked();
-    if (gServicePopupPending.load()) return;
-    Notify(proto::kAnswerReport, [](TNotifyRecord& n) {
+    if (gPopups.ServicePopupPending.load()) return;
+    Notify([](TNotifyRecord& n) {
         n.Style = nsPlain;
         SetGui(n.Text1, GetLangText(kLangGui, "mes_parend"));
         SetGui(n.Text2, GetLangText(kLangGui, "mes_rest"));
@@ -109,7 +108,7 @@ void ServiceCommand(const TMSlotMessage& record)
     switch (record.A) {
     case proto::kQuit: SendToTrayWindow(WM_DESTROY, 0, 0); break;
     case proto::kPing: break;  // the service's ping: delivery is the answer
-    case proto::kKillerStarted: gKillerRunning = true; break;
+    case proto::kKillerStarted: gPopups.KillerRunning = true; break;
     case proto::kKillerEnded: KillerFinished(); break;
     case proto::kExplorerCheck: ProgramsEnded(); break;
     case proto::kHostsCopyResult: HostsCopyDone(record); break;
@@ -125,7 +124,7 @@ void SystemMessage(const TMSlotMessage& record)
         gSystemMessage.Address = record.Data.Str();
         gSystemMessage.Text = record.Mess1.Str();
     }
-    Notify(proto::kAnswerSystemMessage, [](TNotifyRecord& n) {
+    Notify([](TNotifyRecord& n) {
         n.Style = nsPlain;
         SetGui(n.Text1, GetLangText(kLangGui, "mes_sysshow"));
         SetGui(n.Text4, GetLangText(kLangGui, "mes_sysmes"));
@@ -139,7 +138,7 @@ void NewVersion(const TMSlotMessage& record)
 {
     const bool liveCd = record.Type == proto::kNewLiveCd;
     const std::string version = "Version: " + record.Mess1.Str();
-    Notify(proto::kAnswerNewVersion, [&](TNotifyRecord& n) {
+    Notify([&](TNotifyRecord& n) {
         n.Style = nsPlain;
         SetGui(n.Text1, GetLangText(kLangGui, "up_newver"));
         SetGui(n.Text2, liveCd ? GetLangText(kLangGui, "QuorvaneLiveCD") : GetLangText(kLangGui, "Quorvane"));
@@ -447,9 +446,10 @@ bool FillEventNotification(const TMSlotMessage& record, int32_t value, TNotifyRe
 
 void ShowEventPopup(const TMSlotMessage& record, int32_t value)
 {
-    bool show = FillEventNotification(record, value, gNotifyRecord);
-    gLastEventKind = record.A;
-    if (show) SendToTrayWindow(WM_TRAYNOTIFY, static_cast<WPARAM>(gNotifyRecord.Kind), 0);
+    TNotifyRecord notification;
+    const bool show = FillEventNotification(record, value, notification);
+    gPopups.LastEventKind = record.A;
+    if (show) ShowRequestedNotification(notification);
 }
 
 TMSlotMessage LastTrustRecord()

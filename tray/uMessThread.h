@@ -82,9 +82,7 @@ bool FillEventNotification(const TMSlotMessage& record, int32_t value, TNotifyRe
 // Main thread: the event pop-up, through the tray-warning gate.
 void ShowEventPopup(const TMSlotMessage& record, int32_t value);
 
-// Values kept from the messages, read by the windows and the killer.
-extern std::atomic<bool> gKillerRunning;
-extern std::atomic<bool> gServicePopupPending;
+// Values kept from the messages, read by the windows.
 TMSlotMessage LastTrustRecord();  // the last Type 24 record
 struct TSystemMessage {
     std::string Address;

@@ -12,6 +12,7 @@
 #include "uLangUtils.h"
 #include "uMessThread.h"
 #include "uNotifyRecord.h"
+#include "uPopupOwner.h"
 
 const std::array<TTrayMenuItem, 8> kTrayMenuItems = {{
     {cmdStatus, kLangGui, "tray_stat"},
@@ -24,7 +25,6 @@ const std::array<TTrayMenuItem, 8> kTrayMenuItems = {{
     {cmdStopProtection, kLangGui, "tray_stop"},
 }};
 
-TAnswerState gAnswer;
 std::atomic<HWND> gTrayWindow{nullptr};
 HMENU gTrayMenu = nullptr;
 UINT gTaskbarCreatedMessage = 0;
@@ -58,14 +58,15 @@ void StopProtectionQuestion()
 {
     std::string password;
     ReadStrSetting("password", password);
-    ResetNotifyRecord(gNotifyRecord);
-    gNotifyRecord.Style = nsPlain;
-    gNotifyRecord.Text2.Set(GetLangText(kLangGui, "mes_stop"));
-    gNotifyRecord.Buttons = true;
+    TNotifyRecord question;
+    ResetNotifyRecord(question);
+    question.Style = nsPlain;
+    question.Text2.Set(GetLangText(kLangGui, "mes_stop"));
+    question.Buttons = true;
     // with a password the question waits for an answer
-    gNotifyRecord.Seconds = password.empty() ? 14 : 0;
-    gNotifyRecord.Kind = proto::kAnswerStopProtection;
-    ShowNotification(gNotifyRecord);
+    question.Seconds = password.empty() ? 14 : 0;
+    question.Kind = proto::kAnswerStopProtection;
+    ShowNotification(question);
 }
 
 void AskForHostsCopy()
@@ -83,8 +84,8 @@ void RunCommand(int id, LPARAM lParam)
     switch (id) {
     case cmdStopProtection: StopProtectionQuestion(); break;
     case cmdReport:
-        gAnswer.Kind = proto::kAnswerReport;
-        HandleAnswer(gAnswer.Kind);
+        gPopups.Answer.Kind = proto::kAnswerReport;
+        HandleAnswer(gPopups.Answer.Kind);
         break;
     case cmdSettings: OpenSettings(0); break;
     case cmdAutorunManager: OpenAutorunManager(0, ""); break;
@@ -179,27 +180,8 @@ LRESULT CALLBACK TrayWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
         if (!gQuitting && wParam == kHotKeyKiller && gKillerKeySwitch.Read()) ShowKillerConfirmation();
         return 0;
     case WM_TRAYICON: IconMouseMessage(window, lParam); return 0;
-    case WM_TRAYNOTIFY: return ShowRequestedNotification(static_cast<int32_t>(wParam)) ? 1 : 0;
-    case WM_TRAYANSWER: TakeAnswer(gAnswer, wParam, lParam); return 0;
-    case WM_TRAYCLOSED:
-        if (int32_t kind = AnswerToRun(gAnswer)) HandleAnswer(kind);
-        return 0;
     default: return DefWindowProcA(window, message, wParam, lParam);
     }
-}
-
-void TakeAnswer(TAnswerState& state, WPARAM kind, LPARAM param)
-{
-    state.Yes = param == 100 || kind == proto::kAnswerKiller;
-    state.Kind = static_cast<int32_t>(kind);
-    state.Answered = true;
-}
-
-int32_t AnswerToRun(TAnswerState& state)
-{
-    const int32_t kind = state.Answered && state.Yes && state.Kind > 0 ? state.Kind : 0;
-    state.Yes = false;
-    return kind;
 }
 
 HMENU BuildTrayMenu()

@@ -15,10 +15,7 @@
 constexpr const char* kTrayWindowClass = "Quorvane";
 
 // Private messages.
-constexpr UINT WM_TRAYICON = WM_USER + 1;    // 1025: the icon's mouse message in lParam
-constexpr UINT WM_TRAYNOTIFY = WM_USER + 2;  // 1026: show the notification record, kind in wParam; 1 when shown
-constexpr UINT WM_TRAYANSWER = WM_USER + 3;  // 1027: a pop-up's answer: kind in wParam, 100 in lParam for yes
-constexpr UINT WM_TRAYCLOSED = WM_USER + 4;  // 1028: a pop-up closed: act on a yes
+constexpr UINT WM_TRAYICON = WM_USER + 1;  // 1025: the icon's mouse message in lParam
 
 // WM_COMMAND ids (the menu uses the same numbers).
 enum TTrayCommand : int {
@@ -45,21 +42,6 @@ struct TTrayMenuItem {
     const char* Key;
 };
 extern const std::array<TTrayMenuItem, 8> kTrayMenuItems;
-
-// The answer of the last pop-up: written by 1027, read by 1028.
-struct TAnswerState {
-    int32_t Kind = 0;
-    bool Yes = false;
-    bool Answered = false;
-    bool Closed = false;
-};
-extern TAnswerState gAnswer;
-// 1027: a pop-up answered; the killer confirmation (kind 13) counts every
-// answer as yes, since its own yes label answers as kind 0.
-void TakeAnswer(TAnswerState& state, WPARAM kind, LPARAM param);
-// 1028: the answer kind to act on once the pop-up closed (0: nothing); the
-// yes is used up.
-int32_t AnswerToRun(TAnswerState& state);
 
 extern std::atomic<HWND> gTrayWindow;  // also read by the receiver
 extern HMENU gTrayMenu;
