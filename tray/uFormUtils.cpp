@@ -12,10 +12,8 @@
 #include "uCommonUtils.h"
 #include "uGuiUtils.h"
 #include "uInetUtils.h"
-#include "uKeyboardThread.h"
 #include "uLangUtils.h"
-#include "uMessThread.h"
-#include "uTrayWindow.h"
+#include "uTrayModels.h"
 
 int32_t PassMode = 0;
 TShellRestart gExplorerRestart;
@@ -237,9 +235,7 @@ void StopProtection()
 {
     Sleep(kBeforeStopMs);
     SendServiceCommand(proto::kStopService);
-    HWND tray = gTrayWindow.load();
-    UnregisterHotKey(tray, kHotKeyKiller);
-    if (tray) SendMessageA(tray, WM_CLOSE, 0, 0);
+    gTrayActions.StopProtection();
 }
 
 void CloseAllWindows()

@@ -6,10 +6,8 @@
 #include "uFormUtils.h"
 #include "uGuiUtils.h"
 #include "uLangUtils.h"
-#include "uMessThread.h"
 #include "uNotifyRecord.h"
 #include "uPopupOwner.h"
-#include "uTrayWindow.h"
 
 
 namespace {

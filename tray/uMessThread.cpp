@@ -4,17 +4,13 @@
 
 #include <exception>
 
-#include "fmHostsManager.h"
-#include "fmTrustList.h"
 #include "qvApplication.h"
 #include "qvProtocol.h"
-#include "uReportEvent.h"
 #include "uFormUtils.h"
 #include "uLangUtils.h"
-#include "uTrayWindow.h"
+#include "uReportEvent.h"
+#include "uTrayModels.h"
 
-TTrayEventQueue gTrayEvents;
-TReportRows gReportRows;
 
 namespace {
 
@@ -22,17 +18,7 @@ constexpr DWORD kSlotRetryMs = 1000;
 // An idle receiver sleeps in the read itself and wakes this often to see
 // whether it is told to stop; a message wakes it at once.
 constexpr DWORD kIdleReadMs = 250;
-constexpr size_t kMaxKeptEvents = 1000;
 
-std::mutex gKeptLock;
-TMSlotMessage gLastTrustRecord{};
-TSystemMessage gSystemMessage;
-
-LRESULT SendToTrayWindow(UINT message, WPARAM wParam, LPARAM lParam)
-{
-    HWND tray = gTrayWindow.load();
-    return tray ? SendMessageA(tray, message, wParam, lParam) : 0;
-}
 
 // Fills a notification record and hands it to the pop-up owner in one
 // synchronised call. A service pop-up is marked pending only when it really
@@ -86,12 +72,9 @@ void HostsCopyDone(const TMSlotMessage& record)
     // open: the hosts manager saves over the named file and deletes it later.
     gui::Synchronize([&] {
         // An open manager waits for the fresh copy it asked for.
-        if (auto* hosts = dynamic_cast<TfmHostsManager*>(gui::FindForm(kHostsManagerForm)); hosts && hosts->Visible()) {
-            hosts->CopyAnswered(record.Data.Str(), record.B);
-            return;
-        }
-        if (!AcceptHostsCopy(record.Data.Str())) return;
-        SendToTrayWindow(WM_COMMAND, cmdHostsManager, static_cast<LPARAM>(record.B));
+        if (IsFormOpen(kHostsManagerForm) && gHostsCopy.Answered(record.Data.Str(), record.B)) return;
+        if (!gHostsCopy.Accept(record.Data.Str())) return;
+        gTrayActions.Run(cmdHostsManager, record.B);
     });
 }
 
@@ -106,7 +89,7 @@ void AnswerProcessId(TMSlotMessage record)
 void ServiceCommand(const TMSlotMessage& record)
 {
     switch (record.A) {
-    case proto::kQuit: SendToTrayWindow(WM_DESTROY, 0, 0); break;
+    case proto::kQuit: gTrayActions.Quit(); break;
     case proto::kPing: break;  // the service's ping: delivery is the answer
     case proto::kKillerStarted: gPopups.KillerRunning = true; break;
     case proto::kKillerEnded: KillerFinished(); break;
@@ -119,11 +102,7 @@ void ServiceCommand(const TMSlotMessage& record)
 
 void SystemMessage(const TMSlotMessage& record)
 {
-    {
-        std::lock_guard<std::mutex> lock(gKeptLock);
-        gSystemMessage.Address = record.Data.Str();
-        gSystemMessage.Text = record.Mess1.Str();
-    }
+    KeepSystemMessage({record.Data.Str(), record.Mess1.Str()});
     Notify([](TNotifyRecord& n) {
         n.Style = nsPlain;
         SetGui(n.Text1, GetLangText(kLangGui, "mes_sysshow"));
@@ -151,58 +130,6 @@ void NewVersion(const TMSlotMessage& record)
 }
 
 }  // namespace
-
-void TTrayEventQueue::PushFront(const TMSlotMessage& message, int32_t seq)
-{
-    std::lock_guard<std::mutex> lock(lock_);
-    entries_.insert(entries_.begin(), TTrayEventEntry{message, false, seq});
-    // A flood of events must not grow the tray without bound: the oldest go.
-    if (entries_.size() > kMaxKeptEvents) entries_.resize(kMaxKeptEvents);
-}
-
-size_t TTrayEventQueue::Size() const
-{
-    std::lock_guard<std::mutex> lock(lock_);
-    return entries_.size();
-}
-
-bool TTrayEventQueue::HeadPending() const
-{
-    std::lock_guard<std::mutex> lock(lock_);
-    return !entries_.empty() && !entries_.front().Shown;
-}
-
-bool TTrayEventQueue::TakeHead(TTrayEventEntry& entry)
-{
-    std::lock_guard<std::mutex> lock(lock_);
-    if (entries_.empty() || entries_.front().Shown) return false;
-    entries_.front().Shown = true;
-    entry = entries_.front();
-    return true;
-}
-
-bool TTrayEventQueue::FindBySeq(int32_t seq, TTrayEventEntry& entry) const
-{
-    std::lock_guard<std::mutex> lock(lock_);
-    for (const TTrayEventEntry& e : entries_)
-        if (e.Seq == seq) {
-            entry = e;
-            return true;
-        }
-    return false;
-}
-
-std::vector<TTrayEventEntry> TTrayEventQueue::Snapshot() const
-{
-    std::lock_guard<std::mutex> lock(lock_);
-    return entries_;
-}
-
-void TTrayEventQueue::Clear()
-{
-    std::lock_guard<std::mutex> lock(lock_);
-    entries_.clear();
-}
 
 TSlotRead ReadTrayRecord(TMSlot& slot, TMSlotMessage& record)
 {
@@ -300,7 +227,7 @@ void ShowQueuedEvent()
 void HandleTrayMessage(const TMSlotMessage& record, int32_t value)
 {
     switch (record.Type) {
-    case proto::kFirstRun: SendToTrayWindow(WM_COMMAND, cmdWizard, 0); break;
+    case proto::kFirstRun: gTrayActions.Run(cmdWizard); break;
     case proto::kEvent: gui::Synchronize([&] { ShowEventPopup(record, value); }); break;
     case proto::kControl: ServiceCommand(record); break;
     case proto::kSystemMessage: SystemMessage(record); break;
@@ -310,17 +237,14 @@ void HandleTrayMessage(const TMSlotMessage& record, int32_t value)
         if (record.D == 0) gui::Synchronize([&] { AddTrustRow(record); });
         break;
     case proto::kTrustAsk: {
-        {
-            std::lock_guard<std::mutex> lock(gKeptLock);
-            gLastTrustRecord = record;
-        }
-        SendToTrayWindow(WM_COMMAND, cmdTrustList, 1);
+        KeepTrustRecord(record);
+        gTrayActions.Run(cmdTrustList, 1);
         break;
     }
     case proto::kNewVersion:
     case proto::kNewLiveCd: NewVersion(record); break;
-    case proto::kOpenSettings: SendToTrayWindow(WM_COMMAND, cmdSettings, 0); break;
-    case proto::kShowStatus: SendToTrayWindow(WM_COMMAND, cmdStatus, 0); break;
+    case proto::kOpenSettings: gTrayActions.Run(cmdSettings); break;
+    case proto::kShowStatus: gTrayActions.Run(cmdStatus); break;
     default: break;
     }
 }
@@ -452,18 +376,6 @@ void ShowEventPopup(const TMSlotMessage& record, int32_t value)
     if (show) ShowRequestedNotification(notification);
 }
 
-TMSlotMessage LastTrustRecord()
-{
-    std::lock_guard<std::mutex> lock(gKeptLock);
-    return gLastTrustRecord;
-}
-
-TSystemMessage KeptSystemMessage()
-{
-    std::lock_guard<std::mutex> lock(gKeptLock);
-    return gSystemMessage;
-}
-
 namespace {
 
 bool SameRow(const TMSlotMessage& a, const TMSlotMessage& b)
@@ -472,34 +384,7 @@ bool SameRow(const TMSlotMessage& a, const TMSlotMessage& b)
            a.Mess.Str() == b.Mess.Str() && a.Mess1.Str() == b.Mess1.Str();
 }
 
-std::string ReportProgress(const std::string& text, const TReportRows& rows)
-{
-    return text + " " + IntToStr(rows.RowCount) + " " + rows.OfText + " " + IntToStr(rows.Total);
-}
-
 }  // namespace
-
-void ResetReportRows()
-{
-    TReportRows& rows = gReportRows;
-    if (rows.RowCount > 0 && rows.RowCount < rows.Total) {
-        rows.GivenUp.Total = rows.Total;
-        rows.GivenUp.Left = rows.Total - rows.RowCount;
-        rows.GivenUp.First = rows.Records.front();
-    }
-    std::vector<TMSlotMessage>().swap(rows.Records);
-    rows.RowCount = 0;
-    rows.ItemCount = 0;
-    rows.Total = 0;
-    rows.Status.clear();
-    rows.Loading = false;
-}
-
-void BeginReportLoad()
-{
-    ResetReportRows();
-    ++gReportRows.Asked;
-}
 
 void AddReportRow(const TMSlotMessage& record)
 {
@@ -539,14 +424,7 @@ void AddReportRow(const TMSlotMessage& record)
     if (rows.OnChanged) rows.OnChanged();
 }
 
-bool ReportDumpStalled(DWORD now)
+void AddTrustRow(const TMSlotMessage& record)
 {
-    TReportRows& rows = gReportRows;
-    if (!rows.Loading || now - rows.LastRowTick < kReportStallMs) return false;
-    // What came stays listed; a later row of the same dump still joins it.
-    rows.Loading = false;
-    rows.Status = ReportProgress(GetLangText(kLangGui, "mes_cut"), rows);
-    return true;
+    if (gTrustRows.OnRow) gTrustRows.OnRow(record);
 }
-
-void AddTrustRow(const TMSlotMessage& record) { TrustListRowArrived(record); }

@@ -4,13 +4,11 @@
 
 #include <mutex>
 
-#include "fmHostsManager.h"
 #include "uCommonUtils.h"
 #include "uFormUtils.h"
 #include "uGuiUtils.h"
 #include "uKeyboardThread.h"
 #include "uLangUtils.h"
-#include "uMessThread.h"
 #include "uNotifyRecord.h"
 #include "uPopupOwner.h"
 
@@ -36,10 +34,6 @@ constexpr UINT kIconCallback = WM_TRAYICON;
 bool gIconAdded = false;
 // Set once the window is told to go: from then on the icon opens nothing.
 bool gQuitting = false;
-
-std::mutex gHostsCopyLock;
-std::string gHostsCopyName;
-bool gHostsCopyExpected = false;
 
 NOTIFYICONDATAA IconRecord(HWND window)
 {
@@ -151,6 +145,18 @@ HWND CreateTrayWindow(HINSTANCE instance)
     gQuitting = false;
     gTrayWindow = CreateWindowExA(WS_EX_APPWINDOW, kTrayWindowClass, kTrayWindowClass, WS_POPUP, 0, 0, 0, 0, nullptr,
                                   nullptr, instance, nullptr);
+    // The others' way to the commands and the quit: as messages to this window.
+    gTrayActions.OnCommand = [](int command, intptr_t param) {
+        if (HWND tray = gTrayWindow.load()) SendMessageA(tray, WM_COMMAND, static_cast<WPARAM>(command), param);
+    };
+    gTrayActions.OnQuit = [] {
+        if (HWND tray = gTrayWindow.load()) SendMessageA(tray, WM_DESTROY, 0, 0);
+    };
+    gTrayActions.OnStopProtection = [] {
+        HWND tray = gTrayWindow.load();
+        UnregisterHotKey(tray, kHotKeyKiller);
+        if (tray) SendMessageA(tray, WM_CLOSE, 0, 0);
+    };
     return gTrayWindow;
 }
 
@@ -223,24 +229,3 @@ void RemoveTrayIcon()
 }
 
 bool TrayIconAdded() { return gIconAdded; }
-
-void ExpectHostsCopy(const std::string& fileName)
-{
-    std::lock_guard<std::mutex> lock(gHostsCopyLock);
-    gHostsCopyName = fileName;
-    gHostsCopyExpected = true;
-}
-
-std::string HostsCopyFileName()
-{
-    std::lock_guard<std::mutex> lock(gHostsCopyLock);
-    return gHostsCopyName;
-}
-
-bool AcceptHostsCopy(const std::string& fileName)
-{
-    std::lock_guard<std::mutex> lock(gHostsCopyLock);
-    if (!gHostsCopyExpected || fileName.empty() || !SameText(fileName, gHostsCopyName)) return false;
-    gHostsCopyExpected = false;
-    return true;
-}

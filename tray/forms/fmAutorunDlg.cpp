@@ -3,7 +3,7 @@
 #include "fmMessage.h"
 #include "uFormUtils.h"
 #include "uLangUtils.h"
-#include "uMessThread.h"
+#include "uTrayModels.h"
 
 namespace {
 

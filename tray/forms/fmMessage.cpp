@@ -3,10 +3,8 @@
 #include <windowsx.h>
 
 #include "uFormUtils.h"
-#include "uKeyboardThread.h"
 #include "uLangUtils.h"
-#include "uMessThread.h"
-#include "uTrayWindow.h"
+#include "uTrayModels.h"
 
 
 namespace {
