@@ -6,19 +6,15 @@
 #include <exception>
 #include <mutex>
 
-#include "fmMessage.h"
 #include "qvFiles.h"
 #include "qvForms.h"
 #include "qvHandles.h"
 #include "uCommonUtils.h"
 #include "uGuiUtils.h"
 #include "uInetUtils.h"
-#include "uKeyboardThread.h"
 #include "uLangUtils.h"
-#include "uMessThread.h"
-#include "uTrayWindow.h"
+#include "uTrayModels.h"
 
-std::atomic<int32_t> gLastEventKind{-1};
 int32_t PassMode = 0;
 TShellRestart gExplorerRestart;
 TRememberedSwitch gTrayWarnSwitch("show_tray_warn", true);
@@ -29,8 +25,6 @@ constexpr int kModalYes = IDYES;  // 6
 constexpr DWORD kBeforeStopMs = 200;
 constexpr int kBrowserWidth = 800;
 constexpr int kBrowserHeight = 500;
-
-TNotifyRecord gPopupValues = {nsInformation, {}, {}, {}, {}, 0, 0, false, -1};
 
 std::mutex gTrustRecordLock;
 TMSlotMessage gTrustListRecord{};
@@ -83,24 +77,25 @@ void StartKiller()
     // otherwise block every later confirmation until the tray restarts.
     const bool delivered = SendServiceCommand(proto::kRunKiller);
     if (delivered) {
-        gKillerRunning = true;
+        gPopups.KillerRunning = true;
         MessageBeep(MB_OK);
         MessageBeep(MB_OK);
     }
-    ResetNotifyRecord(gNotifyRecord);
+    TNotifyRecord notice;
+    ResetNotifyRecord(notice);
     if (delivered) {
-        gNotifyRecord.Style = nsInformation;
-        gNotifyRecord.Text2.Set(GetLangText(kLangGui, "mes_kilrrun"));
-        gNotifyRecord.Text3.Set(GetLangText(kLangGui, "mes_wait"));
+        notice.Style = nsInformation;
+        notice.Text2.Set(GetLangText(kLangGui, "mes_kilrrun"));
+        notice.Text3.Set(GetLangText(kLangGui, "mes_wait"));
     } else {
-        gNotifyRecord.Style = nsWarning;
-        gNotifyRecord.Text2.Set(GetLangText(kLangGui, "mes_kilnoserv"));
+        notice.Style = nsWarning;
+        notice.Text2.Set(GetLangText(kLangGui, "mes_kilnoserv"));
     }
-    gNotifyRecord.Kind = proto::kAnswerNone;
-    gNotifyRecord.Seconds = 7;
-    gNotifyRecord.Buttons = false;
-    if (HWND tray = gTrayWindow.load()) SendMessageA(tray, WM_TRAYNOTIFY, proto::kAnswerNone, 0);
-    gConfirmationPending = false;
+    notice.Kind = proto::kAnswerNone;
+    notice.Seconds = 7;
+    notice.Buttons = false;
+    ShowRequestedNotification(notice);
+    gPopups.ConfirmationPending = false;
 }
 
 void OpenSystemMessage()
@@ -180,39 +175,43 @@ void OpenBrowser(const std::string& address, int mode)
 bool ShowNotification(const TNotifyRecord& record)
 {
     const bool confirmation = record.Kind == kKillerConfirmationKind;
-    if (gPopupStack.Open > kMaxOpenPopups && !confirmation) return false;
-    gPopupValues = record;
-    gAnswer.Answered = false;
-    gAnswer.Closed = false;
-    gAnswer.Yes = false;
+    if (gPopups.Stack.Open > kMaxOpenPopups && !confirmation) return false;
+    gPopups.Answer.Answered = false;
+    gPopups.Answer.Closed = false;
+    gPopups.Answer.Yes = false;
     gui::TForm* popup = gui::CreateForm(kMessageForm);
     if (!popup) return false;
+    if (auto* window = dynamic_cast<TPopupWindow*>(popup)) {
+        TPopupCallbacks callbacks;
+        callbacks.Answered = [](int32_t kind, bool yes) { TakeAnswer(gPopups.Answer, kind, yes); };
+        callbacks.Closed = [] {
+            if (int32_t kind = AnswerToRun(gPopups.Answer)) HandleAnswer(kind);
+        };
+        window->Present(record, std::move(callbacks));
+    }
     popup->Tag = record.Kind;
     popup->HelpContext = record.Value;
     popup->Show();
     const bool shown = gui::FormExists(popup) && popup->Visible();
-    if (shown && confirmation) gConfirmationPending = true;  // cleared when it goes
+    if (shown && confirmation) gPopups.ConfirmationPending = true;  // cleared when it goes
     return shown;
 }
 
-TNotifyRecord PopupValues() { return gPopupValues; }
-
 bool PopupAllowed()
 {
-    if (gLastEventKind.load() == -1) return true;  // nothing to hold back: no need to ask
+    if (gPopups.LastEventKind.load() == -1) return true;  // nothing to hold back: no need to ask
     if (gTrayWarnSwitch.Read()) return true;
-    gLastEventKind = -1;
+    gPopups.LastEventKind = -1;
     return false;
 }
 
-bool ShowRequestedNotification(int32_t kind)
+bool ShowRequestedNotification(const TNotifyRecord& record)
 {
-    gNotifyRecord.Kind = kind;
-    if (kind == kKillerConfirmationKind)
-        gLastEventKind = -1;
+    if (record.Kind == kKillerConfirmationKind)
+        gPopups.LastEventKind = -1;
     else if (!PopupAllowed())
         return false;
-    return ShowNotification(gNotifyRecord);
+    return ShowNotification(record);
 }
 
 void HandleAnswer(int32_t kind)
@@ -234,9 +233,7 @@ void StopProtection()
 {
     Sleep(kBeforeStopMs);
     SendServiceCommand(proto::kStopService);
-    HWND tray = gTrayWindow.load();
-    UnregisterHotKey(tray, kHotKeyKiller);
-    if (tray) SendMessageA(tray, WM_CLOSE, 0, 0);
+    gTrayActions.StopProtection();
 }
 
 void CloseAllWindows()

@@ -14,6 +14,7 @@
 #include "uGuiUtils.h"
 #include "uMailSlots.h"
 #include "uNotifyRecord.h"
+#include "uPopupOwner.h"
 
 // Window class names.
 constexpr const char* kMessageForm = "TfmMessage";
@@ -31,10 +32,6 @@ constexpr const char* kPasswordForm = "TfmPass";
 
 constexpr const char* kAutorunManagerExe = "qrv_autorun.exe ";  // with its blank, as the manager is started
 constexpr const char* kBrowserCaption = "Quorvane browser...";
-
-// The event kind of the last event pop-up, -1 when none is pending for the
-// gate. Written by the receiver, read and reset by the gate.
-extern std::atomic<int32_t> gLastEventKind;
 
 // The mode the password dialog is shown in (2: confirm stopping the protection).
 extern int32_t PassMode;
@@ -79,14 +76,13 @@ TMSlotMessage LastTrustListRecord();
 // The answer kind of the killer confirmation.
 constexpr int32_t kKillerConfirmationKind = proto::kAnswerKiller;
 
-// Copies the record into the pop-up values and opens a pop-up; its Tag
-// becomes the record's Kind and its HelpContext the record's Value. Nothing
-// while more than kMaxOpenPopups are open, except the killer confirmation:
-// it is the user's way out and always opens, and only a confirmation that
-// really opened marks one pending. True when the pop-up is on screen.
+// Opens a pop-up with the record; its Tag becomes the record's Kind and its
+// HelpContext the record's Value, and its answer comes back to the pop-up
+// owner (a yes is acted on once the pop-up has closed). Nothing while more
+// than kMaxOpenPopups are open, except the killer confirmation: it is the
+// user's way out and always opens, and only a confirmation that really
+// opened marks one pending. True when the pop-up is on screen.
 bool ShowNotification(const TNotifyRecord& record);
-// The values of the pop-up being built (read by the pop-up window).
-TNotifyRecord PopupValues();
 
 // The tray-warning gate: true when no event pop-up is pending or
 // `show_tray_warn` is on; otherwise forgets the pending event kind and says
@@ -94,11 +90,11 @@ TNotifyRecord PopupValues();
 // that a busy service never holds up the main thread.
 bool PopupAllowed();
 extern TRememberedSwitch gTrayWarnSwitch;
-// What message 1026 does with the notification record of the given kind: the
-// killer confirmation is never held back by the gate (and uses up the
-// pending event kind, so that the killer's own notices follow); true when a
-// pop-up opened.
-bool ShowRequestedNotification(int32_t kind);
+// A record handed over by the receiver, the killer or the gesture: shown
+// through the gate, except the killer confirmation, which is never held back
+// (and uses up the pending event kind, so that the killer's own notices
+// follow); true when a pop-up opened.
+bool ShowRequestedNotification(const TNotifyRecord& record);
 
 // What a pop-up answered with yes asks for (the answer kinds of proto::AnswerKind).
 void HandleAnswer(int32_t kind);

@@ -3,13 +3,12 @@
 #include <exception>
 
 #include "qvApplication.h"
+#include "uFormUtils.h"
 #include "uGuiUtils.h"
 #include "uLangUtils.h"
-#include "uMessThread.h"
 #include "uNotifyRecord.h"
-#include "uTrayWindow.h"
+#include "uPopupOwner.h"
 
-std::atomic<bool> gConfirmationPending{false};
 
 namespace {
 
@@ -31,27 +30,25 @@ void GestureDone()
 
 void OpenConfirmation()
 {
-    if (gConfirmationPending.load() || gKillerRunning.load()) {
-        gNotifyRecord.Kind = proto::kAnswerNone;
-        return;
-    }
+    if (gPopups.ConfirmationPending.load() || gPopups.KillerRunning.load()) return;
     // Win+F12 leaves the Windows key and F12 down in this thread's view of
     // the keyboard; they must not count as held once the pop-up is up.
     BYTE keys[256] = {};
     const bool haveKeys = GetKeyboardState(keys) != FALSE;
     keys[VK_F12] &= static_cast<BYTE>(~0x80);
     keys[VK_LWIN] &= static_cast<BYTE>(~0x80);
-    ResetNotifyRecord(gNotifyRecord);
-    gNotifyRecord.Style = nsPlain;
-    gNotifyRecord.Text1.Set(GetLangText(kLangGui, "mes_kil5"));
-    gNotifyRecord.Text2.Set(GetLangText(kLangGui, "mes_killer"));
-    gNotifyRecord.Text3.Set(GetLangText(kLangGui, "mes_wrn"));
-    gNotifyRecord.Text4.Set(GetLangText(kLangGui, "mes_canckil"));
-    gNotifyRecord.Buttons = true;
-    gNotifyRecord.Seconds = 10;
-    gNotifyRecord.Kind = proto::kAnswerKiller;
+    TNotifyRecord confirmation;
+    ResetNotifyRecord(confirmation);
+    confirmation.Style = nsPlain;
+    confirmation.Text1.Set(GetLangText(kLangGui, "mes_kil5"));
+    confirmation.Text2.Set(GetLangText(kLangGui, "mes_killer"));
+    confirmation.Text3.Set(GetLangText(kLangGui, "mes_wrn"));
+    confirmation.Text4.Set(GetLangText(kLangGui, "mes_canckil"));
+    confirmation.Buttons = true;
+    confirmation.Seconds = 10;
+    confirmation.Kind = proto::kAnswerKiller;
     // marked pending by the pop-up itself, once it is really on screen
-    if (HWND tray = gTrayWindow.load()) SendMessageA(tray, WM_TRAYNOTIFY, proto::kAnswerKiller, 0);
+    ShowRequestedNotification(confirmation);
     if (haveKeys) SetKeyboardState(keys);
     MessageBeep(MB_OK);
 }

@@ -82,11 +82,7 @@ private:
 
 void StartKeyboardThread();
 
-// The confirmation pending on screen: set only once its pop-up exists, and
-// cleared whenever that pop-up goes (answered, closed, run out, destroyed).
-extern std::atomic<bool> gConfirmationPending;
-
-// Opens the killer confirmation (style plain, buttons, 10 s, kind 13) through
-// the hidden window, unless one is showing or the killer runs. Any thread:
+// Opens the killer confirmation (style plain, buttons, 10 s, kind 13), unless
+// one is showing or the killer runs. Any thread:
 // the pop-up is built on the main thread.
 void ShowKillerConfirmation();

@@ -4,35 +4,14 @@
 
 #include <exception>
 
-#include "fmHostsManager.h"
-#include "fmTrustList.h"
 #include "qvApplication.h"
 #include "qvLateApi.h"
 #include "qvProtocol.h"
-#include "uReportEvent.h"
 #include "uFormUtils.h"
 #include "uLangUtils.h"
-#include "uTrayWindow.h"
+#include "uReportEvent.h"
+#include "uTrayModels.h"
 
-TTrayEventQueue gTrayEvents;
-TKillerMark gKillerRunning;
-
-bool TKillerMark::load() const
-{
-    const uint64_t since = since_.load();
-    return since != 0 && TickCount64() - since < kKillerMarkMs;
-}
-
-TKillerMark& TKillerMark::operator=(bool running)
-{
-    if (running)
-        SetSince(TickCount64());
-    else
-        since_ = 0;
-    return *this;
-}
-std::atomic<bool> gServicePopupPending{false};
-TReportRows gReportRows;
 
 namespace {
 
@@ -40,29 +19,20 @@ constexpr DWORD kSlotRetryMs = 1000;
 // An idle receiver sleeps in the read itself and wakes this often to see
 // whether it is told to stop; a message wakes it at once.
 constexpr DWORD kIdleReadMs = 250;
-constexpr size_t kMaxKeptEvents = 1000;
 
-std::mutex gKeptLock;
-TMSlotMessage gLastTrustRecord{};
-TSystemMessage gSystemMessage;
 
-LRESULT SendToTrayWindow(UINT message, WPARAM wParam, LPARAM lParam)
+// Fills a notification record and hands it to the pop-up owner in one
+// synchronised call. A service pop-up is marked pending only when it really
+// opened: one held back by the gate would otherwise hide every later notice.
+void Notify(const std::function<void(TNotifyRecord&)>& fill, bool pending)
 {
-    HWND tray = gTrayWindow.load();
-    return tray ? SendMessageA(tray, message, wParam, lParam) : 0;
-}
-
-// Fills the notification record and asks the hidden window to show it, both
-// on the main thread, so that the record is only ever touched there. A
-// service pop-up is marked pending only when it really opened: one held back
-// by the gate would otherwise hide every later notice.
-void Notify(int32_t kind, const std::function<void(TNotifyRecord&)>& fill, bool pending)
-{
+    TNotifyRecord record;
+    ResetNotifyRecord(record);
+    record.Kind = proto::kAnswerNone;
+    fill(record);
     gui::Synchronize([&] {
-        ResetNotifyRecord(gNotifyRecord);
-        fill(gNotifyRecord);
-        const bool shown = SendToTrayWindow(WM_TRAYNOTIFY, static_cast<WPARAM>(kind), 0) != 0;
-        if (pending && shown) gServicePopupPending = true;
+        const bool shown = ShowRequestedNotification(record);
+        if (pending && shown) gPopups.ServicePopupPending = true;
     });
 }
 
@@ -70,9 +40,9 @@ void SetGui(ShortString<kNotifyTextMax>& text, const std::string& value) { text.
 
 void KillerFinished()
 {
-    gKillerRunning = false;
+    gPopups.KillerRunning = false;
     MessageBeep(MB_OK);
-    Notify(proto::kAnswerNone, [](TNotifyRecord& n) {
+    Notify([](TNotifyRecord& n) {
         n.Style = nsInformation;
         SetGui(n.Text2, GetLangText(kLangGui, "mes_kilend"));
         n.Kind = proto::kAnswerNone;
@@ -84,8 +54,8 @@ void KillerFinished()
 void ProgramsEnded()
 {
     RestartExplorerChecked();
-    if (gServicePopupPending.load()) return;
-    Notify(proto::kAnswerReport, [](TNotifyRecord& n) {
+    if (gPopups.ServicePopupPending.load()) return;
+    Notify([](TNotifyRecord& n) {
         n.Style = nsPlain;
         SetGui(n.Text1, GetLangText(kLangGui, "mes_parend"));
         SetGui(n.Text2, GetLangText(kLangGui, "mes_rest"));
@@ -103,12 +73,9 @@ void HostsCopyDone(const TMSlotMessage& record)
     // open: the hosts manager saves over the named file and deletes it later.
     gui::Synchronize([&] {
         // An open manager waits for the fresh copy it asked for.
-        if (auto* hosts = dynamic_cast<TfmHostsManager*>(gui::FindForm(kHostsManagerForm)); hosts && hosts->Visible()) {
-            hosts->CopyAnswered(record.Data.Str(), record.B);
-            return;
-        }
-        if (!AcceptHostsCopy(record.Data.Str())) return;
-        SendToTrayWindow(WM_COMMAND, cmdHostsManager, static_cast<LPARAM>(record.B));
+        if (IsFormOpen(kHostsManagerForm) && gHostsCopy.Answered(record.Data.Str(), record.B)) return;
+        if (!gHostsCopy.Accept(record.Data.Str())) return;
+        gTrayActions.Run(cmdHostsManager, record.B);
     });
 }
 
@@ -123,9 +90,9 @@ void AnswerProcessId(TMSlotMessage record)
 void ServiceCommand(const TMSlotMessage& record)
 {
     switch (record.A) {
-    case proto::kQuit: SendToTrayWindow(WM_DESTROY, 0, 0); break;
+    case proto::kQuit: gTrayActions.Quit(); break;
     case proto::kPing: break;  // the service's ping: delivery is the answer
-    case proto::kKillerStarted: gKillerRunning = true; break;
+    case proto::kKillerStarted: gPopups.KillerRunning = true; break;
     case proto::kKillerEnded: KillerFinished(); break;
     case proto::kExplorerCheck: ProgramsEnded(); break;
     case proto::kHostsCopyResult: HostsCopyDone(record); break;
@@ -136,12 +103,8 @@ void ServiceCommand(const TMSlotMessage& record)
 
 void SystemMessage(const TMSlotMessage& record)
 {
-    {
-        std::lock_guard<std::mutex> lock(gKeptLock);
-        gSystemMessage.Address = record.Data.Str();
-        gSystemMessage.Text = record.Mess1.Str();
-    }
-    Notify(proto::kAnswerSystemMessage, [](TNotifyRecord& n) {
+    KeepSystemMessage({record.Data.Str(), record.Mess1.Str()});
+    Notify([](TNotifyRecord& n) {
         n.Style = nsPlain;
         SetGui(n.Text1, GetLangText(kLangGui, "mes_sysshow"));
         SetGui(n.Text4, GetLangText(kLangGui, "mes_sysmes"));
@@ -155,7 +118,7 @@ void NewVersion(const TMSlotMessage& record)
 {
     const bool liveCd = record.Type == proto::kNewLiveCd;
     const std::string version = "Version: " + record.Mess1.Str();
-    Notify(proto::kAnswerNewVersion, [&](TNotifyRecord& n) {
+    Notify([&](TNotifyRecord& n) {
         n.Style = nsPlain;
         SetGui(n.Text1, GetLangText(kLangGui, "up_newver"));
         SetGui(n.Text2, liveCd ? GetLangText(kLangGui, "QuorvaneLiveCD") : GetLangText(kLangGui, "Quorvane"));
@@ -168,58 +131,6 @@ void NewVersion(const TMSlotMessage& record)
 }
 
 }  // namespace
-
-void TTrayEventQueue::PushFront(const TMSlotMessage& message, int32_t seq)
-{
-    std::lock_guard<std::mutex> lock(lock_);
-    entries_.insert(entries_.begin(), TTrayEventEntry{message, false, seq});
-    // A flood of events must not grow the tray without bound: the oldest go.
-    if (entries_.size() > kMaxKeptEvents) entries_.resize(kMaxKeptEvents);
-}
-
-size_t TTrayEventQueue::Size() const
-{
-    std::lock_guard<std::mutex> lock(lock_);
-    return entries_.size();
-}
-
-bool TTrayEventQueue::HeadPending() const
-{
-    std::lock_guard<std::mutex> lock(lock_);
-    return !entries_.empty() && !entries_.front().Shown;
-}
-
-bool TTrayEventQueue::TakeHead(TTrayEventEntry& entry)
-{
-    std::lock_guard<std::mutex> lock(lock_);
-    if (entries_.empty() || entries_.front().Shown) return false;
-    entries_.front().Shown = true;
-    entry = entries_.front();
-    return true;
-}
-
-bool TTrayEventQueue::FindBySeq(int32_t seq, TTrayEventEntry& entry) const
-{
-    std::lock_guard<std::mutex> lock(lock_);
-    for (const TTrayEventEntry& e : entries_)
-        if (e.Seq == seq) {
-            entry = e;
-            return true;
-        }
-    return false;
-}
-
-std::vector<TTrayEventEntry> TTrayEventQueue::Snapshot() const
-{
-    std::lock_guard<std::mutex> lock(lock_);
-    return entries_;
-}
-
-void TTrayEventQueue::Clear()
-{
-    std::lock_guard<std::mutex> lock(lock_);
-    entries_.clear();
-}
 
 TSlotRead ReadTrayRecord(TMSlot& slot, TMSlotMessage& record)
 {
@@ -317,7 +228,7 @@ void ShowQueuedEvent()
 void HandleTrayMessage(const TMSlotMessage& record, int32_t value)
 {
     switch (record.Type) {
-    case proto::kFirstRun: SendToTrayWindow(WM_COMMAND, cmdWizard, 0); break;
+    case proto::kFirstRun: gTrayActions.Run(cmdWizard); break;
     case proto::kEvent: gui::Synchronize([&] { ShowEventPopup(record, value); }); break;
     case proto::kControl: ServiceCommand(record); break;
     case proto::kSystemMessage: SystemMessage(record); break;
@@ -327,17 +238,14 @@ void HandleTrayMessage(const TMSlotMessage& record, int32_t value)
         if (record.D == 0) gui::Synchronize([&] { AddTrustRow(record); });
         break;
     case proto::kTrustAsk: {
-        {
-            std::lock_guard<std::mutex> lock(gKeptLock);
-            gLastTrustRecord = record;
-        }
-        SendToTrayWindow(WM_COMMAND, cmdTrustList, 1);
+        KeepTrustRecord(record);
+        gTrayActions.Run(cmdTrustList, 1);
         break;
     }
     case proto::kNewVersion:
     case proto::kNewLiveCd: NewVersion(record); break;
-    case proto::kOpenSettings: SendToTrayWindow(WM_COMMAND, cmdSettings, 0); break;
-    case proto::kShowStatus: SendToTrayWindow(WM_COMMAND, cmdStatus, 0); break;
+    case proto::kOpenSettings: gTrayActions.Run(cmdSettings); break;
+    case proto::kShowStatus: gTrayActions.Run(cmdStatus); break;
     default: break;
     }
 }
@@ -463,21 +371,10 @@ bool FillEventNotification(const TMSlotMessage& record, int32_t value, TNotifyRe
 
 void ShowEventPopup(const TMSlotMessage& record, int32_t value)
 {
-    bool show = FillEventNotification(record, value, gNotifyRecord);
-    gLastEventKind = record.A;
-    if (show) SendToTrayWindow(WM_TRAYNOTIFY, static_cast<WPARAM>(gNotifyRecord.Kind), 0);
-}
-
-TMSlotMessage LastTrustRecord()
-{
-    std::lock_guard<std::mutex> lock(gKeptLock);
-    return gLastTrustRecord;
-}
-
-TSystemMessage KeptSystemMessage()
-{
-    std::lock_guard<std::mutex> lock(gKeptLock);
-    return gSystemMessage;
+    TNotifyRecord notification;
+    const bool show = FillEventNotification(record, value, notification);
+    gPopups.LastEventKind = record.A;
+    if (show) ShowRequestedNotification(notification);
 }
 
 namespace {
@@ -488,34 +385,7 @@ bool SameRow(const TMSlotMessage& a, const TMSlotMessage& b)
            a.Mess.Str() == b.Mess.Str() && a.Mess1.Str() == b.Mess1.Str();
 }
 
-std::string ReportProgress(const std::string& text, const TReportRows& rows)
-{
-    return text + " " + IntToStr(rows.RowCount) + " " + rows.OfText + " " + IntToStr(rows.Total);
-}
-
 }  // namespace
-
-void ResetReportRows()
-{
-    TReportRows& rows = gReportRows;
-    if (rows.RowCount > 0 && rows.RowCount < rows.Total) {
-        rows.GivenUp.Total = rows.Total;
-        rows.GivenUp.Left = rows.Total - rows.RowCount;
-        rows.GivenUp.First = rows.Records.front();
-    }
-    std::vector<TMSlotMessage>().swap(rows.Records);
-    rows.RowCount = 0;
-    rows.ItemCount = 0;
-    rows.Total = 0;
-    rows.Status.clear();
-    rows.Loading = false;
-}
-
-void BeginReportLoad()
-{
-    ResetReportRows();
-    ++gReportRows.Asked;
-}
 
 void AddReportRow(const TMSlotMessage& record)
 {
@@ -555,14 +425,7 @@ void AddReportRow(const TMSlotMessage& record)
     if (rows.OnChanged) rows.OnChanged();
 }
 
-bool ReportDumpStalled(DWORD now)
+void AddTrustRow(const TMSlotMessage& record)
 {
-    TReportRows& rows = gReportRows;
-    if (!rows.Loading || now - rows.LastRowTick < kReportStallMs) return false;
-    // What came stays listed; a later row of the same dump still joins it.
-    rows.Loading = false;
-    rows.Status = ReportProgress(GetLangText(kLangGui, "mes_cut"), rows);
-    return true;
+    if (gTrustRows.OnRow) gTrustRows.OnRow(record);
 }
-
-void AddTrustRow(const TMSlotMessage& record) { TrustListRowArrived(record); }

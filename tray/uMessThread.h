@@ -18,31 +18,7 @@
 #include "qvThread.h"
 #include "uMailSlots.h"
 #include "uNotifyRecord.h"
-
-struct TTrayEventEntry {
-    TMSlotMessage Message;
-    bool Shown;
-    int32_t Seq;
-};
-
-// The events received during the tray's life, newest first, the last 1000 of
-// them: the new-autorun dialog finds its event by Seq.
-class TTrayEventQueue {
-public:
-    void PushFront(const TMSlotMessage& message, int32_t seq);
-    bool HeadPending() const;
-    // Marks the head shown and hands out a copy; false when nothing is pending.
-    bool TakeHead(TTrayEventEntry& entry);
-    bool FindBySeq(int32_t seq, TTrayEventEntry& entry) const;
-    std::vector<TTrayEventEntry> Snapshot() const;
-    size_t Size() const;  // at most the last 1000 events are kept
-    void Clear();
-
-private:
-    mutable std::mutex lock_;
-    std::vector<TTrayEventEntry> entries_;
-};
-extern TTrayEventQueue gTrayEvents;
+#include "uTrayModels.h"
 
 // One read of the tray's slot, which waits a while for a message; a datagram
 // of another size than a record is read and dropped (Empty).
@@ -82,74 +58,11 @@ bool FillEventNotification(const TMSlotMessage& record, int32_t value, TNotifyRe
 // Main thread: the event pop-up, through the tray-warning gate.
 void ShowEventPopup(const TMSlotMessage& record, int32_t value);
 
-// The longest run the killer may take.
-constexpr uint64_t kKillerMarkMs = 60000;
+// Values kept from the messages, read by the windows.
 
-// The killer-running mark: set by the service's 13/8 (and by the tray's own
-// order), cleared by 13/9. Anyone may send 13/8 to the tray's slot, and a 13/9
-// may never come, so the mark lapses by itself kKillerMarkMs after it was set.
-class TKillerMark {
-public:
-    bool load() const;  // set, less than kKillerMarkMs ago
-    TKillerMark& operator=(bool running);
-    // Set as of the given tick (TickCount64): how a test sees the mark age.
-    void SetSince(uint64_t tick) { since_ = tick == 0 ? 1 : tick; }
-
-private:
-    std::atomic<uint64_t> since_{0};  // 0: not set
-};
-
-// Values kept from the messages, read by the windows and the killer.
-extern TKillerMark gKillerRunning;
-extern std::atomic<bool> gServicePopupPending;
-TMSlotMessage LastTrustRecord();  // the last Type 24 record
-struct TSystemMessage {
-    std::string Address;
-    std::string Text;
-};
-TSystemMessage KeptSystemMessage();
-
-// Rows of the event report as the service sends them (Type 17, D = total),
-// kept for the report window while it is open. Main thread only. The list
-// grows row by row: D is only what the service announced and sizes nothing.
-// The rows name no request: a dump is told from another by its total, and
-// the tail of a dump given up by its first row (every dump of the report
-// starts with the same first record).
-struct TReportRows {
-    std::vector<TMSlotMessage> Records;
-    int RowCount = 0;
-    int ItemCount = 0;     // rows the list shows
-    int32_t Total = 0;     // announced by the dump being listed
-    std::string Status;    // first status panel
-    bool Loading = false;  // a dump is arriving: the list shows the hourglass
-    DWORD LastRowTick = 0;
-    int Dumps = 0;  // counts the dumps begun: rows on show may have changed
-    // Loads whose dump has not begun yet: only then does a row beyond the
-    // total open a new dump.
-    int Asked = 0;
-    // The dump the list gave up part-way (a new Load, or the window closed):
-    // rows of its total other than its first may still come, before any
-    // later dump's rows, and are dropped.
-    struct {
-        int32_t Total = 0;
-        int Left = 0;
-        TMSlotMessage First{};
-    } GivenUp;
-    std::string LoadingText;  // "mes_loading" and "mes_of", taken once per dump
-    std::string OfText;
-    std::function<void()> OnChanged;  // set by the report window
-};
-extern TReportRows gReportRows;
-// Without a row for this long a dump counts as stopped.
-constexpr DWORD kReportStallMs = 5000;
-// Empties the list; rows still due from an unfinished dump will be dropped.
-void ResetReportRows();
-// A Load: the list starts afresh and one more dump is asked for.
-void BeginReportLoad();
+// A report row as the service sends it (Type 17, D = total), into
+// gReportRows while the report window is open. Main thread only.
 void AddReportRow(const TMSlotMessage& record);
-// A dump without a row for kReportStallMs ends where it is, and the status
-// says so; true when that happened now.
-bool ReportDumpStalled(DWORD now);
 
 // An entry of the trust list as the service sends it (Type 21, D = total),
 // for the trust-list window that asked. Main thread only.

@@ -1,7 +1,5 @@
 #include "uNotifyRecord.h"
 
-TNotifyRecord gNotifyRecord = {nsInformation, {}, {}, {}, {}, 0, 0, false, -1};
-
 void ResetNotifyRecord(TNotifyRecord& record)
 {
     record.Style = nsInformation;

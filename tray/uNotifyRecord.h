@@ -1,7 +1,7 @@
 #pragma once
-// The tray's one notification record: what the next pop-up shows. Filled by
-// the hidden window, the receiver and the killer confirmation, always on the
-// main thread, and shown by the form manager.
+// The notification record: what one pop-up shows. Filled by the hidden
+// window, the receiver and the killer, handed to the form manager, and given
+// to the pop-up when it is made.
 #include <cstdint>
 #include <string_view>
 
@@ -25,5 +25,3 @@ struct TNotifyRecord {
 
 // Style information, texts empty, no buttons, no time-out, Value -1; Kind stays.
 void ResetNotifyRecord(TNotifyRecord& record);
-
-extern TNotifyRecord gNotifyRecord;

@@ -4,14 +4,13 @@
 
 #include <mutex>
 
-#include "fmHostsManager.h"
 #include "uCommonUtils.h"
 #include "uFormUtils.h"
 #include "uGuiUtils.h"
 #include "uKeyboardThread.h"
 #include "uLangUtils.h"
-#include "uMessThread.h"
 #include "uNotifyRecord.h"
+#include "uPopupOwner.h"
 
 const std::array<TTrayMenuItem, 8> kTrayMenuItems = {{
     {cmdStatus, kLangGui, "tray_stat"},
@@ -24,7 +23,6 @@ const std::array<TTrayMenuItem, 8> kTrayMenuItems = {{
     {cmdStopProtection, kLangGui, "tray_stop"},
 }};
 
-TAnswerState gAnswer;
 std::atomic<HWND> gTrayWindow{nullptr};
 HMENU gTrayMenu = nullptr;
 UINT gTaskbarCreatedMessage = 0;
@@ -36,10 +34,6 @@ constexpr UINT kIconCallback = WM_TRAYICON;
 bool gIconAdded = false;
 // Set once the window is told to go: from then on the icon opens nothing.
 bool gQuitting = false;
-
-std::mutex gHostsCopyLock;
-std::string gHostsCopyName;
-bool gHostsCopyExpected = false;
 
 NOTIFYICONDATAA IconRecord(HWND window)
 {
@@ -58,14 +52,15 @@ void StopProtectionQuestion()
 {
     std::string password;
     ReadStrSetting("password", password);
-    ResetNotifyRecord(gNotifyRecord);
-    gNotifyRecord.Style = nsPlain;
-    gNotifyRecord.Text2.Set(GetLangText(kLangGui, "mes_stop"));
-    gNotifyRecord.Buttons = true;
+    TNotifyRecord question;
+    ResetNotifyRecord(question);
+    question.Style = nsPlain;
+    question.Text2.Set(GetLangText(kLangGui, "mes_stop"));
+    question.Buttons = true;
     // with a password the question waits for an answer
-    gNotifyRecord.Seconds = password.empty() ? 14 : 0;
-    gNotifyRecord.Kind = proto::kAnswerStopProtection;
-    ShowNotification(gNotifyRecord);
+    question.Seconds = password.empty() ? 14 : 0;
+    question.Kind = proto::kAnswerStopProtection;
+    ShowNotification(question);
 }
 
 void AskForHostsCopy()
@@ -83,8 +78,8 @@ void RunCommand(int id, LPARAM lParam)
     switch (id) {
     case cmdStopProtection: StopProtectionQuestion(); break;
     case cmdReport:
-        gAnswer.Kind = proto::kAnswerReport;
-        HandleAnswer(gAnswer.Kind);
+        gPopups.Answer.Kind = proto::kAnswerReport;
+        HandleAnswer(gPopups.Answer.Kind);
         break;
     case cmdSettings: OpenSettings(0); break;
     case cmdAutorunManager: OpenAutorunManager(0, ""); break;
@@ -150,6 +145,18 @@ HWND CreateTrayWindow(HINSTANCE instance)
     gQuitting = false;
     gTrayWindow = CreateWindowExA(WS_EX_APPWINDOW, kTrayWindowClass, kTrayWindowClass, WS_POPUP, 0, 0, 0, 0, nullptr,
                                   nullptr, instance, nullptr);
+    // The others' way to the commands and the quit: as messages to this window.
+    gTrayActions.OnCommand = [](int command, intptr_t param) {
+        if (HWND tray = gTrayWindow.load()) SendMessageA(tray, WM_COMMAND, static_cast<WPARAM>(command), param);
+    };
+    gTrayActions.OnQuit = [] {
+        if (HWND tray = gTrayWindow.load()) SendMessageA(tray, WM_DESTROY, 0, 0);
+    };
+    gTrayActions.OnStopProtection = [] {
+        HWND tray = gTrayWindow.load();
+        UnregisterHotKey(tray, kHotKeyKiller);
+        if (tray) SendMessageA(tray, WM_CLOSE, 0, 0);
+    };
     return gTrayWindow;
 }
 
@@ -179,27 +186,8 @@ LRESULT CALLBACK TrayWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
         if (!gQuitting && wParam == kHotKeyKiller && gKillerKeySwitch.Read()) ShowKillerConfirmation();
         return 0;
     case WM_TRAYICON: IconMouseMessage(window, lParam); return 0;
-    case WM_TRAYNOTIFY: return ShowRequestedNotification(static_cast<int32_t>(wParam)) ? 1 : 0;
-    case WM_TRAYANSWER: TakeAnswer(gAnswer, wParam, lParam); return 0;
-    case WM_TRAYCLOSED:
-        if (int32_t kind = AnswerToRun(gAnswer)) HandleAnswer(kind);
-        return 0;
     default: return DefWindowProcA(window, message, wParam, lParam);
     }
-}
-
-void TakeAnswer(TAnswerState& state, WPARAM kind, LPARAM param)
-{
-    state.Yes = param == 100 || kind == proto::kAnswerKiller;
-    state.Kind = static_cast<int32_t>(kind);
-    state.Answered = true;
-}
-
-int32_t AnswerToRun(TAnswerState& state)
-{
-    const int32_t kind = state.Answered && state.Yes && state.Kind > 0 ? state.Kind : 0;
-    state.Yes = false;
-    return kind;
 }
 
 HMENU BuildTrayMenu()
@@ -241,24 +229,3 @@ void RemoveTrayIcon()
 }
 
 bool TrayIconAdded() { return gIconAdded; }
-
-void ExpectHostsCopy(const std::string& fileName)
-{
-    std::lock_guard<std::mutex> lock(gHostsCopyLock);
-    gHostsCopyName = fileName;
-    gHostsCopyExpected = true;
-}
-
-std::string HostsCopyFileName()
-{
-    std::lock_guard<std::mutex> lock(gHostsCopyLock);
-    return gHostsCopyName;
-}
-
-bool AcceptHostsCopy(const std::string& fileName)
-{
-    std::lock_guard<std::mutex> lock(gHostsCopyLock);
-    if (!gHostsCopyExpected || fileName.empty() || !SameText(fileName, gHostsCopyName)) return false;
-    gHostsCopyExpected = false;
-    return true;
-}

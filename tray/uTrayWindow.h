@@ -1,8 +1,9 @@
 #pragma once
 // The tray's hidden window (class and title "Quorvane"): owner of the tray
-// icon and its menu, receiver of the hot keys, and the one place where the
-// tray's other threads and windows ask the main thread to act, by sending it
-// the messages and commands below and waiting until they are handled.
+// icon and its menu and receiver of the hot keys. Once it exists it runs the
+// commands that the receiver and the windows ask for through gTrayActions
+// (as WM_COMMAND to itself, on its own thread while the caller waits), the
+// service's quit and the end of the protection.
 #include <windows.h>
 
 #include <array>
@@ -11,29 +12,15 @@
 #include <string>
 
 #include "uGuiUtils.h"
+#include "uTrayModels.h"
 
 constexpr const char* kTrayWindowClass = "Quorvane";
 
 // Private messages.
-constexpr UINT WM_TRAYICON = WM_USER + 1;    // 1025: the icon's mouse message in lParam
-constexpr UINT WM_TRAYNOTIFY = WM_USER + 2;  // 1026: show the notification record, kind in wParam; 1 when shown
-constexpr UINT WM_TRAYANSWER = WM_USER + 3;  // 1027: a pop-up's answer: kind in wParam, 100 in lParam for yes
-constexpr UINT WM_TRAYCLOSED = WM_USER + 4;  // 1028: a pop-up closed: act on a yes
+constexpr UINT WM_TRAYICON = WM_USER + 1;  // 1025: the icon's mouse message in lParam
 
-// WM_COMMAND ids (the menu uses the same numbers).
-enum TTrayCommand : int {
-    cmdStopProtection = 0,
-    cmdReport = 1,
-    cmdSettings = 2,
-    cmdAutorunManager = 3,
-    cmdKiller = 4,
-    cmdTrustList = 5,
-    cmdRebuildMenu = 6,
-    cmdWizard = 9,
-    cmdStatus = 10,
-    cmdHostsCopy = 11,
-    cmdHostsManager = 12,
-};
+// WM_COMMAND ids are the TTrayCommand numbers (the menu uses the same); the
+// window runs them for gTrayActions too while it exists.
 
 // Hot keys on the hidden window.
 constexpr int kHotKeyKiller = 1;  // Win+F12
@@ -45,21 +32,6 @@ struct TTrayMenuItem {
     const char* Key;
 };
 extern const std::array<TTrayMenuItem, 8> kTrayMenuItems;
-
-// The answer of the last pop-up: written by 1027, read by 1028.
-struct TAnswerState {
-    int32_t Kind = 0;
-    bool Yes = false;
-    bool Answered = false;
-    bool Closed = false;
-};
-extern TAnswerState gAnswer;
-// 1027: a pop-up answered; the killer confirmation (kind 13) counts every
-// answer as yes, since its own yes label answers as kind 0.
-void TakeAnswer(TAnswerState& state, WPARAM kind, LPARAM param);
-// 1028: the answer kind to act on once the pop-up closed (0: nothing); the
-// yes is used up.
-int32_t AnswerToRun(TAnswerState& state);
 
 extern std::atomic<HWND> gTrayWindow;  // also read by the receiver
 extern HMENU gTrayMenu;
@@ -80,13 +52,3 @@ bool RebuildTrayMenu();
 void AddTrayIcon();
 void RemoveTrayIcon();
 bool TrayIconAdded();  // the last add was taken by the shell
-
-// The hosts copy that the tray asked the service for (command 11): the copy's
-// answer is taken only for this name, once, and only while the hosts manager
-// is not open.
-void ExpectHostsCopy(const std::string& fileName);
-// The name of the hosts copy the hosts manager works on.
-std::string HostsCopyFileName();
-// Takes the service's answer for a hosts copy: true when it is the copy the
-// tray asked for (the expectation is then used up).
-bool AcceptHostsCopy(const std::string& fileName);

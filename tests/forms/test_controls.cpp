@@ -105,13 +105,13 @@ TEST_F(Controls, FreeingAFormDestroysItsWindowWhileTheDerivedFormStillLives)
 
     // A pop-up freed this way (the end of the program) is no longer counted open.
     RegisterMessageForm();
-    gPopupStack = TPopupStack{};
+    gPopups.Stack = TPopupStack{};
     gui::TForm* popup = gui::CreateForm(kMessageForm);
     ASSERT_NE(popup, nullptr);
     popup->Show();
-    ASSERT_EQ(gPopupStack.Open, 1);
+    ASSERT_EQ(gPopups.Stack.Open, 1);
     gui::FreeForm(popup);
-    EXPECT_EQ(gPopupStack.Open, 0);
+    EXPECT_EQ(gPopups.Stack.Open, 0);
 
     // A free that Release posted belongs to that form alone: freed at once
     // instead, its address may come back for the next form, which the late
@@ -153,7 +153,7 @@ TEST_F(Controls, AFormFreedWhileItShowsGoesOnceItsShowingIsOver)
 TEST_F(Controls, ModalDialogLeavesPopupsUsableAndEndsWithTheButtonsResult)
 {
     RegisterMessageForm();
-    gPopupStack = TPopupStack{};
+    gPopups.Stack = TPopupStack{};
     gui::TForm* popup = gui::CreateForm(kMessageForm);
     ASSERT_NE(popup, nullptr);
     popup->Show();

@@ -396,7 +396,7 @@ TEST_F(AutorunDialog, ShowsTheAnsweredEventAndLeadsOn)
     TMSlotMessage event = MakeRequest(9, 172, "Locker", "C:\\Users\\Public\\winlock.exe");
     event.Mess1.Set("0123456789ABCDEF0123456789ABCDEF");
     gTrayEvents.PushFront(event, 4242);
-    gAnsweredValue = 4242;
+    gPopups.AnsweredValue = 4242;
     OpenAutorunDialog();
     auto* w = dynamic_cast<TfmAutorunDlg*>(gui::FindForm(kAutorunDialogForm));
     ASSERT_NE(w, nullptr);
@@ -435,7 +435,7 @@ TEST_F(AutorunDialog, ShowsTheAnsweredEventAndLeadsOn)
     EXPECT_EQ(trust->leMd5hash->Text(), "0123456789ABCDEF0123456789ABCDEF");
 
     // an event no longer in the queue: nothing shown, nothing offered
-    gAnsweredValue = 999999;
+    gPopups.AnsweredValue = 999999;
     OpenAutorunDialog();
     w = nullptr;
     for (gui::TForm* form : gui::LiveForms())

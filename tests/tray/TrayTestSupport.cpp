@@ -13,9 +13,14 @@ namespace {
 std::vector<Opened> gOpened;
 bool gQuitSeen = false;
 
-class StandIn : public gui::TForm {
+class StandIn : public gui::TForm, public TPopupWindow {
 public:
     using TForm::TForm;
+    void Present(const TNotifyRecord& record, TPopupCallbacks callbacks) override
+    {
+        values_ = record;
+        callbacks_ = std::move(callbacks);
+    }
 
 protected:
     void CreateParams(gui::TCreateParams& params) override
@@ -28,7 +33,11 @@ protected:
         params.Width = 10;
         params.Height = 10;
     }
-    void OnCreate() override { gOpened.push_back({ClassName(), Tag, HelpContext, PopupValues()}); }
+    void OnCreate() override { gOpened.push_back({ClassName(), Tag, HelpContext, values_, callbacks_}); }
+
+private:
+    TNotifyRecord values_ = {nsInformation, {}, {}, {}, {}, 0, 0, false, -1};
+    TPopupCallbacks callbacks_;
 };
 
 const char* const kStandInClasses[] = {kMessageForm,      kStatusForm,   kSettingsForm,      kWizardForm, kReportForm,

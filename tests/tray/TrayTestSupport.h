@@ -9,6 +9,7 @@
 
 #include "qvForms.h"
 #include "uNotifyRecord.h"
+#include "uPopupOwner.h"
 
 namespace traytest {
 
@@ -43,7 +44,8 @@ struct Opened {
     std::string ClassName;
     int Tag;
     int HelpContext;
-    TNotifyRecord Popup;  // the pop-up values at the time (for "TfmMessage")
+    TNotifyRecord Popup;  // the record the pop-up was given (for "TfmMessage")
+    TPopupCallbacks Callbacks;  // and how it answers
 };
 
 // Registers stand-ins for every form class the tray opens; Opened() lists

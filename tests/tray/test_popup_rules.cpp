@@ -166,12 +166,12 @@ TEST(PopupPlacement, SixthGoesBackToTheFirstPlaceAndTheLastCloseResets)
     EXPECT_EQ(stack.Open, 0) << "never below zero";
 }
 
-// What the hidden window runs after a pop-up of the kind got the answer.
+// What the pop-up owner runs after a pop-up of the kind got the answer.
 int32_t RunsAfter(int32_t tag, TPopupAction action)
 {
     TAnswerState state;  // as ShowNotification leaves it
     const TPopupAnswer answer = PopupAnswer(tag, action);
-    if (answer.Send) TakeAnswer(state, static_cast<WPARAM>(answer.Kind), answer.Yes ? 100 : 0);
+    if (answer.Send) TakeAnswer(state, answer.Kind, answer.Yes);
     return AnswerToRun(state);
 }
 
@@ -203,7 +203,7 @@ TEST(PopupAnswers, WhatEachAnswerRuns)
 
     // a yes is acted on once
     TAnswerState state;
-    TakeAnswer(state, 5, 100);
+    TakeAnswer(state, 5, true);
     EXPECT_EQ(AnswerToRun(state), 5);
     EXPECT_EQ(AnswerToRun(state), 0);
 }

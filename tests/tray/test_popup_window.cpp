@@ -96,12 +96,12 @@ protected:
     {
         PumpOnce();  // what the last test left queued (a closed pop-up's release) runs while its form exists
         ResetOpened();
-        gPopupStack = TPopupStack{};
-        gAnswer = TAnswerState{};
-        gKillerRunning = false;
-        gConfirmationPending = false;
-        gServicePopupPending = false;
-        gLastEventKind = -1;
+        gPopups.Stack = TPopupStack{};
+        gPopups.Answer = TAnswerState{};
+        gPopups.KillerRunning = false;
+        gPopups.ConfirmationPending = false;
+        gPopups.ServicePopupPending = false;
+        gPopups.LastEventKind = -1;
         service_->SetBool("show_tray_warn", true);
         service_->SetBool("kb_cross", true);
         service_->SetText("password", "");
@@ -192,7 +192,7 @@ TEST_F(Popups, StackAboveTheBottomTaskbar)
     EXPECT_EQ(rects[1].top, rects[0].top - 139) << "the second stands 139 px higher";
     EXPECT_EQ(rects[4].top, rects[0].top - 4 * 139);
     EXPECT_TRUE(EqualRect(&rects[5], &rects[0])) << "the sixth covers the first";
-    EXPECT_EQ(gPopupStack.Open, 6);
+    EXPECT_EQ(gPopups.Stack.Open, 6);
 
     // a flood stops at 21 open pop-ups
     for (int i = 0; i < 30; ++i) Show(nsInformation, 0, 0, false);
@@ -202,7 +202,7 @@ TEST_F(Popups, StackAboveTheBottomTaskbar)
     for (TfmMessage* popup : Shown()) popup->Close();
     Pump(100);
     EXPECT_TRUE(Shown().empty());
-    EXPECT_EQ(gPopupStack.Open, 0);
+    EXPECT_EQ(gPopups.Stack.Open, 0);
     TfmMessage* again = Show(nsInformation, 0, 0, false);
     RECT a = Rect(again);
     EXPECT_TRUE(EqualRect(&a, &r));
@@ -297,29 +297,29 @@ TEST_F(Popups, KillerConfirmationAnswers)
     EXPECT_EQ(popup->Text(3), Gui("mes_canckil"));
     EXPECT_TRUE(popup->ButtonsShown());
     EXPECT_EQ(popup->TimerInterval(), 10000u);
-    EXPECT_TRUE(gConfirmationPending.load());
+    EXPECT_TRUE(gPopups.ConfirmationPending.load());
     ShowKillerConfirmation();
     EXPECT_EQ(Shown().size(), 1u) << "one at a time";
 
     // its yes label cancels, and a new one can be opened at once
     Click(popup, popup->YesRect());
     EXPECT_FALSE(gui::FormExists(popup) && popup->Visible());
-    EXPECT_FALSE(gConfirmationPending.load());
+    EXPECT_FALSE(gPopups.ConfirmationPending.load());
     ShowKillerConfirmation();
     popup = Newest();
     ASSERT_NE(popup, nullptr);
     Click(popup, popup->CrossRect());
-    EXPECT_FALSE(gConfirmationPending.load()) << "the close mark cancels too";
+    EXPECT_FALSE(gPopups.ConfirmationPending.load()) << "the close mark cancels too";
     Pump(300);
     EXPECT_EQ(service_->CommandCount(7), 0u);
-    EXPECT_FALSE(gKillerRunning.load());
+    EXPECT_FALSE(gPopups.KillerRunning.load());
 
     // its no label starts the killer
     ShowKillerConfirmation();
     popup = Newest();
     Click(popup, popup->NoRect());
-    EXPECT_TRUE(gKillerRunning.load());
-    EXPECT_FALSE(gConfirmationPending.load());
+    EXPECT_TRUE(gPopups.KillerRunning.load());
+    EXPECT_FALSE(gPopups.ConfirmationPending.load());
     ASSERT_TRUE(PumpUntil([] { return service_->CommandCount(7) == 1; }, 15000));
     TfmMessage* notice = Newest();
     ASSERT_NE(notice, nullptr);
@@ -334,12 +334,12 @@ TEST_F(Popups, KillerConfirmationAnswers)
     Pump(50);
 
     // and so does letting it run out
-    gKillerRunning = false;
+    gPopups.KillerRunning = false;
     ShowKillerConfirmation();
     popup = Newest();
     ASSERT_TRUE(PumpUntil([] { return service_->CommandCount(7) == 2; }, 13000));
     EXPECT_FALSE(gui::FormExists(popup) && popup->Visible());
-    EXPECT_TRUE(gKillerRunning.load());
+    EXPECT_TRUE(gPopups.KillerRunning.load());
 }
 
 TEST_F(Popups, YesOfOtherKindsRunsTheirActionWithTheValue)
@@ -347,7 +347,7 @@ TEST_F(Popups, YesOfOtherKindsRunsTheirActionWithTheValue)
     TfmMessage* popup = Show(nsWarning, 6, 8, true, "autorun", 44);
     Click(popup, popup->YesRect());
     EXPECT_EQ(OpenedOf(kAutorunDialogForm).size(), 1u);
-    EXPECT_EQ(gAnsweredValue.load(), 44);
+    EXPECT_EQ(gPopups.AnsweredValue.load(), 44);
 
     // a click is down and up on the same label
     popup = Show(nsWarning, 6, 8, true, "autorun", 45);
@@ -356,9 +356,9 @@ TEST_F(Popups, YesOfOtherKindsRunsTheirActionWithTheValue)
     EXPECT_TRUE(popup->Visible());
 
     // closing clears the service's pending notice
-    gServicePopupPending = true;
+    gPopups.ServicePopupPending = true;
     popup->Close();
-    EXPECT_FALSE(gServicePopupPending.load());
+    EXPECT_FALSE(gPopups.ServicePopupPending.load());
 }
 
 TEST_F(Popups, KillerConfirmationIsNeverHeldBackByTheGate)
@@ -369,18 +369,18 @@ TEST_F(Popups, KillerConfirmationIsNeverHeldBackByTheGate)
     killed.B = 914;
     ShowEventPopup(killed, 0);
     EXPECT_TRUE(Shown().empty());
-    ASSERT_EQ(gLastEventKind.load(), 108);
+    ASSERT_EQ(gPopups.LastEventKind.load(), 108);
 
     ShowKillerConfirmation();
     ASSERT_EQ(Shown().size(), 1u) << "the user's way out opens all the same";
     TfmMessage* confirmation = Newest();
     EXPECT_EQ(confirmation->Tag, 13);
-    EXPECT_TRUE(gConfirmationPending.load());
+    EXPECT_TRUE(gPopups.ConfirmationPending.load());
     Click(confirmation, confirmation->NoRect());
     ASSERT_TRUE(PumpUntil([] { return service_->CommandCount(7) == 1; }, 5000));
     ASSERT_EQ(Shown().size(), 1u) << "and so does the notice that the killer runs";
     EXPECT_EQ(Newest()->Text(1), Gui("mes_kilrrun"));
-    EXPECT_FALSE(gConfirmationPending.load());
+    EXPECT_FALSE(gPopups.ConfirmationPending.load());
     Newest()->Close();
     Pump(50);
 
@@ -389,7 +389,7 @@ TEST_F(Popups, KillerConfirmationIsNeverHeldBackByTheGate)
     autorun.B = 902;
     ShowEventPopup(autorun, 1);
     EXPECT_TRUE(Shown().empty());
-    EXPECT_EQ(gLastEventKind.load(), -1) << "the gate forgets the event it held back";
+    EXPECT_EQ(gPopups.LastEventKind.load(), -1) << "the gate forgets the event it held back";
 }
 
 TEST_F(Popups, KillerConfirmationPendingOnlyWhileItsPopupExists)
@@ -401,36 +401,36 @@ TEST_F(Popups, KillerConfirmationPendingOnlyWhileItsPopupExists)
     ASSERT_EQ(Shown().size(), 22u);
     TfmMessage* confirmation = Newest();
     EXPECT_EQ(confirmation->Tag, 13);
-    EXPECT_TRUE(gConfirmationPending.load());
+    EXPECT_TRUE(gPopups.ConfirmationPending.load());
     DestroyWindow(confirmation->Handle());  // gone without an answer (the end of the program)
     Pump(50);
-    EXPECT_FALSE(gConfirmationPending.load());
+    EXPECT_FALSE(gPopups.ConfirmationPending.load());
     for (TfmMessage* popup : Shown()) popup->Close();
     Pump(100);
 
     // a pop-up that cannot be made leaves nothing pending: the next try opens
     gui::UnregisterFormClass(kMessageForm);
     ShowKillerConfirmation();
-    EXPECT_FALSE(gConfirmationPending.load());
+    EXPECT_FALSE(gPopups.ConfirmationPending.load());
     RegisterMessageForm();
     ShowKillerConfirmation();
     ASSERT_EQ(Shown().size(), 1u);
-    EXPECT_TRUE(gConfirmationPending.load());
+    EXPECT_TRUE(gPopups.ConfirmationPending.load());
     Click(Newest(), Newest()->CrossRect());
-    EXPECT_FALSE(gConfirmationPending.load());
+    EXPECT_FALSE(gPopups.ConfirmationPending.load());
 }
 
 TEST_F(Popups, ServiceNoticeHeldBackByTheGateIsNotLeftPending)
 {
     service_->SetBool("show_tray_warn", false);
-    gLastEventKind = 109;  // a quarantine just happened
+    gPopups.LastEventKind = 109;  // a quarantine just happened
     TMSlotMessage news = MakeRequest(15, 0, "", "http://example.invalid/news");
     HandleTrayMessage(news, -1);
     EXPECT_TRUE(Shown().empty());
-    EXPECT_FALSE(gServicePopupPending.load()) << "nothing on screen, nothing pending";
+    EXPECT_FALSE(gPopups.ServicePopupPending.load()) << "nothing on screen, nothing pending";
     HandleTrayMessage(news, -1);
     ASSERT_EQ(Shown().size(), 1u) << "the next notice shows";
-    EXPECT_TRUE(gServicePopupPending.load());
+    EXPECT_TRUE(gPopups.ServicePopupPending.load());
 }
 
 TEST_F(Popups, BusyServiceNeitherFreezesNorSilencesTheTray)
@@ -453,7 +453,7 @@ TEST_F(Popups, BusyServiceNeitherFreezesNorSilencesTheTray)
     start = GetTickCount();
     SendMessageA(gTrayWindow, WM_HOTKEY, kHotKeyKiller, 0);
     ASSERT_EQ(Shown().size(), 1u) << "Win+F12 opens the confirmation";
-    gLastEventKind = 108;  // the gate has to ask the busy service
+    gPopups.LastEventKind = 108;  // the gate has to ask the busy service
     TfmMessage* confirmation = Newest();
     Click(confirmation, confirmation->NoRect());
     ASSERT_EQ(Shown().size(), 1u);
@@ -543,17 +543,17 @@ TEST_F(Popups, KillerAnswerAlwaysSendsAndMarksOnlyWhenDelivered)
 {
     // marked running (perhaps by a forged 13/8): the order still goes, the
     // service's own flag decides
-    gKillerRunning = true;
-    gConfirmationPending = true;
+    gPopups.KillerRunning = true;
+    gPopups.ConfirmationPending = true;
     HandleAnswer(13);
     ASSERT_TRUE(PumpUntil([] { return service_->CommandCount(7) == 1; }, 15000));
-    EXPECT_FALSE(gConfirmationPending.load()) << "a later confirmation can open";
+    EXPECT_FALSE(gPopups.ConfirmationPending.load()) << "a later confirmation can open";
 
     // no service to take the order: not marked running, and the user is told
-    gKillerRunning = false;
+    gPopups.KillerRunning = false;
     service_.reset();
     HandleAnswer(13);
-    EXPECT_FALSE(gKillerRunning.load());
+    EXPECT_FALSE(gPopups.KillerRunning.load());
     TfmMessage* notice = Newest();
     ASSERT_NE(notice, nullptr);
     EXPECT_EQ(notice->Text(1), Gui("mes_kilnoserv"));
@@ -678,7 +678,7 @@ TEST_F(Popups, GestureThreadOpensTheConfirmationOnce)
     Pump(1000);
     ASSERT_EQ(Shown().size(), 1u) << "opened once";
     EXPECT_EQ(Newest()->Tag, 13);
-    EXPECT_TRUE(gConfirmationPending.load());
+    EXPECT_TRUE(gPopups.ConfirmationPending.load());
     Click(Newest(), Newest()->CrossRect());
 
     // the same sweep with kb_cross off opens nothing

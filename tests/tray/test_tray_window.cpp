@@ -59,8 +59,8 @@ protected:
         // The gate falls back on the value it last read when a loaded service
         // is slow to answer: that must be this one, not an earlier test's.
         gTrayWarnSwitch.Refresh();
-        gLastEventKind = -1;
-        gServicePopupPending = false;
+        gPopups.LastEventKind = -1;
+        gPopups.ServicePopupPending = false;
     }
 
     static void ToTray(const TMSlotMessage& m) { ASSERT_TRUE(SendToMailSlot(m, kTraySlot)); }
@@ -162,12 +162,12 @@ TEST_F(TrayWindow, KillerAndQuarantineEventsShowNothingButReachTheGate)
     ASSERT_TRUE(HeadShown(before + 1));
     Pump(100);
     EXPECT_EQ(Popups(), 0u);
-    EXPECT_EQ(gLastEventKind.load(), 108);
+    EXPECT_EQ(gPopups.LastEventKind.load(), 108);
     ToTray(Event(109, 916));
     ASSERT_TRUE(HeadShown(before + 2));
     Pump(100);
     EXPECT_EQ(Popups(), 0u);
-    EXPECT_EQ(gLastEventKind.load(), 109);
+    EXPECT_EQ(gPopups.LastEventKind.load(), 109);
     // hosts events show only for "not found" and "changed"
     ToTray(Event(111, 901));
     ASSERT_TRUE(HeadShown(before + 3));
@@ -189,14 +189,14 @@ TEST_F(TrayWindow, TrayWarningsOffSuppressEventPopupsButNotTheUsersOwn)
     ASSERT_TRUE(HeadShown(before + 1));
     Pump(200);
     EXPECT_EQ(Popups(), 0u);
-    EXPECT_EQ(gLastEventKind.load(), -1) << "the gate forgets the event it held back";
+    EXPECT_EQ(gPopups.LastEventKind.load(), -1) << "the gate forgets the event it held back";
 
-    gKillerRunning = false;
+    gPopups.KillerRunning = false;
     ToTray(MakeRequest(13, 8));
-    ASSERT_TRUE(PumpUntil([] { return gKillerRunning.load(); }, 15000));
+    ASSERT_TRUE(PumpUntil([] { return gPopups.KillerRunning.load(); }, 15000));
     ToTray(MakeRequest(13, 9));
     ASSERT_TRUE(PumpUntil([] { return Popups() == 1; }, 15000));
-    EXPECT_FALSE(gKillerRunning.load());
+    EXPECT_FALSE(gPopups.KillerRunning.load());
     auto popup = OpenedOf(kMessageForm)[0];
     EXPECT_EQ(popup.Popup.Style, nsInformation);
     EXPECT_EQ(popup.Popup.Text2.Str(), GetLangText(kLangGui, "mes_kilend").substr(0, 43));
@@ -326,7 +326,7 @@ TEST_F(TrayWindow, NoticesOfTheServiceAndTheirPendingMark)
     EXPECT_EQ(popup.Tag, 15);
     EXPECT_EQ(popup.Popup.Seconds, 0);
     EXPECT_EQ(popup.Popup.Text1.Str(), GetLangText(kLangGui, "mes_sysshow"));
-    EXPECT_TRUE(gServicePopupPending.load());
+    EXPECT_TRUE(gPopups.ServicePopupPending.load());
     EXPECT_EQ(KeptSystemMessage().Address, "http://example.invalid/news");
     EXPECT_EQ(KeptSystemMessage().Text, "news text");
 
@@ -334,7 +334,7 @@ TEST_F(TrayWindow, NoticesOfTheServiceAndTheirPendingMark)
     ToTray(MakeRequest(13, 10));
     Pump(500);
     EXPECT_EQ(Popups(), 1u);
-    gServicePopupPending = false;
+    gPopups.ServicePopupPending = false;
     ToTray(MakeRequest(13, 10));
     ASSERT_TRUE(PumpUntil([] { return Popups() == 2; }, 15000));
     popup = OpenedOf(kMessageForm)[1];
@@ -342,7 +342,7 @@ TEST_F(TrayWindow, NoticesOfTheServiceAndTheirPendingMark)
     EXPECT_EQ(popup.Popup.Seconds, 7);
     EXPECT_EQ(popup.Popup.Text4.Str(), GetLangText(kLangGui, "mes_open"));
 
-    gServicePopupPending = false;
+    gPopups.ServicePopupPending = false;
     TMSlotMessage version = MakeRequest(29);
     version.Mess1.Set("2.7.0");
     ToTray(version);
@@ -419,20 +419,27 @@ TEST_F(TrayWindow, HostsCopyIsTakenOnlyForTheCopyTheTrayAskedFor)
 
 TEST_F(TrayWindow, AnswersOfPopups)
 {
-    SendMessageA(gTrayWindow, WM_TRAYANSWER, 13, 0);
-    EXPECT_TRUE(gAnswer.Yes) << "the killer confirmation counts every answer as yes";
-    EXPECT_EQ(gAnswer.Kind, 13);
-    EXPECT_TRUE(gAnswer.Answered);
-    SendMessageA(gTrayWindow, WM_TRAYANSWER, 5, 0);
-    EXPECT_FALSE(gAnswer.Yes);
-    SendMessageA(gTrayWindow, WM_TRAYCLOSED, 0, 0);
+    TNotifyRecord record;
+    ResetNotifyRecord(record);
+    record.Kind = proto::kAnswerReport;
+    ASSERT_TRUE(ShowNotification(record));
+    ASSERT_EQ(OpenedOf(kMessageForm).size(), 1u);
+    const TPopupCallbacks popup = OpenedOf(kMessageForm).front().Callbacks;
+    ASSERT_TRUE(popup.Answered && popup.Closed) << "a pop-up is made with its callbacks";
+    popup.Answered(proto::kAnswerKiller, false);
+    EXPECT_TRUE(gPopups.Answer.Yes) << "the killer confirmation counts every answer as yes";
+    EXPECT_EQ(gPopups.Answer.Kind, proto::kAnswerKiller);
+    EXPECT_TRUE(gPopups.Answer.Answered);
+    popup.Answered(proto::kAnswerReport, false);
+    EXPECT_FALSE(gPopups.Answer.Yes);
+    popup.Closed();
     EXPECT_TRUE(OpenedOf(kReportForm).empty()) << "no yes, nothing runs";
-    SendMessageA(gTrayWindow, WM_TRAYANSWER, 5, 100);
-    EXPECT_TRUE(gAnswer.Yes);
-    SendMessageA(gTrayWindow, WM_TRAYCLOSED, 0, 0);
+    popup.Answered(proto::kAnswerReport, true);
+    EXPECT_TRUE(gPopups.Answer.Yes);
+    popup.Closed();
     EXPECT_EQ(OpenedOf(kReportForm).size(), 1u) << "a yes of kind 5 opens the report";
-    EXPECT_FALSE(gAnswer.Yes);
-    SendMessageA(gTrayWindow, WM_TRAYCLOSED, 0, 0);
+    EXPECT_FALSE(gPopups.Answer.Yes);
+    popup.Closed();
     EXPECT_EQ(OpenedOf(kReportForm).size(), 1u) << "the yes is used up";
 }
 

@@ -20,7 +20,7 @@ using namespace traytest;
 
 namespace {
 
-// Records the commands the status window sends to the hidden window.
+// Records the commands the status window asks the hidden window for.
 std::vector<WPARAM> gTrayCommands;
 LRESULT CALLBACK RecordingTrayProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
@@ -45,10 +45,12 @@ protected:
         RegisterClassA(&windowClass);
         gTrayWindow = CreateWindowExA(0, "QvRecordingTray", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
                                       GetModuleHandleA(nullptr), nullptr);
+        gTrayActions.OnCommand = [](int command, intptr_t) { gTrayCommands.push_back(static_cast<WPARAM>(command)); };
     }
     static void TearDownTestSuite()
     {
         ResetOpened();
+        gTrayActions.OnCommand = nullptr;
         DestroyWindow(gTrayWindow);
         gTrayWindow = nullptr;
         Pump(100);

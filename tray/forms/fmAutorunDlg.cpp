@@ -3,7 +3,7 @@
 #include "fmMessage.h"
 #include "uFormUtils.h"
 #include "uLangUtils.h"
-#include "uMessThread.h"
+#include "uTrayModels.h"
 
 namespace {
 
@@ -71,7 +71,7 @@ void TfmAutorunDlg::OnCreate()
 void TfmAutorunDlg::TakeEvent()
 {
     TTrayEventEntry entry;
-    hasEvent_ = gTrayEvents.FindBySeq(gAnsweredValue.load(), entry);
+    hasEvent_ = gTrayEvents.FindBySeq(gPopups.AnsweredValue.load(), entry);
     // Nothing to act on: no text, no way on.
     btAddTrust->SetEnabled(hasEvent_);
     btAutorunMan->SetEnabled(hasEvent_);

@@ -2,13 +2,13 @@
 
 #include "qvErrors.h"
 #include "qvFiles.h"
+#include "qvProtocol.h"
 #include "uCommonUtils.h"
 #include "uFormUtils.h"
 #include "uGuiUtils.h"
 #include "uLangUtils.h"
-#include "qvProtocol.h"
 #include "uMailSlots.h"
-#include "uTrayWindow.h"
+#include "uTrayModels.h"
 
 namespace {
 
@@ -59,20 +59,19 @@ std::string HostListFilePath() { return GetDataFolder() + "hostlist.qrv"; }
 
 std::string TransferFolder() { return IncludeTrailingBackslash(GetEnvVar("temp")); }
 
-std::string NewHostsCopyName()
-{
-    std::string name = MakeTempFileName();
-    for (int attempt = 0; attempt < 100 && FileExists(name); ++attempt) name = MakeTempFileName();
-    return name;
-}
-
 TfmHostsManager::TfmHostsManager() : gui::TForm(kHostsManagerForm), copyName_(HostsCopyFileName())
 {
     waitTimer_.SetInterval(kWaitTickMs);
     waitTimer_.OnTimer = [this] { WaitTick(); };
+    // While it is open, the answers to its own copy requests come here.
+    gHostsCopy.Subscribe(this, [this](const std::string& fileName, int32_t code) { CopyAnswered(fileName, code); });
 }
 
-TfmHostsManager::~TfmHostsManager() { DeleteHostsCopy(); }
+TfmHostsManager::~TfmHostsManager()
+{
+    gHostsCopy.Unsubscribe(this);
+    DeleteHostsCopy();
+}
 
 void TfmHostsManager::CreateParams(gui::TCreateParams& params)
 {

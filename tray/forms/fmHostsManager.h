@@ -123,9 +123,6 @@ private:
 std::string HostListFilePath();
 // The user's temporary folder, where the transfer copies are made.
 std::string TransferFolder();
-// A transfer name ("...qrv.~tmp") directly in that folder, of no existing file:
-// the service writes a new file and never through an existing one.
-std::string NewHostsCopyName();
 
 // The report's "Show" on a jailed hosts copy: the jailed file is copied to a
 // new transfer name and the service asked (13/16) to open the manager on it.

@@ -3,13 +3,9 @@
 #include <windowsx.h>
 
 #include "uFormUtils.h"
-#include "uKeyboardThread.h"
 #include "uLangUtils.h"
-#include "uMessThread.h"
-#include "uTrayWindow.h"
+#include "uTrayModels.h"
 
-TPopupStack gPopupStack;
-std::atomic<int32_t> gAnsweredValue{-1};
 
 namespace {
 
@@ -145,7 +141,15 @@ TColor PopupColor(int style)
 
 TfmMessage::TfmMessage() : TForm(kMessageForm)
 {
+    ResetNotifyRecord(values_);
+    values_.Kind = 0;
     tmShow_.OnTimer = [this] { Answer(TPopupAction::TimeOut); };
+}
+
+void TfmMessage::Present(const TNotifyRecord& record, TPopupCallbacks callbacks)
+{
+    values_ = record;
+    callbacks_ = std::move(callbacks);
 }
 
 void TfmMessage::CreateParams(gui::TCreateParams& params)
@@ -166,7 +170,7 @@ void TfmMessage::OnCreate()
     yesText_ = GetLangText(kLangGui, "fm_yes");
     noText_ = GetLangText(kLangGui, "fm_no");
 
-    const TNotifyRecord values = PopupValues();
+    const TNotifyRecord& values = values_;
     switch (values.Style) {
     case nsWarning: caption_ = GetLangText(kLangGui, "fm_warn"); break;
     case nsInformation: caption_ = GetLangText(kLangGui, "im_info"); break;
@@ -201,7 +205,7 @@ void TfmMessage::OnCreate()
     }
 
     MeasureTaskbar();
-    place_ = TakePopupPlace(gPopupStack);
+    place_ = TakePopupPlace(gPopups.Stack);
     const POINT at = PopupPosition(gTaskbar, kPopupWidth, kPopupHeight, place_, DesktopRect());
     SetWindowPos(window, HWND_TOPMOST, at.x, at.y, 0, 0, SWP_NOSIZE | SWP_NOACTIVATE);
     SetLayeredWindowAttributes(window, 0, kPopupAlpha, LWA_ALPHA);
@@ -340,10 +344,9 @@ void TfmMessage::Answer(TPopupAction action)
     tmShow_.SetEnabled(false);
     const TPopupAnswer answer = PopupAnswer(Tag, action);
     Tag = answer.NewTag;
-    if (answer.ClearConfirmation) gConfirmationPending = false;
-    if (answer.KeepValue) gAnsweredValue = HelpContext;
-    if (answer.Send)
-        if (HWND tray = gTrayWindow.load()) SendMessageA(tray, WM_TRAYANSWER, static_cast<WPARAM>(answer.Kind), answer.Yes ? 100 : 0);
+    if (answer.ClearConfirmation) gPopups.ConfirmationPending = false;
+    if (answer.KeepValue) gPopups.AnsweredValue = HelpContext;
+    if (answer.Send && callbacks_.Answered) callbacks_.Answered(answer.Kind, answer.Yes);
     Close();
 }
 
@@ -356,10 +359,10 @@ void TfmMessage::OnClose(gui::TCloseAction& action)
     closing_ = true;
     action = gui::TCloseAction::Free;
     tmShow_.SetEnabled(false);
-    ReleasePopupPlace(gPopupStack);
-    if (Tag == kKillerKind) gConfirmationPending = false;  // the no label: the answer follows below
-    if (gServicePopupPending.load()) gServicePopupPending = false;
-    if (HWND tray = gTrayWindow.load()) SendMessageA(tray, WM_TRAYCLOSED, 0, 0);
+    ReleasePopupPlace(gPopups.Stack);
+    if (Tag == kKillerKind) gPopups.ConfirmationPending = false;  // the no label: the answer follows below
+    if (gPopups.ServicePopupPending.load()) gPopups.ServicePopupPending = false;
+    if (callbacks_.Closed) callbacks_.Closed();
 }
 
 bool TfmMessage::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result)
@@ -400,8 +403,8 @@ bool TfmMessage::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& 
     case WM_DESTROY:
         // Gone without closing (the end of the program): no longer open.
         if (!closing_) {
-            ReleasePopupPlace(gPopupStack);
-            if (Tag == kKillerKind) gConfirmationPending = false;
+            ReleasePopupPlace(gPopups.Stack);
+            if (Tag == kKillerKind) gPopups.ConfirmationPending = false;
         }
         closing_ = true;
         return false;

@@ -2,8 +2,9 @@
 // The notification pop-up TfmMessage: a small borderless, semi-transparent
 // window just above the taskbar at the notification-area end, that stacks
 // with other pop-ups, may close itself after some seconds and may offer a yes
-// and a no label. Its answer goes to the hidden window (1027, then 1028 when
-// it closes), which hands a yes to the form manager.
+// and a no label. It is given its record and two callbacks when it is made:
+// its answer goes to the first, and its closing to the second, upon which a
+// yes is acted on.
 //
 // The placement, the stack and the answer rules are plain functions so that
 // they can be checked without a window.
@@ -17,6 +18,7 @@
 #include "qvForms.h"
 #include "qvJpeg.h"
 #include "uNotifyRecord.h"
+#include "uPopupOwner.h"
 
 constexpr int kPopupWidth = 401;
 constexpr int kPopupHeight = 139;
@@ -47,41 +49,30 @@ TTaskbarMeasure TaskbarMeasure();
 // The next pop-up measures the taskbar again (tests; a moved taskbar).
 void ForgetTaskbarMeasure();
 
-// The stack: where the next pop-up goes and how many are open.
-struct TPopupStack {
-    int Next = 0;
-    int Open = 0;
-};
 // The place of a new pop-up, counted open.
 int TakePopupPlace(TPopupStack& stack);
 // A pop-up closed; the last one to close lets the next start next to the taskbar.
 void ReleasePopupPlace(TPopupStack& stack);
-// No more pop-ups while this many are open.
-constexpr int kMaxOpenPopups = 20;
-extern TPopupStack gPopupStack;  // main thread only
 
 // What the user did with a pop-up.
 enum class TPopupAction { Yes, No, Cross, TimeOut };
 struct TPopupAnswer {
-    bool Send = false;  // 1027 goes to the hidden window...
+    bool Send = false;  // the answer goes back...
     int32_t Kind = 0;   // ...with this kind
-    bool Yes = false;   // ...and lParam 100
+    bool Yes = false;   // ...as a yes
     int32_t NewTag = 0;
     bool ClearConfirmation = false;  // the killer confirmation is no longer pending
     bool KeepValue = false;          // the pop-up's value becomes the answered value
 };
 TPopupAnswer PopupAnswer(int32_t tag, TPopupAction action);
 
-// The value (the event's Seq) of the pop-up last answered with yes; -1 before.
-// Read by the new-autorun dialog.
-extern std::atomic<int32_t> gAnsweredValue;
-
 // Form colours by style: 0 red, 1 green, 2 purple, other green.
 TColor PopupColor(int style);
 
-class TfmMessage : public gui::TForm {
+class TfmMessage : public gui::TForm, public TPopupWindow {
 public:
     TfmMessage();
+    void Present(const TNotifyRecord& record, TPopupCallbacks callbacks) override;
 
     // What the pop-up shows, for tests and for the accessibility text.
     const std::string& CaptionText() const { return caption_; }
@@ -116,6 +107,8 @@ private:
     void MouseMove(POINT client);
     void MouseUp(POINT client);
 
+    TNotifyRecord values_;
+    TPopupCallbacks callbacks_;
     std::string caption_;
     std::string texts_[4];
     std::string yesText_;

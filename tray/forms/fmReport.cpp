@@ -5,10 +5,10 @@
 #include <memory>
 
 #include "fmReportProp.h"
+#include "qvProtocol.h"
 #include "uFormUtils.h"
 #include "uLangUtils.h"
-#include "qvProtocol.h"
-#include "uMessThread.h"
+#include "uTrayModels.h"
 
 namespace {
 

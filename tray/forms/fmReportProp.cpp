@@ -9,7 +9,7 @@
 #include "uFormUtils.h"
 #include "uLangUtils.h"
 #include "uReportModel.h"
-#include "uTrayWindow.h"
+#include "uTrayModels.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 #include "uGuiUtils.h"
 #include "uInetUtils.h"
 #include "uLangUtils.h"
-#include "uTrayWindow.h"
+#include "uTrayModels.h"
 
 namespace {
 
@@ -80,7 +80,7 @@ constexpr TAreaPlace kAreaRows[] = {{TRatingArea::Shell, kLangGui, "st_shell"},
 
 void SendTrayCommand(WPARAM command)
 {
-    if (HWND tray = gTrayWindow.load()) SendMessageA(tray, WM_COMMAND, command, 0);
+    gTrayActions.Run(command);
 }
 
 TFontDesc BoldFont(int height = 11)

@@ -8,8 +8,8 @@
 #include "uFormUtils.h"
 #include "uGuiUtils.h"
 #include "uLangUtils.h"
-#include "uMessThread.h"
 #include "uServiceManage.h"
+#include "uTrayModels.h"
 
 namespace {
 
@@ -248,4 +248,5 @@ void TrustListRowArrived(const TMSlotMessage& record)
 void RegisterTrustListForm()
 {
     gui::RegisterFormClass(kTrustListForm, [] { return std::make_unique<TfmTrustList>(); });
+    gTrustRows.OnRow = TrustListRowArrived;
 }

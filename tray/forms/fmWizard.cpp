@@ -9,7 +9,7 @@
 #include "uGuiUtils.h"
 #include "uLangUtils.h"
 #include "uLanguageChoice.h"
-#include "uTrayWindow.h"
+#include "uTrayModels.h"
 #include "uWizardPlan.h"
 
 namespace {
@@ -147,7 +147,7 @@ void TfmWizard::btLangClick()
         SetCurrentLanguage(chosen);
         if (action != TLanguageAction::Change) return;
         Sleep(kBeforeCloseMs);
-        if (HWND tray = gTrayWindow.load()) SendMessageA(tray, WM_COMMAND, cmdRebuildMenu, 0);
+        gTrayActions.Run(cmdRebuildMenu);
         CloseAllWindows();
     } catch (const std::exception&) {
     }
@@ -177,7 +177,7 @@ void TfmWizard::ReportNoService()
 
 void TfmWizard::btHostsManClick()
 {
-    if (HWND tray = gTrayWindow.load()) SendMessageA(tray, WM_COMMAND, cmdHostsCopy, 0);
+    gTrayActions.Run(cmdHostsCopy);
 }
 
 void TfmWizard::btAutorunManClick() { OpenAutorunManager(0, ""); }

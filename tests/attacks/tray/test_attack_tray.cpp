@@ -8,6 +8,7 @@
 #include "qvLateApi.h"
 #include "uFormUtils.h"
 #include "uMessThread.h"
+#include "uPopupOwner.h"
 
 namespace {
 
@@ -16,13 +17,13 @@ TEST(TrayAttack, ForgedKillerMarkStopsNoKillerAndLapses)
     FakeService service;
     ASSERT_TRUE(service.Active());
     HandleTrayMessage(MakeMessage(13, 8), -1);  // "the killer runs", from any process
-    ASSERT_TRUE(gKillerRunning.load());
+    ASSERT_TRUE(gPopups.KillerRunning.load());
 
     HandleAnswer(13);  // the user confirms the killer
     EXPECT_TRUE(WaitUntil([&] { return service.CommandCount(7) == 1; }, 15000)) << "the order never left the tray";
 
-    gKillerRunning.SetSince(TickCount64() - kKillerMarkMs);  // a minute on, no 13/9
-    EXPECT_FALSE(gKillerRunning.load());
+    gPopups.KillerRunning.SetSince(TickCount64() - kKillerMarkMs);  // a minute on, no 13/9
+    EXPECT_FALSE(gPopups.KillerRunning.load());
 }
 
 }  // namespace

@@ -2,7 +2,7 @@
 
 #include "uGuiUtils.h"
 #include "uLangUtils.h"
-#include "uTrayWindow.h"
+#include "uTrayModels.h"
 
 namespace {
 
@@ -45,7 +45,7 @@ void TfrmInet::BuildHostsTab(gui::TTabSheet& sheet)
     btRunHostsMan = sheet.Make<gui::TButton>();
     btRunHostsMan->SetBounds(12, 12, 200, 25);
     btRunHostsMan->OnClick = [] {
-        if (HWND tray = gTrayWindow.load()) SendMessageA(tray, WM_COMMAND, cmdHostsCopy, 0);
+        gTrayActions.Run(cmdHostsCopy);
     };
     cbHostsGuard = sheet.Make<gui::TCheckBox>();
     cbHostsGuard->SetBounds(12, 50, 440, 18);

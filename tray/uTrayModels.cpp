@@ -1,0 +1,194 @@
+#include "uTrayModels.h"
+
+#include "qvFiles.h"
+#include "qvStrings.h"
+#include "uCommonUtils.h"
+#include "uLangUtils.h"
+
+TTrayCommands gTrayActions;
+THostsCopySession gHostsCopy;
+TTrustRowFeed gTrustRows;
+TTrayEventQueue gTrayEvents;
+TReportRows gReportRows;
+
+namespace {
+
+constexpr size_t kMaxKeptEvents = 1000;
+
+std::mutex gKeptLock;
+TMSlotMessage gLastTrustRecord{};
+TSystemMessage gSystemMessage;
+
+}  // namespace
+
+void THostsCopySession::Expect(const std::string& fileName)
+{
+    std::lock_guard<std::mutex> lock(lock_);
+    name_ = fileName;
+    expected_ = true;
+}
+
+std::string THostsCopySession::FileName() const
+{
+    std::lock_guard<std::mutex> lock(lock_);
+    return name_;
+}
+
+bool THostsCopySession::Accept(const std::string& fileName)
+{
+    std::lock_guard<std::mutex> lock(lock_);
+    if (!expected_ || fileName.empty() || !SameText(fileName, name_)) return false;
+    expected_ = false;
+    return true;
+}
+
+void THostsCopySession::Subscribe(const void* owner, std::function<void(const std::string&, int32_t)> onAnswer)
+{
+    std::lock_guard<std::mutex> lock(lock_);
+    owner_ = owner;
+    onAnswer_ = std::move(onAnswer);
+}
+
+void THostsCopySession::Unsubscribe(const void* owner)
+{
+    std::lock_guard<std::mutex> lock(lock_);
+    if (owner_ != owner) return;  // a later manager has taken over
+    owner_ = nullptr;
+    onAnswer_ = nullptr;
+}
+
+bool THostsCopySession::Answered(const std::string& fileName, int32_t code) const
+{
+    std::function<void(const std::string&, int32_t)> onAnswer;
+    {
+        std::lock_guard<std::mutex> lock(lock_);
+        onAnswer = onAnswer_;
+    }
+    if (!onAnswer) return false;
+    onAnswer(fileName, code);
+    return true;
+}
+
+std::string NewHostsCopyName()
+{
+    std::string name = MakeTempFileName();
+    for (int attempt = 0; attempt < 100 && FileExists(name); ++attempt) name = MakeTempFileName();
+    return name;
+}
+
+void ExpectHostsCopy(const std::string& fileName) { gHostsCopy.Expect(fileName); }
+std::string HostsCopyFileName() { return gHostsCopy.FileName(); }
+bool AcceptHostsCopy(const std::string& fileName) { return gHostsCopy.Accept(fileName); }
+
+void TTrayEventQueue::PushFront(const TMSlotMessage& message, int32_t seq)
+{
+    std::lock_guard<std::mutex> lock(lock_);
+    entries_.insert(entries_.begin(), TTrayEventEntry{message, false, seq});
+    // A flood of events must not grow the tray without bound: the oldest go.
+    if (entries_.size() > kMaxKeptEvents) entries_.resize(kMaxKeptEvents);
+}
+
+size_t TTrayEventQueue::Size() const
+{
+    std::lock_guard<std::mutex> lock(lock_);
+    return entries_.size();
+}
+
+bool TTrayEventQueue::HeadPending() const
+{
+    std::lock_guard<std::mutex> lock(lock_);
+    return !entries_.empty() && !entries_.front().Shown;
+}
+
+bool TTrayEventQueue::TakeHead(TTrayEventEntry& entry)
+{
+    std::lock_guard<std::mutex> lock(lock_);
+    if (entries_.empty() || entries_.front().Shown) return false;
+    entries_.front().Shown = true;
+    entry = entries_.front();
+    return true;
+}
+
+bool TTrayEventQueue::FindBySeq(int32_t seq, TTrayEventEntry& entry) const
+{
+    std::lock_guard<std::mutex> lock(lock_);
+    for (const TTrayEventEntry& e : entries_)
+        if (e.Seq == seq) {
+            entry = e;
+            return true;
+        }
+    return false;
+}
+
+std::vector<TTrayEventEntry> TTrayEventQueue::Snapshot() const
+{
+    std::lock_guard<std::mutex> lock(lock_);
+    return entries_;
+}
+
+void TTrayEventQueue::Clear()
+{
+    std::lock_guard<std::mutex> lock(lock_);
+    entries_.clear();
+}
+
+std::string ReportProgress(const std::string& text, const TReportRows& rows)
+{
+    return text + " " + IntToStr(rows.RowCount) + " " + rows.OfText + " " + IntToStr(rows.Total);
+}
+
+void ResetReportRows()
+{
+    TReportRows& rows = gReportRows;
+    if (rows.RowCount > 0 && rows.RowCount < rows.Total) {
+        rows.GivenUp.Total = rows.Total;
+        rows.GivenUp.Left = rows.Total - rows.RowCount;
+        rows.GivenUp.First = rows.Records.front();
+    }
+    std::vector<TMSlotMessage>().swap(rows.Records);
+    rows.RowCount = 0;
+    rows.ItemCount = 0;
+    rows.Total = 0;
+    rows.Status.clear();
+    rows.Loading = false;
+}
+
+void BeginReportLoad()
+{
+    ResetReportRows();
+    ++gReportRows.Asked;
+}
+
+bool ReportDumpStalled(DWORD now)
+{
+    TReportRows& rows = gReportRows;
+    if (!rows.Loading || now - rows.LastRowTick < kReportStallMs) return false;
+    // What came stays listed; a later row of the same dump still joins it.
+    rows.Loading = false;
+    rows.Status = ReportProgress(GetLangText(kLangGui, "mes_cut"), rows);
+    return true;
+}
+
+TMSlotMessage LastTrustRecord()
+{
+    std::lock_guard<std::mutex> lock(gKeptLock);
+    return gLastTrustRecord;
+}
+
+void KeepTrustRecord(const TMSlotMessage& record)
+{
+    std::lock_guard<std::mutex> lock(gKeptLock);
+    gLastTrustRecord = record;
+}
+
+TSystemMessage KeptSystemMessage()
+{
+    std::lock_guard<std::mutex> lock(gKeptLock);
+    return gSystemMessage;
+}
+
+void KeepSystemMessage(const TSystemMessage& message)
+{
+    std::lock_guard<std::mutex> lock(gKeptLock);
+    gSystemMessage = message;
+}

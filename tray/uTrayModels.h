@@ -1,0 +1,180 @@
+#pragma once
+// What the tray's core and its windows share without knowing one another:
+// the hidden window's commands, the events received, the rows of the event
+// report, the hosts copy the tray asked the service for, and the trust-list
+// rows as they arrive. The receiver and the hidden
+// window tell these models what happened; a window subscribes to what it
+// shows (as the report window does to TReportRows::OnChanged). Subscribers
+// are called on the main thread.
+#include <windows.h>
+
+#include <cstdint>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "uMailSlots.h"
+
+// The hidden window's commands (its menu uses the same numbers).
+enum TTrayCommand : int {
+    cmdStopProtection = 0,
+    cmdReport = 1,
+    cmdSettings = 2,
+    cmdAutorunManager = 3,
+    cmdKiller = 4,
+    cmdTrustList = 5,
+    cmdRebuildMenu = 6,
+    cmdWizard = 9,
+    cmdStatus = 10,
+    cmdHostsCopy = 11,
+    cmdHostsManager = 12,
+};
+
+// The way the receiver and the windows ask for one of them, for the end of
+// the tray (the service's quit) and for the end of the protection: the
+// hidden window subscribes once it exists. Any thread: the hidden window
+// acts on its own thread while the caller waits.
+class TTrayCommands {
+public:
+    void Run(int command, intptr_t param = 0) const
+    {
+        if (OnCommand) OnCommand(command, param);
+    }
+    void Quit() const
+    {
+        if (OnQuit) OnQuit();
+    }
+    void StopProtection() const
+    {
+        if (OnStopProtection) OnStopProtection();
+    }
+    std::function<void(int command, intptr_t param)> OnCommand;
+    std::function<void()> OnQuit;
+    std::function<void()> OnStopProtection;  // gives up Win+F12 and ends the tray
+};
+extern TTrayCommands gTrayActions;
+
+// The hosts copy that the tray asked the service for (the menu's hosts
+// command, or the report's "Show" on a jailed copy): the service's answer is
+// taken only for this name, once, and only while the hosts manager is not
+// open; an open manager takes the answers to its own requests. Any thread.
+class THostsCopySession {
+public:
+    void Expect(const std::string& fileName);
+    std::string FileName() const;
+    // True when the answer is for the copy the tray asked for (the
+    // expectation is then used up).
+    bool Accept(const std::string& fileName);
+
+    // The open hosts manager, while it is open (main thread).
+    void Subscribe(const void* owner, std::function<void(const std::string& fileName, int32_t code)> onAnswer);
+    void Unsubscribe(const void* owner);
+    // Hands the answer to the subscriber; false when there is none.
+    bool Answered(const std::string& fileName, int32_t code) const;
+
+private:
+    mutable std::mutex lock_;
+    std::string name_;
+    bool expected_ = false;
+    const void* owner_ = nullptr;
+    std::function<void(const std::string&, int32_t)> onAnswer_;
+};
+extern THostsCopySession gHostsCopy;
+
+// A transfer name ("...qrv.~tmp") directly in the user's temporary folder, of
+// no existing file: the service writes a new file and never through an
+// existing one.
+std::string NewHostsCopyName();
+// The session's expectation, by the names the tray has always used.
+void ExpectHostsCopy(const std::string& fileName);
+std::string HostsCopyFileName();
+bool AcceptHostsCopy(const std::string& fileName);
+
+// The trust-list rows (and the tray's own end marks) as they arrive; the
+// trust-list windows subscribe. Main thread.
+struct TTrustRowFeed {
+    std::function<void(const TMSlotMessage&)> OnRow;
+};
+extern TTrustRowFeed gTrustRows;
+
+struct TTrayEventEntry {
+    TMSlotMessage Message;
+    bool Shown;
+    int32_t Seq;
+};
+
+// The events received during the tray's life, newest first, the last 1000 of
+// them: the new-autorun dialog finds its event by Seq.
+class TTrayEventQueue {
+public:
+    void PushFront(const TMSlotMessage& message, int32_t seq);
+    bool HeadPending() const;
+    // Marks the head shown and hands out a copy; false when nothing is pending.
+    bool TakeHead(TTrayEventEntry& entry);
+    bool FindBySeq(int32_t seq, TTrayEventEntry& entry) const;
+    std::vector<TTrayEventEntry> Snapshot() const;
+    size_t Size() const;  // at most the last 1000 events are kept
+    void Clear();
+
+private:
+    mutable std::mutex lock_;
+    std::vector<TTrayEventEntry> entries_;
+};
+extern TTrayEventQueue gTrayEvents;
+
+// Rows of the event report as the service sends them (Type 17, D = total),
+// kept for the report window while it is open (the receiver adds them).
+// Main thread only. The list
+// grows row by row: D is only what the service announced and sizes nothing.
+// The rows name no request: a dump is told from another by its total, and
+// the tail of a dump given up by its first row (every dump of the report
+// starts with the same first record).
+struct TReportRows {
+    std::vector<TMSlotMessage> Records;
+    int RowCount = 0;
+    int ItemCount = 0;     // rows the list shows
+    int32_t Total = 0;     // announced by the dump being listed
+    std::string Status;    // first status panel
+    bool Loading = false;  // a dump is arriving: the list shows the hourglass
+    DWORD LastRowTick = 0;
+    int Dumps = 0;  // counts the dumps begun: rows on show may have changed
+    // Loads whose dump has not begun yet: only then does a row beyond the
+    // total open a new dump.
+    int Asked = 0;
+    // The dump the list gave up part-way (a new Load, or the window closed):
+    // rows of its total other than its first may still come, before any
+    // later dump's rows, and are dropped.
+    struct {
+        int32_t Total = 0;
+        int Left = 0;
+        TMSlotMessage First{};
+    } GivenUp;
+    std::string LoadingText;  // "mes_loading" and "mes_of", taken once per dump
+    std::string OfText;
+    std::function<void()> OnChanged;  // set by the report window
+};
+extern TReportRows gReportRows;
+// Without a row for this long a dump counts as stopped.
+constexpr DWORD kReportStallMs = 5000;
+// Empties the list; rows still due from an unfinished dump will be dropped.
+void ResetReportRows();
+// A Load: the list starts afresh and one more dump is asked for.
+void BeginReportLoad();
+// A dump without a row for kReportStallMs ends where it is, and the status
+// says so; true when that happened now.
+bool ReportDumpStalled(DWORD now);
+// "<text> <rows> <of> <total>": the status of a dump under way.
+std::string ReportProgress(const std::string& text, const TReportRows& rows);
+
+// What the receiver keeps from the service's messages for later: the last
+// trust-list request (Type 24) and the last system message (Type 15). Any
+// thread.
+TMSlotMessage LastTrustRecord();
+void KeepTrustRecord(const TMSlotMessage& record);
+struct TSystemMessage {
+    std::string Address;
+    std::string Text;
+};
+TSystemMessage KeptSystemMessage();
+void KeepSystemMessage(const TSystemMessage& message);
