@@ -17,7 +17,6 @@
 
 int32_t PassMode = 0;
 TShellRestart gExplorerRestart;
-TRememberedSwitch gTrayWarnSwitch("show_tray_warn", true);
 
 namespace {
 
@@ -197,19 +196,11 @@ bool ShowNotification(const TNotifyRecord& record)
     return shown;
 }
 
-bool PopupAllowed()
-{
-    if (gPopups.LastEventKind.load() == -1) return true;  // nothing to hold back: no need to ask
-    if (gTrayWarnSwitch.Read()) return true;
-    gPopups.LastEventKind = -1;
-    return false;
-}
-
 bool ShowRequestedNotification(const TNotifyRecord& record)
 {
     if (record.Kind == kKillerConfirmationKind)
         gPopups.LastEventKind = -1;
-    else if (!PopupAllowed())
+    else if (!gPopups.GateAllows())
         return false;
     return ShowNotification(record);
 }

@@ -84,12 +84,6 @@ constexpr int32_t kKillerConfirmationKind = proto::kAnswerKiller;
 // opened marks one pending. True when the pop-up is on screen.
 bool ShowNotification(const TNotifyRecord& record);
 
-// The tray-warning gate: true when no event pop-up is pending or
-// `show_tray_warn` is on; otherwise forgets the pending event kind and says
-// no. The switch is read with a short wait (the last answer stands in), so
-// that a busy service never holds up the main thread.
-bool PopupAllowed();
-extern TRememberedSwitch gTrayWarnSwitch;
 // A record handed over by the receiver, the killer or the gesture: shown
 // through the gate, except the killer confirmation, which is never held back
 // (and uses up the pending event kind, so that the killer's own notices

@@ -5,6 +5,14 @@
 
 TPopupOwner gPopups;
 
+bool TPopupOwner::GateAllows()
+{
+    if (LastEventKind.load() == -1) return true;  // nothing to hold back: no need to ask
+    if (WarnSwitch.Read()) return true;
+    LastEventKind = -1;
+    return false;
+}
+
 void TakeAnswer(TAnswerState& state, int32_t kind, bool yes)
 {
     state.Yes = yes || kind == proto::kAnswerKiller;

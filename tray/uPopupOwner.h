@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <functional>
 
+#include "uGuiUtils.h"
 #include "uNotifyRecord.h"
 
 // The stack: where the next pop-up goes and how many are open.
@@ -68,6 +69,13 @@ private:
 
 class TPopupOwner {
 public:
+    // The tray-warning gate: true when no event pop-up is pending or
+    // `show_tray_warn` is on; otherwise forgets the pending event kind and
+    // says no. The switch is read with a short wait (the last answer stands
+    // in), so that a busy service never holds up the main thread.
+    bool GateAllows();
+    TRememberedSwitch WarnSwitch{"show_tray_warn", true};
+
     TPopupStack Stack;    // main thread only
     TAnswerState Answer;  // main thread only
     // The event kind of the last event pop-up, -1 when none is pending for

@@ -438,17 +438,17 @@ TEST_F(Popups, BusyServiceNeitherFreezesNorSilencesTheTray)
     // the last answers (each the opposite of the value known at start)
     service_->SetBool("show_tray_warn", false);
     service_->SetBool("kb_F12", true);
-    ASSERT_FALSE(gTrayWarnSwitch.Read());
+    ASSERT_FALSE(gPopups.WarnSwitch.Read());
     ASSERT_TRUE(gKillerKeySwitch.Read());
     service_->SetBusy(true);  // running the killer: it answers nothing meanwhile
     DWORD start = GetTickCount();
-    EXPECT_FALSE(gTrayWarnSwitch.Read()) << "the last answer stands in";
+    EXPECT_FALSE(gPopups.WarnSwitch.Read()) << "the last answer stands in";
     EXPECT_TRUE(gKillerKeySwitch.Read());
     EXPECT_LT(GetTickCount() - start, 8000u) << "far from a full reply wait of 15 s each";
 
     service_->SetBusy(false);
     service_->SetBool("show_tray_warn", true);
-    ASSERT_TRUE(gTrayWarnSwitch.Read());
+    ASSERT_TRUE(gPopups.WarnSwitch.Read());
     service_->SetBusy(true);
     start = GetTickCount();
     SendMessageA(gTrayWindow, WM_HOTKEY, kHotKeyKiller, 0);

@@ -58,7 +58,7 @@ protected:
         WriteBoolSetting("show_tray_warn", true);
         // The gate falls back on the value it last read when a loaded service
         // is slow to answer: that must be this one, not an earlier test's.
-        gTrayWarnSwitch.Refresh();
+        gPopups.WarnSwitch.Refresh();
         gPopups.LastEventKind = -1;
         gPopups.ServicePopupPending = false;
     }

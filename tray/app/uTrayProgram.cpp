@@ -18,6 +18,7 @@
 #include "uKeyboardThread.h"
 #include "uLangUtils.h"
 #include "uMessThread.h"
+#include "uPopupOwner.h"
 #include "uServiceManage.h"
 #include "uTrayWindow.h"
 #include "uViewForms.h"
@@ -148,7 +149,7 @@ int RunTray(HINSTANCE instance, TTraySwitch option)
     gShowSplash = splash && !adminStart;
     if (gShowSplash) ShowSplash();
     // The switches the main thread reads with a short wait, known from now on.
-    gTrayWarnSwitch.Refresh();
+    gPopups.WarnSwitch.Refresh();
     gKillerKeySwitch.Refresh();
     // 12. Explorer announces its restarts with this message.
     gTaskbarCreatedMessage = RegisterWindowMessageA("TaskbarCreated");
