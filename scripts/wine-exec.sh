@@ -2,9 +2,18 @@
 # Runs a Windows program in one of the project's prefixes; CTest's emulator.
 # QV_PREFIX_NAME picks the prefix (one per test program, so tests that use the
 # registry, mailslots or the service manager never meet); QV_LOCALE, when set,
-# becomes LC_ALL (ru_RU.UTF-8 gives code page 1251).
+# becomes LC_ALL (ru_RU.UTF-8 gives code page 1251). QV_PRIVATE_DISPLAY=1 runs
+# the program on an Xvfb display of its own: test programs that open windows
+# run side by side, and on a shared display one program's window can lie over
+# another's while it takes a picture of it.
 set -uo pipefail
 source "$(dirname "$0")/lib/prefix.sh"
+
+private_xvfb=""
+if [[ "${QV_PRIVATE_DISPLAY:-}" == "1" ]]; then
+  qv_start_xvfb || { echo "wine-exec: no private display could be started" >&2; exit 125; }
+  private_xvfb="$QV_XVFB_PID"
+fi
 
 name="${QV_PREFIX_NAME:-default}"
 prefix="$(qv_ensure_prefix "$name")" || exit 125
@@ -30,4 +39,5 @@ if [[ "${QV_DISPOSABLE_PREFIX:-}" == "1" && $rc -eq 0 ]]; then
   "$QV_WINESERVER" -k 2>/dev/null || true
   rm -rf "${prefix:?}" "$QV_PREFIXES/$name.img" "$QV_PREFIXES/$name.lock"
 fi
+[[ -n "$private_xvfb" ]] && kill "$private_xvfb" 2>/dev/null
 exit $rc
