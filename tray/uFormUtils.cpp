@@ -198,6 +198,7 @@ bool ShowNotification(const TNotifyRecord& record)
 
 bool ShowRequestedNotification(const TNotifyRecord& record)
 {
+    if (!gPopups.HostAlive || !gPopups.HostAlive()) return false;
     if (record.Kind == kKillerConfirmationKind)
         gPopups.LastEventKind = -1;
     else if (!gPopups.GateAllows())

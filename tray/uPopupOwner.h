@@ -75,6 +75,9 @@ public:
     // in), so that a busy service never holds up the main thread.
     bool GateAllows();
     TRememberedSwitch WarnSwitch{"show_tray_warn", true};
+    // Records are handed over only while the hidden window exists (it
+    // answers this once it is made): before it and after it nothing shows.
+    std::function<bool()> HostAlive;
 
     TPopupStack Stack;    // main thread only
     TAnswerState Answer;  // main thread only

@@ -152,6 +152,7 @@ HWND CreateTrayWindow(HINSTANCE instance)
     gTrayActions.OnQuit = [] {
         if (HWND tray = gTrayWindow.load()) SendMessageA(tray, WM_DESTROY, 0, 0);
     };
+    gPopups.HostAlive = [] { return gTrayWindow.load() != nullptr; };
     gTrayActions.OnStopProtection = [] {
         HWND tray = gTrayWindow.load();
         UnregisterHotKey(tray, kHotKeyKiller);
