@@ -72,7 +72,7 @@ private:
 
 void InitMailSlot(TMSlot& slot)
 {
-    slot.Handle = INVALID_HANDLE_VALUE;
+    slot.Handle.Reset();
     slot.Active = false;
     slot.Name.clear();
     slot.Spare = 0;
@@ -95,9 +95,9 @@ void CreateMailSlot(TMSlot& slot, bool defaultSecurity)
             attributes.lpSecurityDescriptor = descriptor->Get();
         }
         std::string fullName = std::string(kMailslotPrefix) + slot.Name;
-        slot.Handle = CreateMailslotA(fullName.c_str(), kPacketSize, MAILSLOT_WAIT_FOREVER,
-                                      defaultSecurity ? nullptr : &attributes);
-        slot.Active = slot.Handle != INVALID_HANDLE_VALUE;
+        slot.Handle.Reset(CreateMailslotA(fullName.c_str(), kPacketSize, MAILSLOT_WAIT_FOREVER,
+                                          defaultSecurity ? nullptr : &attributes));
+        slot.Active = slot.Handle.Valid();
     } catch (...) {
     }
 }
@@ -107,7 +107,7 @@ bool MailSlotHasMessage(TMSlot& slot)
     if (slot.Magic != kSlotMagic) return false;
     DWORD nextSize = MAILSLOT_NO_MESSAGE;
     DWORD count = 0;
-    BOOL ok = GetMailslotInfo(slot.Handle, nullptr, &nextSize, &count, nullptr);
+    BOOL ok = GetMailslotInfo(slot.Handle.Get(), nullptr, &nextSize, &count, nullptr);
     slot.Active = ok != FALSE;
     return ok && nextSize != MAILSLOT_NO_MESSAGE;
 }
@@ -119,7 +119,7 @@ void ReadMailSlot(TMSlot& slot, TMSlotMessage& message)
     try {
         uint8_t buffer[kPacketSize];
         DWORD read = 0;
-        if (ReadFile(slot.Handle, buffer, sizeof(buffer), &read, nullptr)) UnpackDatagram(buffer, read, message);
+        if (ReadFile(slot.Handle.Get(), buffer, sizeof(buffer), &read, nullptr)) UnpackDatagram(buffer, read, message);
     } catch (...) {
     }
 }
@@ -130,10 +130,10 @@ bool ReceiveMailSlot(TMSlot& slot, TMSlotMessage& message, DWORD waitMs)
     if (slot.Magic != kSlotMagic || !slot.Active) return false;
     // The slot's read time-out does the waiting: the read returns the moment a
     // datagram arrives, and costs nothing while none does.
-    if (!SetMailslotInfo(slot.Handle, waitMs)) return false;
+    if (!SetMailslotInfo(slot.Handle.Get(), waitMs)) return false;
     uint8_t buffer[kPacketSize];
     DWORD read = 0;
-    if (!ReadFile(slot.Handle, buffer, sizeof(buffer), &read, nullptr)) {
+    if (!ReadFile(slot.Handle.Get(), buffer, sizeof(buffer), &read, nullptr)) {
         // A datagram larger than a packet is taken out of the slot all the same
         // (more data): it reads as junk, like any other wrong size.
         // So is a datagram of no bytes, which Wine reads as a broken pipe.
@@ -148,8 +148,9 @@ bool ReceiveMailSlot(TMSlot& slot, TMSlotMessage& message, DWORD waitMs)
 void CloseMailSlot(TMSlot& slot)
 {
     if (slot.Magic != kSlotMagic || !slot.Active) return;
+    // Active stays as it is; the handle is gone, so a second close does nothing.
     try {
-        CloseHandle(slot.Handle);
+        slot.Handle.Reset();
     } catch (...) {
         throw std::runtime_error("closeMailSLot: ERROR!!!");
     }

@@ -41,7 +41,7 @@ constexpr size_t kMessWireMax = 98;
 }  // namespace packet
 
 struct TMSlot {
-    HANDLE Handle;
+    UniqueHandle Handle;  // closed by CloseMailSlot, or when the record goes
     bool Active;
     std::string Name;  // behind "\\.\mailslot\"
     uint8_t Spare;

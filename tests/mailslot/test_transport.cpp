@@ -261,7 +261,7 @@ TEST(MailSlotTransport, CreateNeedsNameAndInitialisedRecord)
     EXPECT_FALSE(MailSlotHasMessage(unnamed));
 
     TMSlot raw;  // never initialised: Magic is not the mark
-    raw.Handle = INVALID_HANDLE_VALUE;
+    raw.Handle.Reset();
     raw.Active = true;
     raw.Name = "QvTest\\raw";
     raw.Spare = 0;

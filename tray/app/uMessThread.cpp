@@ -137,7 +137,7 @@ TSlotRead ReadTrayRecord(TMSlot& slot, TMSlotMessage& record)
     ClearMailSlotMessage(record);
     uint8_t buffer[kPacketSize];
     DWORD read = 0;
-    if (ReadFile(slot.Handle, buffer, sizeof(buffer), &read, nullptr)) {
+    if (ReadFile(slot.Handle.Get(), buffer, sizeof(buffer), &read, nullptr)) {
         // Only a whole record is one: anything else would read as a cleared
         // record, which looks like the service's answer of an empty trust list.
         if (read != kPacketSize) return TSlotRead::Empty;
@@ -151,7 +151,7 @@ bool TThreadMess::OpenSlot(TMSlot& slot)
 {
     CreateMailSlot(slot, false);
     // Reads wait for the next message instead of polling the slot.
-    if (slot.Active) SetMailslotInfo(slot.Handle, kIdleReadMs);
+    if (slot.Active) SetMailslotInfo(slot.Handle.Get(), kIdleReadMs);
     slotActive_ = slot.Active;
     return slot.Active;
 }
