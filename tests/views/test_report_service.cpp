@@ -99,6 +99,20 @@ std::unique_ptr<TThreadMess> ReportService::receiver_;
 
 }  // namespace
 
+// Sends a report row of the test's own to the tray's slot, behind whatever
+// the service sent, and expects it to be the list's first row.
+static void ExpectOwnRowFirst(const char* whyNot)
+{
+    TMSlotMessage marker;
+    ClearMailSlotMessage(marker);
+    marker.Type = 17;
+    marker.D = 1;
+    marker.Data.Set("marker");
+    ASSERT_TRUE(SendToMailSlot(marker, kTraySlot));
+    ASSERT_TRUE(PumpUntil([] { return gReportRows.RowCount > 0; }, 10000));
+    EXPECT_EQ(gReportRows.Records.front().Data.Str(), "marker") << whyNot;
+}
+
 TEST_F(ReportService, WholeRecordsBecomeRowsAndClearDeletesTheReport)
 {
     const std::vector<TReportEvent> events = {Event(171, 902, "C:\\Users\\Public\\winlock.exe"),
@@ -130,14 +144,7 @@ TEST_F(ReportService, WholeRecordsBecomeRowsAndClearDeletesTheReport)
     ASSERT_TRUE(SendToMailSlotAndWait(kServiceSlot, read));
     EXPECT_FALSE(FileExists(ReportFile())) << "the service deleted the report before the reload";
     EXPECT_EQ(form->sbReport->PanelText(0), GetLangText(kLangGui, "rep_st"));
-    TMSlotMessage marker;
-    ClearMailSlotMessage(marker);
-    marker.Type = 17;
-    marker.D = 1;
-    marker.Data.Set("marker");
-    ASSERT_TRUE(SendToMailSlot(marker, kTraySlot));
-    ASSERT_TRUE(PumpUntil([] { return gReportRows.RowCount > 0; }, 10000));
-    EXPECT_EQ(gReportRows.Records.front().Data.Str(), "marker") << "the reload listed rows of the deleted report";
+    ExpectOwnRowFirst("the reload listed rows of the deleted report");
 }
 
 TEST_F(ReportService, NoReportFileLeavesTheListEmpty)
@@ -150,14 +157,7 @@ TEST_F(ReportService, NoReportFileLeavesTheListEmpty)
     TMSlotMessage read = SettingRequest(proto::kReadBool, "show_tray_icon");
     ASSERT_TRUE(SendToMailSlotAndWait(kServiceSlot, read));
     EXPECT_EQ(form->sbReport->PanelText(0), GetLangText(kLangGui, "rep_st"));
-    TMSlotMessage marker;
-    ClearMailSlotMessage(marker);
-    marker.Type = 17;
-    marker.D = 1;
-    marker.Data.Set("marker");
-    ASSERT_TRUE(SendToMailSlot(marker, kTraySlot));
-    ASSERT_TRUE(PumpUntil([] { return gReportRows.RowCount > 0; }, 10000));
-    EXPECT_EQ(gReportRows.Records.front().Data.Str(), "marker") << "the service sent rows without a report";
+    ExpectOwnRowFirst("the service sent rows without a report");
 }
 
 TEST_F(ReportService, ShowOnAJailedHostsCopyOpensTheManagerOnTheCopyAskedFor)
