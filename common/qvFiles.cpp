@@ -46,6 +46,9 @@ UniqueHandle OpenForQuery(const std::string& path, DWORD access, DWORD share)
                                     nullptr));
 }
 
+
+}  // namespace
+
 // Whether the open object is the one the path names, by the system's own name
 // for it ("\\?\X:\..."); true where this Windows cannot tell (XP lacks the call).
 bool OpenObjectIsNamed(HANDLE object, const std::string& path)
@@ -60,8 +63,6 @@ bool OpenObjectIsNamed(HANDLE object, const std::string& path)
     if (name.compare(0, 4, "\\\\?\\") == 0) name.erase(0, 4);
     return SameText(LongPathName(name), LongPathName(ExcludeTrailingBackslash(path)));
 }
-
-}  // namespace
 
 bool HasNoLinkOnTheWay(const std::string& path)
 {
@@ -120,12 +121,7 @@ bool RemoveFile(const std::string& path) { return DeleteFileA(path.c_str()) != 0
 
 bool RenameFile(const std::string& from, const std::string& to) { return MoveFileA(from.c_str(), to.c_str()) != 0; }
 
-int64_t FileSizeOf(const std::string& path)
-{
-    WIN32_FILE_ATTRIBUTE_DATA data{};
-    if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) return -1;
-    return (static_cast<int64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
-}
+int64_t FileSizeOf(const std::string& path) { return FileStampOf(path).Size; }
 
 TFileStamp FileStampOf(const std::string& path)
 {

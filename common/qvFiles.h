@@ -13,6 +13,9 @@ bool IsReparsePoint(const std::string& path);
 // The path with every short (8.3) name made long; the path itself when the
 // object does not exist.
 std::string LongPathName(const std::string& path);
+// Whether the open object is the one the path names, by the system's own name
+// for it; true where this Windows cannot tell (XP lacks the call).
+bool OpenObjectIsNamed(HANDLE object, const std::string& path);
 // A program with system rights works on a user's files only where no link
 // can send it elsewhere: no component of the path, from the drive root down,
 // is a reparse point (junction or symbolic link), and the existing object's

@@ -15,6 +15,7 @@
 #include "md5.h"
 #include "qvErrors.h"
 #include "qvHandles.h"
+#include "qvLateApi.h"
 #include "uReportEvent.h"
 
 const char* const DosDeviceNames[9] = {"CON", "LPT1", "COM1", "COM2", "COM3", "COM4", "PRN", "AUX", "NUL"};
@@ -90,17 +91,10 @@ int GetOSMajorVersion()
     return GetOSVersionInfo(info) ? static_cast<int>(info.dwMajorVersion) : 0;
 }
 
-template <typename Fn>
-static Fn Kernel32Proc(const char* name)
-{
-    HMODULE kernel = GetModuleHandleA("kernel32.dll");
-    return kernel ? reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(kernel, name))) : nullptr;
-}
-
 bool IsWow64()
 {
     using IsWow64ProcessFn = BOOL(WINAPI*)(HANDLE, PBOOL);
-    auto isWow64Process = Kernel32Proc<IsWow64ProcessFn>("IsWow64Process");
+    auto isWow64Process = LateSystemProc<IsWow64ProcessFn>("kernel32.dll", "IsWow64Process");
     BOOL wow64 = FALSE;
     return isWow64Process && isWow64Process(GetCurrentProcess(), &wow64) && wow64;
 }
@@ -109,7 +103,7 @@ bool DisableWow64Redirection(void** oldValue)
 {
     if (!IsWow64()) return false;
     using DisableFn = BOOL(WINAPI*)(PVOID*);
-    auto disable = Kernel32Proc<DisableFn>("Wow64DisableWow64FsRedirection");
+    auto disable = LateSystemProc<DisableFn>("kernel32.dll", "Wow64DisableWow64FsRedirection");
     return disable && disable(oldValue);
 }
 
@@ -117,7 +111,7 @@ bool RevertWow64Redirection(void* oldValue)
 {
     if (!IsWow64()) return false;
     using RevertFn = BOOL(WINAPI*)(PVOID);
-    auto revert = Kernel32Proc<RevertFn>("Wow64RevertWow64FsRedirection");
+    auto revert = LateSystemProc<RevertFn>("kernel32.dll", "Wow64RevertWow64FsRedirection");
     return revert && revert(oldValue);
 }
 

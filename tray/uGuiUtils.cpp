@@ -109,6 +109,14 @@ bool HostListContains(const std::string& entry) { return AskHostList(proto::kHos
 bool HostListAdd(const std::string& entry) { return AskHostList(proto::kHostListAdd, entry); }
 bool HostListDelete(const std::string& entry) { return AskHostList(proto::kHostListDelete, entry); }
 
+bool SendTypeOnly(proto::Type type, const char* slot) { return SendToMailSlot(proto::Message(type), slot); }
+
+bool ServiceCaughtUp()
+{
+    bool value = false;
+    return ReadBoolSetting("hosts_guard", value);
+}
+
 bool SendServiceCommand(proto::ServiceControl code)
 {
     return SendToMailSlot(proto::ToService(code), kServiceSlot);

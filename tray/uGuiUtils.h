@@ -53,6 +53,11 @@ TMSlotMessage SettingRequest(proto::Type type, const std::string& name, const st
 
 // A control message (Type 13) to the service; true when it was delivered.
 bool SendServiceCommand(proto::ServiceControl code);
+// A cleared record with only its type, to a slot; true when it was delivered.
+bool SendTypeOnly(proto::Type type, const char* slot = kServiceSlot);
+// The service handles one command at a time, in order: true once it answered
+// a request sent now, so everything sent before it is done.
+bool ServiceCaughtUp();
 
 // One line for "gui.log": sent to a log viewer's slot, if any serves it, and
 // to the service.

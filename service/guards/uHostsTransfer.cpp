@@ -21,20 +21,6 @@ bool InTransferFolder(const std::string& path)
     return false;
 }
 
-// Where the open file really is, as "X:\..."; empty when the system cannot
-// tell (Windows XP has no such call) or the file lies outside any drive.
-bool FinalPathKnown(HANDLE file, std::string& finalPath)
-{
-    using FinalPathFn = DWORD(WINAPI*)(HANDLE, LPSTR, DWORD, DWORD);
-    static const auto finalPathOf = reinterpret_cast<FinalPathFn>(
-        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "GetFinalPathNameByHandleA")));
-    if (!finalPathOf) return false;
-    char buffer[MAX_PATH * 2] = {};
-    DWORD n = finalPathOf(file, buffer, sizeof(buffer), FILE_NAME_NORMALIZED);
-    finalPath = n == 0 || n >= sizeof(buffer) ? std::string() : std::string(buffer, n);
-    if (StartsWith(finalPath, "\\\\?\\")) finalPath.erase(0, 4);
-    return true;
-}
 
 // The open file is the plain, single-linked file the path names: no hard
 // link to another name and no link followed on the way.
@@ -44,9 +30,7 @@ bool IsThePlainFileNamed(HANDLE file, const std::string& path, BY_HANDLE_FILE_IN
     if (info.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DEVICE))
         return false;
     if (info.nNumberOfLinks != 1) return false;
-    std::string finalPath;
-    if (!FinalPathKnown(file, finalPath)) return true;
-    return !finalPath.empty() && SameText(LongPathName(finalPath), LongPathName(path));
+    return OpenObjectIsNamed(file, path);
 }
 
 }  // namespace

@@ -68,20 +68,10 @@ std::string SnapshotName(uint32_t pid)
     return {};
 }
 
-// The long form of an existing path (8.3 parts expanded), else the path itself.
-std::string LongPath(const std::string& path)
-{
-    if (path.empty()) return path;
-    char buffer[MAX_PATH + 1] = {};
-    DWORD len = GetLongPathNameA(path.c_str(), buffer, MAX_PATH);
-    if (len == 0 || len > MAX_PATH) return path;
-    return std::string(buffer, len);
-}
-
 bool SamePath(const std::string& a, const std::string& b)
 {
     if (a.empty() || b.empty()) return false;
-    return SameText(a, b) || SameText(LongPath(a), LongPath(b));
+    return SameText(a, b) || SameText(LongPathName(a), LongPathName(b));
 }
 
 // Image paths may come in kernel form ("\??\C:\...", "\SystemRoot\...").
@@ -262,7 +252,7 @@ int64_t FindProcessByPath(const std::string& path)
     const std::string resolved = NormalizeCommandPath(path);
     if (resolved.empty()) return -1;
     const bool byPath = !ExtractFilePath(resolved).empty();
-    const std::string target = byPath ? LongPath(resolved) : resolved;
+    const std::string target = byPath ? LongPathName(resolved) : resolved;
     const std::string name = ExtractFileName(target);
     for (const SnapshotEntry& entry : TakeSnapshot()) {
         if (!SameText(ExtractFileName(entry.ExeFile), name)) continue;
@@ -313,7 +303,7 @@ bool TerminateProcessesByName(const std::string& name)
     // A name with a folder part means that one program file, never its namesakes
     // elsewhere (a "C:\Users\x\csrss.exe" must not reach the system's csrss).
     const bool byPath = !ExtractFilePath(name).empty();
-    const std::string target = byPath ? LongPath(NormalizeCommandPath(name)) : name;
+    const std::string target = byPath ? LongPathName(NormalizeCommandPath(name)) : name;
     const std::string targetName = ExtractFileName(target);
     if (targetName.empty()) return false;
     bool lastEnded = false;

@@ -24,8 +24,7 @@ headers=(windows.h winsvc.h psapi.h tlhelp32.h shellapi.h shlobj.h shlwapi.h com
 imports_of() {
   "$1-w64-mingw32-objdump" -p "$2" | awk '
     /^\tDLL Name:/ { dll = tolower($3); next }
-    /^\t[0-9a-f]+\t +[0-9]+ +[A-Za-z_][A-Za-z0-9_]*$/ { if (dll != "") print dll, $3 }
-    /^$/ { if (section_end) dll = "" }'
+    /^\t[0-9a-f]+\t +[0-9]+ +[A-Za-z_][A-Za-z0-9_]*$/ { if (dll != "") print dll, $3 }'
 }
 
 is_runtime_dll() {

@@ -36,8 +36,6 @@ TThreadMess* gThreadMess = nullptr;  // never stopped: ends with the process
 
 std::string Quoted(const std::string& path) { return "\"" + path + "\""; }
 
-bool SendTypeOnly(proto::Type type, const char* slot) { return SendToMailSlot(proto::Message(type), slot); }
-
 bool PollReached(TPollTarget target, int state)
 {
     switch (target) {

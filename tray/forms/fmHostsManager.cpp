@@ -27,7 +27,7 @@ constexpr UINT kWaitTickMs = 100;
 // all the same, or could not write there.
 std::string CopyFailedText()
 {
-    const std::string temp = ExcludeTrailingBackslash(GetEnvVar("TEMP"));
+    const std::string temp = ExcludeTrailingBackslash(TransferFolder());
     const char* key = LiesInsideWithoutLinks(temp, GetEnvVar("USERPROFILE")) ? "hm_copyfail" : "hm_tempout";
     return GetLangText(kLangGui, key) + " (" + temp + ")";
 }
@@ -38,14 +38,6 @@ void SendHostsCommand(proto::ServiceControl a, const std::string& fileName, bool
     message.Bool = refreshBackup;
     message.Data.Set(fileName);
     SendToMailSlot(message, kServiceSlot);
-}
-
-// The service handles one command at a time, in order: once a later request
-// is answered, everything sent before it is done.
-bool ServiceCaughtUp()
-{
-    bool value = false;
-    return ReadBoolSetting("hosts_guard", value);
 }
 
 std::vector<gui::TListColumn> HostsColumns()

@@ -21,8 +21,6 @@ struct TColumnKey {
 };
 constexpr TColumnKey kColumnKeys[] = {{kLangGui, "rep_c0"}, {kLangGui, "rep_c1"}, {kLangGui, "rep_c2"}, {kLangGui, "rep_c3"}};
 
-void SendTypeOnly(proto::Type type) { SendToMailSlot(proto::Message(type), kServiceSlot); }
-
 }  // namespace
 
 std::string ReportColumnText(const TMSlotMessage& row, int column)

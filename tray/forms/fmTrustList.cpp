@@ -23,13 +23,6 @@ constexpr int kServiceWaits = 8;  // of the full reply wait each
 
 TTrustFeed gTrustFeed;
 
-TMSlotMessage ServiceRecord(proto::Type type, const std::string& data = {})
-{
-    TMSlotMessage message = proto::Message(type);
-    message.Data.Set(data);
-    return message;
-}
-
 // Off the main thread: sends the request, then waits until the service has
 // answered a later request, by which time it has sent every row of the list,
 // and then puts the mark behind them into the tray's own slot. One request at
@@ -39,12 +32,11 @@ void RequestTrustList(int id)
     std::thread([id] {
         static std::mutex order;
         std::lock_guard<std::mutex> lock(order);
-        if (SendToMailSlot(ServiceRecord(proto::kTrustList), kServiceSlot)) {
-            bool value = false;
-            for (int wait = 0; wait < kServiceWaits && !ReadBoolSetting("show_tray_icon", value); ++wait)
+        if (SendTypeOnly(proto::kTrustList)) {
+            for (int wait = 0; wait < kServiceWaits && !ServiceCaughtUp(); ++wait)
                 if (GetServiceState(kServiceName) != SERVICE_RUNNING) break;
         }
-        TMSlotMessage mark = ServiceRecord(proto::kTrustList);
+        TMSlotMessage mark = proto::Message(proto::kTrustList);
         mark.A = proto::kTrustListEndMark;
         mark.B = static_cast<int32_t>(GetCurrentProcessId());
         mark.C = id;
@@ -179,7 +171,7 @@ void TfmTrustList::btAddToTrustClick()
         return;
     }
     if (IndexOfText(entries_, entry) < 0) {
-        SendToMailSlot(ServiceRecord(proto::kTrustAdd, entry), kServiceSlot);
+        SendToMailSlot(SettingRequest(proto::kTrustAdd, {}, entry), kServiceSlot);
         entries_.push_back(entry);
         lbTrust->AddItem(entry);
     }
@@ -191,7 +183,7 @@ void TfmTrustList::AskDigestOfChosenFile()
     std::string fileName;
     if (!ChooseFile || !ChooseFile(fileName) || fileName.empty()) return;
     lePath->SetText(fileName);
-    TMSlotMessage request = ServiceRecord(proto::kFileMd5, fileName);
+    TMSlotMessage request = SettingRequest(proto::kFileMd5, {}, fileName);
     if (SendToMailSlotAndWait(kServiceSlot, request)) leMd5hash->SetText(request.Mess.Str());
 }
 
@@ -201,7 +193,7 @@ void TfmTrustList::btDelFromTrustClick()
     const std::string entry = TrustEntry(lePath->Text(), leMd5hash->Text());
     const int at = IndexOfText(entries_, entry);
     if (at >= 0) {
-        SendToMailSlot(ServiceRecord(proto::kTrustDelete, entries_[at]), kServiceSlot);
+        SendToMailSlot(SettingRequest(proto::kTrustDelete, {}, entries_[at]), kServiceSlot);
         entries_.erase(entries_.begin() + at);
         FillListBox();
     }
