@@ -1,5 +1,7 @@
 #include "ServiceHarness.h"
 
+#include <cstdio>
+
 #include "RegistryUtils.h"
 #include "TestSupport.h"
 #include "qvFiles.h"
@@ -14,7 +16,8 @@ std::string StageServiceCopy(const std::string& folder, const std::string& exeNa
 {
     ForceDirectories(folder);
     std::string target = IncludeTrailingBackslash(folder) + exeName;
-    CopyFileA(BuiltServiceExe().c_str(), target.c_str(), FALSE);
+    if (!CopyFileA(BuiltServiceExe().c_str(), target.c_str(), FALSE))
+        std::fprintf(stderr, "staging %s failed: error %lu\n", target.c_str(), GetLastError());
     return target;
 }
 
@@ -28,8 +31,29 @@ bool RunAndWait(const std::string& exe, const std::string& args, DWORD timeoutMs
 
 bool InstallService(const std::string& exePath)
 {
-    if (!RunAndWait(exePath, "/install /silent")) return false;
-    return WaitUntil([] { return GetServiceState("Quorvane") == SERVICE_STOPPED; }, 15000);
+    // A prefix that many test programs start at once can refuse a process
+    // start for a moment; the installer itself is what the tests rely on, so
+    // it gets a second chance and a failure says what went wrong.
+    for (int attempt = 1; attempt <= 3; ++attempt) {
+        ChildProcess child;
+        if (!child.Start(exePath, "/install /silent")) {
+            std::fprintf(stderr, "install attempt %d: %s did not start: error %lu\n", attempt, exePath.c_str(),
+                         GetLastError());
+            continue;
+        }
+        DWORD code = child.Wait(30000);
+        if (child.Running()) {
+            std::fprintf(stderr, "install attempt %d: installer still running after 30 s\n", attempt);
+            return false;
+        }
+        bool installed = code == 0 || GetServiceState("Quorvane") != 0;
+        if (installed && WaitUntil([] { return GetServiceState("Quorvane") == SERVICE_STOPPED; }, 15000))
+            return true;
+        std::fprintf(stderr, "install attempt %d: exit code %lu, service state %d\n", attempt, code,
+                     GetServiceState("Quorvane"));
+        if (installed) return false;
+    }
+    return false;
 }
 
 void RemoveService()
