@@ -14,9 +14,8 @@
 #include "uInetUtils.h"
 #include "uLangUtils.h"
 #include "uTrayModels.h"
+#include "uTrayApplication.h"
 
-int32_t PassMode = 0;
-TShellRestart gExplorerRestart;
 
 namespace {
 
@@ -25,10 +24,7 @@ constexpr DWORD kBeforeStopMs = 200;
 constexpr int kBrowserWidth = 800;
 constexpr int kBrowserHeight = 500;
 
-std::mutex gTrustRecordLock;
-TMSlotMessage gTrustListRecord{};
 
-std::atomic<bool> gShellRestartBusy{false};
 
 // Brings an open window of the class to the front, or makes a new one;
 // nullptr when it was open or the class is not registered.
@@ -62,7 +58,7 @@ void StopAfterPassword()
     }
     gui::TForm* dialog = gui::CreateForm(kPasswordForm);
     if (!dialog) return;  // no way to confirm: nothing stops
-    PassMode = kPassModeStop;
+    TrayApp().Session.PassMode = kPassModeStop;
     const int result = dialog->ShowModal();
     if (gui::FormExists(dialog)) dialog->Release();
     if (result == kModalYes) StopProtection();
@@ -76,7 +72,7 @@ void StartKiller()
     // otherwise block every later confirmation until the tray restarts.
     const bool delivered = SendServiceCommand(proto::kRunKiller);
     if (delivered) {
-        gPopups.KillerRunning = true;
+        TrayApp().Popups.KillerRunning = true;
         MessageBeep(MB_OK);
         MessageBeep(MB_OK);
     }
@@ -94,7 +90,7 @@ void StartKiller()
     notice.Seconds = 7;
     notice.Buttons = false;
     ShowRequestedNotification(notice);
-    gPopups.ConfirmationPending = false;
+    TrayApp().Popups.ConfirmationPending = false;
 }
 
 void OpenSystemMessage()
@@ -140,8 +136,8 @@ void OpenTrustList(const TMSlotMessage& record)
     gui::TForm* form = OpenOrFocus(kTrustListForm);
     if (!form) return;
     {
-        std::lock_guard<std::mutex> lock(gTrustRecordLock);
-        gTrustListRecord = record;
+        std::lock_guard<std::mutex> lock(TrayApp().Kept.Lock);
+        TrayApp().Kept.TrustListRecord = record;
     }
     LogMessageRecord(record);
     Open(form);
@@ -149,8 +145,8 @@ void OpenTrustList(const TMSlotMessage& record)
 
 TMSlotMessage LastTrustListRecord()
 {
-    std::lock_guard<std::mutex> lock(gTrustRecordLock);
-    return gTrustListRecord;
+    std::lock_guard<std::mutex> lock(TrayApp().Kept.Lock);
+    return TrayApp().Kept.TrustListRecord;
 }
 
 void OpenHostsManager(int resultCode) { Open(OpenOrFocus(kHostsManagerForm, false), resultCode); }
@@ -174,17 +170,17 @@ void OpenBrowser(const std::string& address, int mode)
 bool ShowNotification(const TNotifyRecord& record)
 {
     const bool confirmation = record.Kind == kKillerConfirmationKind;
-    if (gPopups.Stack.Open > kMaxOpenPopups && !confirmation) return false;
-    gPopups.Answer.Answered = false;
-    gPopups.Answer.Closed = false;
-    gPopups.Answer.Yes = false;
+    if (TrayApp().Popups.Stack.Open > kMaxOpenPopups && !confirmation) return false;
+    TrayApp().Popups.Answer.Answered = false;
+    TrayApp().Popups.Answer.Closed = false;
+    TrayApp().Popups.Answer.Yes = false;
     gui::TForm* popup = gui::CreateForm(kMessageForm);
     if (!popup) return false;
     if (auto* window = dynamic_cast<TPopupWindow*>(popup)) {
         TPopupCallbacks callbacks;
-        callbacks.Answered = [](int32_t kind, bool yes) { TakeAnswer(gPopups.Answer, kind, yes); };
+        callbacks.Answered = [](int32_t kind, bool yes) { TakeAnswer(TrayApp().Popups.Answer, kind, yes); };
         callbacks.Closed = [] {
-            if (int32_t kind = AnswerToRun(gPopups.Answer)) HandleAnswer(kind);
+            if (int32_t kind = AnswerToRun(TrayApp().Popups.Answer)) HandleAnswer(kind);
         };
         window->Present(record, std::move(callbacks));
     }
@@ -192,16 +188,16 @@ bool ShowNotification(const TNotifyRecord& record)
     popup->HelpContext = record.Value;
     popup->Show();
     const bool shown = gui::FormExists(popup) && popup->Visible();
-    if (shown && confirmation) gPopups.ConfirmationPending = true;  // cleared when it goes
+    if (shown && confirmation) TrayApp().Popups.ConfirmationPending = true;  // cleared when it goes
     return shown;
 }
 
 bool ShowRequestedNotification(const TNotifyRecord& record)
 {
-    if (!gPopups.HostAlive || !gPopups.HostAlive()) return false;
+    if (!TrayApp().Popups.HostAlive || !TrayApp().Popups.HostAlive()) return false;
     if (record.Kind == kKillerConfirmationKind)
-        gPopups.LastEventKind = -1;
-    else if (!gPopups.GateAllows())
+        TrayApp().Popups.LastEventKind = -1;
+    else if (!TrayApp().Popups.GateAllows())
         return false;
     return ShowNotification(record);
 }
@@ -225,7 +221,7 @@ void StopProtection()
 {
     Sleep(kBeforeStopMs);
     SendServiceCommand(proto::kStopService);
-    gTrayActions.StopProtection();
+    TrayApp().Actions.StopProtection();
 }
 
 void CloseAllWindows()
@@ -276,7 +272,7 @@ bool KillProcessesByName(const std::string& name)
 
 TShellRestartResult RestartShell(const TShellRestart& how)
 {
-    if (gShellRestartBusy.exchange(true)) return TShellRestartResult::Busy;
+    if (TrayApp().Session.ShellRestartBusy.exchange(true)) return TShellRestartResult::Busy;
     bool cameBack = false;
     if (KillProcessesByName(how.ProcessName)) {
         // The system usually brings the taskbar back by itself.
@@ -284,11 +280,11 @@ TShellRestartResult RestartShell(const TShellRestart& how)
         cameBack = FindWindowA("Shell_TrayWnd", nullptr) != nullptr;
     }
     if (!cameBack) WinExec(how.Command.c_str(), SW_SHOWNORMAL);
-    gShellRestartBusy = false;
+    TrayApp().Session.ShellRestartBusy = false;
     return cameBack ? TShellRestartResult::CameBack : TShellRestartResult::Started;
 }
 
-void RestartExplorer() { RestartShell(gExplorerRestart); }
+void RestartExplorer() { RestartShell(TrayApp().Session.ExplorerRestart); }
 
 bool RestartExplorerChecked()
 {
@@ -338,7 +334,6 @@ std::string AutorunManagerParameters(int number, const std::string& path)
     return "/ " + IntToStr(number) + " \"" + path + "\"";
 }
 
-std::string gAutorunManagerFolder;
 
 void OpenAutorunManager(int number, const std::string& path)
 {
@@ -349,7 +344,7 @@ void OpenAutorunManager(int number, const std::string& path)
         return;
     }
     const std::string folder =
-        gAutorunManagerFolder.empty() ? ModuleFolder() : IncludeTrailingBackslash(gAutorunManagerFolder);
+        TrayApp().Session.AutorunManagerFolder.empty() ? ModuleFolder() : IncludeTrailingBackslash(TrayApp().Session.AutorunManagerFolder);
     const std::string program = folder + kAutorunManagerExe;
     std::string parameters;
     try {

@@ -33,8 +33,7 @@ constexpr const char* kPasswordForm = "TfmPass";
 constexpr const char* kAutorunManagerExe = "qrv_autorun.exe ";  // with its blank, as the manager is started
 constexpr const char* kBrowserCaption = "Quorvane browser...";
 
-// The mode the password dialog is shown in (2: confirm stopping the protection).
-extern int32_t PassMode;
+// The password dialog's mode that confirms stopping the protection.
 constexpr int32_t kPassModeStop = 2;
 
 // What the settings window offers the manager: one page of its tree.
@@ -116,8 +115,6 @@ struct TShellRestart {
 };
 enum class TShellRestartResult { Busy, CameBack, Started };
 TShellRestartResult RestartShell(const TShellRestart& how);
-// What RestartExplorer restarts: Explorer (tests point it at a stand-in).
-extern TShellRestart gExplorerRestart;
 // Ends and restarts Explorer after the service ended programs; blocks for up
 // to 10 s. Any thread; a second restart while one waits does nothing.
 void RestartExplorer();
@@ -135,7 +132,4 @@ std::string ProcessCommandLine(const std::string& programPath, const std::string
 // event): handed to the running manager through its slot, or started with
 // the parameters AutorunManagerParameters gives. Any thread.
 void OpenAutorunManager(int number, const std::string& path);
-// The folder the autorun manager is started from when it is not running:
-// empty means the tray's own folder (tests point it at a folder of their own).
-extern std::string gAutorunManagerFolder;
 std::string AutorunManagerParameters(int number, const std::string& path);

@@ -9,6 +9,7 @@
 #include "cryptograph.h"
 #include "qvStrings.h"
 #include "uFormUtils.h"
+#include "uTrayApplication.h"
 
 namespace {
 
@@ -20,8 +21,6 @@ constexpr const char* kCheckAddress =
 
 constexpr DWORD kAfterOnlineMs = 200;
 
-std::string gCheckAddress;  // empty: the built-in address
-std::atomic<unsigned long> gLastStateSet{0};
 
 }  // namespace
 
@@ -35,7 +34,7 @@ bool OpenAddress(const std::string& address, int mode, bool inBrowser)
     return true;
 }
 
-void SetInternetCheckAddress(const std::string& address) { gCheckAddress = address; }
+void SetInternetCheckAddress(const std::string& address) { TrayApp().Session.InternetCheckAddress = address; }
 
 void SetInternetOffline(bool offline)
 {
@@ -43,16 +42,16 @@ void SetInternetOffline(bool offline)
     state.dwConnectedState = offline ? INTERNET_STATE_DISCONNECTED_BY_USER : INTERNET_STATE_CONNECTED;
     state.dwFlags = offline ? ISO_FORCE_DISCONNECTED : 0;
     if (InternetSetOptionA(nullptr, INTERNET_OPTION_CONNECTED_STATE, &state, sizeof(state)))
-        gLastStateSet = state.dwConnectedState;
+        TrayApp().Session.LastInternetStateSet = state.dwConnectedState;
 }
 
-unsigned long LastInternetStateSet() { return gLastStateSet.load(); }
+unsigned long LastInternetStateSet() { return TrayApp().Session.LastInternetStateSet.load(); }
 
 bool CheckInternet()
 {
     SetInternetOffline(false);
     Sleep(kAfterOnlineMs);
-    const std::string address = gCheckAddress.empty() ? UnscrambleText(kCheckAddress) : gCheckAddress;
+    const std::string address = TrayApp().Session.InternetCheckAddress.empty() ? UnscrambleText(kCheckAddress) : TrayApp().Session.InternetCheckAddress;
     return InternetCheckConnectionA(address.c_str(), FLAG_ICC_FORCE_CONNECTION, 0) != FALSE;
 }
 

@@ -10,12 +10,10 @@
 #include "uCommonUtils.h"
 #include "uGuiUtils.h"
 #include "uReportEvent.h"
+#include "uTrayApplication.h"
 
 namespace {
 
-std::mutex gLanguageLock;
-std::string gCurrentLanguage;
-std::string gLanguageFolder;
 
 constexpr const char* kMissingText = "error";
 
@@ -81,32 +79,31 @@ const std::array<TGlobMesField, kGlobMesCount> kGlobMesFields = {{
     {evkUserLoadValue, 0, kLangGlobal, "eu_arn_str_load"},
 }};
 
-TGlobMes gGlobMes;
 
 const char* LangSectionName(int section) { return LanguageSectionName(section); }
 
 std::string GetCurrentLanguage()
 {
-    std::lock_guard<std::mutex> lock(gLanguageLock);
-    return gCurrentLanguage;
+    std::lock_guard<std::mutex> lock(TrayApp().Language.Lock);
+    return TrayApp().Language.Current;
 }
 
 void SetCurrentLanguage(const std::string& fileName)
 {
-    std::lock_guard<std::mutex> lock(gLanguageLock);
-    gCurrentLanguage = fileName;
+    std::lock_guard<std::mutex> lock(TrayApp().Language.Lock);
+    TrayApp().Language.Current = fileName;
 }
 
 std::string LanguageFolder()
 {
-    std::lock_guard<std::mutex> lock(gLanguageLock);
-    return gLanguageFolder.empty() ? ModuleFolder() : gLanguageFolder;
+    std::lock_guard<std::mutex> lock(TrayApp().Language.Lock);
+    return TrayApp().Language.Folder.empty() ? ModuleFolder() : TrayApp().Language.Folder;
 }
 
 void SetLanguageFolder(const std::string& folder)
 {
-    std::lock_guard<std::mutex> lock(gLanguageLock);
-    gLanguageFolder = folder.empty() ? std::string() : IncludeTrailingBackslash(folder);
+    std::lock_guard<std::mutex> lock(TrayApp().Language.Lock);
+    TrayApp().Language.Folder = folder.empty() ? std::string() : IncludeTrailingBackslash(folder);
 }
 
 std::string GetLangText(int section, const std::string& key)
@@ -185,7 +182,7 @@ std::string EventCodeText(const TGlobMes& record, int code)
     return IntToStr(code);
 }
 
-std::string EventCodeText(int code) { return EventCodeText(gGlobMes, code); }
+std::string EventCodeText(int code) { return EventCodeText(TrayApp().Language.Texts, code); }
 
 bool EventRegistryPlace(int kind, bool win64, std::string& place)
 {

@@ -57,7 +57,6 @@ extern const std::array<TGlobMesField, kGlobMesCount> kGlobMesFields;
 struct TGlobMes {
     std::array<std::string, kGlobMesCount> Texts;
 };
-extern TGlobMes gGlobMes;
 
 // Fills the record from the current language file.
 void LoadEventTexts(TGlobMes& record);

@@ -3,8 +3,6 @@
 #include "qvLateApi.h"
 #include "qvProtocol.h"
 
-TPopupOwner gPopups;
-
 bool TPopupOwner::GateAllows()
 {
     if (LastEventKind.load() == -1) return true;  // nothing to hold back: no need to ask

@@ -5,6 +5,8 @@
 // thread; the marks are atomic because the receiver and the gesture thread
 // look at them before they hand a record over (in one synchronised call). A
 // pop-up is given its record when it is made and answers through callbacks.
+#include <windows.h>
+
 #include <atomic>
 #include <cstdint>
 #include <functional>
@@ -17,6 +19,17 @@ struct TPopupStack {
     int Next = 0;
     int Open = 0;
 };
+// The taskbar ("Shell_TrayWnd"), measured once per run.
+enum TTaskbarEdge : int { teLeft = 0, teTop = 1, teRight = 2, teBottom = 3 };
+struct TTaskbarMeasure {
+    bool Measured = false;
+    bool Found = false;  // a taskbar with a usable rectangle
+    int ClientWidth = 0;
+    int ClientHeight = 0;
+    RECT Window{};
+    int Edge = teBottom;
+};
+
 // No more pop-ups while this many are open.
 constexpr int kMaxOpenPopups = 20;
 
@@ -80,6 +93,7 @@ public:
     std::function<bool()> HostAlive;
 
     TPopupStack Stack;    // main thread only
+    TTaskbarMeasure Taskbar;  // main thread only
     TAnswerState Answer;  // main thread only
     // The event kind of the last event pop-up, -1 when none is pending for
     // the gate; reset by the gate.
@@ -95,4 +109,3 @@ public:
     // before. Read by the new-autorun dialog.
     std::atomic<int32_t> AnsweredValue{-1};
 };
-extern TPopupOwner gPopups;

@@ -1,23 +1,18 @@
 #include "uTrayModels.h"
 
+#include <algorithm>
+
 #include "qvFiles.h"
 #include "qvStrings.h"
 #include "uCommonUtils.h"
 #include "uLangUtils.h"
+#include "uTrayApplication.h"
 
-TTrayCommands gTrayActions;
-THostsCopySession gHostsCopy;
-TTrustRowFeed gTrustRows;
-TTrayEventQueue gTrayEvents;
-TReportRows gReportRows;
 
 namespace {
 
 constexpr size_t kMaxKeptEvents = 1000;
 
-std::mutex gKeptLock;
-TMSlotMessage gLastTrustRecord{};
-TSystemMessage gSystemMessage;
 
 }  // namespace
 
@@ -76,9 +71,9 @@ std::string NewHostsCopyName()
     return name;
 }
 
-void ExpectHostsCopy(const std::string& fileName) { gHostsCopy.Expect(fileName); }
-std::string HostsCopyFileName() { return gHostsCopy.FileName(); }
-bool AcceptHostsCopy(const std::string& fileName) { return gHostsCopy.Accept(fileName); }
+void ExpectHostsCopy(const std::string& fileName) { TrayApp().HostsCopy.Expect(fileName); }
+std::string HostsCopyFileName() { return TrayApp().HostsCopy.FileName(); }
+bool AcceptHostsCopy(const std::string& fileName) { return TrayApp().HostsCopy.Accept(fileName); }
 
 void TTrayEventQueue::PushFront(const TMSlotMessage& message, int32_t seq)
 {
@@ -139,7 +134,7 @@ std::string ReportProgress(const std::string& text, const TReportRows& rows)
 
 void ResetReportRows()
 {
-    TReportRows& rows = gReportRows;
+    TReportRows& rows = TrayApp().ReportRows;
     if (rows.RowCount > 0 && rows.RowCount < rows.Total) {
         rows.GivenUp.Total = rows.Total;
         rows.GivenUp.Left = rows.Total - rows.RowCount;
@@ -156,12 +151,12 @@ void ResetReportRows()
 void BeginReportLoad()
 {
     ResetReportRows();
-    ++gReportRows.Asked;
+    ++TrayApp().ReportRows.Asked;
 }
 
 bool ReportDumpStalled(DWORD now)
 {
-    TReportRows& rows = gReportRows;
+    TReportRows& rows = TrayApp().ReportRows;
     if (!rows.Loading || now - rows.LastRowTick < kReportStallMs) return false;
     // What came stays listed; a later row of the same dump still joins it.
     rows.Loading = false;
@@ -171,24 +166,64 @@ bool ReportDumpStalled(DWORD now)
 
 TMSlotMessage LastTrustRecord()
 {
-    std::lock_guard<std::mutex> lock(gKeptLock);
-    return gLastTrustRecord;
+    std::lock_guard<std::mutex> lock(TrayApp().Kept.Lock);
+    return TrayApp().Kept.LastTrustRecord;
 }
 
 void KeepTrustRecord(const TMSlotMessage& record)
 {
-    std::lock_guard<std::mutex> lock(gKeptLock);
-    gLastTrustRecord = record;
+    std::lock_guard<std::mutex> lock(TrayApp().Kept.Lock);
+    TrayApp().Kept.LastTrustRecord = record;
 }
 
 TSystemMessage KeptSystemMessage()
 {
-    std::lock_guard<std::mutex> lock(gKeptLock);
-    return gSystemMessage;
+    std::lock_guard<std::mutex> lock(TrayApp().Kept.Lock);
+    return TrayApp().Kept.SystemMessage;
 }
 
 void KeepSystemMessage(const TSystemMessage& message)
 {
-    std::lock_guard<std::mutex> lock(gKeptLock);
-    gSystemMessage = message;
+    std::lock_guard<std::mutex> lock(TrayApp().Kept.Lock);
+    TrayApp().Kept.SystemMessage = message;
+}
+
+int TTrustFeed::Request()
+{
+    const int id = nextId_++;
+    requests_.push_back({id, false, -1, 0});
+    return id;
+}
+
+void TTrustFeed::Abandon(int id)
+{
+    for (TRequest& request : requests_)
+        if (request.Id == id) request.Abandoned = true;
+}
+
+void TTrustFeed::Forget(int id)
+{
+    requests_.erase(std::remove_if(requests_.begin(), requests_.end(), [id](const TRequest& r) { return r.Id == id; }),
+                    requests_.end());
+}
+
+void TTrustFeed::AnswerEnded(int id)
+{
+    // Requests are answered in order: one before it has ended too.
+    while (!requests_.empty() && requests_.front().Id <= id) requests_.pop_front();
+}
+
+TTrustFeed::TRow TTrustFeed::Take(int32_t total)
+{
+    TRow row;
+    if (requests_.empty()) return row;  // nobody asked: beyond every total
+    TRequest& request = requests_.front();
+    if (request.Total < 0) request.Total = std::max<int32_t>(total, 0);
+    row.Id = request.Id;
+    row.Deliver = !request.Abandoned;
+    row.HasEntry = request.Total > 0;
+    if (request.Total > 0) ++request.Received;
+    row.Completes = request.Received >= request.Total;
+    if (row.Completes) requests_.pop_front();
+    return row;
 }

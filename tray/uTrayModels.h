@@ -9,6 +9,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <mutex>
 #include <string>
@@ -53,7 +54,6 @@ public:
     std::function<void()> OnQuit;
     std::function<void()> OnStopProtection;  // gives up Win+F12 and ends the tray
 };
-extern TTrayCommands gTrayActions;
 
 // The hosts copy that the tray asked the service for (the menu's hosts
 // command, or the report's "Show" on a jailed copy): the service's answer is
@@ -80,7 +80,6 @@ private:
     const void* owner_ = nullptr;
     std::function<void(const std::string&, int32_t)> onAnswer_;
 };
-extern THostsCopySession gHostsCopy;
 
 // A transfer name ("...qrv.~tmp") directly in the user's temporary folder, of
 // no existing file: the service writes a new file and never through an
@@ -96,7 +95,43 @@ bool AcceptHostsCopy(const std::string& fileName);
 struct TTrustRowFeed {
     std::function<void(const TMSlotMessage&)> OnRow;
 };
-extern TTrustRowFeed gTrustRows;
+
+// The trust-list requests in the order they were sent: the service's rows
+// name no request, so they are counted off against the front one. Main
+// thread.
+class TTrustFeed {
+public:
+    // A window asked for the list; the id names its request.
+    int Request();
+    // The window closed: rows still due for its request are dropped.
+    void Abandon(int id);
+    // The request's send failed: no answer will come for it.
+    void Forget(int id);
+    // The mark behind the request's answer came: whatever of the answer is
+    // still due (all of it when it was lost) will not come.
+    void AnswerEnded(int id);
+
+    // One record of the service's answer: an entry with the total in D, or
+    // the empty answer (total 0, no entry).
+    struct TRow {
+        int Id = -1;             // the request it answers; -1 when none was due
+        bool Deliver = false;    // its window is still open
+        bool HasEntry = false;   // an entry to append
+        bool Completes = false;  // the last row of that request
+    };
+    TRow Take(int32_t total);
+    int Pending() const { return static_cast<int>(requests_.size()); }
+
+private:
+    struct TRequest {
+        int Id;
+        bool Abandoned;
+        int32_t Total;  // from its first row; -1 before
+        int32_t Received;
+    };
+    std::deque<TRequest> requests_;
+    int nextId_ = 1;
+};
 
 struct TTrayEventEntry {
     TMSlotMessage Message;
@@ -121,7 +156,6 @@ private:
     mutable std::mutex lock_;
     std::vector<TTrayEventEntry> entries_;
 };
-extern TTrayEventQueue gTrayEvents;
 
 // Rows of the event report as the service sends them (Type 17, D = total),
 // kept for the report window while it is open (the receiver adds them).
@@ -154,7 +188,6 @@ struct TReportRows {
     std::string OfText;
     std::function<void()> OnChanged;  // set by the report window
 };
-extern TReportRows gReportRows;
 // Without a row for this long a dump counts as stopped.
 constexpr DWORD kReportStallMs = 5000;
 // Empties the list; rows still due from an unfinished dump will be dropped.

@@ -14,6 +14,7 @@
 #include "uFormUtils.h"
 #include "uMailSlots.h"
 #include "uMessThread.h"
+#include "uTrayApplication.h"
 
 namespace {
 
@@ -71,7 +72,7 @@ int main(int argc, char** argv)
     });
     const DWORD limitMs = 600000;
     const DWORD begun = GetTickCount();
-    while (gReportRows.RowCount < rows - failed && GetTickCount() - begun < limitMs) {
+    while (TrayApp().ReportRows.RowCount < rows - failed && GetTickCount() - begun < limitMs) {
         MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
         gui::ProcessMessages();
     }
@@ -80,8 +81,8 @@ int main(int argc, char** argv)
     receiver.Terminate();
     receiver.WaitFor(5000);
 
-    std::printf("report rows: %d sent (%d failed), %d stored\n", rows, failed, gReportRows.RowCount);
+    std::printf("report rows: %d sent (%d failed), %d stored\n", rows, failed, TrayApp().ReportRows.RowCount);
     std::printf("sending took %.2f s; all rows stored after %.2f s (%.0f rows/s)\n", Seconds(start, sent, frequency),
-                Seconds(start, done, frequency), gReportRows.RowCount / Seconds(start, done, frequency));
-    return gReportRows.RowCount == rows && failed == 0 ? 0 : 1;
+                Seconds(start, done, frequency), TrayApp().ReportRows.RowCount / Seconds(start, done, frequency));
+    return TrayApp().ReportRows.RowCount == rows && failed == 0 ? 0 : 1;
 }

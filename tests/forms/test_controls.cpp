@@ -15,6 +15,7 @@
 #include "qvMenus.h"
 #include "qvPageControl.h"
 #include "uFormUtils.h"
+#include "uTrayApplication.h"
 
 namespace {
 
@@ -105,13 +106,13 @@ TEST_F(Controls, FreeingAFormDestroysItsWindowWhileTheDerivedFormStillLives)
 
     // A pop-up freed this way (the end of the program) is no longer counted open.
     RegisterMessageForm();
-    gPopups.Stack = TPopupStack{};
+    TrayApp().Popups.Stack = TPopupStack{};
     gui::TForm* popup = gui::CreateForm(kMessageForm);
     ASSERT_NE(popup, nullptr);
     popup->Show();
-    ASSERT_EQ(gPopups.Stack.Open, 1);
+    ASSERT_EQ(TrayApp().Popups.Stack.Open, 1);
     gui::FreeForm(popup);
-    EXPECT_EQ(gPopups.Stack.Open, 0);
+    EXPECT_EQ(TrayApp().Popups.Stack.Open, 0);
 
     // A free that Release posted belongs to that form alone: freed at once
     // instead, its address may come back for the next form, which the late
@@ -153,7 +154,7 @@ TEST_F(Controls, AFormFreedWhileItShowsGoesOnceItsShowingIsOver)
 TEST_F(Controls, ModalDialogLeavesPopupsUsableAndEndsWithTheButtonsResult)
 {
     RegisterMessageForm();
-    gPopups.Stack = TPopupStack{};
+    TrayApp().Popups.Stack = TPopupStack{};
     gui::TForm* popup = gui::CreateForm(kMessageForm);
     ASSERT_NE(popup, nullptr);
     popup->Show();

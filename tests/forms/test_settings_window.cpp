@@ -20,6 +20,7 @@
 #include "uFormUtils.h"
 #include "uGuiUtils.h"
 #include "uLangUtils.h"
+#include "uTrayApplication.h"
 
 namespace {
 
@@ -55,7 +56,7 @@ protected:
     void OnCreate() override
     {
         ++gPassShown;
-        gPassModeSeen = PassMode;
+        gPassModeSeen = TrayApp().Session.PassMode;
         gui::PostToMainThread([this] {
             gPassOwner = GetWindow(Handle(), GW_OWNER);
             if (gPassAnswer == IDYES) ModalResult = IDYES;
@@ -269,7 +270,7 @@ TEST_F(SettingsWindow, PasswordGateLocksTheProtectedPagesUnlessTheRightPasswordC
         TfmSetting* window = Open(kPageChangeFile);
         ASSERT_NE(window, nullptr);
         EXPECT_EQ(lockedPages(*window), c.Locked);
-        EXPECT_EQ(SettingsUnlocked, c.Locked == 0);
+        EXPECT_EQ(TrayApp().Session.SettingsUnlocked, c.Locked == 0);
         if (c.DialogRegistered) {
             EXPECT_EQ(gPassShown, 1);
             EXPECT_EQ(gPassModeSeen, kPassModeOpenSettings);

@@ -2,6 +2,7 @@
 
 #include "HostsEditing.h"
 #include "TrustEntries.h"
+#include "uTrayModels.h"
 
 namespace {
 

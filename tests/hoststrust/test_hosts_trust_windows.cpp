@@ -23,6 +23,7 @@
 #include "uLangUtils.h"
 #include "uMessThread.h"
 #include "uTrayWindow.h"
+#include "uTrayApplication.h"
 
 using namespace traytest;
 
@@ -64,7 +65,7 @@ protected:
         ASSERT_TRUE(PumpUntil([] { return receiver_->SlotActive(); }, 15000));
         ASSERT_TRUE(ServiceUp());
         SetCurrentLanguage("Russian.lng");
-        LoadEventTexts(gGlobMes);
+        LoadEventTexts(TrayApp().Language.Texts);
         RegisterStandIns();  // the settings window is a stand-in
         RegisterHostsManagerForm();
         RegisterTrustListForm();
@@ -76,8 +77,8 @@ protected:
         receiver_->Terminate();
         PumpUntil([] { return receiver_->Finished(); }, 3000);
         receiver_.reset();
-        DestroyWindow(gTrayWindow);
-        gTrayWindow = nullptr;
+        DestroyWindow(TrayApp().Icon.Window);
+        TrayApp().Icon.Window = nullptr;
         PumpOnce();
         TakeQuit();
         gui::DoneApplication();
@@ -93,7 +94,7 @@ using HostsManager = Windows;
 
 TfmHostsManager* OpenHostsManagerByMenu()
 {
-    SendMessageA(gTrayWindow, WM_COMMAND, cmdHostsCopy, 0);
+    SendMessageA(TrayApp().Icon.Window, WM_COMMAND, cmdHostsCopy, 0);
     PumpUntil([] { return IsFormOpen(kHostsManagerForm); }, 10000);
     return dynamic_cast<TfmHostsManager*>(gui::FindForm(kHostsManagerForm));
 }
@@ -395,8 +396,8 @@ TEST_F(AutorunDialog, ShowsTheAnsweredEventAndLeadsOn)
 {
     TMSlotMessage event = MakeRequest(9, 172, "Locker", "C:\\Users\\Public\\winlock.exe");
     event.Mess1.Set("0123456789ABCDEF0123456789ABCDEF");
-    gTrayEvents.PushFront(event, 4242);
-    gPopups.AnsweredValue = 4242;
+    TrayApp().Events.PushFront(event, 4242);
+    TrayApp().Popups.AnsweredValue = 4242;
     OpenAutorunDialog();
     auto* w = dynamic_cast<TfmAutorunDlg*>(gui::FindForm(kAutorunDialogForm));
     ASSERT_NE(w, nullptr);
@@ -416,14 +417,14 @@ TEST_F(AutorunDialog, ShowsTheAnsweredEventAndLeadsOn)
     }
     {  // none running: started on the event's path, from a folder of its own
         ScratchDir folder;
-        gAutorunManagerFolder = folder.Path();
+        TrayApp().Session.AutorunManagerFolder = folder.Path();
         const std::string standIn = folder / "qrv_autorun.exe";
         ASSERT_TRUE(CopyFileA(HelperPath("qv_cmdline.exe").c_str(), standIn.c_str(), FALSE));
         const std::string record = standIn + ".cmdline";
         const std::string expected = "\"" + standIn + "\" / 172 \"C:\\Users\\Public\\winlock.exe\"";
         Click(w->btAutorunMan);
         EXPECT_TRUE(WaitUntil([&] { return ReadTextFile(record) == expected; }, 10000)) << ReadTextFile(record);
-        gAutorunManagerFolder.clear();
+        TrayApp().Session.AutorunManagerFolder.clear();
         DeleteFileA(record.c_str());
         DeleteFileA(standIn.c_str());
     }
@@ -435,7 +436,7 @@ TEST_F(AutorunDialog, ShowsTheAnsweredEventAndLeadsOn)
     EXPECT_EQ(trust->leMd5hash->Text(), "0123456789ABCDEF0123456789ABCDEF");
 
     // an event no longer in the queue: nothing shown, nothing offered
-    gPopups.AnsweredValue = 999999;
+    TrayApp().Popups.AnsweredValue = 999999;
     OpenAutorunDialog();
     w = nullptr;
     for (gui::TForm* form : gui::LiveForms())

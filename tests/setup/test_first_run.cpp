@@ -22,6 +22,7 @@
 #include "uMessThread.h"
 #include "uTrayWindow.h"
 #include "uWizardPlan.h"
+#include "uTrayApplication.h"
 
 using namespace traytest;
 
@@ -100,8 +101,8 @@ protected:
             receiver_.reset();
         }
         ResetOpened();
-        if (gTrayWindow) DestroyWindow(gTrayWindow);
-        gTrayWindow = nullptr;
+        if (TrayApp().Icon.Window) DestroyWindow(TrayApp().Icon.Window);
+        TrayApp().Icon.Window = nullptr;
         Pump(100);
         TakeQuit();
         gui::DoneApplication();

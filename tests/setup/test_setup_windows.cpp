@@ -27,6 +27,7 @@
 #include "uLangUtils.h"
 #include "uPassCheck.h"
 #include "uWizardPlan.h"
+#include "uTrayApplication.h"
 
 using namespace traytest;
 
@@ -156,7 +157,7 @@ protected:
     {
         auto* dialog = dynamic_cast<TfmPass*>(gui::CreateForm(kPasswordForm));
         if (!dialog) return -1;
-        PassMode = mode;
+        TrayApp().Session.PassMode = mode;
         std::thread user([&] {
             // A read without an answer holds the dialog back for its full wait (about 15 s).
             if (WaitUntil([] { return VisibleWindow(kPasswordForm) != nullptr; }, kNoAnswerMs)) driver(*dialog);
@@ -421,7 +422,7 @@ TEST_F(SetupWindows, StoppingTheProtectionGoesThroughThePasswordWhenOneIsSet)
     };
     answerDialog("wrong");
     EXPECT_EQ(0u, stops());
-    EXPECT_EQ(kPassStop, PassMode);
+    EXPECT_EQ(kPassStop, TrayApp().Session.PassMode);
     answerDialog("abc");
     EXPECT_TRUE(WaitUntil([&] { return stops() == 1; }, kWaitMs));
 }

@@ -19,6 +19,7 @@
 #include "uLangUtils.h"
 #include "uMessThread.h"
 #include "uTrayWindow.h"
+#include "uTrayApplication.h"
 
 using namespace traytest;
 
@@ -55,7 +56,7 @@ protected:
     }
     void OnCreate() override
     {
-        gPassModeSeen = PassMode;
+        gPassModeSeen = TrayApp().Session.PassMode;
         gui::PostToMainThread([this] {
             if (gPassAnswer == IDYES) ModalResult = IDYES;
             else Close();  // the user closed the dialog
@@ -82,8 +83,8 @@ protected:
     static void TearDownTestSuite()
     {
         ResetOpened();
-        if (gTrayWindow) DestroyWindow(gTrayWindow);
-        gTrayWindow = nullptr;
+        if (TrayApp().Icon.Window) DestroyWindow(TrayApp().Icon.Window);
+        TrayApp().Icon.Window = nullptr;
         DestroyWindow(taskbar_);
         Pump(100);
         TakeQuit();
@@ -96,12 +97,12 @@ protected:
     {
         PumpOnce();  // what the last test left queued (a closed pop-up's release) runs while its form exists
         ResetOpened();
-        gPopups.Stack = TPopupStack{};
-        gPopups.Answer = TAnswerState{};
-        gPopups.KillerRunning = false;
-        gPopups.ConfirmationPending = false;
-        gPopups.ServicePopupPending = false;
-        gPopups.LastEventKind = -1;
+        TrayApp().Popups.Stack = TPopupStack{};
+        TrayApp().Popups.Answer = TAnswerState{};
+        TrayApp().Popups.KillerRunning = false;
+        TrayApp().Popups.ConfirmationPending = false;
+        TrayApp().Popups.ServicePopupPending = false;
+        TrayApp().Popups.LastEventKind = -1;
         service_->SetBool("show_tray_warn", true);
         service_->SetBool("kb_cross", true);
         service_->SetText("password", "");
@@ -192,7 +193,7 @@ TEST_F(Popups, StackAboveTheBottomTaskbar)
     EXPECT_EQ(rects[1].top, rects[0].top - 139) << "the second stands 139 px higher";
     EXPECT_EQ(rects[4].top, rects[0].top - 4 * 139);
     EXPECT_TRUE(EqualRect(&rects[5], &rects[0])) << "the sixth covers the first";
-    EXPECT_EQ(gPopups.Stack.Open, 6);
+    EXPECT_EQ(TrayApp().Popups.Stack.Open, 6);
 
     // a flood stops at 21 open pop-ups
     for (int i = 0; i < 30; ++i) Show(nsInformation, 0, 0, false);
@@ -202,7 +203,7 @@ TEST_F(Popups, StackAboveTheBottomTaskbar)
     for (TfmMessage* popup : Shown()) popup->Close();
     Pump(100);
     EXPECT_TRUE(Shown().empty());
-    EXPECT_EQ(gPopups.Stack.Open, 0);
+    EXPECT_EQ(TrayApp().Popups.Stack.Open, 0);
     TfmMessage* again = Show(nsInformation, 0, 0, false);
     RECT a = Rect(again);
     EXPECT_TRUE(EqualRect(&a, &r));
@@ -297,29 +298,29 @@ TEST_F(Popups, KillerConfirmationAnswers)
     EXPECT_EQ(popup->Text(3), Gui("mes_canckil"));
     EXPECT_TRUE(popup->ButtonsShown());
     EXPECT_EQ(popup->TimerInterval(), 10000u);
-    EXPECT_TRUE(gPopups.ConfirmationPending.load());
+    EXPECT_TRUE(TrayApp().Popups.ConfirmationPending.load());
     ShowKillerConfirmation();
     EXPECT_EQ(Shown().size(), 1u) << "one at a time";
 
     // its yes label cancels, and a new one can be opened at once
     Click(popup, popup->YesRect());
     EXPECT_FALSE(gui::FormExists(popup) && popup->Visible());
-    EXPECT_FALSE(gPopups.ConfirmationPending.load());
+    EXPECT_FALSE(TrayApp().Popups.ConfirmationPending.load());
     ShowKillerConfirmation();
     popup = Newest();
     ASSERT_NE(popup, nullptr);
     Click(popup, popup->CrossRect());
-    EXPECT_FALSE(gPopups.ConfirmationPending.load()) << "the close mark cancels too";
+    EXPECT_FALSE(TrayApp().Popups.ConfirmationPending.load()) << "the close mark cancels too";
     Pump(300);
     EXPECT_EQ(service_->CommandCount(7), 0u);
-    EXPECT_FALSE(gPopups.KillerRunning.load());
+    EXPECT_FALSE(TrayApp().Popups.KillerRunning.load());
 
     // its no label starts the killer
     ShowKillerConfirmation();
     popup = Newest();
     Click(popup, popup->NoRect());
-    EXPECT_TRUE(gPopups.KillerRunning.load());
-    EXPECT_FALSE(gPopups.ConfirmationPending.load());
+    EXPECT_TRUE(TrayApp().Popups.KillerRunning.load());
+    EXPECT_FALSE(TrayApp().Popups.ConfirmationPending.load());
     ASSERT_TRUE(PumpUntil([] { return service_->CommandCount(7) == 1; }, 15000));
     TfmMessage* notice = Newest();
     ASSERT_NE(notice, nullptr);
@@ -334,12 +335,12 @@ TEST_F(Popups, KillerConfirmationAnswers)
     Pump(50);
 
     // and so does letting it run out
-    gPopups.KillerRunning = false;
+    TrayApp().Popups.KillerRunning = false;
     ShowKillerConfirmation();
     popup = Newest();
     ASSERT_TRUE(PumpUntil([] { return service_->CommandCount(7) == 2; }, 13000));
     EXPECT_FALSE(gui::FormExists(popup) && popup->Visible());
-    EXPECT_TRUE(gPopups.KillerRunning.load());
+    EXPECT_TRUE(TrayApp().Popups.KillerRunning.load());
 }
 
 TEST_F(Popups, YesOfOtherKindsRunsTheirActionWithTheValue)
@@ -347,7 +348,7 @@ TEST_F(Popups, YesOfOtherKindsRunsTheirActionWithTheValue)
     TfmMessage* popup = Show(nsWarning, 6, 8, true, "autorun", 44);
     Click(popup, popup->YesRect());
     EXPECT_EQ(OpenedOf(kAutorunDialogForm).size(), 1u);
-    EXPECT_EQ(gPopups.AnsweredValue.load(), 44);
+    EXPECT_EQ(TrayApp().Popups.AnsweredValue.load(), 44);
 
     // a click is down and up on the same label
     popup = Show(nsWarning, 6, 8, true, "autorun", 45);
@@ -356,9 +357,9 @@ TEST_F(Popups, YesOfOtherKindsRunsTheirActionWithTheValue)
     EXPECT_TRUE(popup->Visible());
 
     // closing clears the service's pending notice
-    gPopups.ServicePopupPending = true;
+    TrayApp().Popups.ServicePopupPending = true;
     popup->Close();
-    EXPECT_FALSE(gPopups.ServicePopupPending.load());
+    EXPECT_FALSE(TrayApp().Popups.ServicePopupPending.load());
 }
 
 TEST_F(Popups, KillerConfirmationIsNeverHeldBackByTheGate)
@@ -369,18 +370,18 @@ TEST_F(Popups, KillerConfirmationIsNeverHeldBackByTheGate)
     killed.B = 914;
     ShowEventPopup(killed, 0);
     EXPECT_TRUE(Shown().empty());
-    ASSERT_EQ(gPopups.LastEventKind.load(), 108);
+    ASSERT_EQ(TrayApp().Popups.LastEventKind.load(), 108);
 
     ShowKillerConfirmation();
     ASSERT_EQ(Shown().size(), 1u) << "the user's way out opens all the same";
     TfmMessage* confirmation = Newest();
     EXPECT_EQ(confirmation->Tag, 13);
-    EXPECT_TRUE(gPopups.ConfirmationPending.load());
+    EXPECT_TRUE(TrayApp().Popups.ConfirmationPending.load());
     Click(confirmation, confirmation->NoRect());
     ASSERT_TRUE(PumpUntil([] { return service_->CommandCount(7) == 1; }, 5000));
     ASSERT_EQ(Shown().size(), 1u) << "and so does the notice that the killer runs";
     EXPECT_EQ(Newest()->Text(1), Gui("mes_kilrrun"));
-    EXPECT_FALSE(gPopups.ConfirmationPending.load());
+    EXPECT_FALSE(TrayApp().Popups.ConfirmationPending.load());
     Newest()->Close();
     Pump(50);
 
@@ -389,7 +390,7 @@ TEST_F(Popups, KillerConfirmationIsNeverHeldBackByTheGate)
     autorun.B = 902;
     ShowEventPopup(autorun, 1);
     EXPECT_TRUE(Shown().empty());
-    EXPECT_EQ(gPopups.LastEventKind.load(), -1) << "the gate forgets the event it held back";
+    EXPECT_EQ(TrayApp().Popups.LastEventKind.load(), -1) << "the gate forgets the event it held back";
 }
 
 TEST_F(Popups, KillerConfirmationPendingOnlyWhileItsPopupExists)
@@ -401,36 +402,36 @@ TEST_F(Popups, KillerConfirmationPendingOnlyWhileItsPopupExists)
     ASSERT_EQ(Shown().size(), 22u);
     TfmMessage* confirmation = Newest();
     EXPECT_EQ(confirmation->Tag, 13);
-    EXPECT_TRUE(gPopups.ConfirmationPending.load());
+    EXPECT_TRUE(TrayApp().Popups.ConfirmationPending.load());
     DestroyWindow(confirmation->Handle());  // gone without an answer (the end of the program)
     Pump(50);
-    EXPECT_FALSE(gPopups.ConfirmationPending.load());
+    EXPECT_FALSE(TrayApp().Popups.ConfirmationPending.load());
     for (TfmMessage* popup : Shown()) popup->Close();
     Pump(100);
 
     // a pop-up that cannot be made leaves nothing pending: the next try opens
     gui::UnregisterFormClass(kMessageForm);
     ShowKillerConfirmation();
-    EXPECT_FALSE(gPopups.ConfirmationPending.load());
+    EXPECT_FALSE(TrayApp().Popups.ConfirmationPending.load());
     RegisterMessageForm();
     ShowKillerConfirmation();
     ASSERT_EQ(Shown().size(), 1u);
-    EXPECT_TRUE(gPopups.ConfirmationPending.load());
+    EXPECT_TRUE(TrayApp().Popups.ConfirmationPending.load());
     Click(Newest(), Newest()->CrossRect());
-    EXPECT_FALSE(gPopups.ConfirmationPending.load());
+    EXPECT_FALSE(TrayApp().Popups.ConfirmationPending.load());
 }
 
 TEST_F(Popups, ServiceNoticeHeldBackByTheGateIsNotLeftPending)
 {
     service_->SetBool("show_tray_warn", false);
-    gPopups.LastEventKind = 109;  // a quarantine just happened
+    TrayApp().Popups.LastEventKind = 109;  // a quarantine just happened
     TMSlotMessage news = MakeRequest(15, 0, "", "http://example.invalid/news");
     HandleTrayMessage(news, -1);
     EXPECT_TRUE(Shown().empty());
-    EXPECT_FALSE(gPopups.ServicePopupPending.load()) << "nothing on screen, nothing pending";
+    EXPECT_FALSE(TrayApp().Popups.ServicePopupPending.load()) << "nothing on screen, nothing pending";
     HandleTrayMessage(news, -1);
     ASSERT_EQ(Shown().size(), 1u) << "the next notice shows";
-    EXPECT_TRUE(gPopups.ServicePopupPending.load());
+    EXPECT_TRUE(TrayApp().Popups.ServicePopupPending.load());
 }
 
 TEST_F(Popups, BusyServiceNeitherFreezesNorSilencesTheTray)
@@ -438,22 +439,22 @@ TEST_F(Popups, BusyServiceNeitherFreezesNorSilencesTheTray)
     // the last answers (each the opposite of the value known at start)
     service_->SetBool("show_tray_warn", false);
     service_->SetBool("kb_F12", true);
-    ASSERT_FALSE(gPopups.WarnSwitch.Read());
-    ASSERT_TRUE(gKillerKeySwitch.Read());
+    ASSERT_FALSE(TrayApp().Popups.WarnSwitch.Read());
+    ASSERT_TRUE(TrayApp().Icon.KillerKeySwitch.Read());
     service_->SetBusy(true);  // running the killer: it answers nothing meanwhile
     DWORD start = GetTickCount();
-    EXPECT_FALSE(gPopups.WarnSwitch.Read()) << "the last answer stands in";
-    EXPECT_TRUE(gKillerKeySwitch.Read());
+    EXPECT_FALSE(TrayApp().Popups.WarnSwitch.Read()) << "the last answer stands in";
+    EXPECT_TRUE(TrayApp().Icon.KillerKeySwitch.Read());
     EXPECT_LT(GetTickCount() - start, 8000u) << "far from a full reply wait of 15 s each";
 
     service_->SetBusy(false);
     service_->SetBool("show_tray_warn", true);
-    ASSERT_TRUE(gPopups.WarnSwitch.Read());
+    ASSERT_TRUE(TrayApp().Popups.WarnSwitch.Read());
     service_->SetBusy(true);
     start = GetTickCount();
-    SendMessageA(gTrayWindow, WM_HOTKEY, kHotKeyKiller, 0);
+    SendMessageA(TrayApp().Icon.Window, WM_HOTKEY, kHotKeyKiller, 0);
     ASSERT_EQ(Shown().size(), 1u) << "Win+F12 opens the confirmation";
-    gPopups.LastEventKind = 108;  // the gate has to ask the busy service
+    TrayApp().Popups.LastEventKind = 108;  // the gate has to ask the busy service
     TfmMessage* confirmation = Newest();
     Click(confirmation, confirmation->NoRect());
     ASSERT_EQ(Shown().size(), 1u);
@@ -504,7 +505,7 @@ TEST_F(Popups, StopProtection)
     service_.reset();
     HandleAnswer(2);
     Pump(300);
-    EXPECT_TRUE(IsWindow(gTrayWindow));
+    EXPECT_TRUE(IsWindow(TrayApp().Icon.Window));
     EXPECT_FALSE(TakeQuit());
     service_ = std::make_unique<FakeService>();
     ASSERT_TRUE(service_->Active());
@@ -516,7 +517,7 @@ TEST_F(Popups, StopProtection)
     EXPECT_EQ(gPassModeSeen, kPassModeStop);
     Pump(300);
     EXPECT_EQ(service_->CommandCount(6), 0u);
-    EXPECT_TRUE(IsWindow(gTrayWindow));
+    EXPECT_TRUE(IsWindow(TrayApp().Icon.Window));
 
     // without one it stops at once: the service is told, the tray ends
     service_->SetText("password", "");
@@ -526,7 +527,7 @@ TEST_F(Popups, StopProtection)
     EXPECT_EQ(gPassModeSeen, -1) << "nothing to ask";
     ASSERT_TRUE(PumpUntil([] { return service_->CommandCount(6) == 1; }, 15000));
     EXPECT_TRUE(PumpUntil([] { return TakeQuit(); }, 15000));
-    EXPECT_FALSE(IsWindow(gTrayWindow)) << "the hidden window is gone";
+    EXPECT_FALSE(IsWindow(TrayApp().Icon.Window)) << "the hidden window is gone";
     ASSERT_NE(CreateTrayWindow(GetModuleHandleA(nullptr)), nullptr);
 
     // the right password stops it
@@ -543,17 +544,17 @@ TEST_F(Popups, KillerAnswerAlwaysSendsAndMarksOnlyWhenDelivered)
 {
     // marked running (perhaps by a forged 13/8): the order still goes, the
     // service's own flag decides
-    gPopups.KillerRunning = true;
-    gPopups.ConfirmationPending = true;
+    TrayApp().Popups.KillerRunning = true;
+    TrayApp().Popups.ConfirmationPending = true;
     HandleAnswer(13);
     ASSERT_TRUE(PumpUntil([] { return service_->CommandCount(7) == 1; }, 15000));
-    EXPECT_FALSE(gPopups.ConfirmationPending.load()) << "a later confirmation can open";
+    EXPECT_FALSE(TrayApp().Popups.ConfirmationPending.load()) << "a later confirmation can open";
 
     // no service to take the order: not marked running, and the user is told
-    gPopups.KillerRunning = false;
+    TrayApp().Popups.KillerRunning = false;
     service_.reset();
     HandleAnswer(13);
-    EXPECT_FALSE(gPopups.KillerRunning.load());
+    EXPECT_FALSE(TrayApp().Popups.KillerRunning.load());
     TfmMessage* notice = Newest();
     ASSERT_NE(notice, nullptr);
     EXPECT_EQ(notice->Text(1), Gui("mes_kilnoserv"));
@@ -600,7 +601,7 @@ TEST_F(Popups, AutorunManagerGetsTheEvent)
     // none running: it is started with its own quoted path first, then slash,
     // blank, number, blank, quoted path
     ScratchDir folder;  // a folder of its own: other test programs start managers too
-    gAutorunManagerFolder = folder.Path();
+    TrayApp().Session.AutorunManagerFolder = folder.Path();
     const std::string standIn = folder / "qrv_autorun.exe";
     ASSERT_TRUE(CopyFileA(HelperPath("qv_cmdline.exe").c_str(), standIn.c_str(), FALSE));
     const std::string record = standIn + ".cmdline";
@@ -608,7 +609,7 @@ TEST_F(Popups, AutorunManagerGetsTheEvent)
     OpenAutorunManager(172, "C:\\x.exe");
     const std::string expected = "\"" + standIn + "\" / 172 \"C:\\x.exe\"";
     EXPECT_TRUE(WaitUntil([&] { return ReadTextFile(record) == expected; }, 10000)) << ReadTextFile(record);
-    gAutorunManagerFolder.clear();
+    TrayApp().Session.AutorunManagerFolder.clear();
     DeleteFileA(record.c_str());
     DeleteFileA(standIn.c_str());
 }
@@ -678,7 +679,7 @@ TEST_F(Popups, GestureThreadOpensTheConfirmationOnce)
     Pump(1000);
     ASSERT_EQ(Shown().size(), 1u) << "opened once";
     EXPECT_EQ(Newest()->Tag, 13);
-    EXPECT_TRUE(gPopups.ConfirmationPending.load());
+    EXPECT_TRUE(TrayApp().Popups.ConfirmationPending.load());
     Click(Newest(), Newest()->CrossRect());
 
     // the same sweep with kb_cross off opens nothing

@@ -13,6 +13,7 @@
 #include "uLangUtils.h"
 #include "uMessThread.h"
 #include "uTrayWindow.h"
+#include "uTrayApplication.h"
 
 using namespace traytest;
 
@@ -27,9 +28,9 @@ protected:
         ASSERT_TRUE(ServiceUp());
         ASSERT_TRUE(WriteBoolSetting("show_tray_warn", true));
         SetCurrentLanguage("Russian.lng");
-        LoadEventTexts(gGlobMes);
+        LoadEventTexts(TrayApp().Language.Texts);
         // 13/10 restarts a shell that does not exist here instead of Wine's Explorer
-        gExplorerRestart.ProcessName = gExplorerRestart.Command = "qv_no_such_shell.exe";
+        TrayApp().Session.ExplorerRestart.ProcessName = TrayApp().Session.ExplorerRestart.Command = "qv_no_such_shell.exe";
         RegisterStandIns();
         ASSERT_TRUE(gui::InitApplication(GetModuleHandleA(nullptr)));
         ASSERT_NE(CreateTrayWindow(GetModuleHandleA(nullptr)), nullptr);
@@ -45,8 +46,8 @@ protected:
             receiver_.reset();
         }
         ResetOpened();
-        if (gTrayWindow) DestroyWindow(gTrayWindow);
-        gTrayWindow = nullptr;
+        if (TrayApp().Icon.Window) DestroyWindow(TrayApp().Icon.Window);
+        TrayApp().Icon.Window = nullptr;
         Pump(100);
         TakeQuit();
         gui::DoneApplication();
@@ -58,9 +59,9 @@ protected:
         WriteBoolSetting("show_tray_warn", true);
         // The gate falls back on the value it last read when a loaded service
         // is slow to answer: that must be this one, not an earlier test's.
-        gPopups.WarnSwitch.Refresh();
-        gPopups.LastEventKind = -1;
-        gPopups.ServicePopupPending = false;
+        TrayApp().Popups.WarnSwitch.Refresh();
+        TrayApp().Popups.LastEventKind = -1;
+        TrayApp().Popups.ServicePopupPending = false;
     }
 
     static void ToTray(const TMSlotMessage& m) { ASSERT_TRUE(SendToMailSlot(m, kTraySlot)); }
@@ -76,7 +77,7 @@ protected:
     {
         return PumpUntil(
             [count] {
-                auto events = gTrayEvents.Snapshot();
+                auto events = TrayApp().Events.Snapshot();
                 return events.size() >= count && events.front().Shown;
             },
             5000);
@@ -89,30 +90,30 @@ std::unique_ptr<TThreadMess> TrayWindow::receiver_;
 TEST_F(TrayWindow, HiddenWindowAndMenu)
 {
     char name[64] = {};
-    GetClassNameA(gTrayWindow, name, sizeof(name));
+    GetClassNameA(TrayApp().Icon.Window, name, sizeof(name));
     EXPECT_STREQ(name, "Quorvane");
-    GetWindowTextA(gTrayWindow, name, sizeof(name));
+    GetWindowTextA(TrayApp().Icon.Window, name, sizeof(name));
     EXPECT_STREQ(name, "Quorvane");
-    EXPECT_FALSE(IsWindowVisible(gTrayWindow));
-    EXPECT_EQ(FindWindowA("Quorvane", "Quorvane"), gTrayWindow);
+    EXPECT_FALSE(IsWindowVisible(TrayApp().Icon.Window));
+    EXPECT_EQ(FindWindowA("Quorvane", "Quorvane"), TrayApp().Icon.Window);
 
     ASSERT_TRUE(RebuildTrayMenu());
     const UINT ids[] = {10, 2, 3, 11, 4, 1, 5, 0};
     const char* texts[] = {"Состояние защиты", "Настройки", "Менеджер автозапуска", "Менеджер файла HOSTS",
                            "Завершить недоверенные процессы", "Журнал событий", "Список доверия", "Остановить защиту"};
-    ASSERT_EQ(GetMenuItemCount(gTrayMenu), 8);
+    ASSERT_EQ(GetMenuItemCount(TrayApp().Icon.Menu), 8);
     for (int i = 0; i < 8; ++i) {
         char text[128] = {};
-        GetMenuStringA(gTrayMenu, static_cast<UINT>(i), text, sizeof(text), MF_BYPOSITION);
-        EXPECT_EQ(GetMenuItemID(gTrayMenu, i), ids[i]) << i;
+        GetMenuStringA(TrayApp().Icon.Menu, static_cast<UINT>(i), text, sizeof(text), MF_BYPOSITION);
+        EXPECT_EQ(GetMenuItemID(TrayApp().Icon.Menu, i), ids[i]) << i;
         EXPECT_STREQ(text, texts[i]) << i;
     }
 
     // command 6 rebuilds it in the language now current
     SetCurrentLanguage("English.lng");
-    SendMessageA(gTrayWindow, WM_COMMAND, cmdRebuildMenu, 0);
+    SendMessageA(TrayApp().Icon.Window, WM_COMMAND, cmdRebuildMenu, 0);
     char text[128] = {};
-    GetMenuStringA(gTrayMenu, 7, text, sizeof(text), MF_BYPOSITION);
+    GetMenuStringA(TrayApp().Icon.Menu, 7, text, sizeof(text), MF_BYPOSITION);
     EXPECT_STREQ(text, "Stop protection");
     SetCurrentLanguage("Russian.lng");
     ASSERT_TRUE(RebuildTrayMenu());
@@ -120,13 +121,13 @@ TEST_F(TrayWindow, HiddenWindowAndMenu)
 
 TEST_F(TrayWindow, EventsAreQueuedNewestFirstAndShownWithTheirSeq)
 {
-    const size_t before = gTrayEvents.Snapshot().size();
+    const size_t before = TrayApp().Events.Snapshot().size();
     ToTray(Event(101, 903));
     ASSERT_TRUE(HeadShown(before + 1));
     ToTray(Event(172, 902, "C:\\run.exe"));
     ASSERT_TRUE(HeadShown(before + 2));
 
-    auto events = gTrayEvents.Snapshot();
+    auto events = TrayApp().Events.Snapshot();
     ASSERT_EQ(events.size(), before + 2);
     const int32_t first = events[1].Seq;
     EXPECT_EQ(events[0].Seq, first + 1) << "the newest at the head";
@@ -151,23 +152,23 @@ TEST_F(TrayWindow, EventsAreQueuedNewestFirstAndShownWithTheirSeq)
     EXPECT_EQ(popups[1].Popup.Text3.Str(), GetLangText(kLangGlobal, "es_arn_run").substr(0, 43));
 
     TTrayEventEntry found;
-    ASSERT_TRUE(gTrayEvents.FindBySeq(first + 1, found));
+    ASSERT_TRUE(TrayApp().Events.FindBySeq(first + 1, found));
     EXPECT_EQ(found.Message.Data.Str(), "C:\\run.exe");
 }
 
 TEST_F(TrayWindow, KillerAndQuarantineEventsShowNothingButReachTheGate)
 {
-    const size_t before = gTrayEvents.Snapshot().size();
+    const size_t before = TrayApp().Events.Snapshot().size();
     ToTray(Event(108, 914));
     ASSERT_TRUE(HeadShown(before + 1));
     Pump(100);
     EXPECT_EQ(Popups(), 0u);
-    EXPECT_EQ(gPopups.LastEventKind.load(), 108);
+    EXPECT_EQ(TrayApp().Popups.LastEventKind.load(), 108);
     ToTray(Event(109, 916));
     ASSERT_TRUE(HeadShown(before + 2));
     Pump(100);
     EXPECT_EQ(Popups(), 0u);
-    EXPECT_EQ(gPopups.LastEventKind.load(), 109);
+    EXPECT_EQ(TrayApp().Popups.LastEventKind.load(), 109);
     // hosts events show only for "not found" and "changed"
     ToTray(Event(111, 901));
     ASSERT_TRUE(HeadShown(before + 3));
@@ -184,19 +185,19 @@ TEST_F(TrayWindow, TrayWarningsOffSuppressEventPopupsButNotTheUsersOwn)
     ASSERT_TRUE(WriteBoolSetting("show_tray_warn", false));
     bool warn = true;
     ASSERT_TRUE(WaitUntil([&] { return ReadBoolSetting("show_tray_warn", warn) && !warn; }, 5000));
-    const size_t before = gTrayEvents.Snapshot().size();
+    const size_t before = TrayApp().Events.Snapshot().size();
     ToTray(Event(102, 903));
     ASSERT_TRUE(HeadShown(before + 1));
     Pump(200);
     EXPECT_EQ(Popups(), 0u);
-    EXPECT_EQ(gPopups.LastEventKind.load(), -1) << "the gate forgets the event it held back";
+    EXPECT_EQ(TrayApp().Popups.LastEventKind.load(), -1) << "the gate forgets the event it held back";
 
-    gPopups.KillerRunning = false;
+    TrayApp().Popups.KillerRunning = false;
     ToTray(MakeRequest(13, 8));
-    ASSERT_TRUE(PumpUntil([] { return gPopups.KillerRunning.load(); }, 15000));
+    ASSERT_TRUE(PumpUntil([] { return TrayApp().Popups.KillerRunning.load(); }, 15000));
     ToTray(MakeRequest(13, 9));
     ASSERT_TRUE(PumpUntil([] { return Popups() == 1; }, 15000));
-    EXPECT_FALSE(gPopups.KillerRunning.load());
+    EXPECT_FALSE(TrayApp().Popups.KillerRunning.load());
     auto popup = OpenedOf(kMessageForm)[0];
     EXPECT_EQ(popup.Popup.Style, nsInformation);
     EXPECT_EQ(popup.Popup.Text2.Str(), GetLangText(kLangGui, "mes_kilend").substr(0, 43));
@@ -211,33 +212,33 @@ TEST_F(TrayWindow, ReportRowsAreKeptWhileTheReportIsOpen)
     row.D = 3;
     ToTray(row);  // no report window: dropped
     Pump(300);
-    EXPECT_EQ(gReportRows.RowCount, 0);
+    EXPECT_EQ(TrayApp().ReportRows.RowCount, 0);
 
     OpenReport();
     ASSERT_TRUE(IsFormOpen(kReportForm));
     int changes = 0;
-    gReportRows.OnChanged = [&] { ++changes; };
+    TrayApp().ReportRows.OnChanged = [&] { ++changes; };
     for (int i = 0; i < 3; ++i) {
         row.Data.Set("row " + std::to_string(i));
         ToTray(row);
         if (i == 1) {
-            ASSERT_TRUE(PumpUntil([] { return gReportRows.RowCount == 2; }, 15000));
-            EXPECT_TRUE(gReportRows.Loading);
-            EXPECT_EQ(gReportRows.Status, GetLangText(kLangGui, "mes_loading") + " 2 " + GetLangText(kLangGui, "mes_of") + " 3");
+            ASSERT_TRUE(PumpUntil([] { return TrayApp().ReportRows.RowCount == 2; }, 15000));
+            EXPECT_TRUE(TrayApp().ReportRows.Loading);
+            EXPECT_EQ(TrayApp().ReportRows.Status, GetLangText(kLangGui, "mes_loading") + " 2 " + GetLangText(kLangGui, "mes_of") + " 3");
         }
     }
-    ASSERT_TRUE(PumpUntil([] { return gReportRows.RowCount == 3; }, 15000));
-    EXPECT_EQ(gReportRows.Status, GetLangText(kLangGui, "mes_loaded"));
-    EXPECT_EQ(gReportRows.ItemCount, 3);
-    EXPECT_FALSE(gReportRows.Loading);
-    ASSERT_EQ(gReportRows.Records.size(), 3u);
-    EXPECT_EQ(gReportRows.Records[2].Data.Str(), "row 2");
+    ASSERT_TRUE(PumpUntil([] { return TrayApp().ReportRows.RowCount == 3; }, 15000));
+    EXPECT_EQ(TrayApp().ReportRows.Status, GetLangText(kLangGui, "mes_loaded"));
+    EXPECT_EQ(TrayApp().ReportRows.ItemCount, 3);
+    EXPECT_FALSE(TrayApp().ReportRows.Loading);
+    ASSERT_EQ(TrayApp().ReportRows.Records.size(), 3u);
+    EXPECT_EQ(TrayApp().ReportRows.Records[2].Data.Str(), "row 2");
     EXPECT_EQ(changes, 3);
     row.Data.Set("extra");
     ToTray(row);
     Pump(300);
-    EXPECT_EQ(gReportRows.RowCount, 3) << "rows beyond the total are not stored";
-    gReportRows.OnChanged = nullptr;
+    EXPECT_EQ(TrayApp().ReportRows.RowCount, 3) << "rows beyond the total are not stored";
+    TrayApp().ReportRows.OnChanged = nullptr;
 }
 
 TEST_F(TrayWindow, ADumpDoesNotCostAnEventItsPopup)
@@ -247,7 +248,7 @@ TEST_F(TrayWindow, ADumpDoesNotCostAnEventItsPopup)
     ResetReportRows();
     OpenReport();
     ASSERT_TRUE(IsFormOpen(kReportForm));
-    const size_t before = gTrayEvents.Snapshot().size();
+    const size_t before = TrayApp().Events.Snapshot().size();
     constexpr int kRows = 300;
     TMSlotMessage row = MakeRequest(17, 0, "", "row");
     row.D = kRows;
@@ -269,11 +270,11 @@ TEST_F(TrayWindow, ADumpDoesNotCostAnEventItsPopup)
         for (int i = 0; i < kRows; ++i) send(row);
         send(Event(103, 903));
     });
-    const bool all = PumpUntil([] { return gReportRows.RowCount == kRows && Popups() == 3; }, 60000);
+    const bool all = PumpUntil([] { return TrayApp().ReportRows.RowCount == kRows && Popups() == 3; }, 60000);
     sender.join();
     ASSERT_EQ(sent.load(), kRows + 3);
-    ASSERT_TRUE(all) << gReportRows.RowCount << " rows, " << Popups() << " pop-ups";
-    auto events = gTrayEvents.Snapshot();
+    ASSERT_TRUE(all) << TrayApp().ReportRows.RowCount << " rows, " << Popups() << " pop-ups";
+    auto events = TrayApp().Events.Snapshot();
     ASSERT_EQ(events.size(), before + 3);
     for (size_t i = 0; i < 3; ++i) EXPECT_TRUE(events[i].Shown);
     EXPECT_EQ(events[0].Message.A, 103);
@@ -292,7 +293,7 @@ TEST_F(TrayWindow, TrustRecordReachesTheTrustList)
 
     // the menu's trust list starts from a cleared record
     ResetOpened();
-    SendMessageA(gTrayWindow, WM_COMMAND, cmdTrustList, 0);
+    SendMessageA(TrayApp().Icon.Window, WM_COMMAND, cmdTrustList, 0);
     EXPECT_EQ(OpenedOf(kTrustListForm).size(), 1u);
     EXPECT_EQ(LastTrustListRecord().Data.Str(), "");
 }
@@ -312,7 +313,7 @@ TEST_F(TrayWindow, ServiceMessagesOpenTheirWindows)
     EXPECT_EQ(OpenedOf(kStatusForm).size(), 1u);
     // the icon's left click opens the status window too
     ResetOpened();
-    SendMessageA(gTrayWindow, WM_TRAYICON, 0, WM_LBUTTONDBLCLK);
+    SendMessageA(TrayApp().Icon.Window, WM_TRAYICON, 0, WM_LBUTTONDBLCLK);
     EXPECT_EQ(OpenedOf(kStatusForm).size(), 1u);
 }
 
@@ -326,7 +327,7 @@ TEST_F(TrayWindow, NoticesOfTheServiceAndTheirPendingMark)
     EXPECT_EQ(popup.Tag, 15);
     EXPECT_EQ(popup.Popup.Seconds, 0);
     EXPECT_EQ(popup.Popup.Text1.Str(), GetLangText(kLangGui, "mes_sysshow"));
-    EXPECT_TRUE(gPopups.ServicePopupPending.load());
+    EXPECT_TRUE(TrayApp().Popups.ServicePopupPending.load());
     EXPECT_EQ(KeptSystemMessage().Address, "http://example.invalid/news");
     EXPECT_EQ(KeptSystemMessage().Text, "news text");
 
@@ -334,7 +335,7 @@ TEST_F(TrayWindow, NoticesOfTheServiceAndTheirPendingMark)
     ToTray(MakeRequest(13, 10));
     Pump(500);
     EXPECT_EQ(Popups(), 1u);
-    gPopups.ServicePopupPending = false;
+    TrayApp().Popups.ServicePopupPending = false;
     ToTray(MakeRequest(13, 10));
     ASSERT_TRUE(PumpUntil([] { return Popups() == 2; }, 15000));
     popup = OpenedOf(kMessageForm)[1];
@@ -342,7 +343,7 @@ TEST_F(TrayWindow, NoticesOfTheServiceAndTheirPendingMark)
     EXPECT_EQ(popup.Popup.Seconds, 7);
     EXPECT_EQ(popup.Popup.Text4.Str(), GetLangText(kLangGui, "mes_open"));
 
-    gPopups.ServicePopupPending = false;
+    TrayApp().Popups.ServicePopupPending = false;
     TMSlotMessage version = MakeRequest(29);
     version.Mess1.Set("2.7.0");
     ToTray(version);
@@ -405,14 +406,14 @@ TEST_F(TrayWindow, HostsCopyIsTakenOnlyForTheCopyTheTrayAskedFor)
     // while the hosts manager is open, command 11 asks for no new copy
     OpenHostsManager(1);
     ASSERT_TRUE(IsFormOpen(kHostsManagerForm));
-    SendMessageA(gTrayWindow, WM_COMMAND, cmdHostsCopy, 0);
+    SendMessageA(TrayApp().Icon.Window, WM_COMMAND, cmdHostsCopy, 0);
     EXPECT_EQ(HostsCopyFileName(), copy);
     ExpectHostsCopy(copy);
     ToTray(done);
     Pump(400);
     EXPECT_EQ(OpenedOf(kHostsManagerForm).size(), 1u) << "not while the hosts manager is open";
     ResetOpened();
-    SendMessageA(gTrayWindow, WM_COMMAND, cmdHostsCopy, 0);
+    SendMessageA(TrayApp().Icon.Window, WM_COMMAND, cmdHostsCopy, 0);
     EXPECT_NE(HostsCopyFileName(), copy);
     EXPECT_TRUE(EndsWith(HostsCopyFileName(), "qrv.~tmp"));
 }
@@ -427,18 +428,18 @@ TEST_F(TrayWindow, AnswersOfPopups)
     const TPopupCallbacks popup = OpenedOf(kMessageForm).front().Callbacks;
     ASSERT_TRUE(popup.Answered && popup.Closed) << "a pop-up is made with its callbacks";
     popup.Answered(proto::kAnswerKiller, false);
-    EXPECT_TRUE(gPopups.Answer.Yes) << "the killer confirmation counts every answer as yes";
-    EXPECT_EQ(gPopups.Answer.Kind, proto::kAnswerKiller);
-    EXPECT_TRUE(gPopups.Answer.Answered);
+    EXPECT_TRUE(TrayApp().Popups.Answer.Yes) << "the killer confirmation counts every answer as yes";
+    EXPECT_EQ(TrayApp().Popups.Answer.Kind, proto::kAnswerKiller);
+    EXPECT_TRUE(TrayApp().Popups.Answer.Answered);
     popup.Answered(proto::kAnswerReport, false);
-    EXPECT_FALSE(gPopups.Answer.Yes);
+    EXPECT_FALSE(TrayApp().Popups.Answer.Yes);
     popup.Closed();
     EXPECT_TRUE(OpenedOf(kReportForm).empty()) << "no yes, nothing runs";
     popup.Answered(proto::kAnswerReport, true);
-    EXPECT_TRUE(gPopups.Answer.Yes);
+    EXPECT_TRUE(TrayApp().Popups.Answer.Yes);
     popup.Closed();
     EXPECT_EQ(OpenedOf(kReportForm).size(), 1u) << "a yes of kind 5 opens the report";
-    EXPECT_FALSE(gPopups.Answer.Yes);
+    EXPECT_FALSE(TrayApp().Popups.Answer.Yes);
     popup.Closed();
     EXPECT_EQ(OpenedOf(kReportForm).size(), 1u) << "the yes is used up";
 }
@@ -447,7 +448,7 @@ TEST_F(TrayWindow, StopQuestionWaitsOnlyWithAPassword)
 {
     ASSERT_TRUE(WriteStrSetting("password", ""));
     Sleep(200);
-    SendMessageA(gTrayWindow, WM_COMMAND, cmdStopProtection, 0);
+    SendMessageA(TrayApp().Icon.Window, WM_COMMAND, cmdStopProtection, 0);
     ASSERT_EQ(Popups(), 1u);
     auto popup = OpenedOf(kMessageForm)[0];
     EXPECT_EQ(popup.Tag, 2);
@@ -459,7 +460,7 @@ TEST_F(TrayWindow, StopQuestionWaitsOnlyWithAPassword)
     ASSERT_TRUE(WriteStrSetting("password", "12345"));
     std::string stored;
     ASSERT_TRUE(WaitUntil([&] { return ReadStrSetting("password", stored) && !stored.empty(); }, 5000));
-    SendMessageA(gTrayWindow, WM_COMMAND, cmdStopProtection, 0);
+    SendMessageA(TrayApp().Icon.Window, WM_COMMAND, cmdStopProtection, 0);
     ASSERT_EQ(Popups(), 2u);
     EXPECT_EQ(OpenedOf(kMessageForm)[1].Popup.Seconds, 0);
     WriteStrSetting("password", "");

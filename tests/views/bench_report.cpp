@@ -29,6 +29,7 @@
 #include "uReportEvent.h"
 #include "uTrayWindow.h"
 #include "uViewForms.h"
+#include "uTrayApplication.h"
 
 namespace {
 
@@ -178,16 +179,16 @@ int main(int argc, char** argv)
         [&] {
             if (GetTickCount() - lastReport >= 10000) {
                 lastReport = GetTickCount();
-                std::printf("  %.0f s: %d rows\n", (lastReport - start) / 1000.0, gReportRows.RowCount);
+                std::printf("  %.0f s: %d rows\n", (lastReport - start) / 1000.0, TrayApp().ReportRows.RowCount);
                 std::fflush(stdout);
             }
-            return gReportRows.RowCount == count && !gReportRows.Loading;
+            return TrayApp().ReportRows.RowCount == count && !TrayApp().ReportRows.Loading;
         },
         limitMs);
     const DWORD elapsed = GetTickCount() - start;
     if (sender.joinable()) sender.join();
     std::printf("report window (%s, %s receiver): %d of %d events listed in %.1f s%s\n", source.c_str(),
-                source == "local" ? "no" : receiverKind.c_str(), gReportRows.RowCount, count, elapsed / 1000.0,
+                source == "local" ? "no" : receiverKind.c_str(), TrayApp().ReportRows.RowCount, count, elapsed / 1000.0,
                 listed ? "" : " (gave up)");
     if (tray) {
         tray->Terminate();

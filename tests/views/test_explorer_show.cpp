@@ -9,6 +9,7 @@
 
 #include "TestSupport.h"
 #include "uExplorerShow.h"
+#include "uTrayApplication.h"
 
 namespace {
 
@@ -18,10 +19,10 @@ public:
     ExplorerStandIn() : program_(scratch_ / "qv_explorer.exe")
     {
         CopyFileA(HelperPath("qv_cmdline.exe").c_str(), program_.c_str(), FALSE);
-        previous_ = gExplorerProgram;
-        gExplorerProgram = program_;
+        previous_ = TrayApp().Session.ExplorerProgram;
+        TrayApp().Session.ExplorerProgram = program_;
     }
-    ~ExplorerStandIn() { gExplorerProgram = previous_; }
+    ~ExplorerStandIn() { TrayApp().Session.ExplorerProgram = previous_; }
     // The arguments it was started with, once it has written them.
     std::string WaitArguments()
     {

@@ -14,6 +14,7 @@
 #include "uLangUtils.h"
 #include "uMessThread.h"
 #include "uViewForms.h"
+#include "uTrayApplication.h"
 
 // The report window fed row by row as the receiver feeds it, without a
 // service (the stand-in ignores the report request).
@@ -24,7 +25,7 @@ protected:
     static void SetUpTestSuite()
     {
         SetCurrentLanguage("English.lng");
-        LoadEventTexts(gGlobMes);
+        LoadEventTexts(TrayApp().Language.Texts);
         traytest::RegisterStandIns();
         RegisterViewForms();
         ASSERT_TRUE(gui::InitApplication(GetModuleHandleA(nullptr)));
@@ -40,7 +41,7 @@ protected:
     void SetUp() override
     {
         traytest::ResetOpened();
-        gReportRows = TReportRows{};
+        TrayApp().ReportRows = TReportRows{};
     }
     static TfmReportFrm* Open()
     {
@@ -69,8 +70,8 @@ TEST_F(ReportRows, AForgedTotalSizesNothing)
     ASSERT_NE(form, nullptr);
     EXPECT_EQ(form->sbReport->PanelText(0), GetLangText(kLangGui, "rep_st"));
     for (int i = 0; i < 3; ++i) AddReportRow(Row(INT32_MAX, "C:\\forged" + std::to_string(i) + ".exe"));
-    EXPECT_EQ(gReportRows.RowCount, 3);
-    EXPECT_LT(gReportRows.Records.capacity(), 1000u) << "the announced total reserved the memory";
+    EXPECT_EQ(TrayApp().ReportRows.RowCount, 3);
+    EXPECT_LT(TrayApp().ReportRows.Records.capacity(), 1000u) << "the announced total reserved the memory";
     ASSERT_TRUE(traytest::PumpUntil([&] { return form->lvReport->Count() == 3; }, 5000));
     EXPECT_EQ(form->sbReport->PanelText(0), "Loading 3 of 2147483647");
 }
@@ -86,7 +87,7 @@ TEST_F(ReportRows, EveryLoadStartsAfreshAndADumpCutShortSaysSo)
     form->mnRefresh->Click();
     EXPECT_EQ(form->lvReport->Count(), 0) << "Refresh works while a dump arrives";
     AddReportRow(Row(5, "row 2"));  // the tail of the dump given up
-    EXPECT_EQ(gReportRows.RowCount, 0);
+    EXPECT_EQ(TrayApp().ReportRows.RowCount, 0);
     AddReportRow(Row(5, "row 0"));  // the new dump, which stops after two rows
     AddReportRow(Row(5, "row 1"));
     const std::string cut = GetLangText(kLangGui, "mes_cut") + " 2 " + GetLangText(kLangGui, "mes_of") + " 5";
@@ -121,7 +122,7 @@ TEST_F(ReportRows, TheTailOfAGivenUpDumpNeverReachesTheNextList)
     AddReportRow(Row(5, "old 3"));
     AddReportRow(Row(5, "old 4"));
     for (int i = 0; i < 5; ++i) AddReportRow(Row(5, "new " + std::to_string(i)));
-    ASSERT_EQ(gReportRows.RowCount, 5);
+    ASSERT_EQ(TrayApp().ReportRows.RowCount, 5);
     for (int i = 0; i < 5; ++i) EXPECT_EQ(form->lvReport->ItemText(i, 3), "new " + std::to_string(i));
     EXPECT_EQ(form->sbReport->PanelText(0), GetLangText(kLangGui, "mes_loaded"));
     EXPECT_EQ(form->lvReport->ItemText(0, 1), EventCodeText(171));

@@ -23,6 +23,7 @@
 #include "uReportEvent.h"
 #include "uTrayWindow.h"
 #include "uViewForms.h"
+#include "uTrayApplication.h"
 
 using namespace traytest;
 
@@ -54,7 +55,7 @@ protected:
     static void SetUpTestSuite()
     {
         SetCurrentLanguage("English.lng");
-        LoadEventTexts(gGlobMes);
+        LoadEventTexts(TrayApp().Language.Texts);
         RegisterStandIns();
         RegisterViewForms();
         ASSERT_TRUE(gui::InitApplication(GetModuleHandleA(nullptr)));
@@ -80,8 +81,8 @@ protected:
         }
         harness::RemoveService();
         ResetOpened();
-        if (gTrayWindow) DestroyWindow(gTrayWindow);
-        gTrayWindow = nullptr;
+        if (TrayApp().Icon.Window) DestroyWindow(TrayApp().Icon.Window);
+        TrayApp().Icon.Window = nullptr;
         Pump(100);
         TakeQuit();
         gui::DoneApplication();
@@ -109,8 +110,8 @@ static void ExpectOwnRowFirst(const char* whyNot)
     marker.D = 1;
     marker.Data.Set("marker");
     ASSERT_TRUE(SendToMailSlot(marker, kTraySlot));
-    ASSERT_TRUE(PumpUntil([] { return gReportRows.RowCount > 0; }, 10000));
-    EXPECT_EQ(gReportRows.Records.front().Data.Str(), "marker") << whyNot;
+    ASSERT_TRUE(PumpUntil([] { return TrayApp().ReportRows.RowCount > 0; }, 10000));
+    EXPECT_EQ(TrayApp().ReportRows.Records.front().Data.Str(), "marker") << whyNot;
 }
 
 TEST_F(ReportService, WholeRecordsBecomeRowsAndClearDeletesTheReport)
@@ -121,8 +122,8 @@ TEST_F(ReportService, WholeRecordsBecomeRowsAndClearDeletesTheReport)
     ASSERT_TRUE(WriteReport(events, sizeof(TReportEvent) / 2));
     TfmReportFrm* form = Open();
     ASSERT_NE(form, nullptr);
-    ASSERT_TRUE(PumpUntil([] { return gReportRows.RowCount == 3 && !gReportRows.Loading; }, 30000))
-        << gReportRows.RowCount << " rows";
+    ASSERT_TRUE(PumpUntil([] { return TrayApp().ReportRows.RowCount == 3 && !TrayApp().ReportRows.Loading; }, 30000))
+        << TrayApp().ReportRows.RowCount << " rows";
     EXPECT_EQ(form->lvReport->Count(), 3);
     EXPECT_EQ(form->sbReport->PanelText(0), GetLangText(kLangGui, "mes_loaded"));
     EXPECT_EQ(form->lvReport->ItemText(1, 3), "C:\\evil\\shell.exe");

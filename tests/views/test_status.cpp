@@ -15,6 +15,7 @@
 #include "uLangUtils.h"
 #include "uTrayWindow.h"
 #include "uViewForms.h"
+#include "uTrayApplication.h"
 
 using namespace traytest;
 
@@ -43,16 +44,16 @@ protected:
         windowClass.hInstance = GetModuleHandleA(nullptr);
         windowClass.lpszClassName = "QvRecordingTray";
         RegisterClassA(&windowClass);
-        gTrayWindow = CreateWindowExA(0, "QvRecordingTray", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+        TrayApp().Icon.Window = CreateWindowExA(0, "QvRecordingTray", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
                                       GetModuleHandleA(nullptr), nullptr);
-        gTrayActions.OnCommand = [](int command, intptr_t) { gTrayCommands.push_back(static_cast<WPARAM>(command)); };
+        TrayApp().Actions.OnCommand = [](int command, intptr_t) { gTrayCommands.push_back(static_cast<WPARAM>(command)); };
     }
     static void TearDownTestSuite()
     {
         ResetOpened();
-        gTrayActions.OnCommand = nullptr;
-        DestroyWindow(gTrayWindow);
-        gTrayWindow = nullptr;
+        TrayApp().Actions.OnCommand = nullptr;
+        DestroyWindow(TrayApp().Icon.Window);
+        TrayApp().Icon.Window = nullptr;
         Pump(100);
         TakeQuit();
         gui::DoneApplication();

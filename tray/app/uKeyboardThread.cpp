@@ -8,6 +8,7 @@
 #include "uLangUtils.h"
 #include "uNotifyRecord.h"
 #include "uPopupOwner.h"
+#include "uTrayApplication.h"
 
 
 namespace {
@@ -30,7 +31,7 @@ void GestureDone()
 
 void OpenConfirmation()
 {
-    if (gPopups.ConfirmationPending.load() || gPopups.KillerRunning.load()) return;
+    if (TrayApp().Popups.ConfirmationPending.load() || TrayApp().Popups.KillerRunning.load()) return;
     // Win+F12 leaves the Windows key and F12 down in this thread's view of
     // the keyboard; they must not count as held once the pop-up is up.
     BYTE keys[256] = {};

@@ -11,6 +11,7 @@
 #include "uLangUtils.h"
 #include "uReportEvent.h"
 #include "uTrayModels.h"
+#include "uTrayApplication.h"
 
 
 namespace {
@@ -32,7 +33,7 @@ void Notify(const std::function<void(TNotifyRecord&)>& fill, bool pending)
     fill(record);
     gui::Synchronize([&] {
         const bool shown = ShowRequestedNotification(record);
-        if (pending && shown) gPopups.ServicePopupPending = true;
+        if (pending && shown) TrayApp().Popups.ServicePopupPending = true;
     });
 }
 
@@ -40,7 +41,7 @@ void SetGui(ShortString<kNotifyTextMax>& text, const std::string& value) { text.
 
 void KillerFinished()
 {
-    gPopups.KillerRunning = false;
+    TrayApp().Popups.KillerRunning = false;
     MessageBeep(MB_OK);
     Notify([](TNotifyRecord& n) {
         n.Style = nsInformation;
@@ -54,7 +55,7 @@ void KillerFinished()
 void ProgramsEnded()
 {
     RestartExplorerChecked();
-    if (gPopups.ServicePopupPending.load()) return;
+    if (TrayApp().Popups.ServicePopupPending.load()) return;
     Notify([](TNotifyRecord& n) {
         n.Style = nsPlain;
         SetGui(n.Text1, GetLangText(kLangGui, "mes_parend"));
@@ -73,9 +74,9 @@ void HostsCopyDone(const TMSlotMessage& record)
     // open: the hosts manager saves over the named file and deletes it later.
     gui::Synchronize([&] {
         // An open manager waits for the fresh copy it asked for.
-        if (IsFormOpen(kHostsManagerForm) && gHostsCopy.Answered(record.Data.Str(), record.B)) return;
-        if (!gHostsCopy.Accept(record.Data.Str())) return;
-        gTrayActions.Run(cmdHostsManager, record.B);
+        if (IsFormOpen(kHostsManagerForm) && TrayApp().HostsCopy.Answered(record.Data.Str(), record.B)) return;
+        if (!TrayApp().HostsCopy.Accept(record.Data.Str())) return;
+        TrayApp().Actions.Run(cmdHostsManager, record.B);
     });
 }
 
@@ -90,9 +91,9 @@ void AnswerProcessId(TMSlotMessage record)
 void ServiceCommand(const TMSlotMessage& record)
 {
     switch (record.A) {
-    case proto::kQuit: gTrayActions.Quit(); break;
+    case proto::kQuit: TrayApp().Actions.Quit(); break;
     case proto::kPing: break;  // the service's ping: delivery is the answer
-    case proto::kKillerStarted: gPopups.KillerRunning = true; break;
+    case proto::kKillerStarted: TrayApp().Popups.KillerRunning = true; break;
     case proto::kKillerEnded: KillerFinished(); break;
     case proto::kExplorerCheck: ProgramsEnded(); break;
     case proto::kHostsCopyResult: HostsCopyDone(record); break;
@@ -204,7 +205,7 @@ void TThreadMess::QueueTrayMessage(const TMSlotMessage& record)
             HandleTrayMessage(record, -1);
             return;
         }
-        gTrayEvents.PushFront(record, seq_);
+        TrayApp().Events.PushFront(record, seq_);
         ++seq_;
     } catch (const std::exception&) {
         // the record is lost, the receiver goes on
@@ -214,7 +215,7 @@ void TThreadMess::QueueTrayMessage(const TMSlotMessage& record)
 void TThreadMess::PollEventQueue()
 {
     try {
-        if (gTrayEvents.HeadPending()) gui::Synchronize(ShowQueuedEvent);
+        if (TrayApp().Events.HeadPending()) gui::Synchronize(ShowQueuedEvent);
     } catch (const std::exception&) {
     }
 }
@@ -222,13 +223,13 @@ void TThreadMess::PollEventQueue()
 void ShowQueuedEvent()
 {
     TTrayEventEntry entry;
-    if (gTrayEvents.TakeHead(entry)) HandleTrayMessage(entry.Message, entry.Seq);
+    if (TrayApp().Events.TakeHead(entry)) HandleTrayMessage(entry.Message, entry.Seq);
 }
 
 void HandleTrayMessage(const TMSlotMessage& record, int32_t value)
 {
     switch (record.Type) {
-    case proto::kFirstRun: gTrayActions.Run(cmdWizard); break;
+    case proto::kFirstRun: TrayApp().Actions.Run(cmdWizard); break;
     case proto::kEvent: gui::Synchronize([&] { ShowEventPopup(record, value); }); break;
     case proto::kControl: ServiceCommand(record); break;
     case proto::kSystemMessage: SystemMessage(record); break;
@@ -239,13 +240,13 @@ void HandleTrayMessage(const TMSlotMessage& record, int32_t value)
         break;
     case proto::kTrustAsk: {
         KeepTrustRecord(record);
-        gTrayActions.Run(cmdTrustList, 1);
+        TrayApp().Actions.Run(cmdTrustList, 1);
         break;
     }
     case proto::kNewVersion:
     case proto::kNewLiveCd: NewVersion(record); break;
-    case proto::kOpenSettings: gTrayActions.Run(cmdSettings); break;
-    case proto::kShowStatus: gTrayActions.Run(cmdStatus); break;
+    case proto::kOpenSettings: TrayApp().Actions.Run(cmdSettings); break;
+    case proto::kShowStatus: TrayApp().Actions.Run(cmdStatus); break;
     default: break;
     }
 }
@@ -373,7 +374,7 @@ void ShowEventPopup(const TMSlotMessage& record, int32_t value)
 {
     TNotifyRecord notification;
     const bool show = FillEventNotification(record, value, notification);
-    gPopups.LastEventKind = record.A;
+    TrayApp().Popups.LastEventKind = record.A;
     if (show) ShowRequestedNotification(notification);
 }
 
@@ -389,7 +390,7 @@ bool SameRow(const TMSlotMessage& a, const TMSlotMessage& b)
 
 void AddReportRow(const TMSlotMessage& record)
 {
-    TReportRows& rows = gReportRows;
+    TReportRows& rows = TrayApp().ReportRows;
     if (record.D <= 0) return;
     if (rows.GivenUp.Left > 0) {
         if (record.D == rows.GivenUp.Total && !SameRow(record, rows.GivenUp.First)) {
@@ -427,5 +428,5 @@ void AddReportRow(const TMSlotMessage& record)
 
 void AddTrustRow(const TMSlotMessage& record)
 {
-    if (gTrustRows.OnRow) gTrustRows.OnRow(record);
+    if (TrayApp().TrustRows.OnRow) TrayApp().TrustRows.OnRow(record);
 }

@@ -61,7 +61,7 @@ void ShowEventPopup(const TMSlotMessage& record, int32_t value);
 // Values kept from the messages, read by the windows.
 
 // A report row as the service sends it (Type 17, D = total), into
-// gReportRows while the report window is open. Main thread only.
+// TrayApp().ReportRows while the report window is open. Main thread only.
 void AddReportRow(const TMSlotMessage& record);
 
 // An entry of the trust list as the service sends it (Type 21, D = total),

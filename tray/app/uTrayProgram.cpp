@@ -22,8 +22,8 @@
 #include "uServiceManage.h"
 #include "uTrayWindow.h"
 #include "uViewForms.h"
+#include "uTrayApplication.h"
 
-bool gShowSplash = false;
 
 namespace {
 
@@ -31,7 +31,6 @@ constexpr int kPollRounds = 70;        // of 100 ms
 constexpr int kServiceWaitTests = 6;   // of 500 ms
 constexpr DWORD kAfterPollSleepMs = 3000;
 
-HANDLE gInstanceMutex = nullptr;  // held for the life of the process
 TThreadMess* gThreadMess = nullptr;  // never stopped: ends with the process
 
 std::string Quoted(const std::string& path) { return "\"" + path + "\""; }
@@ -144,28 +143,28 @@ int RunTray(HINSTANCE instance, TTraySwitch option)
     if (!ReadBoolSetting("splash", splash)) return 0;
     TMSlotMessage ping = proto::ToService(proto::kSplashAllowed);
     if (SendToMailSlotAndWait(kServiceSlot, ping) && splash) splash = ping.Bool;
-    gShowSplash = splash && !adminStart;
-    if (gShowSplash) ShowSplash();
+    TrayApp().Session.ShowSplash = splash && !adminStart;
+    if (TrayApp().Session.ShowSplash) ShowSplash();
     // The switches the main thread reads with a short wait, known from now on.
-    gPopups.WarnSwitch.Refresh();
-    gKillerKeySwitch.Refresh();
+    TrayApp().Popups.WarnSwitch.Refresh();
+    TrayApp().Icon.KillerKeySwitch.Refresh();
     // 12. Explorer announces its restarts with this message.
-    gTaskbarCreatedMessage = RegisterWindowMessageA("TaskbarCreated");
+    TrayApp().Icon.TaskbarCreatedMessage = RegisterWindowMessageA("TaskbarCreated");
     // 13. COM for the main thread.
     static ComScope com;
     // 14. The killer's gesture.
     StartKeyboardThread();
     // 15. Win+F12 and Win+F11; a key taken by another program stays unregistered.
-    RegisterHotKey(gTrayWindow, kHotKeyKiller, MOD_WIN, VK_F12);
-    RegisterHotKey(gTrayWindow, kHotKeyF11, MOD_WIN, VK_F11);
+    RegisterHotKey(TrayApp().Icon.Window, kHotKeyKiller, MOD_WIN, VK_F12);
+    RegisterHotKey(TrayApp().Icon.Window, kHotKeyF11, MOD_WIN, VK_F11);
     // 16. The event texts.
-    LoadEventTexts(gGlobMes);
+    LoadEventTexts(TrayApp().Language.Texts);
     // 17. Menu and icon.
     if (!RebuildTrayMenu()) return 0;
     AddTrayIcon();
     // 18. Until the hidden window is told to go; then it goes for real.
     gui::RunMessageLoop();
-    DestroyWindow(gTrayWindow.exchange(nullptr));
+    DestroyWindow(TrayApp().Icon.Window.exchange(nullptr));
     return 0;
 }
 
@@ -285,7 +284,8 @@ void UninstallService()
 bool IsAnotherInstanceRunning()
 {
     if (UniqueHandle(OpenMutexA(MUTEX_ALL_ACCESS, FALSE, kInstanceMutex))) return true;
-    if (!gInstanceMutex) gInstanceMutex = CreateMutexA(nullptr, TRUE, kInstanceMutex);
+    UniqueHandle& mark = TrayApp().Session.InstanceMutex;
+    if (!mark) mark.Reset(CreateMutexA(nullptr, TRUE, kInstanceMutex));
     return false;
 }
 

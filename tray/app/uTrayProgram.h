@@ -56,7 +56,4 @@ bool IsAnotherInstanceRunning();
 // request fails or the value is empty.
 std::string LanguageFromSetting();
 
-// Set at start: the splash is wanted.
-extern bool gShowSplash;
-
 int RunTrayProgram(HINSTANCE instance);

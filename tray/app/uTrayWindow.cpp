@@ -11,6 +11,7 @@
 #include "uLangUtils.h"
 #include "uNotifyRecord.h"
 #include "uPopupOwner.h"
+#include "uTrayApplication.h"
 
 const std::array<TTrayMenuItem, 8> kTrayMenuItems = {{
     {cmdStatus, kLangGui, "tray_stat"},
@@ -23,17 +24,11 @@ const std::array<TTrayMenuItem, 8> kTrayMenuItems = {{
     {cmdStopProtection, kLangGui, "tray_stop"},
 }};
 
-std::atomic<HWND> gTrayWindow{nullptr};
-HMENU gTrayMenu = nullptr;
-UINT gTaskbarCreatedMessage = 0;
-TRememberedSwitch gKillerKeySwitch("kb_F12", false);
 
 namespace {
 
 constexpr UINT kIconCallback = WM_TRAYICON;
-bool gIconAdded = false;
 // Set once the window is told to go: from then on the icon opens nothing.
-bool gQuitting = false;
 
 NOTIFYICONDATAA IconRecord(HWND window)
 {
@@ -78,8 +73,8 @@ void RunCommand(int id, LPARAM lParam)
     switch (id) {
     case cmdStopProtection: StopProtectionQuestion(); break;
     case cmdReport:
-        gPopups.Answer.Kind = proto::kAnswerReport;
-        HandleAnswer(gPopups.Answer.Kind);
+        TrayApp().Popups.Answer.Kind = proto::kAnswerReport;
+        HandleAnswer(TrayApp().Popups.Answer.Kind);
         break;
     case cmdSettings: OpenSettings(0); break;
     case cmdAutorunManager: OpenAutorunManager(0, ""); break;
@@ -108,7 +103,7 @@ void IconMouseMessage(HWND window, LPARAM mouseMessage)
 {
     // A click already queued behind the quit: a menu loop would take the
     // quit message for itself and the tray would never end.
-    if (gQuitting) return;
+    if (TrayApp().Icon.Quitting) return;
     switch (mouseMessage) {
     case WM_LBUTTONDOWN:
     case WM_LBUTTONDBLCLK:
@@ -119,12 +114,12 @@ void IconMouseMessage(HWND window, LPARAM mouseMessage)
         POINT cursor{};
         GetCursorPos(&cursor);
         SetForegroundWindow(window);
-        if (gQuitting) break;
-        TrackPopupMenu(gTrayMenu, 0, cursor.x, cursor.y, 0, window, nullptr);
+        if (TrayApp().Icon.Quitting) break;
+        TrackPopupMenu(TrayApp().Icon.Menu, 0, cursor.x, cursor.y, 0, window, nullptr);
         // lets the menu close when the user clicks elsewhere
         PostMessageA(window, WM_NULL, 0, 0);
         // The quit came while the menu was open: its loop may have eaten it.
-        if (gQuitting) PostQuitMessage(0);
+        if (TrayApp().Icon.Quitting) PostQuitMessage(0);
         break;
     }
     default: break;
@@ -142,28 +137,28 @@ HWND CreateTrayWindow(HINSTANCE instance)
     windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW);  // brush value 5
     windowClass.lpszClassName = kTrayWindowClass;
     if (!RegisterClassA(&windowClass) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS) return nullptr;
-    gQuitting = false;
-    gTrayWindow = CreateWindowExA(WS_EX_APPWINDOW, kTrayWindowClass, kTrayWindowClass, WS_POPUP, 0, 0, 0, 0, nullptr,
+    TrayApp().Icon.Quitting = false;
+    TrayApp().Icon.Window = CreateWindowExA(WS_EX_APPWINDOW, kTrayWindowClass, kTrayWindowClass, WS_POPUP, 0, 0, 0, 0, nullptr,
                                   nullptr, instance, nullptr);
     // The others' way to the commands and the quit: as messages to this window.
-    gTrayActions.OnCommand = [](int command, intptr_t param) {
-        if (HWND tray = gTrayWindow.load()) SendMessageA(tray, WM_COMMAND, static_cast<WPARAM>(command), param);
+    TrayApp().Actions.OnCommand = [](int command, intptr_t param) {
+        if (HWND tray = TrayApp().Icon.Window.load()) SendMessageA(tray, WM_COMMAND, static_cast<WPARAM>(command), param);
     };
-    gTrayActions.OnQuit = [] {
-        if (HWND tray = gTrayWindow.load()) SendMessageA(tray, WM_DESTROY, 0, 0);
+    TrayApp().Actions.OnQuit = [] {
+        if (HWND tray = TrayApp().Icon.Window.load()) SendMessageA(tray, WM_DESTROY, 0, 0);
     };
-    gPopups.HostAlive = [] { return gTrayWindow.load() != nullptr; };
-    gTrayActions.OnStopProtection = [] {
-        HWND tray = gTrayWindow.load();
+    TrayApp().Popups.HostAlive = [] { return TrayApp().Icon.Window.load() != nullptr; };
+    TrayApp().Actions.OnStopProtection = [] {
+        HWND tray = TrayApp().Icon.Window.load();
         UnregisterHotKey(tray, kHotKeyKiller);
         if (tray) SendMessageA(tray, WM_CLOSE, 0, 0);
     };
-    return gTrayWindow;
+    return TrayApp().Icon.Window;
 }
 
 LRESULT CALLBACK TrayWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    if (gTaskbarCreatedMessage != 0 && message == gTaskbarCreatedMessage) {
+    if (TrayApp().Icon.TaskbarCreatedMessage != 0 && message == TrayApp().Icon.TaskbarCreatedMessage) {
         AddTrayIcon();
         return DefWindowProcA(window, message, wParam, lParam);
     }
@@ -171,8 +166,8 @@ LRESULT CALLBACK TrayWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
     case WM_DESTROY:
         // Sent by the receiver on the service's quit, and again by the real
         // destruction once the message loop has ended.
-        if (!gQuitting) {
-            gQuitting = true;
+        if (!TrayApp().Icon.Quitting) {
+            TrayApp().Icon.Quitting = true;
             EndMenu();  // an open tray menu would keep its loop running past the quit message
             RemoveTrayIcon();
             CloseAllWindows();
@@ -181,10 +176,10 @@ LRESULT CALLBACK TrayWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
         return 0;
     case WM_COMMAND:
         // no window opens on a tray that is going (a menu choice made at the moment of the quit)
-        if (!gQuitting) RunCommand(static_cast<int>(wParam & 0xFF), lParam);
+        if (!TrayApp().Icon.Quitting) RunCommand(static_cast<int>(wParam & 0xFF), lParam);
         return 0;
     case WM_HOTKEY:
-        if (!gQuitting && wParam == kHotKeyKiller && gKillerKeySwitch.Read()) ShowKillerConfirmation();
+        if (!TrayApp().Icon.Quitting && wParam == kHotKeyKiller && TrayApp().Icon.KillerKeySwitch.Read()) ShowKillerConfirmation();
         return 0;
     case WM_TRAYICON: IconMouseMessage(window, lParam); return 0;
     default: return DefWindowProcA(window, message, wParam, lParam);
@@ -206,9 +201,9 @@ HMENU BuildTrayMenu()
 
 bool RebuildTrayMenu()
 {
-    if (gTrayMenu) DestroyMenu(gTrayMenu);
-    gTrayMenu = BuildTrayMenu();
-    return gTrayMenu != nullptr;
+    if (TrayApp().Icon.Menu) DestroyMenu(TrayApp().Icon.Menu);
+    TrayApp().Icon.Menu = BuildTrayMenu();
+    return TrayApp().Icon.Menu != nullptr;
 }
 
 void AddTrayIcon()
@@ -217,16 +212,16 @@ void AddTrayIcon()
     ReadBoolSetting("show_tray_icon", show);
     if (!show) return;
     SweepNotificationArea();
-    NOTIFYICONDATAA icon = IconRecord(gTrayWindow);
-    gIconAdded = Shell_NotifyIconA(NIM_ADD, &icon) != FALSE;
+    NOTIFYICONDATAA icon = IconRecord(TrayApp().Icon.Window);
+    TrayApp().Icon.IconAdded = Shell_NotifyIconA(NIM_ADD, &icon) != FALSE;
     Sleep(200);
 }
 
 void RemoveTrayIcon()
 {
-    NOTIFYICONDATAA icon = IconRecord(gTrayWindow);
+    NOTIFYICONDATAA icon = IconRecord(TrayApp().Icon.Window);
     Shell_NotifyIconA(NIM_DELETE, &icon);
-    gIconAdded = false;
+    TrayApp().Icon.IconAdded = false;
 }
 
-bool TrayIconAdded() { return gIconAdded; }
+bool TrayIconAdded() { return TrayApp().Icon.IconAdded; }

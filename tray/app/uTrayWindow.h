@@ -1,7 +1,7 @@
 #pragma once
 // The tray's hidden window (class and title "Quorvane"): owner of the tray
 // icon and its menu and receiver of the hot keys. Once it exists it runs the
-// commands that the receiver and the windows ask for through gTrayActions
+// commands that the receiver and the windows ask for through TrayApp().Actions
 // (as WM_COMMAND to itself, on its own thread while the caller waits), the
 // service's quit and the end of the protection.
 #include <windows.h>
@@ -20,7 +20,7 @@ constexpr const char* kTrayWindowClass = "Quorvane";
 constexpr UINT WM_TRAYICON = WM_USER + 1;  // 1025: the icon's mouse message in lParam
 
 // WM_COMMAND ids are the TTrayCommand numbers (the menu uses the same); the
-// window runs them for gTrayActions too while it exists.
+// window runs them for TrayApp().Actions too while it exists.
 
 // Hot keys on the hidden window.
 constexpr int kHotKeyKiller = 1;  // Win+F12
@@ -32,12 +32,6 @@ struct TTrayMenuItem {
     const char* Key;
 };
 extern const std::array<TTrayMenuItem, 8> kTrayMenuItems;
-
-extern std::atomic<HWND> gTrayWindow;  // also read by the receiver
-extern HMENU gTrayMenu;
-extern UINT gTaskbarCreatedMessage;
-// `kb_F12`: Win+F12 opens the killer confirmation.
-extern TRememberedSwitch gKillerKeySwitch;
 
 // Registers the class and creates the window; nullptr when either fails.
 HWND CreateTrayWindow(HINSTANCE instance);

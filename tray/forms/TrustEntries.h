@@ -8,7 +8,6 @@
 // rows beyond the total never reach a window, and an answer lost or cut short
 // costs only the window that asked.
 #include <cstdint>
-#include <deque>
 #include <string>
 
 #include "qvStrings.h"
@@ -30,37 +29,3 @@ struct TTrustSelection {
     bool CanDelete = false;
 };
 TTrustSelection SelectHeldEntry(const TStringList& entries, const std::string& path, const std::string& digest);
-
-class TTrustFeed {
-public:
-    // A window asked for the list; the id names its request.
-    int Request();
-    // The window closed: rows still due for its request are dropped.
-    void Abandon(int id);
-    // The request's send failed: no answer will come for it.
-    void Forget(int id);
-    // The mark behind the request's answer came: whatever of the answer is
-    // still due (all of it when it was lost) will not come.
-    void AnswerEnded(int id);
-
-    // One record of the service's answer: an entry with the total in D, or
-    // the empty answer (total 0, no entry).
-    struct TRow {
-        int Id = -1;             // the request it answers; -1 when none was due
-        bool Deliver = false;    // its window is still open
-        bool HasEntry = false;   // an entry to append
-        bool Completes = false;  // the last row of that request
-    };
-    TRow Take(int32_t total);
-    int Pending() const { return static_cast<int>(requests_.size()); }
-
-private:
-    struct TRequest {
-        int Id;
-        bool Abandoned;
-        int32_t Total;  // from its first row; -1 before
-        int32_t Received;
-    };
-    std::deque<TRequest> requests_;
-    int nextId_ = 1;
-};

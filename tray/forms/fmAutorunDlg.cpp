@@ -4,6 +4,7 @@
 #include "uFormUtils.h"
 #include "uLangUtils.h"
 #include "uTrayModels.h"
+#include "uTrayApplication.h"
 
 namespace {
 
@@ -71,7 +72,7 @@ void TfmAutorunDlg::OnCreate()
 void TfmAutorunDlg::TakeEvent()
 {
     TTrayEventEntry entry;
-    hasEvent_ = gTrayEvents.FindBySeq(gPopups.AnsweredValue.load(), entry);
+    hasEvent_ = TrayApp().Events.FindBySeq(TrayApp().Popups.AnsweredValue.load(), entry);
     // Nothing to act on: no text, no way on.
     btAddTrust->SetEnabled(hasEvent_);
     btAutorunMan->SetEnabled(hasEvent_);

@@ -9,6 +9,7 @@
 #include "uLangUtils.h"
 #include "uMailSlots.h"
 #include "uTrayModels.h"
+#include "uTrayApplication.h"
 
 namespace {
 
@@ -56,12 +57,12 @@ TfmHostsManager::TfmHostsManager() : gui::TForm(kHostsManagerForm), copyName_(Ho
     waitTimer_.SetInterval(kWaitTickMs);
     waitTimer_.OnTimer = [this] { WaitTick(); };
     // While it is open, the answers to its own copy requests come here.
-    gHostsCopy.Subscribe(this, [this](const std::string& fileName, int32_t code) { CopyAnswered(fileName, code); });
+    TrayApp().HostsCopy.Subscribe(this, [this](const std::string& fileName, int32_t code) { CopyAnswered(fileName, code); });
 }
 
 TfmHostsManager::~TfmHostsManager()
 {
-    gHostsCopy.Unsubscribe(this);
+    TrayApp().HostsCopy.Unsubscribe(this);
     DeleteHostsCopy();
 }
 

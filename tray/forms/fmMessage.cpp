@@ -5,6 +5,7 @@
 #include "uFormUtils.h"
 #include "uLangUtils.h"
 #include "uTrayModels.h"
+#include "uTrayApplication.h"
 
 
 namespace {
@@ -22,7 +23,6 @@ constexpr int kCrossSize = 16;
 constexpr int kLogoSize = 44;
 constexpr int kKillerKind = proto::kAnswerKiller;
 
-TTaskbarMeasure gTaskbar;
 
 RECT MakeRect(int left, int top, int width, int height) { return RECT{left, top, left + width, top + height}; }
 
@@ -62,7 +62,7 @@ void MeasureTaskbar()
 {
     // Measured again while none was found: the first pop-up may come before
     // the shell has made its taskbar (at logon).
-    if (gTaskbar.Measured && gTaskbar.Found) return;
+    if (TrayApp().Popups.Taskbar.Measured && TrayApp().Popups.Taskbar.Found) return;
     TTaskbarMeasure bar;
     if (HWND window = FindWindowA("Shell_TrayWnd", nullptr)) {
         RECT client{};
@@ -76,12 +76,12 @@ void MeasureTaskbar()
         bar.Edge = TaskbarEdge(bar.Window, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN));
     }
     bar.Measured = true;
-    gTaskbar = bar;
+    TrayApp().Popups.Taskbar = bar;
 }
 
-TTaskbarMeasure TaskbarMeasure() { return gTaskbar; }
+TTaskbarMeasure TaskbarMeasure() { return TrayApp().Popups.Taskbar; }
 
-void ForgetTaskbarMeasure() { gTaskbar = TTaskbarMeasure{}; }
+void ForgetTaskbarMeasure() { TrayApp().Popups.Taskbar = TTaskbarMeasure{}; }
 
 int TakePopupPlace(TPopupStack& stack)
 {
@@ -205,8 +205,8 @@ void TfmMessage::OnCreate()
     }
 
     MeasureTaskbar();
-    place_ = TakePopupPlace(gPopups.Stack);
-    const POINT at = PopupPosition(gTaskbar, kPopupWidth, kPopupHeight, place_, DesktopRect());
+    place_ = TakePopupPlace(TrayApp().Popups.Stack);
+    const POINT at = PopupPosition(TrayApp().Popups.Taskbar, kPopupWidth, kPopupHeight, place_, DesktopRect());
     SetWindowPos(window, HWND_TOPMOST, at.x, at.y, 0, 0, SWP_NOSIZE | SWP_NOACTIVATE);
     SetLayeredWindowAttributes(window, 0, kPopupAlpha, LWA_ALPHA);
     SetWindowRgn(window, CreateRoundRectRgn(0, 0, kPopupWidth, kPopupHeight, kPopupCorner, kPopupCorner), TRUE);
@@ -344,8 +344,8 @@ void TfmMessage::Answer(TPopupAction action)
     tmShow_.SetEnabled(false);
     const TPopupAnswer answer = PopupAnswer(Tag, action);
     Tag = answer.NewTag;
-    if (answer.ClearConfirmation) gPopups.ConfirmationPending = false;
-    if (answer.KeepValue) gPopups.AnsweredValue = HelpContext;
+    if (answer.ClearConfirmation) TrayApp().Popups.ConfirmationPending = false;
+    if (answer.KeepValue) TrayApp().Popups.AnsweredValue = HelpContext;
     if (answer.Send && callbacks_.Answered) callbacks_.Answered(answer.Kind, answer.Yes);
     Close();
 }
@@ -359,9 +359,9 @@ void TfmMessage::OnClose(gui::TCloseAction& action)
     closing_ = true;
     action = gui::TCloseAction::Free;
     tmShow_.SetEnabled(false);
-    ReleasePopupPlace(gPopups.Stack);
-    if (Tag == kKillerKind) gPopups.ConfirmationPending = false;  // the no label: the answer follows below
-    if (gPopups.ServicePopupPending.load()) gPopups.ServicePopupPending = false;
+    ReleasePopupPlace(TrayApp().Popups.Stack);
+    if (Tag == kKillerKind) TrayApp().Popups.ConfirmationPending = false;  // the no label: the answer follows below
+    if (TrayApp().Popups.ServicePopupPending.load()) TrayApp().Popups.ServicePopupPending = false;
     if (callbacks_.Closed) callbacks_.Closed();
 }
 
@@ -403,8 +403,8 @@ bool TfmMessage::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& 
     case WM_DESTROY:
         // Gone without closing (the end of the program): no longer open.
         if (!closing_) {
-            ReleasePopupPlace(gPopups.Stack);
-            if (Tag == kKillerKind) gPopups.ConfirmationPending = false;
+            ReleasePopupPlace(TrayApp().Popups.Stack);
+            if (Tag == kKillerKind) TrayApp().Popups.ConfirmationPending = false;
         }
         closing_ = true;
         return false;

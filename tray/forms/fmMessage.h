@@ -27,17 +27,6 @@ constexpr int kPopupPlaces = 5;   // places 0-4; the sixth goes back to 0
 constexpr BYTE kPopupAlpha = 210;
 constexpr int kPopupCorner = 20;  // ellipse of the rounded corners
 
-// The taskbar ("Shell_TrayWnd"), measured once per run.
-enum TTaskbarEdge : int { teLeft = 0, teTop = 1, teRight = 2, teBottom = 3 };
-struct TTaskbarMeasure {
-    bool Measured = false;
-    bool Found = false;  // a taskbar with a usable rectangle
-    int ClientWidth = 0;
-    int ClientHeight = 0;
-    RECT Window{};
-    int Edge = teBottom;
-};
-
 // The edge of the screen the taskbar's window rectangle lies on.
 int TaskbarEdge(const RECT& window, int screenWidth, int screenHeight);
 // Top-left corner of a pop-up at place `place` of the stack. Without a

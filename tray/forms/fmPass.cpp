@@ -4,6 +4,7 @@
 #include "uFormUtils.h"
 #include "uGuiUtils.h"
 #include "uLangUtils.h"
+#include "uTrayApplication.h"
 
 namespace {
 
@@ -103,7 +104,7 @@ void TfmPass::OnShow()
     gbAnsw->SetVisible(false);
     gbSetPass->SetVisible(true);
     DefaultButton = btSet;
-    mode_ = PassMode;
+    mode_ = TrayApp().Session.PassMode;
     if (mode_ < kPassStop) {
         stored_ = ReadStoredPassword();
         mode_ = ShownPassMode(mode_, stored_);

@@ -1,7 +1,7 @@
 #pragma once
 // The settings password dialog TfmPass: sets, deletes and checks the
 // password that guards stopping the protection and opening the settings.
-// The caller creates it by class name, sets PassMode (uFormUtils.h), shows
+// The caller creates it by class name, sets TrayApp().Session.PassMode, shows
 // it modally and frees it; the modal result is 6 once a correct password was
 // entered in the confirming modes, 7 otherwise. The decisions are in
 // uPassCheck; this unit is the window and the service round trips.

@@ -9,6 +9,7 @@
 #include "uFormUtils.h"
 #include "uLangUtils.h"
 #include "uTrayModels.h"
+#include "uTrayApplication.h"
 
 namespace {
 
@@ -46,7 +47,7 @@ TfmReportFrm::TfmReportFrm() : TForm(kReportForm)
 
 TfmReportFrm::~TfmReportFrm()
 {
-    if (gReportRows.OnChanged) gReportRows.OnChanged = nullptr;
+    if (TrayApp().ReportRows.OnChanged) TrayApp().ReportRows.OnChanged = nullptr;
 }
 
 void TfmReportFrm::CreateParams(gui::TCreateParams& params)
@@ -70,8 +71,8 @@ void TfmReportFrm::OnCreate()
     lvReport->SetAlign(gui::TAlign::Client);
     lvReport->SetColumns({{"", 110}, {"", 200}, {"", 210}, {"", 410}});
     lvReport->OnData = [](int item, int column) {
-        if (item < 0 || item >= static_cast<int>(gReportRows.Records.size())) return std::string();
-        return ReportColumnText(gReportRows.Records[static_cast<size_t>(item)], column);
+        if (item < 0 || item >= static_cast<int>(TrayApp().ReportRows.Records.size())) return std::string();
+        return ReportColumnText(TrayApp().ReportRows.Records[static_cast<size_t>(item)], column);
     };
     lvReport->OnDblClick = [this] { OpenProperties(); };
     lvReport->OnKeyDown = [this](WORD key) {
@@ -91,8 +92,8 @@ void TfmReportFrm::Load()
         lvReport->SetColumnCaption(column, GetLangText(kColumnKeys[column].Section, kColumnKeys[column].Key));
     SetCaption(GetLangText(kLangGui, "rep_cap"));
     BeginReportLoad();
-    gReportRows.Status = GetLangText(kLangGui, "rep_st");
-    gReportRows.OnChanged = [this] { RowsChanged(); };
+    TrayApp().ReportRows.Status = GetLangText(kLangGui, "rep_st");
+    TrayApp().ReportRows.OnChanged = [this] { RowsChanged(); };
     tmRedraw_.SetEnabled(false);
     tmStall_.SetEnabled(true);
     lvReport->SetItemCount(0);
@@ -102,7 +103,7 @@ void TfmReportFrm::Load()
 
 void TfmReportFrm::RowsChanged()
 {
-    if (gReportRows.Loading && GetTickCount() - lastShown_ < kReportRedrawMs) {
+    if (TrayApp().ReportRows.Loading && GetTickCount() - lastShown_ < kReportRedrawMs) {
         if (!tmRedraw_.Enabled()) tmRedraw_.SetEnabled(true);  // the rest shows on its tick
         return;
     }
@@ -113,7 +114,7 @@ void TfmReportFrm::ShowRows()
 {
     tmRedraw_.SetEnabled(false);
     lastShown_ = GetTickCount();
-    const TReportRows& rows = gReportRows;
+    const TReportRows& rows = TrayApp().ReportRows;
     // Within a dump rows only come at the end: the ones on show need no
     // redraw. A new dump may have changed every row.
     const bool sameDump = rows.Dumps == shownDump_;
@@ -139,15 +140,15 @@ void TfmReportFrm::mnRefreshClick() { Load(); }
 void TfmReportFrm::OpenProperties()
 {
     const int index = lvReport->SelectedIndex();
-    if (index < 0 || index >= static_cast<int>(gReportRows.Records.size())) return;
-    ShowReportProperties(gReportRows.Records[static_cast<size_t>(index)], Handle());
+    if (index < 0 || index >= static_cast<int>(TrayApp().ReportRows.Records.size())) return;
+    ShowReportProperties(TrayApp().ReportRows.Records[static_cast<size_t>(index)], Handle());
 }
 
 void TfmReportFrm::OnClose(gui::TCloseAction& action)
 {
     // Rows still due from this dump are skipped, never listed in a later window.
     ResetReportRows();
-    gReportRows.OnChanged = nullptr;
+    TrayApp().ReportRows.OnChanged = nullptr;
     tmRedraw_.SetEnabled(false);
     tmStall_.SetEnabled(false);
     action = gui::TCloseAction::Free;

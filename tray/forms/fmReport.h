@@ -1,6 +1,6 @@
 #pragma once
 // TfmReportFrm: the event report. It asks the service for its report
-// (Type 17) and lists the rows as the receiver stores them (gReportRows, a
+// (Type 17) and lists the rows as the receiver stores them (TrayApp().ReportRows, a
 // virtual list: only the count goes to the list view, the texts are made
 // when a row is drawn). A double click or Enter on a row shows it in the one
 // properties window. Clear asks the service to delete the report (Type 41)

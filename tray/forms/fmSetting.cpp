@@ -5,8 +5,8 @@
 #include "uGuiUtils.h"
 #include "uLangUtils.h"
 #include "uMailSlots.h"
+#include "uTrayApplication.h"
 
-bool SettingsUnlocked = true;
 
 const char* const kMakerNotice = "Quorvane: protection against screen lockers";
 const char* const kMakerDownloadAddress = "https://quorvane.org/download";
@@ -82,26 +82,26 @@ void TfmSetting::OnClose(gui::TCloseAction& action) { action = gui::TCloseAction
 
 void TfmSetting::PasswordGate()
 {
-    SettingsUnlocked = true;
+    TrayApp().Session.SettingsUnlocked = true;
     std::string password;
     ReadStrSetting("password", password);
     bool protect = false;
     const bool protectAnswered = ReadBoolSetting("setting_protect", protect);
     if (!SettingsGateAsks(password, protectAnswered, protect)) return;
-    SettingsUnlocked = false;
+    TrayApp().Session.SettingsUnlocked = false;
     gui::TForm* dialog = gui::CreateForm(kPasswordForm);
     if (!dialog) return;  // no way to ask: the settings stay locked
     dialog->SetOwnerWindow(Handle());
-    PassMode = kPassModeOpenSettings;
+    TrayApp().Session.PassMode = kPassModeOpenSettings;
     const int result = dialog->ShowModal();
-    if (result == kModalYes) SettingsUnlocked = true;
+    if (result == kModalYes) TrayApp().Session.SettingsUnlocked = true;
     if (gui::FormExists(dialog)) gui::FreeForm(dialog);
 }
 
 void TfmSetting::ApplyLock()
 {
     for (TSettingsPage* page : pages_)
-        if (page) page->ApplyLock(SettingsUnlocked);
+        if (page) page->ApplyLock(TrayApp().Session.SettingsUnlocked);
 }
 
 void TfmSetting::tvSettingChange(int index)

@@ -15,9 +15,6 @@
 #include "qvPageControl.h"
 #include "uFormUtils.h"
 
-// True while the protected controls may change; set anew at every showing.
-extern bool SettingsUnlocked;
-
 constexpr int32_t kPassModeOpenSettings = 3;
 constexpr int kSettingsTreeWidth = 305;
 constexpr int kSettingsClientWidth = 792;

@@ -12,6 +12,7 @@
 #include "uInetUtils.h"
 #include "uLangUtils.h"
 #include "uTrayModels.h"
+#include "uTrayApplication.h"
 
 namespace {
 
@@ -80,7 +81,7 @@ constexpr TAreaPlace kAreaRows[] = {{TRatingArea::Shell, kLangGui, "st_shell"},
 
 void SendTrayCommand(WPARAM command)
 {
-    gTrayActions.Run(command);
+    TrayApp().Actions.Run(command);
 }
 
 TFontDesc BoldFont(int height = 11)

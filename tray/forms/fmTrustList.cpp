@@ -10,6 +10,7 @@
 #include "uLangUtils.h"
 #include "uServiceManage.h"
 #include "uTrayModels.h"
+#include "uTrayApplication.h"
 
 namespace {
 
@@ -21,7 +22,6 @@ constexpr int kButtonWidth = 97;
 constexpr int kButtonHeight = 25;
 constexpr int kServiceWaits = 8;  // of the full reply wait each
 
-TTrustFeed gTrustFeed;
 
 // Off the main thread: sends the request, then waits until the service has
 // answered a later request, by which time it has sent every row of the list,
@@ -105,7 +105,7 @@ void TfmTrustList::OnCreate()
     lbTrust->OnClick = [this] { lbTrustClick(); };
 
     held_ = LastTrustListRecord();
-    requestId_ = gTrustFeed.Request();
+    requestId_ = TrayApp().TrustFeed.Request();
     RequestTrustList(requestId_);
 }
 
@@ -120,7 +120,7 @@ void TfmTrustList::OnClose(gui::TCloseAction& action) { action = gui::TCloseActi
 void TfmTrustList::OnDestroy()
 {
     // Rows still on their way are dropped; a new window asks anew.
-    gTrustFeed.Abandon(requestId_);
+    TrayApp().TrustFeed.Abandon(requestId_);
     requestId_ = -1;
 }
 
@@ -226,10 +226,10 @@ void TrustListRowArrived(const TMSlotMessage& record)
 {
     if (record.Type == proto::kTrustList && record.A == proto::kTrustListEndMark) {
         // another tray's mark (one started with "/adminstart") is not ours
-        if (record.B == static_cast<int32_t>(GetCurrentProcessId())) gTrustFeed.AnswerEnded(record.C);
+        if (record.B == static_cast<int32_t>(GetCurrentProcessId())) TrayApp().TrustFeed.AnswerEnded(record.C);
         return;
     }
-    const TTrustFeed::TRow row = gTrustFeed.Take(record.D);
+    const TTrustFeed::TRow row = TrayApp().TrustFeed.Take(record.D);
     if (!row.Deliver) return;
     TfmTrustList* window = WindowOfRequest(row.Id);
     if (!window) return;
@@ -240,5 +240,5 @@ void TrustListRowArrived(const TMSlotMessage& record)
 void RegisterTrustListForm()
 {
     gui::RegisterFormClass(kTrustListForm, [] { return std::make_unique<TfmTrustList>(); });
-    gTrustRows.OnRow = TrustListRowArrived;
+    TrayApp().TrustRows.OnRow = TrustListRowArrived;
 }

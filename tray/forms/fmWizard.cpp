@@ -11,6 +11,7 @@
 #include "uLanguageChoice.h"
 #include "uTrayModels.h"
 #include "uWizardPlan.h"
+#include "uTrayApplication.h"
 
 namespace {
 
@@ -147,7 +148,7 @@ void TfmWizard::btLangClick()
         SetCurrentLanguage(chosen);
         if (action != TLanguageAction::Change) return;
         Sleep(kBeforeCloseMs);
-        gTrayActions.Run(cmdRebuildMenu);
+        TrayApp().Actions.Run(cmdRebuildMenu);
         CloseAllWindows();
     } catch (const std::exception&) {
     }
@@ -177,7 +178,7 @@ void TfmWizard::ReportNoService()
 
 void TfmWizard::btHostsManClick()
 {
-    gTrayActions.Run(cmdHostsCopy);
+    TrayApp().Actions.Run(cmdHostsCopy);
 }
 
 void TfmWizard::btAutorunManClick() { OpenAutorunManager(0, ""); }

@@ -12,8 +12,8 @@
 #include "qvStrings.h"
 #include "uCommonUtils.h"
 #include "uReportModel.h"
+#include "uTrayApplication.h"
 
-std::string gExplorerProgram = "explorer.exe";
 
 namespace {
 
@@ -72,10 +72,10 @@ TExplorerRoute StartExplorer(const std::string& folder, const std::string& param
     }
     if (listed) {
         const auto started = reinterpret_cast<INT_PTR>(ShellExecuteA(
-            nullptr, "open", gExplorerProgram.c_str(), parameters.c_str(), folder.c_str(), SW_SHOWNORMAL));
+            nullptr, "open", TrayApp().Session.ExplorerProgram.c_str(), parameters.c_str(), folder.c_str(), SW_SHOWNORMAL));
         if (started > 32) return TExplorerRoute::Shell;
     }
-    const std::string command = ExplorerCommandLineWith(gExplorerProgram, parameters);
+    const std::string command = ExplorerCommandLineWith(TrayApp().Session.ExplorerProgram, parameters);
     WinExec(command.c_str(), SW_SHOW);
     return TExplorerRoute::CommandLine;
 }

@@ -7,9 +7,6 @@
 
 enum class TExplorerRoute { Missing, Shell, CommandLine };
 
-// What is started for "/select": Explorer, or a stand-in in tests.
-extern std::string gExplorerProgram;
-
 // Nothing for a path that does not exist (file or folder).
 TExplorerRoute ShowInExplorer(const std::string& path);
 

@@ -9,6 +9,7 @@
 #include "uFormUtils.h"
 #include "uMessThread.h"
 #include "uPopupOwner.h"
+#include "uTrayApplication.h"
 
 namespace {
 
@@ -17,13 +18,13 @@ TEST(TrayAttack, ForgedKillerMarkStopsNoKillerAndLapses)
     FakeService service;
     ASSERT_TRUE(service.Active());
     HandleTrayMessage(MakeMessage(13, 8), -1);  // "the killer runs", from any process
-    ASSERT_TRUE(gPopups.KillerRunning.load());
+    ASSERT_TRUE(TrayApp().Popups.KillerRunning.load());
 
     HandleAnswer(13);  // the user confirms the killer
     EXPECT_TRUE(WaitUntil([&] { return service.CommandCount(7) == 1; }, 15000)) << "the order never left the tray";
 
-    gPopups.KillerRunning.SetSince(TickCount64() - kKillerMarkMs);  // a minute on, no 13/9
-    EXPECT_FALSE(gPopups.KillerRunning.load());
+    TrayApp().Popups.KillerRunning.SetSince(TickCount64() - kKillerMarkMs);  // a minute on, no 13/9
+    EXPECT_FALSE(TrayApp().Popups.KillerRunning.load());
 }
 
 }  // namespace

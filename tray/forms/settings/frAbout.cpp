@@ -3,6 +3,7 @@
 #include "fmSetting.h"
 #include "qvJpeg.h"
 #include "uLangUtils.h"
+#include "uTrayApplication.h"
 
 namespace {
 
@@ -12,7 +13,6 @@ constexpr int kGameWidth = 219;
 constexpr int kTileSize = 46;
 constexpr UINT kEggTickMs = 500;
 
-bool gPuzzleSolved = false;
 
 gui::TImage* MakePicture(gui::TContainer& parent, const char* resource)
 {
@@ -33,7 +33,7 @@ void MakeLine(gui::TContainer& parent, gui::TAlign align)
 
 }  // namespace
 
-bool PuzzleSolved() { return gPuzzleSolved; }
+bool PuzzleSolved() { return TrayApp().Session.PuzzleSolved; }
 
 TfrmAbout::TfrmAbout(gui::TContainer& host) : TSettingsPage(host)
 {
@@ -95,7 +95,7 @@ void TfrmAbout::LoadPage()
 
 void TfrmAbout::imEggDblClick()
 {
-    if (gPuzzleSolved) return;
+    if (TrayApp().Session.PuzzleSolved) return;
     pnGame->SetVisible(!pnGame->Visible());
     imMe->SetVisible(false);
     if (pnGame->Visible())
@@ -111,7 +111,7 @@ void TfrmAbout::tmEggTimer()
     tmEgg.SetEnabled(false);
     game_.reset();
     imMe->SetVisible(true);
-    gPuzzleSolved = true;
+    TrayApp().Session.PuzzleSolved = true;
 }
 
 void TfrmAbout::imMeClick() { pnGame->SetVisible(false); }

@@ -3,6 +3,7 @@
 #include "uGuiUtils.h"
 #include "uLangUtils.h"
 #include "uTrayModels.h"
+#include "uTrayApplication.h"
 
 namespace {
 
@@ -45,7 +46,7 @@ void TfrmInet::BuildHostsTab(gui::TTabSheet& sheet)
     btRunHostsMan = sheet.Make<gui::TButton>();
     btRunHostsMan->SetBounds(12, 12, 200, 25);
     btRunHostsMan->OnClick = [] {
-        gTrayActions.Run(cmdHostsCopy);
+        TrayApp().Actions.Run(cmdHostsCopy);
     };
     cbHostsGuard = sheet.Make<gui::TCheckBox>();
     cbHostsGuard->SetBounds(12, 50, 440, 18);

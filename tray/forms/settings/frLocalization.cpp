@@ -6,6 +6,7 @@
 #include "uLangUtils.h"
 #include "uLanguageChoice.h"
 #include "uPassCheck.h"
+#include "uTrayApplication.h"
 
 namespace {
 
@@ -124,7 +125,7 @@ void TfrLocal::btPassClick()
 {
     gui::TForm* dialog = gui::CreateForm(kPasswordForm);
     if (!dialog) return;
-    PassMode = kPassSet;  // the dialog turns it into "delete" when a password is stored
+    TrayApp().Session.PassMode = kPassSet;  // the dialog turns it into "delete" when a password is stored
     dialog->ShowModal();
     if (gui::FormExists(dialog)) gui::FreeForm(dialog);
 }

@@ -27,7 +27,7 @@
 // Helpers: TSwitchPage (frSwitchPage.h) is a page of yes/no switches (a check
 // box per setting, read on load, written on click). The settings window's own
 // button handlers are functions of fmSetting.h: OpenMakerDownloadPage (the
-// update page's site button), OpenTrustListFromSettings; SettingsUnlocked
+// update page's site button), OpenTrustListFromSettings; TrayApp().Session.SettingsUnlocked
 // tells whether the password let the user in.
 //
 // Page indices (the tree's entries; callers open the window at these):

@@ -1,0 +1,7 @@
+#include "uTrayApplication.h"
+
+TTrayApplication& TrayApp()
+{
+    static TTrayApplication app;
+    return app;
+}
