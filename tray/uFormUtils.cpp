@@ -13,9 +13,8 @@
 #include "uGuiUtils.h"
 #include "uInetUtils.h"
 #include "uLangUtils.h"
-#include "uTrayModels.h"
 #include "uTrayApplication.h"
-
+#include "uTrayModels.h"
 
 namespace {
 
@@ -23,8 +22,6 @@ constexpr int kModalYes = IDYES;  // 6
 constexpr DWORD kBeforeStopMs = 200;
 constexpr int kBrowserWidth = 800;
 constexpr int kBrowserHeight = 500;
-
-
 
 // Brings an open window of the class to the front, or makes a new one;
 // nullptr when it was open or the class is not registered.
@@ -333,7 +330,6 @@ std::string AutorunManagerParameters(int number, const std::string& path)
 {
     return "/ " + IntToStr(number) + " \"" + path + "\"";
 }
-
 
 void OpenAutorunManager(int number, const std::string& path)
 {

@@ -21,7 +21,6 @@ constexpr const char* kCheckAddress =
 
 constexpr DWORD kAfterOnlineMs = 200;
 
-
 }  // namespace
 
 bool OpenAddress(const std::string& address, int mode, bool inBrowser)

@@ -14,7 +14,6 @@
 
 namespace {
 
-
 constexpr const char* kMissingText = "error";
 
 }  // namespace
@@ -78,7 +77,6 @@ const std::array<TGlobMesField, kGlobMesCount> kGlobMesFields = {{
     {evkHosts, 0, kLangGlobal, "es_hosts"},
     {evkUserLoadValue, 0, kLangGlobal, "eu_arn_str_load"},
 }};
-
 
 const char* LangSectionName(int section) { return LanguageSectionName(section); }
 

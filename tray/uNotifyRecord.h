@@ -12,16 +12,17 @@ constexpr size_t kNotifyTextMax = 43;
 enum TNotifyStyle : uint8_t { nsWarning = 0, nsInformation = 1, nsPlain = 2 };
 
 struct TNotifyRecord {
-    uint8_t Style;
+    uint8_t Style = nsInformation;
     ShortString<kNotifyTextMax> Text1;  // longer texts are cut
     ShortString<kNotifyTextMax> Text2;
     ShortString<kNotifyTextMax> Text3;
     ShortString<kNotifyTextMax> Text4;
-    int32_t Kind;     // answer kind; becomes the pop-up's tag
-    int32_t Seconds;  // display time; 0 or less stays until answered
-    bool Buttons;
-    int32_t Value;    // carried by the pop-up (the event's Seq)
+    int32_t Kind = 0;     // answer kind; becomes the pop-up's tag (0: none)
+    int32_t Seconds = 0;  // display time; 0 or less stays until answered
+    bool Buttons = false;
+    int32_t Value = -1;   // carried by the pop-up (the event's Seq)
 };
 
-// Style information, texts empty, no buttons, no time-out, Value -1; Kind stays.
+// Style information, texts empty, no buttons, no time-out, no answer kind,
+// Value -1.
 void ResetNotifyRecord(TNotifyRecord& record);

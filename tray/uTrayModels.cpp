@@ -8,11 +8,9 @@
 #include "uLangUtils.h"
 #include "uTrayApplication.h"
 
-
 namespace {
 
 constexpr size_t kMaxKeptEvents = 1000;
-
 
 }  // namespace
 

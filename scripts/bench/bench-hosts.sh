@@ -6,7 +6,7 @@
 set -euo pipefail
 source "$(dirname "$0")/../lib/prefix.sh"
 
-"$QV_ROOT/scripts/build.sh" x86_64 >/dev/null
+[[ -n "${QV_BENCH_BUILT:-}" ]] || "$QV_ROOT/scripts/build.sh" x86_64 >/dev/null
 export QV_PREFIX_NAME=bench-hosts
 prefix="$(qv_ensure_prefix bench-hosts)"
 bin="$QV_BUILD/x86_64/bin"

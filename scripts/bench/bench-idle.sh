@@ -8,7 +8,7 @@ set -euo pipefail
 source "$(dirname "$0")/../lib/prefix.sh"
 
 seconds="${1:-60}"
-"$QV_ROOT/scripts/build.sh" x86_64 >/dev/null
+[[ -n "${QV_BENCH_BUILT:-}" ]] || "$QV_ROOT/scripts/build.sh" x86_64 >/dev/null
 name=bench_idle
 export QV_PREFIX_NAME=$name QV_VIRTUAL_DESKTOP=1024x768
 if [[ -d "$QV_PREFIXES/$name" ]]; then

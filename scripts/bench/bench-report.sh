@@ -9,7 +9,7 @@
 set -euo pipefail
 source "$(dirname "$0")/../lib/prefix.sh"
 
-"$QV_ROOT/scripts/build.sh" x86_64 >/dev/null
+[[ -n "${QV_BENCH_BUILT:-}" ]] || "$QV_ROOT/scripts/build.sh" x86_64 >/dev/null
 events="${1:-10000}"
 limit="${2:-300}"
 export QV_PREFIX_NAME=bench_report

@@ -8,7 +8,7 @@ set -euo pipefail
 source "$(dirname "$0")/../lib/prefix.sh"
 
 bin="${QV_BENCH_BIN:-$QV_BUILD/x86_64/bin}"
-[[ -n "${QV_BENCH_BIN:-}" ]] || "$QV_ROOT/scripts/build.sh" x86_64 >/dev/null
+[[ -n "${QV_BENCH_BIN:-}${QV_BENCH_BUILT:-}" ]] || "$QV_ROOT/scripts/build.sh" x86_64 >/dev/null
 export QV_PREFIX_NAME="${QV_PREFIX_NAME:-bench}"
 prefix="$(qv_ensure_prefix "$QV_PREFIX_NAME")"
 run() { "$QV_ROOT/scripts/wine-exec.sh" "$@" 2>/dev/null | tr -d '\r'; }

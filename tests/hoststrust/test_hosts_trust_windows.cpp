@@ -22,8 +22,8 @@
 #include "uGuiUtils.h"
 #include "uLangUtils.h"
 #include "uMessThread.h"
-#include "uTrayWindow.h"
 #include "uTrayApplication.h"
+#include "uTrayWindow.h"
 
 using namespace traytest;
 

@@ -20,9 +20,9 @@
 #include "uGuiUtils.h"
 #include "uLangUtils.h"
 #include "uMessThread.h"
+#include "uTrayApplication.h"
 #include "uTrayWindow.h"
 #include "uWizardPlan.h"
-#include "uTrayApplication.h"
 
 using namespace traytest;
 

@@ -26,8 +26,8 @@
 #include "uGuiUtils.h"
 #include "uLangUtils.h"
 #include "uPassCheck.h"
-#include "uWizardPlan.h"
 #include "uTrayApplication.h"
+#include "uWizardPlan.h"
 
 using namespace traytest;
 

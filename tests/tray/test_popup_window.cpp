@@ -18,8 +18,8 @@
 #include "uKeyboardThread.h"
 #include "uLangUtils.h"
 #include "uMessThread.h"
-#include "uTrayWindow.h"
 #include "uTrayApplication.h"
+#include "uTrayWindow.h"
 
 using namespace traytest;
 

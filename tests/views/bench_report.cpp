@@ -27,9 +27,9 @@
 #include "uLangUtils.h"
 #include "uMessThread.h"
 #include "uReportEvent.h"
+#include "uTrayApplication.h"
 #include "uTrayWindow.h"
 #include "uViewForms.h"
-#include "uTrayApplication.h"
 
 namespace {
 

@@ -13,8 +13,8 @@
 #include "uFormUtils.h"
 #include "uLangUtils.h"
 #include "uMessThread.h"
-#include "uViewForms.h"
 #include "uTrayApplication.h"
+#include "uViewForms.h"
 
 // The report window fed row by row as the receiver feeds it, without a
 // service (the stand-in ignores the report request).

@@ -21,9 +21,9 @@
 #include "uLangUtils.h"
 #include "uMessThread.h"
 #include "uReportEvent.h"
+#include "uTrayApplication.h"
 #include "uTrayWindow.h"
 #include "uViewForms.h"
-#include "uTrayApplication.h"
 
 using namespace traytest;
 

@@ -13,9 +13,9 @@
 #include "qvApplication.h"
 #include "uFormUtils.h"
 #include "uLangUtils.h"
+#include "uTrayApplication.h"
 #include "uTrayWindow.h"
 #include "uViewForms.h"
-#include "uTrayApplication.h"
 
 using namespace traytest;
 

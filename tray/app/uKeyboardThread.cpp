@@ -10,7 +10,6 @@
 #include "uPopupOwner.h"
 #include "uTrayApplication.h"
 
-
 namespace {
 
 constexpr DWORD kRoundMs = 10;

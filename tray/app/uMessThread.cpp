@@ -10,9 +10,8 @@
 #include "uFormUtils.h"
 #include "uLangUtils.h"
 #include "uReportEvent.h"
-#include "uTrayModels.h"
 #include "uTrayApplication.h"
-
+#include "uTrayModels.h"
 
 namespace {
 
@@ -20,7 +19,6 @@ constexpr DWORD kSlotRetryMs = 1000;
 // An idle receiver sleeps in the read itself and wakes this often to see
 // whether it is told to stop; a message wakes it at once.
 constexpr DWORD kIdleReadMs = 250;
-
 
 // Fills a notification record and hands it to the pop-up owner in one
 // synchronised call. A service pop-up is marked pending only when it really

@@ -20,10 +20,9 @@
 #include "uMessThread.h"
 #include "uPopupOwner.h"
 #include "uServiceManage.h"
+#include "uTrayApplication.h"
 #include "uTrayWindow.h"
 #include "uViewForms.h"
-#include "uTrayApplication.h"
-
 
 namespace {
 

@@ -24,7 +24,6 @@ const std::array<TTrayMenuItem, 8> kTrayMenuItems = {{
     {cmdStopProtection, kLangGui, "tray_stop"},
 }};
 
-
 namespace {
 
 constexpr UINT kIconCallback = WM_TRAYICON;
@@ -72,10 +71,7 @@ void RunCommand(int id, LPARAM lParam)
 {
     switch (id) {
     case cmdStopProtection: StopProtectionQuestion(); break;
-    case cmdReport:
-        TrayApp().Popups.Answer.Kind = proto::kAnswerReport;
-        HandleAnswer(TrayApp().Popups.Answer.Kind);
-        break;
+    case cmdReport: HandleAnswer(proto::kAnswerReport); break;
     case cmdSettings: OpenSettings(0); break;
     case cmdAutorunManager: OpenAutorunManager(0, ""); break;
     case cmdKiller: ShowKillerConfirmation(); break;

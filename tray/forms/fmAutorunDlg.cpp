@@ -3,8 +3,8 @@
 #include "fmMessage.h"
 #include "uFormUtils.h"
 #include "uLangUtils.h"
-#include "uTrayModels.h"
 #include "uTrayApplication.h"
+#include "uTrayModels.h"
 
 namespace {
 

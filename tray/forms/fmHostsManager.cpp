@@ -8,8 +8,8 @@
 #include "uGuiUtils.h"
 #include "uLangUtils.h"
 #include "uMailSlots.h"
-#include "uTrayModels.h"
 #include "uTrayApplication.h"
+#include "uTrayModels.h"
 
 namespace {
 

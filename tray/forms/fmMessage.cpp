@@ -4,9 +4,8 @@
 
 #include "uFormUtils.h"
 #include "uLangUtils.h"
-#include "uTrayModels.h"
 #include "uTrayApplication.h"
-
+#include "uTrayModels.h"
 
 namespace {
 
@@ -22,7 +21,6 @@ constexpr int kNoLeft = 204;
 constexpr int kCrossSize = 16;
 constexpr int kLogoSize = 44;
 constexpr int kKillerKind = proto::kAnswerKiller;
-
 
 RECT MakeRect(int left, int top, int width, int height) { return RECT{left, top, left + width, top + height}; }
 
@@ -142,7 +140,6 @@ TColor PopupColor(int style)
 TfmMessage::TfmMessage() : TForm(kMessageForm)
 {
     ResetNotifyRecord(values_);
-    values_.Kind = 0;
     tmShow_.OnTimer = [this] { Answer(TPopupAction::TimeOut); };
 }
 

@@ -8,8 +8,8 @@
 #include "qvProtocol.h"
 #include "uFormUtils.h"
 #include "uLangUtils.h"
-#include "uTrayModels.h"
 #include "uTrayApplication.h"
+#include "uTrayModels.h"
 
 namespace {
 

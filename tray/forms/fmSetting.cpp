@@ -7,7 +7,6 @@
 #include "uMailSlots.h"
 #include "uTrayApplication.h"
 
-
 const char* const kMakerNotice = "Quorvane: protection against screen lockers";
 const char* const kMakerDownloadAddress = "https://quorvane.org/download";
 

@@ -11,8 +11,8 @@
 #include "uGuiUtils.h"
 #include "uInetUtils.h"
 #include "uLangUtils.h"
-#include "uTrayModels.h"
 #include "uTrayApplication.h"
+#include "uTrayModels.h"
 
 namespace {
 

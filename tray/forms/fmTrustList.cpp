@@ -9,8 +9,8 @@
 #include "uGuiUtils.h"
 #include "uLangUtils.h"
 #include "uServiceManage.h"
-#include "uTrayModels.h"
 #include "uTrayApplication.h"
+#include "uTrayModels.h"
 
 namespace {
 
@@ -21,7 +21,6 @@ constexpr int kLabelWidth = 150;
 constexpr int kButtonWidth = 97;
 constexpr int kButtonHeight = 25;
 constexpr int kServiceWaits = 8;  // of the full reply wait each
-
 
 // Off the main thread: sends the request, then waits until the service has
 // answered a later request, by which time it has sent every row of the list,

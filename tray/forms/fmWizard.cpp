@@ -9,9 +9,9 @@
 #include "uGuiUtils.h"
 #include "uLangUtils.h"
 #include "uLanguageChoice.h"
+#include "uTrayApplication.h"
 #include "uTrayModels.h"
 #include "uWizardPlan.h"
-#include "uTrayApplication.h"
 
 namespace {
 

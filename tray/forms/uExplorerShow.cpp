@@ -14,7 +14,6 @@
 #include "uReportModel.h"
 #include "uTrayApplication.h"
 
-
 namespace {
 
 std::string BstrToAnsi(BSTR text)

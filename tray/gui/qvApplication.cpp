@@ -1,6 +1,7 @@
 #include "qvApplication.h"
 
 #include "qvForms.h"
+#include "qvFrame.h"
 
 #include <commctrl.h>
 
@@ -16,18 +17,18 @@ constexpr const char* kApplicationClass = "TQvApplication";
 constexpr UINT kSyncMessage = WM_APP + 0x3A1;
 constexpr UINT kPostedMessage = WM_APP + 0x3A2;
 
-HINSTANCE gInstance = nullptr;
-HWND gAppWindow = nullptr;
-DWORD gMainThreadId = 0;
-UINT_PTR gNextTimerId = 1;
-std::map<UINT_PTR, TTimer*> gTimers;  // main thread only
-
 struct SyncCall {
     const std::function<void()>* Call;
     std::exception_ptr Error;
 };
 
 }  // namespace
+
+TFrameState& Frame()
+{
+    static TFrameState frame;
+    return frame;
+}
 
 LRESULT CALLBACK ApplicationWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
@@ -51,8 +52,8 @@ LRESULT CALLBACK ApplicationWndProc(HWND window, UINT message, WPARAM wParam, LP
         return 0;
     }
     case WM_TIMER: {
-        auto it = gTimers.find(wParam);
-        if (it != gTimers.end()) it->second->Fire();
+        auto it = Frame().Timers.find(wParam);
+        if (it != Frame().Timers.end()) it->second->Fire();
         return 0;
     }
     default: return DefWindowProcA(window, message, wParam, lParam);
@@ -61,35 +62,35 @@ LRESULT CALLBACK ApplicationWndProc(HWND window, UINT message, WPARAM wParam, LP
 
 bool InitApplication(HINSTANCE instance)
 {
-    if (gAppWindow) return true;
+    if (Frame().AppWindow) return true;
     INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_WIN95_CLASSES | ICC_STANDARD_CLASSES};
     InitCommonControlsEx(&controls);
-    gInstance = instance ? instance : GetModuleHandleA(nullptr);
+    Frame().Instance = instance ? instance : GetModuleHandleA(nullptr);
     WNDCLASSA windowClass{};
     windowClass.lpfnWndProc = ApplicationWndProc;
-    windowClass.hInstance = gInstance;
+    windowClass.hInstance = Frame().Instance;
     windowClass.lpszClassName = kApplicationClass;
     if (!RegisterClassA(&windowClass) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS) return false;
     // A hidden tool window: windows it owns get no taskbar button.
-    gAppWindow = CreateWindowExA(WS_EX_TOOLWINDOW, kApplicationClass, "Quorvane", WS_POPUP, 0, 0, 0, 0, nullptr,
-                                 nullptr, gInstance, nullptr);
-    if (!gAppWindow) return false;
-    gMainThreadId = GetCurrentThreadId();
+    Frame().AppWindow = CreateWindowExA(WS_EX_TOOLWINDOW, kApplicationClass, "Quorvane", WS_POPUP, 0, 0, 0, 0, nullptr,
+                                 nullptr, Frame().Instance, nullptr);
+    if (!Frame().AppWindow) return false;
+    Frame().MainThreadId = GetCurrentThreadId();
     return true;
 }
 
 void DoneApplication()
 {
-    for (auto& [id, timer] : gTimers) timer->running_ = false;
-    gTimers.clear();
-    if (gAppWindow) DestroyWindow(gAppWindow);
-    gAppWindow = nullptr;
-    gMainThreadId = 0;
+    for (auto& [id, timer] : Frame().Timers) timer->running_ = false;
+    Frame().Timers.clear();
+    if (Frame().AppWindow) DestroyWindow(Frame().AppWindow);
+    Frame().AppWindow = nullptr;
+    Frame().MainThreadId = 0;
 }
 
-HINSTANCE Instance() { return gInstance ? gInstance : GetModuleHandleA(nullptr); }
-HWND ApplicationWindow() { return gAppWindow; }
-bool IsMainThread() { return gMainThreadId != 0 && GetCurrentThreadId() == gMainThreadId; }
+HINSTANCE Instance() { return Frame().Instance ? Frame().Instance : GetModuleHandleA(nullptr); }
+HWND ApplicationWindow() { return Frame().AppWindow; }
+bool IsMainThread() { return Frame().MainThreadId != 0 && GetCurrentThreadId() == Frame().MainThreadId; }
 
 bool Synchronize(const std::function<void()>& call)
 {
@@ -97,18 +98,18 @@ bool Synchronize(const std::function<void()>& call)
         call();
         return true;
     }
-    if (!gAppWindow) return false;
+    if (!Frame().AppWindow) return false;
     SyncCall sync{&call, nullptr};
-    if (!SendMessageA(gAppWindow, kSyncMessage, 0, reinterpret_cast<LPARAM>(&sync))) return false;
+    if (!SendMessageA(Frame().AppWindow, kSyncMessage, 0, reinterpret_cast<LPARAM>(&sync))) return false;
     if (sync.Error) std::rethrow_exception(sync.Error);
     return true;
 }
 
 bool PostToMainThread(std::function<void()> call)
 {
-    if (!gAppWindow) return false;
+    if (!Frame().AppWindow) return false;
     auto* held = new std::function<void()>(std::move(call));
-    if (PostMessageA(gAppWindow, kPostedMessage, 0, reinterpret_cast<LPARAM>(held))) return true;
+    if (PostMessageA(Frame().AppWindow, kPostedMessage, 0, reinterpret_cast<LPARAM>(held))) return true;
     delete held;
     return false;
 }
@@ -141,7 +142,7 @@ int RunMessageLoop()
     return got == 0 ? static_cast<int>(message.wParam) : 0;
 }
 
-TTimer::TTimer() : id_(gNextTimerId++) {}
+TTimer::TTimer() : id_(Frame().NextTimerId++) {}
 
 TTimer::~TTimer()
 {
@@ -163,15 +164,15 @@ void TTimer::SetEnabled(bool enabled)
 
 void TTimer::Update()
 {
-    bool wanted = enabled_ && interval_ > 0 && gAppWindow != nullptr;
+    bool wanted = enabled_ && interval_ > 0 && Frame().AppWindow != nullptr;
     if (wanted) {
-        if (SetTimer(gAppWindow, id_, interval_, nullptr)) {  // also restarts a running one
-            gTimers[id_] = this;
+        if (SetTimer(Frame().AppWindow, id_, interval_, nullptr)) {  // also restarts a running one
+            Frame().Timers[id_] = this;
             running_ = true;
         }
     } else {
-        if (running_ && gAppWindow) KillTimer(gAppWindow, id_);
-        gTimers.erase(id_);
+        if (running_ && Frame().AppWindow) KillTimer(Frame().AppWindow, id_);
+        Frame().Timers.erase(id_);
         running_ = false;
     }
 }

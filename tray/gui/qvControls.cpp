@@ -6,6 +6,7 @@
 
 #include "qvApplication.h"
 #include "qvForms.h"
+#include "qvFrame.h"
 #include "qvMenus.h"
 
 namespace gui {
@@ -16,12 +17,10 @@ namespace {
 
 constexpr const char* kControlProperty = "QvControl";
 constexpr const char* kDrawnClass = "TQvControl";
-constexpr int kFirstControlId = 1000;
-constexpr int kLastControlId = 0x7FFF;
 
 int NewControlId()
 {
-    static int next = kFirstControlId;
+    int& next = Frame().NextControlId;
     const int id = next;
     next = next >= kLastControlId ? kFirstControlId : next + 1;
     return id;
@@ -29,7 +28,7 @@ int NewControlId()
 
 bool RegisterDrawnClass()
 {
-    static bool registered = false;
+    bool& registered = Frame().DrawnClassRegistered;
     if (registered) return true;
     WNDCLASSEXA windowClass{sizeof(windowClass)};
     windowClass.style = CS_DBLCLKS | CS_HREDRAW | CS_VREDRAW;

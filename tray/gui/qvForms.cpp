@@ -4,22 +4,11 @@
 #include <map>
 
 #include "qvApplication.h"
+#include "qvFrame.h"
 
 namespace gui {
 
 namespace {
-
-std::map<std::string, TFormFactory>& Registry()
-{
-    static std::map<std::string, TFormFactory> registry;
-    return registry;
-}
-
-std::vector<std::unique_ptr<TForm>>& Forms()
-{
-    static std::vector<std::unique_ptr<TForm>> forms;
-    return forms;
-}
 
 // Pop-ups take input whatever dialog is open.
 constexpr const char* kPopupClassName = "TfmMessage";
@@ -43,8 +32,7 @@ bool RegisterWindowClass(const std::string& name, WNDPROC proc)
 
 TForm::TForm(std::string className) : className_(std::move(className))
 {
-    static uint64_t lastSerial = 0;
-    serial_ = ++lastSerial;
+    serial_ = ++Frame().LastFormSerial;
 }
 
 TForm::~TForm()
@@ -264,45 +252,45 @@ LRESULT TForm::Dispatch(UINT message, WPARAM wParam, LPARAM lParam)
 
 void RegisterFormClass(const std::string& className, TFormFactory factory)
 {
-    Registry()[className] = std::move(factory);
+    Frame().FormClasses[className] = std::move(factory);
 }
 
-void UnregisterFormClass(const std::string& className) { Registry().erase(className); }
+void UnregisterFormClass(const std::string& className) { Frame().FormClasses.erase(className); }
 
-bool IsFormClassRegistered(const std::string& className) { return Registry().count(className) != 0; }
+bool IsFormClassRegistered(const std::string& className) { return Frame().FormClasses.count(className) != 0; }
 
 TForm* CreateForm(const std::string& className)
 {
-    auto it = Registry().find(className);
-    if (it == Registry().end() || !it->second) return nullptr;
+    auto it = Frame().FormClasses.find(className);
+    if (it == Frame().FormClasses.end() || !it->second) return nullptr;
     std::unique_ptr<TForm> form = it->second();
     if (!form) return nullptr;
-    Forms().push_back(std::move(form));
-    return Forms().back().get();
+    Frame().Forms.push_back(std::move(form));
+    return Frame().Forms.back().get();
 }
 
 TForm* FindForm(const std::string& className)
 {
-    for (auto& form : Forms())
+    for (auto& form : Frame().Forms)
         if (form->ClassName() == className) return form.get();
     return nullptr;
 }
 
 bool FormExists(const TForm* form)
 {
-    return std::any_of(Forms().begin(), Forms().end(), [form](const auto& f) { return f.get() == form; });
+    return std::any_of(Frame().Forms.begin(), Frame().Forms.end(), [form](const auto& f) { return f.get() == form; });
 }
 
 std::vector<TForm*> LiveForms()
 {
     std::vector<TForm*> list;
-    for (auto& form : Forms()) list.push_back(form.get());
+    for (auto& form : Frame().Forms) list.push_back(form.get());
     return list;
 }
 
 void FreeForm(TForm* form)
 {
-    auto& forms = Forms();
+    auto& forms = Frame().Forms;
     auto it = std::find_if(forms.begin(), forms.end(), [form](const auto& f) { return f.get() == form; });
     if (it == forms.end()) return;
     if (form->busy_ > 0) {  // its OnShow is still on the stack
@@ -320,7 +308,7 @@ void FreeForm(TForm* form)
 
 void FreeAllForms()
 {
-    while (!Forms().empty()) FreeForm(Forms().back().get());
+    while (!Frame().Forms.empty()) FreeForm(Frame().Forms.back().get());
 }
 
 bool HandleDialogMessage(MSG& message)

@@ -2,27 +2,19 @@
 
 #include <map>
 
+#include "qvFrame.h"
+
 namespace gui {
 
 namespace {
 
-// Menu ids live above the ids of controls, so that the two never meet in WM_COMMAND.
-constexpr UINT kFirstMenuId = 0x8000;
-constexpr UINT kLastMenuId = 0xFFF0;
-
-std::map<UINT, TMenuItem*>& MenuItems()
-{
-    static std::map<UINT, TMenuItem*> items;
-    return items;
-}
-
 UINT NewMenuId()
 {
-    static UINT next = kFirstMenuId;
+    UINT& next = Frame().NextMenuId;
     for (UINT tries = 0; tries <= kLastMenuId - kFirstMenuId; ++tries) {
         const UINT id = next;
         next = next >= kLastMenuId ? kFirstMenuId : next + 1;
-        if (!MenuItems().count(id)) return id;
+        if (!Frame().MenuItems.count(id)) return id;
     }
     return 0;
 }
@@ -31,11 +23,11 @@ UINT NewMenuId()
 
 TMenuItem::TMenuItem(HMENU menu, const std::string& caption) : menu_(menu), id_(NewMenuId()), caption_(caption)
 {
-    MenuItems()[id_] = this;
+    Frame().MenuItems[id_] = this;
     AppendMenuA(menu_, MF_STRING, id_, caption_.c_str());
 }
 
-TMenuItem::~TMenuItem() { MenuItems().erase(id_); }
+TMenuItem::~TMenuItem() { Frame().MenuItems.erase(id_); }
 
 void TMenuItem::SetCaption(const std::string& caption)
 {
@@ -100,8 +92,8 @@ void TPopupMenu::Popup(HWND owner, int x, int y)
 
 bool DispatchMenuCommand(UINT id)
 {
-    auto it = MenuItems().find(id);
-    if (it == MenuItems().end()) return false;
+    auto it = Frame().MenuItems.find(id);
+    if (it == Frame().MenuItems.end()) return false;
     it->second->Click();
     return true;
 }

@@ -13,7 +13,6 @@ constexpr int kGameWidth = 219;
 constexpr int kTileSize = 46;
 constexpr UINT kEggTickMs = 500;
 
-
 gui::TImage* MakePicture(gui::TContainer& parent, const char* resource)
 {
     gui::TImage* image = parent.Make<gui::TImage>();

@@ -2,8 +2,8 @@
 
 #include "uGuiUtils.h"
 #include "uLangUtils.h"
-#include "uTrayModels.h"
 #include "uTrayApplication.h"
+#include "uTrayModels.h"
 
 namespace {
 
