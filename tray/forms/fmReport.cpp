@@ -95,7 +95,6 @@ void TfmReportFrm::Load()
     TrayApp().ReportRows.Status = GetLangText(kLangGui, "rep_st");
     TrayApp().ReportRows.OnChanged = [this] { RowsChanged(); };
     tmRedraw_.SetEnabled(false);
-    tmStall_.SetEnabled(true);
     lvReport->SetItemCount(0);
     ShowRows();
     SendTypeOnly(proto::kReport);
@@ -125,6 +124,8 @@ void TfmReportFrm::ShowRows()
     if (rows.Loading != hourglass_) {
         hourglass_ = rows.Loading;
         lvReport->SetCursor(hourglass_ ? IDC_WAIT : nullptr);
+        // Only a dump under way can stall.
+        tmStall_.SetEnabled(hourglass_);
     }
 }
 
