@@ -92,7 +92,7 @@ void StartKiller()
 
 void OpenSystemMessage()
 {
-    const TSystemMessage kept = KeptSystemMessage();
+    const TSystemMessage kept = TrayApp().Kept.SystemMessage();
     if (!IsWebAddress(kept.Address)) return;
     if (!CheckInternet()) return;
     OpenAddress(kept.Address, 0);
@@ -132,19 +132,12 @@ void OpenTrustList(const TMSlotMessage& record)
 {
     gui::TForm* form = OpenOrFocus(kTrustListForm);
     if (!form) return;
-    {
-        std::lock_guard<std::mutex> lock(TrayApp().Kept.Lock);
-        TrayApp().Kept.TrustListRecord = record;
-    }
+    TrayApp().Kept.KeepTrustListRecord(record);
     LogMessageRecord(record);
     Open(form);
 }
 
-TMSlotMessage LastTrustListRecord()
-{
-    std::lock_guard<std::mutex> lock(TrayApp().Kept.Lock);
-    return TrayApp().Kept.TrustListRecord;
-}
+TMSlotMessage LastTrustListRecord() { return TrayApp().Kept.TrustListRecord(); }
 
 void OpenHostsManager(int resultCode) { Open(OpenOrFocus(kHostsManagerForm, false), resultCode); }
 

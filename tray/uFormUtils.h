@@ -15,6 +15,7 @@
 #include "uMailSlots.h"
 #include "uNotifyRecord.h"
 #include "uPopupOwner.h"
+#include "uTrayApplication.h"
 
 // Window class names.
 constexpr const char* kMessageForm = "TfmMessage";
@@ -105,14 +106,6 @@ void SweepNotificationArea();
 // case; the result of the last attempt (false when none matched).
 bool KillProcessesByName(const std::string& name);
 
-// How the shell is restarted: end every process of that name, wait for the
-// taskbar to come back by itself, and start one only when it does not (or
-// when none could be ended).
-struct TShellRestart {
-    std::string ProcessName = "Explorer.exe";
-    std::string Command = "Explorer.exe";
-    DWORD WaitMs = 10000;
-};
 enum class TShellRestartResult { Busy, CameBack, Started };
 TShellRestartResult RestartShell(const TShellRestart& how);
 // Ends and restarts Explorer after the service ended programs; blocks for up

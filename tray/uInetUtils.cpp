@@ -8,7 +8,6 @@
 
 #include "cryptograph.h"
 #include "qvStrings.h"
-#include "uFormUtils.h"
 #include "uTrayApplication.h"
 
 namespace {
@@ -26,10 +25,13 @@ constexpr DWORD kAfterOnlineMs = 200;
 bool OpenAddress(const std::string& address, int mode, bool inBrowser)
 {
     if (!IsWebAddress(address)) return false;
-    if (inBrowser)
-        OpenBrowser(address, mode);
-    else
+    if (!inBrowser) {
         ShellExecuteA(nullptr, "open", address.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+        return true;
+    }
+    const auto& openInBrowser = TrayApp().Session.OpenInBrowser;
+    if (!openInBrowser) return false;
+    openInBrowser(address, mode);
     return true;
 }
 

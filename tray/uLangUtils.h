@@ -13,6 +13,7 @@
 #include <string_view>
 
 #include "qvStrings.h"
+#include "uTrayApplication.h"
 
 enum TLangSection : int { kLangInfo = 0, kLangGui = 1, kLangArun = 2, kLangGlobal = 3 };
 
@@ -45,7 +46,6 @@ void PutLanguageFirst(TStringList& list, const std::string& current);
 void GetLanguageList(TStringList& list);
 
 // The event texts: one field per key, in this order; codes select them.
-constexpr size_t kGlobMesCount = 57;
 struct TGlobMesField {
     int Code;       // message id (901-920) or event kind
     int OtherCode;  // a second kind sharing the text, or 0
@@ -54,9 +54,6 @@ struct TGlobMesField {
 };
 extern const std::array<TGlobMesField, kGlobMesCount> kGlobMesFields;
 
-struct TGlobMes {
-    std::array<std::string, kGlobMesCount> Texts;
-};
 
 // Fills the record from the current language file.
 void LoadEventTexts(TGlobMes& record);

@@ -5,26 +5,23 @@
 // tray outlives a call.
 #include <windows.h>
 
+#include <array>
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <string>
 
 #include "qvHandles.h"
-#include "uFormUtils.h"
 #include "uGuiUtils.h"
-#include "uLangUtils.h"
-#include "uMailSlots.h"
 #include "uPopupOwner.h"
 #include "uTrayModels.h"
 
-// What the receiver keeps from the service's messages for later. Any thread,
-// under Lock.
-struct TKeptMessages {
-    std::mutex Lock;
-    TMSlotMessage LastTrustRecord{};  // the service's last trust-list request
-    TMSlotMessage TrustListRecord{};  // the request the open trust list shows
-    TSystemMessage SystemMessage;
+// The event texts of the language in use: one per key of kGlobMesFields
+// (uLangUtils.h), in that order.
+constexpr size_t kGlobMesCount = 57;
+struct TGlobMes {
+    std::array<std::string, kGlobMesCount> Texts;
 };
 
 // The language in use and the texts loaded from it. Current and Folder
@@ -46,6 +43,15 @@ struct TTrayIconState {
     TRememberedSwitch KillerKeySwitch{"kb_F12", false};  // Win+F12 opens the killer confirmation
 };
 
+// How the shell is restarted: end every process of that name, wait for the
+// taskbar to come back by itself, and start one only when it does not (or
+// when none could be ended).
+struct TShellRestart {
+    std::string ProcessName = "Explorer.exe";
+    std::string Command = "Explorer.exe";
+    DWORD WaitMs = 10000;
+};
+
 // What the user did in this run, and where the tray's helpers live (tests
 // point these at stand-ins).
 struct TTraySession {
@@ -59,7 +65,10 @@ struct TTraySession {
     std::string AutorunManagerFolder;  // started from here when not running; empty: the tray's own folder
     std::string InternetCheckAddress;  // empty: the built-in address
     std::atomic<unsigned long> LastInternetStateSet{0};
-    UniqueHandle InstanceMutex;  // "QuorvaneTray", held for the life of the process
+    UniqueHandle InstanceMutex;
+    // Opens an address in the tray's browser window (set by the program
+    // once its windows can be made).
+    std::function<void(const std::string& address, int mode)> OpenInBrowser;  // "QuorvaneTray", held for the life of the process
 };
 
 struct TTrayApplication {

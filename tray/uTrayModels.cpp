@@ -5,8 +5,6 @@
 #include "qvFiles.h"
 #include "qvStrings.h"
 #include "uCommonUtils.h"
-#include "uLangUtils.h"
-#include "uTrayApplication.h"
 
 namespace {
 
@@ -69,9 +67,6 @@ std::string NewHostsCopyName()
     return name;
 }
 
-void ExpectHostsCopy(const std::string& fileName) { TrayApp().HostsCopy.Expect(fileName); }
-std::string HostsCopyFileName() { return TrayApp().HostsCopy.FileName(); }
-bool AcceptHostsCopy(const std::string& fileName) { return TrayApp().HostsCopy.Accept(fileName); }
 
 void TTrayEventQueue::PushFront(const TMSlotMessage& message, int32_t seq)
 {
@@ -130,60 +125,70 @@ std::string ReportProgress(const std::string& text, const TReportRows& rows)
     return text + " " + IntToStr(rows.RowCount) + " " + rows.OfText + " " + IntToStr(rows.Total);
 }
 
-void ResetReportRows()
+void TReportRows::Reset()
 {
-    TReportRows& rows = TrayApp().ReportRows;
-    if (rows.RowCount > 0 && rows.RowCount < rows.Total) {
-        rows.GivenUp.Total = rows.Total;
-        rows.GivenUp.Left = rows.Total - rows.RowCount;
-        rows.GivenUp.First = rows.Records.front();
+    if (RowCount > 0 && RowCount < Total) {
+        GivenUp.Total = Total;
+        GivenUp.Left = Total - RowCount;
+        GivenUp.First = Records.front();
     }
-    std::vector<TMSlotMessage>().swap(rows.Records);
-    rows.RowCount = 0;
-    rows.ItemCount = 0;
-    rows.Total = 0;
-    rows.Status.clear();
-    rows.Loading = false;
+    std::vector<TMSlotMessage>().swap(Records);
+    RowCount = 0;
+    ItemCount = 0;
+    Total = 0;
+    Status.clear();
+    Loading = false;
 }
 
-void BeginReportLoad()
+void TReportRows::BeginLoad()
 {
-    ResetReportRows();
-    ++TrayApp().ReportRows.Asked;
+    Reset();
+    ++Asked;
 }
 
-bool ReportDumpStalled(DWORD now)
+bool TReportRows::Stalled(DWORD now)
 {
-    TReportRows& rows = TrayApp().ReportRows;
-    if (!rows.Loading || now - rows.LastRowTick < kReportStallMs) return false;
+    if (!Loading || now - LastRowTick < kReportStallMs) return false;
     // What came stays listed; a later row of the same dump still joins it.
-    rows.Loading = false;
-    rows.Status = ReportProgress(GetLangText(kLangGui, "mes_cut"), rows);
+    Loading = false;
+    Status = ReportProgress(CutText, *this);
     return true;
 }
 
-TMSlotMessage LastTrustRecord()
+TMSlotMessage TKeptMessages::LastTrustRecord() const
 {
-    std::lock_guard<std::mutex> lock(TrayApp().Kept.Lock);
-    return TrayApp().Kept.LastTrustRecord;
+    std::lock_guard<std::mutex> lock(lock_);
+    return lastTrust_;
 }
 
-void KeepTrustRecord(const TMSlotMessage& record)
+void TKeptMessages::KeepTrustRecord(const TMSlotMessage& record)
 {
-    std::lock_guard<std::mutex> lock(TrayApp().Kept.Lock);
-    TrayApp().Kept.LastTrustRecord = record;
+    std::lock_guard<std::mutex> lock(lock_);
+    lastTrust_ = record;
 }
 
-TSystemMessage KeptSystemMessage()
+TMSlotMessage TKeptMessages::TrustListRecord() const
 {
-    std::lock_guard<std::mutex> lock(TrayApp().Kept.Lock);
-    return TrayApp().Kept.SystemMessage;
+    std::lock_guard<std::mutex> lock(lock_);
+    return trustList_;
 }
 
-void KeepSystemMessage(const TSystemMessage& message)
+void TKeptMessages::KeepTrustListRecord(const TMSlotMessage& record)
 {
-    std::lock_guard<std::mutex> lock(TrayApp().Kept.Lock);
-    TrayApp().Kept.SystemMessage = message;
+    std::lock_guard<std::mutex> lock(lock_);
+    trustList_ = record;
+}
+
+TSystemMessage TKeptMessages::SystemMessage() const
+{
+    std::lock_guard<std::mutex> lock(lock_);
+    return system_;
+}
+
+void TKeptMessages::KeepSystemMessage(const TSystemMessage& message)
+{
+    std::lock_guard<std::mutex> lock(lock_);
+    system_ = message;
 }
 
 int TTrustFeed::Request()

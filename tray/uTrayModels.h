@@ -85,10 +85,6 @@ private:
 // no existing file: the service writes a new file and never through an
 // existing one.
 std::string NewHostsCopyName();
-// The session's expectation, by the names the tray has always used.
-void ExpectHostsCopy(const std::string& fileName);
-std::string HostsCopyFileName();
-bool AcceptHostsCopy(const std::string& fileName);
 
 // The trust-list rows (and the tray's own end marks) as they arrive; the
 // trust-list windows subscribe. Main thread.
@@ -157,6 +153,9 @@ private:
     std::vector<TTrayEventEntry> entries_;
 };
 
+// Without a row for this long a dump counts as stopped.
+constexpr DWORD kReportStallMs = 5000;
+
 // Rows of the event report as the service sends them (Type 17, D = total),
 // kept for the report window while it is open (the receiver adds them).
 // Main thread only. The list
@@ -184,30 +183,43 @@ struct TReportRows {
         int Left = 0;
         TMSlotMessage First{};
     } GivenUp;
-    std::string LoadingText;  // "mes_loading" and "mes_of", taken once per dump
+    // "mes_loading", "mes_of" and "mes_cut", taken once per dump
+    std::string LoadingText;
     std::string OfText;
+    std::string CutText;
     std::function<void()> OnChanged;  // set by the report window
+
+    // Empties the list; rows still due from an unfinished dump will be dropped.
+    void Reset();
+    // A Load: the list starts afresh and one more dump is asked for.
+    void BeginLoad();
+    // A dump without a row for kReportStallMs ends where it is, and the
+    // status says so; true when that happened now.
+    bool Stalled(DWORD now);
 };
-// Without a row for this long a dump counts as stopped.
-constexpr DWORD kReportStallMs = 5000;
-// Empties the list; rows still due from an unfinished dump will be dropped.
-void ResetReportRows();
-// A Load: the list starts afresh and one more dump is asked for.
-void BeginReportLoad();
-// A dump without a row for kReportStallMs ends where it is, and the status
-// says so; true when that happened now.
-bool ReportDumpStalled(DWORD now);
 // "<text> <rows> <of> <total>": the status of a dump under way.
 std::string ReportProgress(const std::string& text, const TReportRows& rows);
 
-// What the receiver keeps from the service's messages for later: the last
-// trust-list request (Type 24) and the last system message (Type 15). Any
-// thread.
-TMSlotMessage LastTrustRecord();
-void KeepTrustRecord(const TMSlotMessage& record);
 struct TSystemMessage {
     std::string Address;
     std::string Text;
 };
-TSystemMessage KeptSystemMessage();
-void KeepSystemMessage(const TSystemMessage& message);
+
+// What the receiver keeps from the service's messages for later: the last
+// trust-list request (Type 24), the request the open trust list shows, and
+// the last system message (Type 15). Any thread.
+class TKeptMessages {
+public:
+    TMSlotMessage LastTrustRecord() const;
+    void KeepTrustRecord(const TMSlotMessage& record);
+    TMSlotMessage TrustListRecord() const;
+    void KeepTrustListRecord(const TMSlotMessage& record);
+    TSystemMessage SystemMessage() const;
+    void KeepSystemMessage(const TSystemMessage& message);
+
+private:
+    mutable std::mutex lock_;
+    TMSlotMessage lastTrust_{};
+    TMSlotMessage trustList_{};
+    TSystemMessage system_;
+};

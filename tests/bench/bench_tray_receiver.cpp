@@ -45,7 +45,7 @@ int main(int argc, char** argv)
     gui::RegisterFormClass(kReportForm, [] { return std::make_unique<ReportStandIn>(); });
     if (!gui::InitApplication(GetModuleHandleA(nullptr))) return 1;
     OpenReport();
-    ResetReportRows();
+    TrayApp().ReportRows.Reset();
 
     TThreadMess receiver;
     receiver.Start();

@@ -15,6 +15,7 @@
 #include "uCommonUtils.h"
 #include "uFormUtils.h"
 #include "uLangUtils.h"
+#include "uTrayApplication.h"
 #include "uTrayWindow.h"
 
 namespace {
@@ -54,7 +55,7 @@ int main(int argc, char** argv)
     SetCurrentLanguage("English.lng");
     if (!gui::InitApplication(GetModuleHandleA(nullptr))) return 1;
     RegisterHostsManagerForm();
-    ExpectHostsCopy(copy);
+    TrayApp().HostsCopy.Expect(copy);
     auto* window = dynamic_cast<TfmHostsManager*>(gui::CreateForm(kHostsManagerForm));
     if (!window) return 1;
     window->Tag = 777;

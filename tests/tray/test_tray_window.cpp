@@ -207,7 +207,7 @@ TEST_F(TrayWindow, TrayWarningsOffSuppressEventPopupsButNotTheUsersOwn)
 
 TEST_F(TrayWindow, ReportRowsAreKeptWhileTheReportIsOpen)
 {
-    ResetReportRows();
+    TrayApp().ReportRows.Reset();
     TMSlotMessage row = MakeRequest(17, 0, "", "row");
     row.D = 3;
     ToTray(row);  // no report window: dropped
@@ -245,7 +245,7 @@ TEST_F(TrayWindow, ADumpDoesNotCostAnEventItsPopup)
 {
     // Rows are taken as fast as they come, but each event keeps a round of
     // its own: only the newest event is shown after a round.
-    ResetReportRows();
+    TrayApp().ReportRows.Reset();
     OpenReport();
     ASSERT_TRUE(IsFormOpen(kReportForm));
     const size_t before = TrayApp().Events.Snapshot().size();
@@ -288,7 +288,7 @@ TEST_F(TrayWindow, TrustRecordReachesTheTrustList)
     TMSlotMessage record = MakeRequest(24, 172, "Run", "C:\\new.exe");
     ToTray(record);
     ASSERT_TRUE(PumpUntil([] { return OpenedOf(kTrustListForm).size() == 1; }, 15000));
-    EXPECT_EQ(LastTrustRecord().Data.Str(), "C:\\new.exe");
+    EXPECT_EQ(TrayApp().Kept.LastTrustRecord().Data.Str(), "C:\\new.exe");
     EXPECT_EQ(LastTrustListRecord().A, 172) << "the window gets the record of the last Type 24";
 
     // the menu's trust list starts from a cleared record
@@ -328,8 +328,8 @@ TEST_F(TrayWindow, NoticesOfTheServiceAndTheirPendingMark)
     EXPECT_EQ(popup.Popup.Seconds, 0);
     EXPECT_EQ(popup.Popup.Text1.Str(), GetLangText(kLangGui, "mes_sysshow"));
     EXPECT_TRUE(TrayApp().Popups.ServicePopupPending.load());
-    EXPECT_EQ(KeptSystemMessage().Address, "http://example.invalid/news");
-    EXPECT_EQ(KeptSystemMessage().Text, "news text");
+    EXPECT_EQ(TrayApp().Kept.SystemMessage().Address, "http://example.invalid/news");
+    EXPECT_EQ(TrayApp().Kept.SystemMessage().Text, "news text");
 
     // programs ended while a notice is pending: no second notice
     ToTray(MakeRequest(13, 10));
@@ -383,7 +383,7 @@ TEST_F(TrayWindow, HostsCopyIsTakenOnlyForTheCopyTheTrayAskedFor)
     EXPECT_TRUE(OpenedOf(kHostsManagerForm).empty());
 
     const std::string copy = "C:\\temp\\asked.qrv.~tmp";
-    ExpectHostsCopy(copy);
+    TrayApp().HostsCopy.Expect(copy);
     done.Data.Set("C:\\temp\\other.~tmp");
     ToTray(done);
     Pump(400);
@@ -393,7 +393,7 @@ TEST_F(TrayWindow, HostsCopyIsTakenOnlyForTheCopyTheTrayAskedFor)
     ToTray(done);
     ASSERT_TRUE(PumpUntil([] { return OpenedOf(kHostsManagerForm).size() == 1; }, 15000));
     EXPECT_EQ(OpenedOf(kHostsManagerForm)[0].Tag, 777);
-    EXPECT_EQ(HostsCopyFileName(), copy);
+    EXPECT_EQ(TrayApp().HostsCopy.FileName(), copy);
 
     // the answer is used up, whether or not the window is still open
     ToTray(done);
@@ -407,15 +407,15 @@ TEST_F(TrayWindow, HostsCopyIsTakenOnlyForTheCopyTheTrayAskedFor)
     OpenHostsManager(1);
     ASSERT_TRUE(IsFormOpen(kHostsManagerForm));
     SendMessageA(TrayApp().Icon.Window, WM_COMMAND, cmdHostsCopy, 0);
-    EXPECT_EQ(HostsCopyFileName(), copy);
-    ExpectHostsCopy(copy);
+    EXPECT_EQ(TrayApp().HostsCopy.FileName(), copy);
+    TrayApp().HostsCopy.Expect(copy);
     ToTray(done);
     Pump(400);
     EXPECT_EQ(OpenedOf(kHostsManagerForm).size(), 1u) << "not while the hosts manager is open";
     ResetOpened();
     SendMessageA(TrayApp().Icon.Window, WM_COMMAND, cmdHostsCopy, 0);
-    EXPECT_NE(HostsCopyFileName(), copy);
-    EXPECT_TRUE(EndsWith(HostsCopyFileName(), "qrv.~tmp"));
+    EXPECT_NE(TrayApp().HostsCopy.FileName(), copy);
+    EXPECT_TRUE(EndsWith(TrayApp().HostsCopy.FileName(), "qrv.~tmp"));
 }
 
 TEST_F(TrayWindow, AnswersOfPopups)

@@ -183,7 +183,7 @@ TEST_F(ReportService, ShowOnAJailedHostsCopyOpensTheManagerOnTheCopyAskedFor)
     ASSERT_TRUE(PumpUntil([] { return !OpenedOf(kHostsManagerForm).empty(); }, 20000))
         << "the service's 13/15 answer did not open the hosts manager";
     EXPECT_EQ(OpenedOf(kHostsManagerForm).front().Tag, 777);
-    EXPECT_EQ(HostsCopyFileName(), copy);
+    EXPECT_EQ(TrayApp().HostsCopy.FileName(), copy);
 
     // An answer for a name the tray did not ask for is not taken.
     TMSlotMessage forged;
@@ -192,7 +192,7 @@ TEST_F(ReportService, ShowOnAJailedHostsCopyOpensTheManagerOnTheCopyAskedFor)
     forged.A = 15;
     forged.B = 777;
     forged.Data.Set("C:\\windows\\system32\\drivers\\etc\\hosts");
-    EXPECT_FALSE(AcceptHostsCopy(forged.Data.Str()));
+    EXPECT_FALSE(TrayApp().HostsCopy.Accept(forged.Data.Str()));
 
     // While the manager is open, Show makes no new copy.
     SendMessageA(properties->btGoto->Handle(), BM_CLICK, 0, 0);

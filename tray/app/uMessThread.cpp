@@ -102,7 +102,7 @@ void ServiceCommand(const TMSlotMessage& record)
 
 void SystemMessage(const TMSlotMessage& record)
 {
-    KeepSystemMessage({record.Data.Str(), record.Mess1.Str()});
+    TrayApp().Kept.KeepSystemMessage({record.Data.Str(), record.Mess1.Str()});
     Notify([](TNotifyRecord& n) {
         n.Style = nsPlain;
         SetGui(n.Text1, GetLangText(kLangGui, "mes_sysshow"));
@@ -237,7 +237,7 @@ void HandleTrayMessage(const TMSlotMessage& record, int32_t value)
         if (record.D == 0) gui::Synchronize([&] { AddTrustRow(record); });
         break;
     case proto::kTrustAsk: {
-        KeepTrustRecord(record);
+        TrayApp().Kept.KeepTrustRecord(record);
         TrayApp().Actions.Run(cmdTrustList, 1);
         break;
     }
@@ -408,6 +408,7 @@ void AddReportRow(const TMSlotMessage& record)
         rows.Total = record.D;
         rows.LoadingText = GetLangText(kLangGui, "mes_loading");
         rows.OfText = GetLangText(kLangGui, "mes_of");
+        rows.CutText = GetLangText(kLangGui, "mes_cut");
         if (rows.Asked > 0) --rows.Asked;
         ++rows.Dumps;
     }

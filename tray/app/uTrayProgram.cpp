@@ -127,6 +127,7 @@ int RunTray(HINSTANCE instance, TTraySwitch option)
     RegisterAutorunDialogForm();
     RegisterViewForms();
     RegisterSetupForms();
+    TrayApp().Session.OpenInBrowser = OpenBrowser;
     gThreadMess = new TThreadMess();
     gThreadMess->Start();
     // 5. The hidden window.

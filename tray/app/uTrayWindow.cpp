@@ -61,7 +61,7 @@ void AskForHostsCopy()
 {
     if (IsFormOpen(kHostsManagerForm)) return;
     const std::string name = NewHostsCopyName();
-    ExpectHostsCopy(name);
+    TrayApp().HostsCopy.Expect(name);
     TMSlotMessage message = proto::ToService(proto::kCopyHostsOut);
     message.Data.Set(name);
     SendToMailSlot(message, kServiceSlot);
@@ -78,7 +78,7 @@ void RunCommand(int id, LPARAM lParam)
     case cmdTrustList: {
         TMSlotMessage record;
         ClearMailSlotMessage(record);
-        if (lParam != 0) record = LastTrustRecord();
+        if (lParam != 0) record = TrayApp().Kept.LastTrustRecord();
         OpenTrustList(record);
         break;
     }

@@ -52,7 +52,7 @@ std::string HostListFilePath() { return GetDataFolder() + "hostlist.qrv"; }
 
 std::string TransferFolder() { return IncludeTrailingBackslash(GetEnvVar("temp")); }
 
-TfmHostsManager::TfmHostsManager() : gui::TForm(kHostsManagerForm), copyName_(HostsCopyFileName())
+TfmHostsManager::TfmHostsManager() : gui::TForm(kHostsManagerForm), copyName_(TrayApp().HostsCopy.FileName())
 {
     waitTimer_.SetInterval(kWaitTickMs);
     waitTimer_.OnTimer = [this] { WaitTick(); };
@@ -474,7 +474,7 @@ std::string ShowJailedHostsCopy(const std::string& jailedFile)
     if (IsFormOpen(kHostsManagerForm)) return {};
     const std::string name = NewHostsCopyName();
     if (!CopyFileA(jailedFile.c_str(), name.c_str(), TRUE)) return {};
-    ExpectHostsCopy(name);
+    TrayApp().HostsCopy.Expect(name);
     TMSlotMessage message = proto::ToService(proto::kOpenHostsCopy);
     message.Data.Set(name);
     if (SendToMailSlot(message, kServiceSlot)) return name;

@@ -41,7 +41,7 @@ TfmReportFrm::TfmReportFrm() : TForm(kReportForm)
     tmRedraw_.OnTimer = [this] { ShowRows(); };
     tmStall_.SetInterval(kReportStallMs / 5);
     tmStall_.OnTimer = [this] {
-        if (ReportDumpStalled(GetTickCount())) ShowRows();
+        if (TrayApp().ReportRows.Stalled(GetTickCount())) ShowRows();
     };
 }
 
@@ -91,7 +91,7 @@ void TfmReportFrm::Load()
     for (int column = 0; column < 4; ++column)
         lvReport->SetColumnCaption(column, GetLangText(kColumnKeys[column].Section, kColumnKeys[column].Key));
     SetCaption(GetLangText(kLangGui, "rep_cap"));
-    BeginReportLoad();
+    TrayApp().ReportRows.BeginLoad();
     TrayApp().ReportRows.Status = GetLangText(kLangGui, "rep_st");
     TrayApp().ReportRows.OnChanged = [this] { RowsChanged(); };
     tmRedraw_.SetEnabled(false);
@@ -148,7 +148,7 @@ void TfmReportFrm::OpenProperties()
 void TfmReportFrm::OnClose(gui::TCloseAction& action)
 {
     // Rows still due from this dump are skipped, never listed in a later window.
-    ResetReportRows();
+    TrayApp().ReportRows.Reset();
     TrayApp().ReportRows.OnChanged = nullptr;
     tmRedraw_.SetEnabled(false);
     tmStall_.SetEnabled(false);
