@@ -4,7 +4,8 @@
 #   scripts/test.sh [ctest options]          what CI runs
 #   scripts/test.sh --quick [ctest options]  the edit-build-test loop: no set-up,
 #       the x86_64 build only, the `unit` and `wine` tests only (no windows)
-# Neither runs the benchmarks (label `bench`): `ctest --test-dir build/x86_64
+# Neither runs the benchmarks (label `bench`): after
+# `cmake -DQV_BENCH_TESTS=ON build/x86_64`, `ctest --test-dir build/x86_64
 # -L bench` does, one at a time, on the tree as built.
 set -euo pipefail
 source "$(dirname "$0")/lib/prefix.sh"

@@ -6,7 +6,8 @@
 // The shell's "open" of the address (the user's browser), or the tray's own
 // browser window when `inBrowser` (mode 0 maximised, 1 normal 800 x 500).
 // Only web addresses are opened: the addresses come from settings and
-// messages that any local program can set. False when refused.
+// messages that any local program can set. False when refused, or when the
+// browser window is asked for before the program set its opener.
 bool OpenAddress(const std::string& address, int mode, bool inBrowser = false);
 // WinINet online, then a forced connection test of a well-known address.
 bool CheckInternet();

@@ -2,6 +2,6 @@
 
 TTrayApplication& TrayApp()
 {
-    static TTrayApplication app;
-    return app;
+    static TTrayApplication* const app = new TTrayApplication();
+    return *app;
 }

@@ -1,8 +1,8 @@
 #pragma once
 // The tray's one application object: everything the tray keeps for its run
-// lives here, with the model or the window unit that uses it. Threads (the
-// receiver, the gesture thread) have owners of their own; nothing else in the
-// tray outlives a call.
+// lives here, the state of the models and of the units above them. The
+// threads (the receiver, the gesture thread) have owners of their own, and
+// the window frame keeps its own state (gui::Frame).
 #include <windows.h>
 
 #include <array>
@@ -65,10 +65,10 @@ struct TTraySession {
     std::string AutorunManagerFolder;  // started from here when not running; empty: the tray's own folder
     std::string InternetCheckAddress;  // empty: the built-in address
     std::atomic<unsigned long> LastInternetStateSet{0};
-    UniqueHandle InstanceMutex;
+    UniqueHandle InstanceMutex;  // "QuorvaneTray", held for the life of the process
     // Opens an address in the tray's browser window (set by the program
     // once its windows can be made).
-    std::function<void(const std::string& address, int mode)> OpenInBrowser;  // "QuorvaneTray", held for the life of the process
+    std::function<void(const std::string& address, int mode)> OpenInBrowser;
 };
 
 struct TTrayApplication {
@@ -85,5 +85,6 @@ struct TTrayApplication {
     TTraySession Session;
 };
 
-// The one instance, made on first use.
+// The one instance, made on first use and never destroyed: windows and
+// threads still running at exit may use it.
 TTrayApplication& TrayApp();

@@ -1,7 +1,9 @@
 #pragma once
 // What the frame keeps for the program's run, in one place: the application
 // window and its thread, the timers, the menu items and control ids handed
-// out, the form classes and the open forms. Main thread only.
+// out, the form classes and the open forms. Main thread only, but for the
+// application window and its thread id, which any thread may read once the
+// frame is made.
 #include <windows.h>
 
 #include <cstdint>
