@@ -279,6 +279,19 @@ TEST_F(Controls, ValuesSetFromCodeCallNoHandlerWhileTheUsersChangesDo)
     EXPECT_EQ(group->ItemIndex(), -1);
 }
 
+TEST_F(Controls, AMemoTakesTypingBeyondTheEditControlsDefaultLimit)
+{
+    auto* memo = form_->Make<gui::TMemo>(gui::TScrollStyle::Both, false);
+    memo->SetBounds(0, 0, 300, 200);
+    const std::string text(40000, 'a');
+    memo->SetText(text);
+    SendMessageA(memo->Handle(), EM_SETSEL, text.size(), text.size());
+    SendMessageA(memo->Handle(), WM_CHAR, 'x', 1);
+    const std::string typed = memo->Text();
+    EXPECT_EQ(typed.size(), text.size() + 1);
+    EXPECT_EQ(typed.back(), 'x');
+}
+
 TEST_F(Controls, ClicksOnLabelsPanelsAndImagesReachTheirHandlers)
 {
     auto* link = form_->Make<gui::TLabel>("http://example.org");

@@ -893,6 +893,9 @@ DWORD MemoStyle(TScrollStyle scrollBars, bool wordWrap, TAlignment alignment)
 TMemo::TMemo(TContainer& parent, TScrollStyle scrollBars, bool wordWrap, TAlignment alignment)
     : TEdit(parent, MemoStyle(scrollBars, wordWrap, alignment), true)
 {
+    // The edit control's own limit (about 32 K) would refuse every key and
+    // paste once a longer text is in, such as a large hosts copy.
+    SetMaxLength(0);
 }
 
 void TMemo::AddLine(const std::string& line)
