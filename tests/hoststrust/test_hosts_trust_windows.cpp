@@ -296,6 +296,25 @@ TEST_F(HostsManager, AJailedCopyIsShownOnACopyOfItsOwn)
     EXPECT_TRUE(FileExists(jailed)) << "only the transfer copy is deleted";
 }
 
+// A NUL byte in the copy (a broken or hostile hosts file) neither hides the
+// lines behind it from the editor nor drops them when the editor saves.
+TEST_F(HostsManager, LinesBehindANulByteStayInTheEditorAndTheCopy)
+{
+    const std::string jailed = GetDataFolder() + "jail\\09_12_2026_11_00_00_hosts";
+    ASSERT_TRUE(ForceDirectories(GetDataFolder() + "jail"));
+    const char text[] = "127.0.0.1 localhost\0\r\n6.6.6.6 bank.example\r\n";
+    ASSERT_TRUE(WriteFileBytes(jailed, std::string(text, sizeof(text) - 1)));
+    ASSERT_FALSE(ShowJailedHostsCopy(jailed).empty());
+    ASSERT_TRUE(PumpUntil([] { return IsFormOpen(kHostsManagerForm); }, 10000));
+    auto* w = dynamic_cast<TfmHostsManager*>(gui::FindForm(kHostsManagerForm));
+    ASSERT_NE(w, nullptr);
+    EXPECT_EQ(w->MemoLines(), (TStringList{"127.0.0.1 localhost ", "6.6.6.6 bank.example"}));
+    w->pcHostsChange();  // the redirect tab: the editor's text goes into the copy
+    EXPECT_NE(RowOf(w, "bank.example"), -1);
+    SendMessageA(w->Handle(), WM_CLOSE, 0, 0);
+    PumpUntil([] { return !IsFormOpen(kHostsManagerForm); }, 10000);
+}
+
 using TrustList = Windows;
 
 TfmTrustList* OpenLoadedTrustList(const TMSlotMessage& record)

@@ -1,5 +1,7 @@
 #include "fmHostsManager.h"
 
+#include <algorithm>
+
 #include "qvErrors.h"
 #include "qvFiles.h"
 #include "qvProtocol.h"
@@ -247,6 +249,9 @@ void TfmHostsManager::ReloadHostsView()
         Fail("hm_noread", "cannot read " + copyName_);
         return;  // the view stays as it was
     }
+    // A NUL byte would end the editor's text there: the lines behind it would
+    // not show, and the next save of the editor would drop them. It shows as a blank.
+    std::replace(text.begin(), text.end(), '\0', ' ');
     SetMemoLines(SplitLines(text));
     WriteGuiLog(text.substr(0, 255));
     TStringList pairs;
