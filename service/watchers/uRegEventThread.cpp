@@ -53,12 +53,26 @@ void TRegEventThread::Execute()
         }
         for (;;) {
             HANDLE waits[2] = {event.Get(), StopEvent()};
-            if (WaitForMultipleObjects(2, waits, FALSE, INFINITE) != WAIT_OBJECT_0 || Terminated()) return;
+            const DWORD woke = WaitForMultipleObjects(2, waits, FALSE, kDeletedKeyCheckMs);
+            if (woke == WAIT_TIMEOUT) {
+                // Wine signals nothing when the watched key itself is deleted:
+                // the handle held would be watched for ever while a key made
+                // anew under the same name went unseen.
+                if (!IsKeyDeleted(key.Get())) continue;
+                examineWhenArmed = true;
+                break;
+            }
+            if (woke != WAIT_OBJECT_0 || Terminated()) return;
             // Armed again before the callback looks: a change made while it
             // runs, or just after, wakes the next pass instead of being lost.
             const bool armed = ArmKeyNotification(key.Get(), event.Get());
             RunCallback();
-            if (!armed) break;  // the key went away: open it anew
+            if (!armed) {
+                // the key went away: open it anew, and examine what may have
+                // been written into a new one before it was armed
+                examineWhenArmed = true;
+                break;
+            }
         }
     }
 }
