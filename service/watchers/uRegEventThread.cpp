@@ -57,8 +57,10 @@ void TRegEventThread::Execute()
             if (woke == WAIT_TIMEOUT) {
                 // Wine signals nothing when the watched key itself is deleted:
                 // the handle held would be watched for ever while a key made
-                // anew under the same name went unseen.
+                // anew under the same name went unseen. The deletion is
+                // examined as a signalled one is, and the key opened anew.
                 if (!IsKeyDeleted(key.Get())) continue;
+                RunCallback();
                 examineWhenArmed = true;
                 break;
             }
