@@ -44,7 +44,7 @@ TEST_F(ValueAttacks, WinlogonKeyMadeAnewIsRepairedAndWatched)
     for (int round = 0; round < 3; ++round) {
         if (round > 0) DeleteRegKey(shell);
         WriteRegString(shell, "C:\\locker\\lock.exe");
-        EXPECT_TRUE(WaitUntil(repaired, 30000)) << "round " << round;
+        EXPECT_TRUE(WaitUntil(repaired, 60000)) << "round " << round;
     }
 }
 
