@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <exception>
+
 #include "qvHandles.h"
 
 TRegEventThread::TRegEventThread(const TRegEngine& ref, RegView view, TLogCallback log, TRegChangeCallback onChange)
@@ -20,7 +22,14 @@ void TRegEventThread::RunCallback()
     } done{inCallback_};
     ++callbacks_;
     TRegEngine ref = ref_;
-    onChange_(ref);
+    try {
+        onChange_(ref);
+    } catch (const std::exception& error) {
+        // One failed pass (a key deleted while it was repaired, a value
+        // refused): the guard goes on watching and looks again at the next
+        // change.
+        if (log_) log_("watch of " + ref_.Key + ": " + error.what());
+    }
 }
 
 void TRegEventThread::Execute()
