@@ -504,13 +504,23 @@ UniqueRegKey OpenKeyForNotification(TRegEngine& rec, RegView view)
 {
     UniqueRegKey key;
     HKEY root = GetRootKey(rec);
-    if (root) RegOpenKeyExA(root, rec.Key.c_str(), 0, KEY_NOTIFY | ViewAccess(view), key.Put());
+    // Querying too lets a watcher see whether its key was deleted; a key that
+    // allows only the watching is still watched.
+    if (root && RegOpenKeyExA(root, rec.Key.c_str(), 0, KEY_NOTIFY | KEY_QUERY_VALUE | ViewAccess(view), key.Put()) !=
+                    ERROR_SUCCESS)
+        RegOpenKeyExA(root, rec.Key.c_str(), 0, KEY_NOTIFY | ViewAccess(view), key.Put());
     return key;
 }
 
 bool ArmKeyNotification(HKEY key, HANDLE event)
 {
     return RegNotifyChangeKeyValue(key, TRUE, kNotifyFilter, event, TRUE) == ERROR_SUCCESS;
+}
+
+bool IsKeyDeleted(HKEY key)
+{
+    return RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+                            nullptr, nullptr) == ERROR_KEY_DELETED;
 }
 
 bool WaitForKeyChange(TRegEngine& rec, RegView view, HANDLE stopEvent)

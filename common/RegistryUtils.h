@@ -120,6 +120,8 @@ bool WaitForKeyChange(TRegEngine& rec, RegView view, HANDLE stopEvent = nullptr)
 // (subtree, filter 15, asynchronous, signalling the event).
 UniqueRegKey OpenKeyForNotification(TRegEngine& rec, RegView view);
 bool ArmKeyNotification(HKEY key, HANDLE event);
+// Whether the open key has been deleted (a key of that name made since is another key).
+bool IsKeyDeleted(HKEY key);
 
 // Shorthand for the settings under HKLM "SOFTWARE\Quorvane".
 TRegEngine SettingRef(const std::string& valueName);

@@ -277,6 +277,9 @@ void ListFolderFiles(const std::string& folder, TStringList& list, const char* p
     if (!find) return;
     do {
         std::string name = data.cFileName;
+        // A long name with letters outside the code page comes with "?" in
+        // their place and names no file; its short name still reaches it.
+        if (name.find('?') != std::string::npos && data.cAlternateFileName[0] != '\0') name = data.cAlternateFileName;
         if (name == "." || name == ".." || (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) continue;
         if (ExtractFileExt(name) == ".ini") continue;
         list.push_back(name);

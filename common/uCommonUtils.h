@@ -65,7 +65,7 @@ std::string ReplaceAllText(const std::string& text, const std::string& oldPart, 
 std::string NormalizeCommandPath(const std::string& command);
 void SplitCommandLine(const std::string& text, TStringList& list, bool firstBlankIsComma);
 // Adds the names of the folder's files matching the pattern (not folders, not
-// names ending ".ini").
+// names ending ".ini"); a name the code page cannot spell is given as its short name.
 void ListFolderFiles(const std::string& folder, TStringList& list, const char* pattern = "*.*");
 void ClearLnkStruc(TLnkStruc& lnk);
 void ReadShellLink(const std::string& lnkPath, TLnkStruc& lnk);

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <exception>
+
 #include "qvHandles.h"
 
 TRegEventThread::TRegEventThread(const TRegEngine& ref, RegView view, TLogCallback log, TRegChangeCallback onChange)
@@ -20,7 +22,14 @@ void TRegEventThread::RunCallback()
     } done{inCallback_};
     ++callbacks_;
     TRegEngine ref = ref_;
-    onChange_(ref);
+    try {
+        onChange_(ref);
+    } catch (const std::exception& error) {
+        // One failed pass (a key deleted while it was repaired, a value
+        // refused): the guard goes on watching and looks again at the next
+        // change.
+        if (log_) log_("watch of " + ref_.Key + ": " + error.what());
+    }
 }
 
 void TRegEventThread::Execute()
@@ -53,12 +62,28 @@ void TRegEventThread::Execute()
         }
         for (;;) {
             HANDLE waits[2] = {event.Get(), StopEvent()};
-            if (WaitForMultipleObjects(2, waits, FALSE, INFINITE) != WAIT_OBJECT_0 || Terminated()) return;
+            const DWORD woke = WaitForMultipleObjects(2, waits, FALSE, kDeletedKeyCheckMs);
+            if (woke == WAIT_TIMEOUT) {
+                // Wine signals nothing when the watched key itself is deleted:
+                // the handle held would be watched for ever while a key made
+                // anew under the same name went unseen. The deletion is
+                // examined as a signalled one is, and the key opened anew.
+                if (!IsKeyDeleted(key.Get())) continue;
+                RunCallback();
+                examineWhenArmed = true;
+                break;
+            }
+            if (woke != WAIT_OBJECT_0 || Terminated()) return;
             // Armed again before the callback looks: a change made while it
             // runs, or just after, wakes the next pass instead of being lost.
             const bool armed = ArmKeyNotification(key.Get(), event.Get());
             RunCallback();
-            if (!armed) break;  // the key went away: open it anew
+            if (!armed) {
+                // the key went away: open it anew, and examine what may have
+                // been written into a new one before it was armed
+                examineWhenArmed = true;
+                break;
+            }
         }
     }
 }

@@ -41,6 +41,8 @@ private:
 void HardStopRegWatch(std::unique_ptr<TRegEventThread>& thread);
 
 constexpr DWORD kWatcherStopGraceMs = 3000;
+// How often a quiet watcher asks whether its key was deleted under it.
+constexpr DWORD kDeletedKeyCheckMs = 2000;
 
 // Shared by the watcher kinds: stop, wait a little, force only outside callbacks.
 template <typename T>

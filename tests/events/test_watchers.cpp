@@ -181,14 +181,22 @@ TEST(Watchers, HardStopForcesAWatcherBlockedInItsWaitButLetsACallbackFinish)
     EXPECT_GE(asked, 3);
 }
 
-TEST(Watchers, CallbackErrorEndsTheRegistryWatcher)
+TEST(Watchers, CallbackErrorLeavesTheRegistryWatcherWatching)
 {
     TRegEngine rec = WatchedKey();
     rec.Value = "v";
     WriteRegString(rec, "1");
-    auto watcher = std::make_unique<TRegEventThread>(rec, RegView::Default, nullptr,
-                                                     [](TRegEngine&) { throw std::runtime_error("repair failed"); });
-    EXPECT_EQ(watcher->WaitFor(2000), WAIT_OBJECT_0);
+    std::atomic<int> calls{0};
+    std::string logged;
+    auto watcher = std::make_unique<TRegEventThread>(
+        rec, RegView::Default, [&](const std::string& line) { logged = line; },
+        [&](TRegEngine&) {
+            if (++calls == 1) throw std::runtime_error("repair failed");
+        });
+    ASSERT_TRUE(WaitUntil([&] { return calls >= 1; }, 5000));
+    WriteRegString(rec, "2");
+    EXPECT_TRUE(WaitUntil([&] { return calls >= 2; }, 5000)) << "a failed pass must not end the watch";
+    EXPECT_NE(logged.find("repair failed"), std::string::npos);
     HardStopRegWatch(watcher);
     DeleteRegKey(rec);
 }
