@@ -42,7 +42,7 @@ void HardStopRegWatch(std::unique_ptr<TRegEventThread>& thread);
 
 constexpr DWORD kWatcherStopGraceMs = 3000;
 // How often a quiet watcher asks whether its key was deleted under it.
-constexpr DWORD kDeletedKeyCheckMs = 2000;
+constexpr DWORD kDeletedKeyCheckMs = 5000;
 
 // Shared by the watcher kinds: stop, wait a little, force only outside callbacks.
 template <typename T>
