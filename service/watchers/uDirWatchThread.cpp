@@ -6,8 +6,13 @@
 
 #include "qvHandles.h"
 
-TDirWatchThread::TDirWatchThread(std::string folder, uint16_t filter, TLogCallback log, TDirChangeCallback onChange)
-    : folder_(std::move(folder)), filter_(filter == 0 ? 13 : filter), log_(std::move(log)), onChange_(std::move(onChange))
+TDirWatchThread::TDirWatchThread(std::string folder, uint16_t filter, TLogCallback log, TDirChangeCallback onChange,
+                                 bool examineFirst)
+    : folder_(std::move(folder)),
+      filter_(filter == 0 ? 13 : filter),
+      log_(std::move(log)),
+      onChange_(std::move(onChange)),
+      examineFirst_(examineFirst)
 {
     // Armed here, not on the thread: once the owner has the watcher, a change
     // is seen however long the thread waits for the processor.
@@ -39,6 +44,7 @@ void TDirWatchThread::RunCallback()
 
 void TDirWatchThread::Execute()
 {
+    if (examineFirst_ && onChange_) RunCallback();
     while (!Terminated()) {
         if (!notify_) {
             Terminate();  // a folder that cannot be watched ends the watcher

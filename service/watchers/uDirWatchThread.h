@@ -15,8 +15,12 @@ using TDirChangeCallback = std::function<void(const std::string&)>;
 
 class TDirWatchThread : public TThread {
 public:
-    // A filter of 0 means file-name, attribute and size changes (13).
-    TDirWatchThread(std::string folder, uint16_t filter, TLogCallback log, TDirChangeCallback onChange);
+    // A filter of 0 means file-name, attribute and size changes (13). With
+    // `examineFirst` the watcher's own thread runs the callback once as soon
+    // as the folder is watched: a change made while the owner set it up, or
+    // during that first look, is not missed.
+    TDirWatchThread(std::string folder, uint16_t filter, TLogCallback log, TDirChangeCallback onChange,
+                    bool examineFirst = false);
     const std::string& Folder() const { return folder_; }
     uint16_t Filter() const { return filter_; }
     bool InCallback() const { return inCallback_.load(); }
@@ -33,6 +37,7 @@ private:
     uint16_t filter_;
     TLogCallback log_;
     TDirChangeCallback onChange_;
+    bool examineFirst_ = false;
     std::atomic<bool> inCallback_{false};
     std::atomic<int> callbacks_{0};
     UniqueChangeNotify notify_;

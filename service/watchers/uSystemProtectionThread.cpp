@@ -109,16 +109,14 @@ void TSystemProtectionThread::Execute()
 
     Guarded([&] {
         const std::string startup = GetSpecialFolder(CSIDL_COMMON_STARTUP);
-        OnCommonStartupChanged(startup);
-        commonStartup_ = std::make_unique<TDirWatchThread>(startup, 0, WriteServiceLog, OnCommonStartupChanged);
+        commonStartup_ = std::make_unique<TDirWatchThread>(startup, 0, WriteServiceLog, OnCommonStartupChanged, true);
     });
 
     Guarded([&] {
         const std::string backup = BackupHostsPath();
         SetAcceptedHostsDigest(FileExists(backup) ? GetFileMD5(backup).substr(0, 32) : std::string());
         const std::string folder = ExtractFilePath(GetHostsFilePath());
-        OnHostsChanged(folder);
-        hostsFolder_ = std::make_unique<TDirWatchThread>(folder, 0, WriteServiceLog, OnHostsChanged);
+        hostsFolder_ = std::make_unique<TDirWatchThread>(folder, 0, WriteServiceLog, OnHostsChanged, true);
     });
 
     setUpDone_ = true;

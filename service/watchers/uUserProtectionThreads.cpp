@@ -120,8 +120,7 @@ void TUserProtectionThreads::WatchStartupFolder()
         WriteServiceLog("Папка автозагрузки пользователя не охраняется: " + why);
         return;
     }
-    OnUserStartupChanged(folder);
-    auto watcher = std::make_unique<TDirWatchThread>(folder, 0, WriteServiceLog, OnUserStartupChanged);
+    auto watcher = std::make_unique<TDirWatchThread>(folder, 0, WriteServiceLog, OnUserStartupChanged, true);
     std::lock_guard<std::mutex> guard(lock_);
     startupWatcher_ = std::move(watcher);
 }

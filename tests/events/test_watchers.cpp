@@ -201,6 +201,21 @@ TEST(Watchers, CallbackErrorLeavesTheRegistryWatcherWatching)
     DeleteRegKey(rec);
 }
 
+TEST(Watchers, FolderWatcherThatExaminesFirstSeesAChangeMadeDuringThatLook)
+{
+    ScratchDir dir;
+    std::atomic<int> calls{0};
+    auto watcher = std::make_unique<TDirWatchThread>(
+        dir.Path(), 0, nullptr,
+        [&](const std::string&) {
+            // the first look itself finds a file being written beside it
+            if (++calls == 1) WriteTextFile(dir / "late.txt", "1");
+        },
+        true);
+    EXPECT_TRUE(WaitUntil([&] { return calls >= 2; }, 5000)) << "the change during the first look went unseen";
+    HardStopDirWatch(watcher);
+}
+
 TEST(Watchers, FolderWatcherCoalescesChangesWithinItsDelay)
 {
     ScratchDir dir;
