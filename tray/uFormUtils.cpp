@@ -4,7 +4,6 @@
 #include <tlhelp32.h>
 
 #include <exception>
-#include <mutex>
 
 #include "qvFiles.h"
 #include "qvForms.h"

@@ -4,8 +4,6 @@
 #include <shellapi.h>
 #include <wininet.h>
 
-#include <atomic>
-
 #include "cryptograph.h"
 #include "qvStrings.h"
 #include "uTrayApplication.h"

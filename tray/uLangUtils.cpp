@@ -227,20 +227,29 @@ bool EventRegistryPlace(int kind, bool win64, std::string& place)
 void EventPlaceText(int kind, std::string& text)
 {
     if (EventRegistryPlace(kind, IsWin64System(), text)) return;
-    switch (kind) {
-    case evkKiller: text = GetLangText(kLangGui, "es_killerbanner"); break;
-    case evkJail: text = GetLangText(kLangGui, "es_jail"); break;
-    case evkMbr: text = GetLangText(kLangGui, "es_change_mbr"); break;
-    case evkChangeUserinit: text = GetLangText(kLangGui, "es_change_userinit"); break;
-    case evkChangeTaskmgr: text = GetLangText(kLangGui, "es_change_taskmgr"); break;
-    case evkChangeCtfmon: text = GetLangText(kLangGui, "es_change_ctfmon"); break;
-    case evkHijackAll: text = GetLangText(kLangGui, "ehjack_all"); break;
-    case evkHijackTaskmgr: text = GetLangText(kLangGui, "ehjack_taskmgr"); break;
-    case evkHijackExplorer: text = GetLangText(kLangGui, "ehjack_explorer"); break;
-    case evkHijackRegedit: text = GetLangText(kLangGui, "ehjack_regedit"); break;
-    case evkCommonStartup: text = GetLangText(kLangGui, "es_arn_files"); break;
-    case evkUserStartup: text = GetLangText(kLangGui, "eu_arn_files"); break;
-    case evkHosts: text = GetLangText(kLangGlobal, "es_hosts"); break;
-    default: break;
-    }
+    // Kinds with no registry place are named by a text of their own.
+    static const struct {
+        int Kind;
+        int Section;
+        const char* Key;
+    } kPlaceTexts[] = {
+        {evkKiller, kLangGui, "es_killerbanner"},
+        {evkJail, kLangGui, "es_jail"},
+        {evkMbr, kLangGui, "es_change_mbr"},
+        {evkChangeUserinit, kLangGui, "es_change_userinit"},
+        {evkChangeTaskmgr, kLangGui, "es_change_taskmgr"},
+        {evkChangeCtfmon, kLangGui, "es_change_ctfmon"},
+        {evkHijackAll, kLangGui, "ehjack_all"},
+        {evkHijackTaskmgr, kLangGui, "ehjack_taskmgr"},
+        {evkHijackExplorer, kLangGui, "ehjack_explorer"},
+        {evkHijackRegedit, kLangGui, "ehjack_regedit"},
+        {evkCommonStartup, kLangGui, "es_arn_files"},
+        {evkUserStartup, kLangGui, "eu_arn_files"},
+        {evkHosts, kLangGlobal, "es_hosts"},
+    };
+    for (const auto& place : kPlaceTexts)
+        if (place.Kind == kind) {
+            text = GetLangText(place.Section, place.Key);
+            return;
+        }
 }

@@ -13,10 +13,10 @@ enum TNotifyStyle : uint8_t { nsWarning = 0, nsInformation = 1, nsPlain = 2 };
 
 struct TNotifyRecord {
     uint8_t Style = nsInformation;
-    ShortString<kNotifyTextMax> Text1;  // longer texts are cut
-    ShortString<kNotifyTextMax> Text2;
-    ShortString<kNotifyTextMax> Text3;
-    ShortString<kNotifyTextMax> Text4;
+    ShortString<kNotifyTextMax> Text1{};  // longer texts are cut
+    ShortString<kNotifyTextMax> Text2{};
+    ShortString<kNotifyTextMax> Text3{};
+    ShortString<kNotifyTextMax> Text4{};
     int32_t Kind = 0;     // answer kind; becomes the pop-up's tag (0: none)
     int32_t Seconds = 0;  // display time; 0 or less stays until answered
     bool Buttons = false;

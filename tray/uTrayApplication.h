@@ -39,7 +39,7 @@ struct TTrayIconState {
     HMENU Menu = nullptr;
     UINT TaskbarCreatedMessage = 0;
     bool IconAdded = false;  // the last add was taken by the shell
-    bool Quitting = false;   // main thread only
+    bool Quitting = false;   // the window was told to go: the icon opens nothing (main thread)
     TRememberedSwitch KillerKeySwitch{"kb_F12", false};  // Win+F12 opens the killer confirmation
 };
 

@@ -155,42 +155,6 @@ bool TReportRows::Stalled(DWORD now)
     return true;
 }
 
-TMSlotMessage TKeptMessages::LastTrustRecord() const
-{
-    std::lock_guard<std::mutex> lock(lock_);
-    return lastTrust_;
-}
-
-void TKeptMessages::KeepTrustRecord(const TMSlotMessage& record)
-{
-    std::lock_guard<std::mutex> lock(lock_);
-    lastTrust_ = record;
-}
-
-TMSlotMessage TKeptMessages::TrustListRecord() const
-{
-    std::lock_guard<std::mutex> lock(lock_);
-    return trustList_;
-}
-
-void TKeptMessages::KeepTrustListRecord(const TMSlotMessage& record)
-{
-    std::lock_guard<std::mutex> lock(lock_);
-    trustList_ = record;
-}
-
-TSystemMessage TKeptMessages::SystemMessage() const
-{
-    std::lock_guard<std::mutex> lock(lock_);
-    return system_;
-}
-
-void TKeptMessages::KeepSystemMessage(const TSystemMessage& message)
-{
-    std::lock_guard<std::mutex> lock(lock_);
-    system_ = message;
-}
-
 int TTrustFeed::Request()
 {
     const int id = nextId_++;

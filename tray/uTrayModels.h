@@ -92,9 +92,14 @@ struct TTrustRowFeed {
     std::function<void(const TMSlotMessage&)> OnRow;
 };
 
-// The trust-list requests in the order they were sent: the service's rows
-// name no request, so they are counted off against the front one. Main
-// thread.
+// The trust-list requests in the order they were sent. The service sends the
+// list as one record per entry with the total in D (one record with D 0 when
+// the list is empty), without naming the request it answers. Each request is
+// followed by a mark of the tray's own that comes behind the last row of its
+// answer, so the rows between two marks answer one request: rows meant for a
+// window that was closed are dropped, rows beyond the total never reach a
+// window, and an answer lost or cut short costs only the window that asked.
+// Main thread.
 class TTrustFeed {
 public:
     // A window asked for the list; the id names its request.
@@ -210,14 +215,27 @@ struct TSystemMessage {
 // the last system message (Type 15). Any thread.
 class TKeptMessages {
 public:
-    TMSlotMessage LastTrustRecord() const;
-    void KeepTrustRecord(const TMSlotMessage& record);
-    TMSlotMessage TrustListRecord() const;
-    void KeepTrustListRecord(const TMSlotMessage& record);
-    TSystemMessage SystemMessage() const;
-    void KeepSystemMessage(const TSystemMessage& message);
+    TMSlotMessage LastTrustRecord() const { return Read(lastTrust_); }
+    void KeepTrustRecord(const TMSlotMessage& record) { Write(lastTrust_, record); }
+    TMSlotMessage TrustListRecord() const { return Read(trustList_); }
+    void KeepTrustListRecord(const TMSlotMessage& record) { Write(trustList_, record); }
+    TSystemMessage SystemMessage() const { return Read(system_); }
+    void KeepSystemMessage(const TSystemMessage& message) { Write(system_, message); }
 
 private:
+    template <typename T>
+    T Read(const T& kept) const
+    {
+        std::lock_guard<std::mutex> lock(lock_);
+        return kept;
+    }
+    template <typename T>
+    void Write(T& kept, const T& value)
+    {
+        std::lock_guard<std::mutex> lock(lock_);
+        kept = value;
+    }
+
     mutable std::mutex lock_;
     TMSlotMessage lastTrust_{};
     TMSlotMessage trustList_{};

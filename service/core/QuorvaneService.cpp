@@ -129,24 +129,22 @@ void TQuorvane::InitService()
     if (!SameText(ExtractFileName(ModuleFileName()), kServiceProgramName)) ExitAsStopped(0);
     ReportStatus();
 
-    const std::string dataFolder = GetSpecialFolder(CSIDL_COMMON_APPDATA) + "\\" + "Quorvane\\";
+    const std::string dataFolder = GetDataFolder();
     const std::string guiLog = dataFolder + "gui.log";
-    const std::string guiOldLog = dataFolder + "gui_old.log";
     const std::string serviceLog = dataFolder + "service.log";
-    const std::string serviceOldLog = dataFolder + "service_old.log";
     ReportStatus();
 
     if (!DirectoryExists(GetDataFolder()) && !ForceDirectories(GetDataFolder()))
         throw EInOutError(GetLastError(), "Unable to create directory " + GetDataFolder());
-    RotateLog(serviceLog, serviceOldLog);
+    RotateLog(serviceLog, OldLogName(serviceLog));
     ReportStatus();
-    RotateLog(guiLog, guiOldLog);
+    RotateLog(guiLog, OldLogName(guiLog));
 
     gGuiLog = std::make_unique<TLogThread>(guiLog);
     gServiceLog = std::make_unique<TLogThread>(serviceLog);
     WriteServiceLog("Запуск службы Quorvane " + GetVersionText());
 
-    const std::string jail = GetDataFolder() + "jail";
+    const std::string jail = dataFolder + "jail";
     if (!DirectoryExists(jail)) CreateDir(jail);
 
     SetLanguageDefault(ModuleFolder());

@@ -105,7 +105,6 @@ void RecordEventAt(double time, int32_t kind, int32_t message, const std::string
     event.Detail.Set(detail);
     event.Md5.Set(md5);
     event.Time = time;
-    event.Flag = false;
     LogReportEvent(event);
 }
 

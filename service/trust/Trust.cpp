@@ -18,10 +18,9 @@
 
 namespace {
 
-// Entry points of "wintrust.dll"; written only while the library is loaded or
-// freed under the exclusive lock, read under the shared lock.
+// Entry points of "wintrust.dll"; set and cleared under gLock, used by checks
+// that gChecks counts (below).
 struct TrustApi {
-    HMODULE library = nullptr;
     decltype(&CryptCATAdminAcquireContext) acquireContext = nullptr;
     decltype(&CryptCATAdminReleaseContext) releaseContext = nullptr;
     decltype(&CryptCATAdminCalcHashFromFileHandle) calcHash = nullptr;
@@ -48,7 +47,7 @@ std::condition_variable gChecksDone;
 int gChecks = 0;
 TrustState gState = TrustState::NotLoaded;
 TrustApi gApi;
-UniqueModule gLibrary;  // owns gApi.library
+UniqueModule gLibrary;  // wintrust.dll while gApi's entry points are set
 
 using ExclusiveLock = std::unique_lock<std::mutex>;
 
@@ -204,7 +203,6 @@ void LoadTrustApi()
     HMODULE library = LoadWinTrust();
     if (!library) return;
     gLibrary.Reset(library);
-    gApi.library = library;
     Resolve(library, "CryptCATAdminAcquireContext", gApi.acquireContext);
     Resolve(library, "CryptCATAdminReleaseContext", gApi.releaseContext);
     Resolve(library, "CryptCATAdminCalcHashFromFileHandle", gApi.calcHash);

@@ -37,7 +37,7 @@ void TRegEventThread::Execute()
     // The first examination comes once, key or not: a change made while the
     // service was not running is repaired now. It runs after the key is armed
     // when it can be, so a change made during it or just before the arming is
-    // not lost. An error of the callback ends the thread.
+    // not lost. An error of the callback is logged and watching goes on.
     bool examined = false;
     bool examineWhenArmed = false;
     while (!Terminated()) {
@@ -63,20 +63,15 @@ void TRegEventThread::Execute()
         for (;;) {
             HANDLE waits[2] = {event.Get(), StopEvent()};
             const DWORD woke = WaitForMultipleObjects(2, waits, FALSE, kDeletedKeyCheckMs);
-            if (woke == WAIT_TIMEOUT) {
-                // Wine signals nothing when the watched key itself is deleted:
-                // the handle held would be watched for ever while a key made
-                // anew under the same name went unseen. The deletion is
-                // examined as a signalled one is, and the key opened anew.
-                if (!IsKeyDeleted(key.Get())) continue;
-                RunCallback();
-                examineWhenArmed = true;
-                break;
-            }
-            if (woke != WAIT_OBJECT_0 || Terminated()) return;
+            // Wine signals nothing when the watched key itself is deleted: the
+            // handle held would be watched for ever while a key made anew under
+            // the same name went unseen. A quiet spell asks, and a deleted key
+            // is examined as after a signal.
+            if (woke == WAIT_TIMEOUT && !IsKeyDeleted(key.Get())) continue;
+            if (woke != WAIT_TIMEOUT && (woke != WAIT_OBJECT_0 || Terminated())) return;
             // Armed again before the callback looks: a change made while it
             // runs, or just after, wakes the next pass instead of being lost.
-            const bool armed = ArmKeyNotification(key.Get(), event.Get());
+            const bool armed = woke == WAIT_OBJECT_0 && ArmKeyNotification(key.Get(), event.Get());
             RunCallback();
             if (!armed) {
                 // the key went away: open it anew, and examine what may have

@@ -27,7 +27,6 @@ const std::array<TTrayMenuItem, 8> kTrayMenuItems = {{
 namespace {
 
 constexpr UINT kIconCallback = WM_TRAYICON;
-// Set once the window is told to go: from then on the icon opens nothing.
 
 NOTIFYICONDATAA IconRecord(HWND window)
 {

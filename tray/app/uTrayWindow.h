@@ -7,11 +7,9 @@
 #include <windows.h>
 
 #include <array>
-#include <atomic>
 #include <cstdint>
 #include <string>
 
-#include "uGuiUtils.h"
 #include "uTrayModels.h"
 
 constexpr const char* kTrayWindowClass = "Quorvane";

@@ -1,7 +1,5 @@
 #include "TrustEntries.h"
 
-#include <algorithm>
-
 std::string TrustEntry(const std::string& path, const std::string& digest) { return path + "|" + digest; }
 
 bool TrustEntryFits(const std::string& entry) { return entry.size() <= kMaxTrustEntry; }

@@ -1,12 +1,7 @@
 #pragma once
-// The trust list as the tray sees it, free of any window: entries are
-// "path|MD5"; the service sends the list as one record per entry with the
-// total in D (one record with D 0 when the list is empty), without naming the
-// request it answers. Each request is followed by a mark of the tray's own
-// that comes behind the last row of its answer, so the rows between two marks
-// answer one request: rows meant for a window that was closed are dropped,
-// rows beyond the total never reach a window, and an answer lost or cut short
-// costs only the window that asked.
+// The trust list's entries as the tray sees them, free of any window:
+// "path|MD5". How the service's answers reach a window is TTrustFeed's
+// (uTrayModels.h).
 #include <cstdint>
 #include <string>
 

@@ -6,7 +6,6 @@
 #include <commctrl.h>
 
 #include <exception>
-#include <map>
 #include <memory>
 
 namespace gui {

@@ -1,7 +1,6 @@
 #include "qvForms.h"
 
 #include <algorithm>
-#include <map>
 
 #include "qvApplication.h"
 #include "qvFrame.h"

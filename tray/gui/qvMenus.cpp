@@ -1,7 +1,5 @@
 #include "qvMenus.h"
 
-#include <map>
-
 #include "qvFrame.h"
 
 namespace gui {
