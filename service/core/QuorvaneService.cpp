@@ -8,8 +8,12 @@
 #include "qvErrors.h"
 #include "qvFiles.h"
 #include "qvHandles.h"
+#include "qvOwnFolder.h"
+#include "qvPlainFiles.h"
 #include "uCommonUtils.h"
+#include "uChangeFilesProcedures.h"
 #include "uDispatcherThread.h"
+#include "uJail.h"
 #include "uLogThread.h"
 #include "uKillerUtils.h"
 #include "uMbrThread.h"
@@ -103,10 +107,12 @@ void TQuorvane::ServiceAfterUninstall()
 
 void RotateLog(const std::string& logPath, const std::string& oldPath)
 {
-    if (!FileExists(logPath)) return;
-    RemoveFile(oldPath);
-    RenameFile(logPath, oldPath);
+    // Through the checked handles: a link at either name is never followed.
+    if (GetFileAttributesA(logPath.c_str()) == INVALID_FILE_ATTRIBUTES) return;
+    RenamePlainFile(logPath, oldPath);
 }
+
+TOwnFolderResult TakeDataFolder() { return TakeOwnFolder(GetDataFolder()); }
 
 void SetLanguageDefault(const std::string& programFolder)
 {
@@ -134,18 +140,28 @@ void TQuorvane::InitService()
     const std::string serviceLog = dataFolder + "service.log";
     ReportStatus();
 
-    if (!DirectoryExists(GetDataFolder()) && !ForceDirectories(GetDataFolder()))
-        throw EInOutError(GetLastError(), "Unable to create directory " + GetDataFolder());
-    RotateLog(serviceLog, OldLogName(serviceLog));
-    ReportStatus();
-    RotateLog(guiLog, OldLogName(guiLog));
+    // Whatever the checks of the data folder found is said once the log exists.
+    const TOwnFolderResult data = TakeDataFolder();
+    if (data.Usable) {
+        RotateLog(serviceLog, OldLogName(serviceLog));
+        ReportStatus();
+        RotateLog(guiLog, OldLogName(guiLog));
+    }
 
     gGuiLog = std::make_unique<TLogThread>(guiLog);
     gServiceLog = std::make_unique<TLogThread>(serviceLog);
     WriteServiceLog("Запуск службы Quorvane " + GetVersionText());
+    if (!data.Note.empty()) WriteServiceLog("папка данных: " + data.Note);
 
-    const std::string jail = dataFolder + "jail";
-    if (!DirectoryExists(jail)) CreateDir(jail);
+    if (data.Usable) {
+        const TOwnFolderResult jail = TakeOwnFolder(JailFolder());
+        if (!jail.Note.empty()) WriteServiceLog("карантин: " + jail.Note);
+        // Made only where reference copies are kept; checked wherever found.
+        if (DirectoryExists(ReferenceFolder())) {
+            const TOwnFolderResult references = TakeOwnFolder(ReferenceFolder());
+            if (!references.Note.empty()) WriteServiceLog("reference copies: " + references.Note);
+        }
+    }
 
     SetLanguageDefault(ModuleFolder());
     ReportStatus();

@@ -3,6 +3,8 @@
 // The service "Quorvane": registration properties, start-up, shutdown.
 #include <string>
 
+#include "qvOwnFolder.h"
+
 #include "uServiceApp.h"
 
 class TQuorvane : public TServiceModule {
@@ -31,7 +33,11 @@ void SetTrayDefaults();
 // Sets "language" when it is missing: the locale's language file when it lies
 // in programFolder, else "Russian.lng".
 void SetLanguageDefault(const std::string& programFolder);
-// Moves "<name>.log" to "<name>_old.log", replacing an older copy.
+// Moves "<name>.log" to "<name>_old.log", replacing an older copy; neither
+// may be a link or have a second hard link.
 void RotateLog(const std::string& logPath, const std::string& oldPath);
+// The data folder made or checked as the service's own (see TakeOwnFolder);
+// a folder that is not fit is moved aside under the time of this start.
+TOwnFolderResult TakeDataFolder();
 
 int RunServiceProgram(int argc, char** argv);

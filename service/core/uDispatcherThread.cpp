@@ -13,8 +13,10 @@
 #include "qvErrors.h"
 #include "qvFiles.h"
 #include "qvHandles.h"
+#include "qvPlainFiles.h"
 #include "qvProtocol.h"
 #include "uCommonUtils.h"
+#include "uLogThread.h"
 #include "uServiceUtils.h"
 
 std::unique_ptr<TDispatcherThread> gDispatcherThread;
@@ -43,8 +45,8 @@ void AppendToReport(const TReportEvent& event)
     // Opened for appending and created only when missing: an existing report
     // is never truncated, whatever went wrong with an earlier open.
     const std::string path = ReportFilePath();
-    UniqueHandle file(CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                  nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    UniqueHandle file = OpenPlainFile(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                      TCreate::IfMissing);
     if (!file) {
         DWORD error = GetLastError();
         throw EInOutError(error, "Cannot open file \"" + path + "\". " + SysErrorText(error));
@@ -213,8 +215,7 @@ bool SendWithRetries(TMailSlotWriter& slot, const TMSlotMessage& message)
 void ReportDumpCommand(const TMSlotMessage&)
 {
     // Shared for writing: the logger may append while the report is sent.
-    UniqueHandle file(CreateFileA(ReportFilePath().c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                  OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    UniqueHandle file = OpenPlainFile(ReportFilePath(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, TCreate::Never);
     if (!file) return;
     LARGE_INTEGER size{};
     if (!GetFileSizeEx(file.Get(), &size)) return;
@@ -250,7 +251,7 @@ void ReportDumpCommand(const TMSlotMessage&)
 void GoodListToAutorunCommand(const TMSlotMessage&)
 {
     TStringList lines;
-    if (!LoadLines(GoodListPath(), lines) || lines.empty()) return;
+    if (!LoadPlainLines(GoodListPath(), lines) || lines.empty()) return;
     TMSlotMessage message = proto::Message(proto::kTrustedDigests);
     message.A = static_cast<int32_t>(lines.size());
     for (const auto& line : lines) {
@@ -313,5 +314,6 @@ void DeleteTrustListCommand(const TMSlotMessage& request)
 void DeleteReportCommand(const TMSlotMessage&)
 {
     std::lock_guard<std::mutex> guard(gEventLock);
-    if (FileExists(ReportFilePath())) RemoveFile(ReportFilePath());
+    if (!DeletePlainFile(ReportFilePath()))
+        WriteServiceLog("отчёт не удалён: " + ReportFilePath() + " (ошибка " + IntToStr(GetLastError()) + ")");
 }

@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <mutex>
 
-#include "qvFiles.h"
+#include "qvPlainFiles.h"
 
 std::unique_ptr<TLogThread> gServiceLog;
 std::unique_ptr<TLogThread> gGuiLog;
@@ -34,14 +34,25 @@ void TLogThread::WriteLine(const std::string& text)
     try {
         std::string line = FormatLogLine(text);
         std::lock_guard<std::mutex> guard(writeLock_);
+        // The log stays open between lines, checked once when opened: a link
+        // planted at its name is neither followed nor written through, and
+        // nobody can swap the file for one while it is held.
+        if (!file_)
+            file_ = OpenPlainFile(fileName_, FILE_APPEND_DATA | DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE, TCreate::IfMissing);
+        if (!file_) return;  // the line is lost, nothing else is touched
         // A log that passed its limit moves aside, so a long run (or a flood
         // of lines) keeps at most two files' worth besides the previous run's.
-        if (FileSizeOf(fileName_) >= rotateAtBytes_) {
-            RemoveFile(rolledFileName_);
-            RenameFile(fileName_, rolledFileName_);
+        LARGE_INTEGER size{};
+        if (GetFileSizeEx(file_.Get(), &size) && size.QuadPart >= rotateAtBytes_ && DeletePlainFile(rolledFileName_) &&
+            RenameThroughHandle(file_.Get(), rolledFileName_, false)) {
+            file_ = OpenPlainFile(fileName_, FILE_APPEND_DATA | DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE, TCreate::IfMissing);
+            if (!file_) return;
         }
-        AppendBytes(fileName_, line);
-    } catch (...) {
+        DWORD wrote = 0;
+        WriteFile(file_.Get(), line.data(), static_cast<DWORD>(line.size()), &wrote, nullptr);
+    } catch (const std::exception& e) {
+        // Nowhere to write it: the log itself is what failed.
+        OutputDebugStringA(e.what());
     }
 }
 

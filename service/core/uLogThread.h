@@ -6,6 +6,7 @@
 #include <mutex>
 #include <string>
 
+#include "qvHandles.h"
 #include "qvThread.h"
 
 constexpr int64_t kLogRotateBytes = 1024 * 1024;
@@ -39,6 +40,7 @@ private:
     std::string rolledFileName_;
     int64_t rotateAtBytes_;
     std::mutex writeLock_;  // keeps each line whole when threads write at once
+    UniqueHandle file_;     // the log, held open from its first line
 };
 
 // "<short date> <long time>:<ms as three digits>:" + four blanks + text + CR LF,
@@ -52,6 +54,6 @@ std::string FormatLogLineAt(const std::string& dateText, const std::string& time
 extern std::unique_ptr<TLogThread> gServiceLog;
 extern std::unique_ptr<TLogThread> gGuiLog;
 
-// Appends a line to "service.log" / "gui.log"; every error is swallowed.
+// Appends a line to "service.log" / "gui.log"; a line that cannot be written is lost.
 void WriteServiceLog(const std::string& text);
 void WriteGuiLogLine(const std::string& text);

@@ -5,6 +5,7 @@
 #include "Trust.h"
 #include "md5.h"
 #include "qvFiles.h"
+#include "qvPlainFiles.h"
 #include "qvHandles.h"
 #include "qvProtocol.h"
 #include "uCommonUtils.h"
@@ -273,9 +274,16 @@ bool DisableFolderFile(const std::string& folder, const std::string& name)
         WriteServiceLog("файл не помещён в карантин, папка карантина не обычная папка: " + quarantine);
         return false;
     }
-    const bool done = FileExists(target) ? RemoveFile(source) : RenameFile(source, target);
-    if (done) NotifyAutorunManager();
-    return done;
+    // Through the checked handles, while both folders stay held: a copy
+    // already in quarantine means the file only goes.
+    std::string why;
+    const bool done = FileExists(target) ? DeleteFileHeld(source, why) : MoveFileHeld(source, target, why);
+    if (!done) {
+        WriteServiceLog("файл не помещён в карантин: " + why);
+        return false;
+    }
+    NotifyAutorunManager();
+    return true;
 }
 
 void NotifyAutorunManager()

@@ -7,6 +7,8 @@
 #include "md5.h"
 #include "qvErrors.h"
 #include "qvFiles.h"
+#include "qvOwnFolder.h"
+#include "qvPlainFiles.h"
 #include "uCommonUtils.h"
 #include "uDispatcherThread.h"
 #include "uKillerUtils.h"
@@ -31,9 +33,22 @@ bool SettingExists(const std::string& name)
 
 void EnsureReferenceFolder()
 {
-    const std::string folder = GetDataFolder() + kReferenceFolderName;
-    if (!DirectoryExists(folder) && !CreateDir(ReferenceFolder()))
-        throw EInOutError(GetLastError(), "cannot create " + folder);
+    for (const std::string& folder : {ExcludeTrailingBackslash(GetDataFolder()), GetDataFolder() + kReferenceFolderName}) {
+        if (DirectoryExists(folder)) continue;
+        const TOwnFolderResult own = TakeOwnFolder(folder);
+        if (!own.Note.empty()) WriteServiceLog("reference copies: " + own.Note);
+        if (!own.Usable) throw EInOutError(GetLastError(), "cannot use " + folder);
+    }
+}
+
+// The reference folder is the service's own and the system folder holds
+// the originals: neither copy may follow a link planted on either side.
+bool CopyHeldOrLog(const std::string& source, const std::string& target)
+{
+    std::string why;
+    if (CopyFileHeld(source, target, why)) return true;
+    WriteServiceLog("copy not made: " + why);
+    return false;
 }
 
 void StoreDigest(const std::string& name, const std::string& file)
@@ -67,7 +82,7 @@ bool MakeUserinitReference()
     try {
         if (!IsSystemUserinitSigned()) return false;
         EnsureReferenceFolder();
-        if (CopyFileByShell(SystemUserinit(), ReferenceFolder())) {
+        if (CopyHeldOrLog(SystemUserinit(), ReferenceFolder() + "userinit.exe")) {
             StoreDigest("1h", SystemUserinit());
             return true;
         }
@@ -82,7 +97,7 @@ bool MakeUserinitReference()
 bool MakeTaskmgrReference()
 {
     EnsureReferenceFolder();
-    if (CopyFileByShell(SystemTaskmgr(), ReferenceFolder())) {
+    if (CopyHeldOrLog(SystemTaskmgr(), ReferenceFolder() + "taskmgr.exe")) {
         StoreDigest("2h", SystemTaskmgr());
         return true;
     }
@@ -94,7 +109,7 @@ bool RestoreUserinit()
 {
     const std::string reference = ReferenceFolder() + "userinit.exe";
     if (!IsFileSigned(reference)) return false;
-    return CopyFileByShell(reference, GetSystemFolder());
+    return CopyHeldOrLog(reference, SystemUserinit());
 }
 
 bool RestoreTaskmgr()
@@ -104,7 +119,7 @@ bool RestoreTaskmgr()
     // A running Task Manager holds its file; it is ended before the copy.
     TerminateProcessesByName("taskmgr.exe");
     Sleep(100);
-    return CopyFileByShell(reference, GetSystemFolder());
+    return CopyHeldOrLog(reference, SystemTaskmgr());
 }
 
 void CheckUserinit()

@@ -9,6 +9,7 @@
 #include "md5.h"
 #include "qvErrors.h"
 #include "qvFiles.h"
+#include "qvPlainFiles.h"
 #include "qvProtocol.h"
 #include "uCommonUtils.h"
 #include "uDispatcherThread.h"
@@ -44,12 +45,6 @@ void ClearWriteRefusingAttributes(const std::string& path)
         SetFileAttributesA(path.c_str(), attr & ~kWriteRefusingAttributes);
 }
 
-bool CopyOver(const std::string& source, const std::string& target)
-{
-    ClearWriteRefusingAttributes(target);
-    return CopyFileA(source.c_str(), target.c_str(), FALSE) != 0;
-}
-
 bool WriteHostsBytes(const std::string& path, const std::string& bytes)
 {
     ClearWriteRefusingAttributes(path);
@@ -61,9 +56,15 @@ void LoadLinesOrRaise(const std::string& path, TStringList& lines)
     if (!LoadLines(path, lines)) throw EInOutError(GetLastError(), "cannot read " + path);
 }
 
-void SaveLinesOrRaise(const std::string& path, const TStringList& lines)
+// The files of the data folder: never through a link or a second hard link.
+void LoadDataLinesOrRaise(const std::string& path, TStringList& lines)
 {
-    if (!SaveLines(path, lines)) throw EInOutError(GetLastError(), "cannot write " + path);
+    if (!LoadPlainLines(path, lines)) throw EInOutError(GetLastError(), "cannot read " + path);
+}
+
+void SaveDataLinesOrRaise(const std::string& path, const TStringList& lines)
+{
+    if (!SavePlainLines(path, lines)) throw EInOutError(GetLastError(), "cannot write " + path);
 }
 
 std::string JailCopyPath() { return GetDataFolder() + "jail\\" + GetTimeStamp() + "hosts"; }
@@ -75,7 +76,7 @@ void JailBytes(const std::string& bytes, TReportEvent& event)
     const std::string jail = JailCopyPath();
     event.Path.Set(jail);
     event.Event = evmChange;
-    if (!WriteFileBytes(jail, bytes)) throw EInOutError(GetLastError(), "cannot write " + jail);
+    if (!WriteNewPlainFile(jail, bytes)) throw EInOutError(GetLastError(), "cannot write " + jail);
 }
 
 std::string ReadBytesOrRaise(const std::string& path)
@@ -120,7 +121,8 @@ TStringList LineTokens(const std::string& line)
 
 void RestoreFromBackup(const std::string& hosts)
 {
-    if (!FileExists(BackupHostsPath()) || !CopyOver(BackupHostsPath(), GetHostsFilePath())) WriteStockHosts(hosts);
+    std::string bytes;
+    if (!ReadPlainFile(BackupHostsPath(), bytes) || !WriteHostsBytes(GetHostsFilePath(), bytes)) WriteStockHosts(hosts);
 }
 
 // A changed hosts file: true when it was repaired and the event is due.
@@ -218,8 +220,12 @@ std::string HostListPath() { return GetDataFolder() + "hostlist.qrv"; }
 
 void EnsureHostsFiles()
 {
-    if (!FileExists(BackupHostsPath())) WriteStockHosts(BackupHostsPath());
-    if (!FileExists(HostListPath())) SaveLinesOrRaise(HostListPath(), {"localhost@127.0.0.1"});
+    if (!FileExists(BackupHostsPath())) {
+        const TStringList stock = StockHostsLines(HostsMajorVersion());
+        SaveDataLinesOrRaise(BackupHostsPath(), stock);
+        SetAcceptedHostsDigest(MD5DigestToHex(MD5OfString(JoinLines(stock))));
+    }
+    if (!FileExists(HostListPath())) SaveDataLinesOrRaise(HostListPath(), {"localhost@127.0.0.1"});
 }
 
 void WriteStockHosts(const std::string& target)
@@ -228,7 +234,7 @@ void WriteStockHosts(const std::string& target)
     ClearWriteRefusingAttributes(target);
     RemoveFile(target);
     // A failed save raises and leaves HostsBusy set; the watcher run clears it.
-    SaveLinesOrRaise(target, StockHostsLines(HostsMajorVersion()));
+    if (!SaveLines(target, StockHostsLines(HostsMajorVersion()))) throw EInOutError(GetLastError(), "cannot write " + target);
     HostsBusy = false;
     SetAcceptedHostsDigest(FileDigest32(target));
 }
@@ -261,7 +267,7 @@ bool FilterHostsFile(const std::string& hostsPath, TReportEvent& event)
     TStringList rejected;
     if (FileExists(HostListPath())) {
         TStringList allowedLines;
-        LoadLinesOrRaise(HostListPath(), allowedLines);
+        LoadDataLinesOrRaise(HostListPath(), allowedLines);
         const TPairSet allowed = PairSet(allowedLines);
         for (const std::string& pair : pairs)
             if (!allowed.count(LowerCase(pair))) rejected.push_back(pair);
@@ -359,8 +365,11 @@ void InstallHostsFile(const TMSlotMessage& message)
         return;
     }
     if (message.Bool) {
-        CopyOver(hosts, BackupHostsPath());
-        SetAcceptedHostsDigest(FileDigest32(BackupHostsPath()));
+        std::string installed;
+        if (ReadFileBytes(hosts, installed) && WritePlainFile(BackupHostsPath(), installed))
+            SetAcceptedHostsDigest(MD5DigestToHex(MD5OfString(installed)));
+        else
+            WriteServiceLog("hosts backup not written: " + BackupHostsPath() + " (error " + IntToStr(GetLastError()) + ")");
     }
     Sleep(500);
 }
@@ -370,7 +379,7 @@ void HostListLookupCommand(TMSlotMessage message)
     message.Bool = false;
     TStringList lines;
     if (FileExists(HostListPath())) {
-        LoadLinesOrRaise(HostListPath(), lines);
+        LoadDataLinesOrRaise(HostListPath(), lines);
         message.Bool = IndexOfText(lines, message.Data.Str()) >= 0;
     }
     ReplyToRequester(message);
@@ -384,10 +393,10 @@ void HostListAddCommand(TMSlotMessage message)
         return;
     }
     TStringList lines;
-    if (FileExists(HostListPath())) LoadLinesOrRaise(HostListPath(), lines);
+    if (FileExists(HostListPath())) LoadDataLinesOrRaise(HostListPath(), lines);
     if (IndexOfText(lines, message.Data.Str()) < 0) {
         lines.push_back(message.Data.Str());
-        SaveLinesOrRaise(HostListPath(), lines);
+        SaveDataLinesOrRaise(HostListPath(), lines);
     }
     ReplyToRequester(message);
 }
@@ -397,11 +406,11 @@ void HostListDeleteCommand(TMSlotMessage message)
     message.Bool = false;
     TStringList lines;
     if (FileExists(HostListPath())) {
-        LoadLinesOrRaise(HostListPath(), lines);
+        LoadDataLinesOrRaise(HostListPath(), lines);
         int at = IndexOfText(lines, message.Data.Str());
         if (at >= 0) {
             lines.erase(lines.begin() + at);
-            SaveLinesOrRaise(HostListPath(), lines);
+            SaveDataLinesOrRaise(HostListPath(), lines);
             message.Bool = true;
         }
     }

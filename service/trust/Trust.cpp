@@ -13,6 +13,7 @@
 #include "md5.h"
 #include "qvFiles.h"
 #include "qvHandles.h"
+#include "qvPlainFiles.h"
 #include "qvStrings.h"
 #include "uCommonUtils.h"
 
@@ -267,7 +268,7 @@ std::string GoodListPath() { return GetDataFolder() + "goodlist.arn"; }
 bool IsKnownGoodFile(const std::string& path)
 {
     TStringList lines;
-    if (FileExists(GoodListPath())) LoadLines(GoodListPath(), lines);
+    LoadPlainLines(GoodListPath(), lines);  // missing or refused: no digest is approved by it
     const std::string digest = GetReadableFileMD5(path);
     if (!digest.empty() && IndexOf(lines, digest) >= 0) return true;
     if (!IsFileSigned(path)) return false;
@@ -282,9 +283,9 @@ void AddGoodListDigest(const std::string& digest)
     if (!IsMd5Hex(digest)) return;  // one line of the list is one digest
     std::lock_guard<std::mutex> guard(gGoodListLock);
     std::string bytes;
-    if (FileExists(GoodListPath()) && !ReadFileBytes(GoodListPath(), bytes)) return;
+    if (!ReadPlainFile(GoodListPath(), bytes) && GetLastError() != ERROR_FILE_NOT_FOUND) return;
     if (IndexOf(SplitLines(bytes), digest) >= 0) return;
     std::string line = (!bytes.empty() && bytes.back() != '\n') ? "\r\n" : "";
     line += digest + "\r\n";
-    AppendBytes(GoodListPath(), line);
+    AppendPlainFile(GoodListPath(), line);
 }

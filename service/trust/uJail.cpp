@@ -4,6 +4,8 @@
 #include "md5.h"
 #include "qvFiles.h"
 #include "qvHandles.h"
+#include "qvOwnFolder.h"
+#include "qvPlainFiles.h"
 #include "uCommonUtils.h"
 #include "uDispatcherThread.h"
 #include "uLogThread.h"
@@ -14,19 +16,22 @@ void JailFile(const std::string& path)
 {
     if (!FileExists(path)) return;
     const std::string jail = JailFolder();
-    WriteServiceLog(jail);
-    if (!DirectoryExists(jail) && !ForceDirectories(jail)) return;
+    for (const std::string& folder : {GetDataFolder(), jail}) {
+        if (DirectoryExists(folder)) continue;
+        const TOwnFolderResult made = TakeOwnFolder(folder);
+        if (!made.Note.empty()) WriteServiceLog("карантин: " + made.Note);
+        if (!made.Usable) return;
+    }
     if (IsKnownGoodFile(path)) return;
-    // Neither the file nor the jail may be reached through a link: the move
-    // would take or put a file where the link points.
-    UniqueHandle jailHandle = OpenPlainFolder(jail);
-    if (!jailHandle || !HasNoLinkOnTheWay(path)) {
-        WriteServiceLog("файл не перемещён в карантин, на пути ссылка: " + path);
+    // The file's folder and the jail are held while the file moves, and the
+    // file itself must be plain: a link or junction on either side would
+    // have the service take or put a file where the user could not.
+    const std::string target = jail + "\\" + GetTimeStamp() + ExtractFileName(path) + ".zlo";
+    std::string why;
+    if (!MoveFileHeld(path, target, why)) {
+        WriteServiceLog("файл не перемещён в карантин: " + why);
         return;
     }
-    const std::string target = jail + "\\" + GetTimeStamp() + ExtractFileName(path) + ".zlo";
     WriteServiceLog(target);
-    if (!RenameFile(path, target)) return;
     RecordEvent(evkJail, evmMovedToJail, target, "", GetReadableFileMD5(target));
-    if (FileExists(path)) RemoveFile(path);
 }

@@ -18,31 +18,6 @@
 
 namespace {
 
-// A symbolic link made as a user of the machine makes one: Unix "ln -s"
-// between the Unix names of both paths (Wine runs Unix programs).
-bool MakeLink(const std::string& link, const std::string& target)
-{
-    using UnixNameFn = char*(CDECL*)(LPCWSTR);
-    const auto unixName = reinterpret_cast<UnixNameFn>(
-        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name")));
-    if (!unixName) return false;
-    auto toUnix = [&](const std::string& path) {
-        const std::wstring wide(path.begin(), path.end());
-        char* name = unixName(wide.c_str());
-        const std::string text = name ? name : "";
-        HeapFree(GetProcessHeap(), 0, name);
-        return text;
-    };
-    std::string command = "/bin/ln -sfn \"" + toUnix(target) + "\" \"" + toUnix(link) + "\"";
-    STARTUPINFOA startup{};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION info{};
-    if (!CreateProcessA("Z:\\bin\\ln", &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info))
-        return false;
-    UniqueHandle process(info.hProcess), thread(info.hThread);
-    return WaitUntil([&] { return GetFileAttributesA(link.c_str()) != INVALID_FILE_ATTRIBUTES; }, 15000);
-}
-
 void Switch(const std::string& name, bool on)
 {
     TRegEngine rec = SettingRef(name);

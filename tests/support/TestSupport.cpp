@@ -5,6 +5,67 @@
 #include "qvFiles.h"
 #include "uCommonUtils.h"
 
+namespace {
+
+std::string UnixName(const std::string& path)
+{
+    using UnixNameFn = char*(CDECL*)(LPCWSTR);
+    const auto unixName = reinterpret_cast<UnixNameFn>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name")));
+    if (!unixName) return "";
+    wchar_t wide[MAX_PATH * 2] = {};
+    MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, wide, MAX_PATH * 2);
+    char* name = unixName(wide);
+    const std::string text = name ? name : "";
+    HeapFree(GetProcessHeap(), 0, name);
+    return text;
+}
+
+// Wine starts a Unix program without a handle to wait on: the caller waits
+// for what the program does.
+bool StartUnix(const std::string& program, std::string commandLine)
+{
+    STARTUPINFOA startup{};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION info{};
+    if (!CreateProcessA(("Z:" + program).c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &info))
+        return false;
+    CloseHandle(info.hProcess);
+    CloseHandle(info.hThread);
+    return true;
+}
+
+bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+}  // namespace
+
+bool MakeLink(const std::string& link, const std::string& target)
+{
+    return StartUnix("\\bin\\ln", "/bin/ln -sfn \"" + UnixName(target) + "\" \"" + UnixName(link) + "\"") &&
+           WaitUntil([&] { return Exists(link); }, 15000);
+}
+
+bool MakeHardLink(const std::string& link, const std::string& target)
+{
+    auto linked = [&] {
+        BY_HANDLE_FILE_INFORMATION info{};
+        HANDLE file = CreateFileA(target.c_str(), FILE_READ_ATTRIBUTES, 7, nullptr, OPEN_EXISTING, 0, nullptr);
+        const bool two = file != INVALID_HANDLE_VALUE && GetFileInformationByHandle(file, &info) && info.nNumberOfLinks > 1;
+        if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
+        return two && Exists(link);
+    };
+    return StartUnix("\\bin\\ln", "/bin/ln -f \"" + UnixName(target) + "\" \"" + UnixName(link) + "\"") &&
+           WaitUntil(linked, 15000);
+}
+
+bool RemoveLink(const std::string& link)
+{
+    const std::string name = UnixName(link);
+    return !name.empty() && StartUnix("\\bin\\rm", "/bin/rm -f \"" + name + "\"") &&
+           WaitUntil([&] { return !Exists(link); }, 15000);
+}
+
 ScratchDir::ScratchDir()
 {
     static std::atomic<int> counter{0};

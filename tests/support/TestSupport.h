@@ -23,6 +23,15 @@ void RemoveTree(const std::string& path);
 // Full path of a program built beside the test program (a helper).
 std::string HelperPath(const std::string& exeName);
 bool WriteTextFile(const std::string& path, const std::string& bytes);
+
+// Links made as a user of the machine makes them: Unix "ln" between the Unix
+// names of both paths (Wine's own link calls make nothing). The symbolic
+// link stands for a junction or symbolic link, the hard link for a hard link
+// to a file the user may read. True once the link is there.
+bool MakeLink(const std::string& link, const std::string& target);
+bool MakeHardLink(const std::string& link, const std::string& target);
+// Removes the link itself: Wine's delete would act on what it points to.
+bool RemoveLink(const std::string& link);
 std::string ReadTextFile(const std::string& path);
 
 // A started process, ended (if still running) when the object goes.

@@ -1,0 +1,317 @@
+#include "qvPlainFiles.h"
+
+#include <windows.h>
+
+#include <algorithm>
+#include <cstddef>
+#include <vector>
+
+#include "qvFiles.h"
+#include "qvLateApi.h"
+
+namespace {
+
+// The native calls behind a delete or rename through a handle (ntdll has them
+// since Windows NT; the headers of this API level do not declare them).
+struct IoStatus {
+    union {
+        LONG Status;
+        void* Pointer;
+    };
+    ULONG_PTR Information;
+};
+struct DispositionInfo {
+    BOOLEAN DeleteFile;
+};
+struct RenameInfo {
+    BOOLEAN ReplaceIfExists;
+    HANDLE RootDirectory;
+    ULONG FileNameLength;
+    WCHAR FileName[1];  // the name goes on past the end of the record
+};
+constexpr int kFileRenameInformation = 10;
+constexpr int kFileDispositionInformation = 13;
+
+using SetInformationFileFn = LONG(WINAPI*)(HANDLE, IoStatus*, void*, ULONG, int);
+using StatusToErrorFn = ULONG(WINAPI*)(LONG);
+
+bool SetFileInformation(HANDLE object, void* info, ULONG size, int infoClass)
+{
+    static const auto setInformation = LateSystemProc<SetInformationFileFn>("ntdll.dll", "NtSetInformationFile");
+    static const auto statusToError = LateSystemProc<StatusToErrorFn>("ntdll.dll", "RtlNtStatusToDosError");
+    if (!setInformation) {
+        SetLastError(ERROR_CALL_NOT_IMPLEMENTED);
+        return false;
+    }
+    IoStatus io{};
+    const LONG status = setInformation(object, &io, info, size, infoClass);
+    if (status >= 0) return true;
+    SetLastError(statusToError ? statusToError(status) : ERROR_GEN_FAILURE);
+    return false;
+}
+
+std::wstring Widened(const std::string& text)
+{
+    const int n = MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    std::wstring wide(static_cast<size_t>(n), L'\0');
+    if (n > 0) MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), &wide[0], n);
+    return wide;
+}
+
+DWORD AttributesOf(const std::string& path) { return GetFileAttributesA(path.c_str()); }
+
+UniqueHandle OpenExisting(const std::string& path, DWORD access, DWORD share)
+{
+    return UniqueHandle(CreateFileA(path.c_str(), access | FILE_READ_ATTRIBUTES, share, nullptr, OPEN_EXISTING,
+                                    FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+}
+
+UniqueHandle CreateNew(const std::string& path, DWORD access, DWORD share)
+{
+    // Made only inside a plain folder, held while the file is made: a folder
+    // that is a link would have the file made where the link points.
+    UniqueHandle folder = OpenPlainFolder(ExtractFileDir(path));
+    if (!folder) {
+        SetLastError(kNotPlainError);
+        return UniqueHandle();
+    }
+    // CREATE_NEW never follows a link: a name that a dangling link holds exists.
+    return UniqueHandle(CreateFileA(path.c_str(), access | FILE_READ_ATTRIBUTES, share, nullptr, CREATE_NEW,
+                                    FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+}
+
+UniqueHandle Refused()
+{
+    SetLastError(kNotPlainError);
+    return UniqueHandle();
+}
+
+bool WriteAllTo(HANDLE file, const std::string& bytes)
+{
+    size_t done = 0;
+    while (done < bytes.size()) {
+        DWORD wrote = 0;
+        const DWORD chunk = static_cast<DWORD>(std::min<size_t>(bytes.size() - done, 1u << 20));
+        if (!WriteFile(file, bytes.data() + done, chunk, &wrote, nullptr) || wrote == 0) return false;
+        done += wrote;
+    }
+    return true;
+}
+
+bool ReadAllFrom(HANDLE file, std::string& bytes)
+{
+    bytes.clear();
+    char buffer[16384];
+    for (;;) {
+        DWORD got = 0;
+        if (!ReadFile(file, buffer, sizeof(buffer), &got, nullptr)) return false;
+        if (got == 0) return true;
+        bytes.append(buffer, got);
+    }
+}
+
+bool Truncate(HANDLE file)
+{
+    LARGE_INTEGER zero{};
+    return SetFilePointerEx(file, zero, nullptr, FILE_BEGIN) && SetEndOfFile(file);
+}
+
+std::string ErrorWords(const std::string& what, const std::string& path)
+{
+    const DWORD error = GetLastError();
+    return what + " " + path + (error == kNotPlainError ? ": not a plain file or folder (a link?)"
+                                                        : ": error " + std::to_string(error));
+}
+
+struct HeldFolders {
+    UniqueHandle first, second;
+};
+
+// Both folders held as plain folders (one handle when they are the same).
+bool HoldFolders(const std::string& a, const std::string& b, HeldFolders& held, std::string& why)
+{
+    const std::string dirA = ExtractFileDir(a), dirB = ExtractFileDir(b);
+    held.first = OpenPlainFolder(dirA);
+    if (!held.first) {
+        why = "folder " + dirA + " is not a plain folder (a link on the way?)";
+        return false;
+    }
+    if (SameText(dirA, dirB)) return true;
+    held.second = OpenPlainFolder(dirB);
+    if (!held.second) {
+        why = "folder " + dirB + " is not a plain folder (a link on the way?)";
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+bool IsPlainFileHandle(HANDLE file, const std::string& path)
+{
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (GetFileType(file) != FILE_TYPE_DISK || !GetFileInformationByHandle(file, &info)) return false;
+    if (info.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DEVICE))
+        return false;
+    // A second name of the same file may lie where its owner could not write.
+    if (info.nNumberOfLinks != 1) return false;
+    // Where links show no reparse attribute (Wine), the system's own name for
+    // the open object is what tells the link from the file.
+    return OpenObjectIsNamed(file, path);
+}
+
+UniqueHandle OpenPlainFile(const std::string& path, DWORD access, DWORD share, TCreate create)
+{
+    UniqueHandle file;
+    if (create == TCreate::AlwaysNew) {
+        file = CreateNew(path, access, share);
+    } else {
+        file = OpenExisting(path, access, share);
+        if (!file && create == TCreate::IfMissing) {
+            const DWORD error = GetLastError();
+            if (error != ERROR_FILE_NOT_FOUND) return UniqueHandle();
+            file = CreateNew(path, access, share);
+            if (!file && GetLastError() == ERROR_FILE_EXISTS) return Refused();  // a dangling link, or a race
+        }
+    }
+    if (!file) return UniqueHandle();
+    if (!IsPlainFileHandle(file.Get(), path)) return Refused();
+    return file;
+}
+
+bool DeleteThroughHandle(HANDLE object)
+{
+    DispositionInfo info{TRUE};
+    return SetFileInformation(object, &info, sizeof(info), kFileDispositionInformation);
+}
+
+bool RenameThroughHandle(HANDLE object, const std::string& newPath, bool replace)
+{
+    const std::wstring name = L"\\??\\" + Widened(newPath);
+    constexpr size_t kNameAt = offsetof(RenameInfo, FileName);
+    std::vector<char> buffer(kNameAt + (name.size() + 1) * sizeof(wchar_t));
+    auto* info = reinterpret_cast<RenameInfo*>(buffer.data());
+    info->ReplaceIfExists = replace ? TRUE : FALSE;
+    info->RootDirectory = nullptr;
+    info->FileNameLength = static_cast<ULONG>(name.size() * sizeof(wchar_t));
+    std::copy(name.begin(), name.end(), reinterpret_cast<wchar_t*>(buffer.data() + kNameAt));
+    return SetFileInformation(object, buffer.data(), static_cast<ULONG>(buffer.size()), kFileRenameInformation);
+}
+
+bool ReadPlainFile(const std::string& path, std::string& bytes)
+{
+    bytes.clear();
+    UniqueHandle file = OpenPlainFile(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, TCreate::Never);
+    return file && ReadAllFrom(file.Get(), bytes);
+}
+
+bool WritePlainFile(const std::string& path, const std::string& bytes)
+{
+    // Truncated only once the check has passed: never the file a link names.
+    UniqueHandle file = OpenPlainFile(path, GENERIC_WRITE, FILE_SHARE_READ, TCreate::IfMissing);
+    return file && Truncate(file.Get()) && WriteAllTo(file.Get(), bytes);
+}
+
+bool WriteNewPlainFile(const std::string& path, const std::string& bytes)
+{
+    UniqueHandle file = OpenPlainFile(path, GENERIC_WRITE | DELETE, FILE_SHARE_READ, TCreate::AlwaysNew);
+    if (!file) return false;
+    if (WriteAllTo(file.Get(), bytes)) return true;
+    const DWORD error = GetLastError();
+    DeleteThroughHandle(file.Get());  // ours, made just now: a torn copy goes again
+    SetLastError(error);
+    return false;
+}
+
+bool AppendPlainFile(const std::string& path, const std::string& bytes)
+{
+    UniqueHandle file = OpenPlainFile(path, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, TCreate::IfMissing);
+    return file && WriteAllTo(file.Get(), bytes);
+}
+
+bool LoadPlainLines(const std::string& path, TStringList& lines)
+{
+    lines.clear();
+    std::string bytes;
+    if (!ReadPlainFile(path, bytes)) return false;
+    lines = SplitLines(bytes);
+    return true;
+}
+
+bool SavePlainLines(const std::string& path, const TStringList& lines) { return WritePlainFile(path, JoinLines(lines)); }
+
+int64_t PlainFileSize(const std::string& path)
+{
+    UniqueHandle file = OpenPlainFile(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, TCreate::Never);
+    LARGE_INTEGER size{};
+    return file && GetFileSizeEx(file.Get(), &size) ? size.QuadPart : -1;
+}
+
+bool DeletePlainFile(const std::string& path)
+{
+    UniqueHandle file = OpenPlainFile(path, DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, TCreate::Never);
+    if (!file) {
+        const DWORD error = GetLastError();
+        return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+    }
+    return DeleteThroughHandle(file.Get());
+}
+
+bool RenamePlainFile(const std::string& from, const std::string& to)
+{
+    UniqueHandle file = OpenPlainFile(from, DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE, TCreate::Never);
+    if (!file) return false;
+    // What stands at the new name goes first, and only when it is a plain
+    // file: a rename over a link would on some systems write where it points.
+    if (AttributesOf(to) != INVALID_FILE_ATTRIBUTES && !DeletePlainFile(to)) return false;
+    return RenameThroughHandle(file.Get(), to, false);
+}
+
+bool MoveFileHeld(const std::string& source, const std::string& target, std::string& why)
+{
+    HeldFolders held;
+    if (!HoldFolders(source, target, held, why)) return false;
+    UniqueHandle file = OpenPlainFile(source, DELETE, FILE_SHARE_READ, TCreate::Never);
+    if (!file) {
+        why = ErrorWords("cannot take", source);
+        return false;
+    }
+    if (!RenameThroughHandle(file.Get(), target, false)) {
+        why = ErrorWords("cannot move to", target);
+        return false;
+    }
+    return true;
+}
+
+bool DeleteFileHeld(const std::string& path, std::string& why)
+{
+    UniqueHandle folder = OpenPlainFolder(ExtractFileDir(path));
+    if (!folder) {
+        why = "folder " + ExtractFileDir(path) + " is not a plain folder (a link on the way?)";
+        return false;
+    }
+    UniqueHandle file = OpenPlainFile(path, DELETE, FILE_SHARE_READ, TCreate::Never);
+    if (!file || !DeleteThroughHandle(file.Get())) {
+        why = ErrorWords("cannot delete", path);
+        return false;
+    }
+    return true;
+}
+
+bool CopyFileHeld(const std::string& source, const std::string& target, std::string& why)
+{
+    HeldFolders held;
+    if (!HoldFolders(source, target, held, why)) return false;
+    UniqueHandle from = OpenPlainFile(source, GENERIC_READ, FILE_SHARE_READ, TCreate::Never);
+    std::string bytes;
+    if (!from || !ReadAllFrom(from.Get(), bytes)) {
+        why = ErrorWords("cannot read", source);
+        return false;
+    }
+    UniqueHandle to = OpenPlainFile(target, GENERIC_WRITE, 0, TCreate::IfMissing);
+    if (!to || !Truncate(to.Get()) || !WriteAllTo(to.Get(), bytes)) {
+        why = ErrorWords("cannot write", target);
+        return false;
+    }
+    return true;
+}

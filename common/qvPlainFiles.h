@@ -1,0 +1,52 @@
+#pragma once
+// Files that a program with system rights reads, writes, moves or deletes in
+// places where someone else may have put a link or a hard link. Each file is
+// opened without following links, checked through its handle (a plain file,
+// one hard link, the very object its path names) and then read, written,
+// renamed or deleted through that same handle: a check by name followed by a
+// use by name would be a race. A refusal leaves kNotPlainError in
+// GetLastError, so a caller can tell it from a missing or locked file.
+#include <cstdint>
+#include <string>
+
+#include "qvHandles.h"
+#include "qvStrings.h"
+
+// A link, a reparse point, a second hard link or another object than the one
+// the path names.
+constexpr DWORD kNotPlainError = ERROR_CANT_ACCESS_FILE;
+
+enum class TCreate { Never, IfMissing, AlwaysNew };
+
+// The plain file the path names, opened with `access` (the check's own rights
+// are added). IfMissing creates it only where nothing at all has the name, so
+// a dangling link is never followed to create its target; AlwaysNew creates
+// or fails. An empty handle otherwise.
+UniqueHandle OpenPlainFile(const std::string& path, DWORD access, DWORD share, TCreate create);
+// The open object is a plain file of one link, and the path names it.
+bool IsPlainFileHandle(HANDLE file, const std::string& path);
+
+// Through a handle opened with DELETE.
+bool DeleteThroughHandle(HANDLE object);
+bool RenameThroughHandle(HANDLE object, const std::string& newPath, bool replace);
+
+bool ReadPlainFile(const std::string& path, std::string& bytes);     // false when missing or refused
+bool WritePlainFile(const std::string& path, const std::string& bytes);  // the whole file, created or truncated
+bool WriteNewPlainFile(const std::string& path, const std::string& bytes);  // only a name nobody uses
+bool AppendPlainFile(const std::string& path, const std::string& bytes);
+bool LoadPlainLines(const std::string& path, TStringList& lines);
+bool SavePlainLines(const std::string& path, const TStringList& lines);
+int64_t PlainFileSize(const std::string& path);  // -1 when missing or refused
+// True when nothing has the name any more (also when nothing had it).
+bool DeletePlainFile(const std::string& path);
+// A plain file at `to` is replaced; anything else there refuses the rename.
+bool RenamePlainFile(const std::string& from, const std::string& to);
+
+// Moves, copies and deletes on someone else's behalf: the folders on both
+// sides are opened as plain folders (OpenPlainFolder) and held without delete
+// sharing, so neither can be swapped for a link until the act is done, and
+// the file itself must be plain. `why` tells a refusal in words for the log.
+bool MoveFileHeld(const std::string& source, const std::string& target, std::string& why);
+bool DeleteFileHeld(const std::string& path, std::string& why);
+// The target is written over when it exists (it must be plain too).
+bool CopyFileHeld(const std::string& source, const std::string& target, std::string& why);
