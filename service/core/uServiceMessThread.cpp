@@ -12,6 +12,7 @@
 #include "uCommonUtils.h"
 #include "uDispatcherThread.h"
 #include "uHostsProcedures.h"
+#include "uImpersonation.h"
 #include "uLanguageFile.h"
 #include "uKillerUtils.h"
 #include "uLogThread.h"
@@ -198,8 +199,12 @@ void FileMd5Command(TMSlotMessage message)
     const std::string path = message.Data.Str();
     std::string digest;
     if (IsLocalAbsolutePath(path)) {
-        Wow64RedirectionOff redirection;
-        digest = GetFileMD5(path);
+        // Any process may ask: a file its user may not read has no digest for it.
+        ConsoleUserImpersonation asUser;
+        if (asUser.Active()) {
+            Wow64RedirectionOff redirection;
+            digest = GetFileMD5(path);
+        }
     }
     message.Mess.Set(digest);
     ReplyToRequester(message);

@@ -14,6 +14,7 @@
 #include "uCommonUtils.h"
 #include "uDispatcherThread.h"
 #include "uHostsTransfer.h"
+#include "uImpersonation.h"
 #include "uLogThread.h"
 #include "uServiceUtils.h"
 
@@ -330,14 +331,17 @@ void CopyHostsCommand(const TMSlotMessage& message)
     }
     const std::string target = message.Data.Str();
     const std::string hosts = GetHostsFilePath();
-    int32_t code;
+    int32_t code = proto::kCopyFailed;
     std::string bytes;
-    if (!IsHostsTransferPath(target))
-        code = proto::kCopyFailed;
-    else if (!FileExists(hosts))
-        code = proto::kNoHostsFile;
-    else
-        code = ReadFileBytes(hosts, bytes) && WriteNewTransferFile(target, bytes) ? proto::kCopied : proto::kCopyFailed;
+    if (IsHostsTransferPath(target)) {
+        if (!FileExists(hosts)) {
+            code = proto::kNoHostsFile;
+        } else if (ReadFileBytes(hosts, bytes)) {
+            // The copy lands in the user's folder: made with the user's rights.
+            ConsoleUserImpersonation asUser;
+            if (asUser.Active() && WriteNewTransferFile(target, bytes)) code = proto::kCopied;
+        }
+    }
     Sleep(100);
     SendToMailSlot(HostsCopyAnswer(target, code), kTraySlot);
 }
@@ -347,7 +351,17 @@ void InstallHostsFile(const TMSlotMessage& message)
     const std::string source = message.Data.Str();
     if (!IsHostsTransferPath(source)) return;
     std::string bytes;
-    const TTransferRead read = ReadTransferFile(source, bytes);
+    TTransferRead read;
+    {
+        // The user's file is read with the user's rights; the hosts file and
+        // the backup below are the service's own.
+        ConsoleUserImpersonation asUser;
+        if (!asUser.Active()) {
+            WriteServiceLog("hosts file not installed from " + source + ": not read without the console user's rights");
+            return;
+        }
+        read = ReadTransferFile(source, bytes);
+    }
     if (read == TTransferRead::Refused) {
         WriteServiceLog("hosts file not installed from " + source + ": not a plain file of its own, or too large");
         return;

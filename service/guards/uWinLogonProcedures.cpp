@@ -5,6 +5,7 @@
 #include "uCommonUtils.h"
 #include "uDispatcherThread.h"
 #include "uKillerUtils.h"
+#include "uLogThread.h"
 #include "uPIDProcessing.h"
 #include "uServiceUtils.h"
 
@@ -19,23 +20,53 @@ TRegEngine ValueRef(uint8_t root, const std::string& key, const std::string& val
     return rec;
 }
 
+std::string ValueText(const TRegEngine& rec)
+{
+    static const char* const kRoots[] = {"HKLM", "HKCU", "HKU", "HKCC"};
+    const std::string root = rec.Root < 4 ? kRoots[rec.Root] : "?";
+    return root + "\\" + rec.Key + "\\" + rec.Value;
+}
+
+// A repair is recorded only once its write or delete took: a user's key that
+// is a registry link, or a key the service may not write, keeps the bad value,
+// and the log says so instead. Coming after the repair, a record that fails
+// (it raises) never keeps the repair from being made.
+bool WriteTook(TRegEngine& rec, const std::string& text)
+{
+    WriteRegString(rec, text);
+    if (rec.Error == 0) return true;
+    WriteServiceLog("значение не исправлено, запись не удалась (ошибка реестра " + IntToStr(rec.Error) +
+                    "): " + ValueText(rec));
+    return false;
+}
+
+bool DeleteTook(TRegEngine& rec)
+{
+    if (DeleteRegValue(rec)) return true;
+    // Gone all the same: another call was first, and recorded it.
+    if (!RegValueExists(rec)) return false;
+    WriteServiceLog("значение не удалено, раздел не открылся для записи или удаление отказано: " + ValueText(rec));
+    return false;
+}
+
 // Userinit and Shell: the value must hold the expected program and nothing
-// else. Returns nothing; records one event when the value was wrong.
+// else. Records one event when the value was wrong and has been put right.
 void GuardShellValue(const std::string& key, const std::string& valueName, const std::string& expected,
                      int32_t kind, bool isUserinit)
 {
     TRegEngine rec = ValueRef(kRootHKLM, key, valueName);
     const std::string old = ReadRegString(rec);
-    WriteRegString(rec, expected);
+    const bool repaired = WriteTook(rec, expected);
     if (old.empty()) {
-        RecordEvent(kind, evmDelete, "");
+        if (repaired) RecordEvent(kind, evmDelete, "");
     } else {
         TStringList entries;
         SplitCommandLine(old, entries, true);
         for (size_t i = 0; i < entries.size(); ++i) {
             if (SameText(entries[i], expected)) continue;
             const bool first = i == 0;
-            RecordEvent(kind, first ? evmChange : evmAdd, old);
+            // The programs are ended even when the value could not be put right.
+            if (repaired) RecordEvent(kind, first ? evmChange : evmAdd, old);
             if (isUserinit) {
                 KillCommandPrograms(old, true, first ? std::string() : expected);
                 RestartShell(true);
@@ -53,36 +84,25 @@ void GuardShellValue(const std::string& key, const std::string& valueName, const
     WriteRegString(rec, expected);
 }
 
-// When the event is recorded, relative to the repair: a record that fails
-// (it raises) must never keep the repair from being made, where the repair
-// comes first.
-enum class RecordAt { BeforeRepair, BetweenKillAndDelete, AfterRepair };
-
 // A value that must not be there (GinaDll, Taskman, usrinit): the programs it
 // names are ended and jailed and the value deleted.
-void GuardAbsentValue(const std::string& key, const std::string& valueName, int32_t kind, bool evenWhenEmpty,
-                      RecordAt recordAt)
+void GuardAbsentValue(const std::string& key, const std::string& valueName, int32_t kind, bool evenWhenEmpty)
 {
     TRegEngine rec = ValueRef(kRootHKLM, key, valueName);
     if (!RegValueExists(rec)) return;
     const std::string text = ReadRegString(rec);
     if (text.empty() && !evenWhenEmpty) return;
     KillCommandPrograms(text, true, "");
-    if (recordAt == RecordAt::BetweenKillAndDelete) RecordEvent(kind, evmSet, text);
-    DeleteRegValue(rec);
-    if (recordAt == RecordAt::AfterRepair) RecordEvent(kind, evmSet, text);
+    if (DeleteTook(rec)) RecordEvent(kind, evmSet, text);
 }
 
 // A text that must be empty (legal notices).
-void GuardEmptyText(uint8_t root, const std::string& key, const std::string& valueName, int32_t kind,
-                    RecordAt recordAt)
+void GuardEmptyText(uint8_t root, const std::string& key, const std::string& valueName, int32_t kind)
 {
     TRegEngine rec = ValueRef(root, key, valueName);
     const std::string text = ReadRegString(rec);
     if (text.empty()) return;
-    if (recordAt == RecordAt::BeforeRepair) RecordEvent(kind, evmSet, text);
-    WriteRegString(rec, "");
-    if (recordAt == RecordAt::AfterRepair) RecordEvent(kind, evmSet, text);
+    if (WriteTook(rec, "")) RecordEvent(kind, evmSet, text);
 }
 
 // The user whose keys these are: the first part of a path under HKEY_USERS.
@@ -112,15 +132,13 @@ void RepairWinlogon()
     const std::string key = WinlogonKeyPath();
     if (ReadSettingBool("All_userinit")) GuardShellValue(key, "Userinit", ExpectedUserinit(), evkWinlogonUserinit, true);
     if (ReadSettingBool("All_shell")) GuardShellValue(key, "Shell", "Explorer.exe", evkWinlogonShell, false);
-    if (ReadSettingBool("All_gina")) GuardAbsentValue(key, "GinaDll", evkWinlogonGina, false, RecordAt::AfterRepair);
-    if (ReadSettingBool("All_taskman"))
-        GuardAbsentValue(key, "Taskman", evkWinlogonTaskman, false, RecordAt::BetweenKillAndDelete);
+    if (ReadSettingBool("All_gina")) GuardAbsentValue(key, "GinaDll", evkWinlogonGina, false);
+    if (ReadSettingBool("All_taskman")) GuardAbsentValue(key, "Taskman", evkWinlogonTaskman, false);
     if (ReadSettingBool("All_message")) {
-        GuardEmptyText(kRootHKLM, key, "LegalNoticeText", evkWinlogonText, RecordAt::BeforeRepair);
-        GuardEmptyText(kRootHKLM, key, "LegalNoticeCaption", evkWinlogonCaption, RecordAt::BeforeRepair);
+        GuardEmptyText(kRootHKLM, key, "LegalNoticeText", evkWinlogonText);
+        GuardEmptyText(kRootHKLM, key, "LegalNoticeCaption", evkWinlogonCaption);
     }
-    if (ReadSettingBool("All_parazite"))
-        GuardAbsentValue(key, "usrinit", evkWinlogonUsrinit, true, RecordAt::AfterRepair);
+    if (ReadSettingBool("All_parazite")) GuardAbsentValue(key, "usrinit", evkWinlogonUsrinit, true);
 }
 
 void RepairSystemPolicies()
@@ -130,19 +148,16 @@ void RepairSystemPolicies()
             TRegEngine shell = ValueRef(kRootHKLM, kMachinePoliciesSystemKey, "Shell");
             if (RegValueExists(shell)) {
                 const std::string text = ReadRegString(shell);
-                if (!text.empty()) {
-                    RecordEvent(evkPoliciesShell, evmSet, text);
-                    KillProgramAll(text, false);
-                }
-                DeleteRegValue(shell);
+                if (!text.empty()) KillProgramAll(text, false);
+                if (DeleteTook(shell) && !text.empty()) RecordEvent(evkPoliciesShell, evmSet, text);
             }
         }
         // The policy legal notices are cleared whatever the switches say.
-        GuardEmptyText(kRootHKLM, kMachinePoliciesSystemKey, "legalnoticecaption", evkPoliciesCaption,
-                       RecordAt::BeforeRepair);
-        GuardEmptyText(kRootHKLM, kMachinePoliciesSystemKey, "legalnoticetext", evkPoliciesText,
-                       RecordAt::AfterRepair);
-    } catch (...) {
+        GuardEmptyText(kRootHKLM, kMachinePoliciesSystemKey, "legalnoticecaption", evkPoliciesCaption);
+        GuardEmptyText(kRootHKLM, kMachinePoliciesSystemKey, "legalnoticetext", evkPoliciesText);
+    } catch (const std::exception& error) {
+        // The remaining guards wait for the next change of the key.
+        WriteServiceLog(std::string("политики машины не проверены до конца: ") + error.what());
     }
 }
 
@@ -157,13 +172,13 @@ void RepairImageFileOptions()
         if (hijackAll) {
             if (!RegValueExists(debugger)) continue;
             if (SameText(name, "Your Image File Name Here without a path")) continue;
-            RecordEvent(evkHijackAll, evmHijack, name + " на " + ReadRegString(debugger));
-            DeleteRegValue(debugger);
+            const std::string text = ReadRegString(debugger);
+            if (DeleteTook(debugger)) RecordEvent(evkHijackAll, evmHijack, name + " на " + text);
             return;  // one hijack per call; the watcher calls again
         }
         if (ReadSettingBool("hijack_taskman") && SameText(name, "taskmgr.exe") && RegValueExists(debugger)) {
-            RecordEvent(evkHijackTaskmgr, evmHijack, ReadRegString(debugger));
-            DeleteRegValue(debugger);
+            const std::string text = ReadRegString(debugger);
+            if (DeleteTook(debugger)) RecordEvent(evkHijackTaskmgr, evmHijack, text);
             return;
         }
     }
@@ -181,13 +196,12 @@ void RepairUserShell(int32_t kind, TRegEngine& key)
     if (!RegValueExists(shell)) return;
     const std::string text = ReadRegString(shell);
     if (!text.empty()) {
-        RecordEvent(kind, evmSet, text);
         // The user chose this program: it is ended where it runs as that
         // user, and nowhere else.
         TProcessOwnerScope onlyTheUsers(KeyOwnerSid(key));
         KillProgramAll(text, false);
     }
-    DeleteRegValue(shell);
+    if (DeleteTook(shell) && !text.empty()) RecordEvent(kind, evmSet, text);
 }
 
 void RepairUserPolicies(TRegEngine& key)
@@ -203,7 +217,6 @@ void RepairUserPolicies(TRegEngine& key)
         if (!RegValueExists(rec)) continue;
         // A value that is not a number reads as -1: it blocks as well.
         if (ReadRegInteger(rec) == 0) continue;
-        DeleteRegValue(rec);
-        RecordEvent(block.kind, block.message, "");
+        if (DeleteTook(rec)) RecordEvent(block.kind, block.message, "");
     }
 }

@@ -13,8 +13,6 @@
 #include "qvStrings.h"
 #include "uPIDProcessing.h"
 
-namespace {
-
 // WTSQueryUserToken is looked up at run time: the library is not on every
 // system the service runs on.
 bool QueryConsoleUserToken(UniqueHandle& token)
@@ -30,6 +28,8 @@ bool QueryConsoleUserToken(UniqueHandle& token)
     token.Reset(raw);
     return token.Valid();
 }
+
+namespace {
 
 std::string SessionUserName()
 {

@@ -4,6 +4,11 @@
 #include <cstdint>
 #include <string>
 
+#include "qvHandles.h"
+
+// The token of the user logged on at the console; false when there is none.
+bool QueryConsoleUserToken(UniqueHandle& token);
+
 std::string GetConsoleUserName();  // empty when nobody is logged on at the console
 // Both empty on any failure.
 bool GetConsoleUserSidAndName(std::string& sid, std::string& name);

@@ -1,6 +1,7 @@
 // Attacks through links a local user may make in their own folders and keys:
 // the quarantine of the Startup folder, the jail, and the "AutorunsDisabled"
-// subkey of a Run key must never be led elsewhere by them. The guards run in
+// subkey of a Run key must never be led elsewhere by them, and a repair that
+// a link keeps from being made is never recorded as made. The guards run in
 // this process, on folders and keys made for each case.
 #include <gtest/gtest.h>
 
@@ -14,9 +15,26 @@
 #include "uAutorunProcedures.h"
 #include "uJail.h"
 #include "uDispatcherThread.h"
+#include "uLogThread.h"
 #include "uRunFileFromSrv.h"
+#include "uUserEventsProcedures.h"
 
 namespace {
+
+// A key of the user's hive made a registry link to a machine key, as the user
+// may make one in their own hive.
+void MakeRegistryLink(const std::string& keyUnderUsers, const std::string& machineKey)
+{
+    UniqueRegKey link;
+    ASSERT_EQ(RegCreateKeyExA(HKEY_USERS, keyUnderUsers.c_str(), 0, nullptr, REG_OPTION_CREATE_LINK | REG_OPTION_VOLATILE,
+                              KEY_ALL_ACCESS | KEY_CREATE_LINK, nullptr, link.Put(), nullptr),
+              ERROR_SUCCESS);
+    const std::string path = "\\Registry\\Machine\\" + machineKey;
+    const std::wstring target(path.begin(), path.end());
+    EXPECT_EQ(RegSetValueExW(link.Get(), L"SymbolicLinkValue", 0, REG_LINK, reinterpret_cast<const BYTE*>(target.c_str()),
+                             static_cast<DWORD>(target.size() * sizeof(wchar_t))),
+              ERROR_SUCCESS);
+}
 
 void Switch(const std::string& name, bool on)
 {
@@ -65,16 +83,7 @@ TEST_F(LinkAttacks, RunKeyQuarantineNeverFollowsARegistryLink)
     victim.Key = "SOFTWARE\\QvLinkVictim";
     victim.Value = "ImagePath";
     WriteRegString(victim, "C:\\original.exe");
-    auto makeLink = [&](const std::string& key) {
-        UniqueRegKey link;
-        ASSERT_EQ(RegCreateKeyExA(HKEY_USERS, key.c_str(), 0, nullptr, REG_OPTION_CREATE_LINK | REG_OPTION_VOLATILE,
-                                  KEY_ALL_ACCESS | KEY_CREATE_LINK, nullptr, link.Put(), nullptr),
-                  ERROR_SUCCESS);
-        const std::wstring target = L"\\Registry\\Machine\\SOFTWARE\\QvLinkVictim";
-        EXPECT_EQ(RegSetValueExW(link.Get(), L"SymbolicLinkValue", 0, REG_LINK, reinterpret_cast<const BYTE*>(target.c_str()),
-                                 static_cast<DWORD>(target.size() * sizeof(wchar_t))),
-                  ERROR_SUCCESS);
-    };
+    auto makeLink = [](const std::string& key) { MakeRegistryLink(key, "SOFTWARE\\QvLinkVictim"); };
     ScratchDir dir;
     const std::string program = dir / "locker.exe";
     ASSERT_TRUE(WriteTextFile(program, "MZ"));
@@ -109,6 +118,52 @@ TEST_F(LinkAttacks, RunKeyQuarantineNeverFollowsARegistryLink)
 
     Switch("arn_user_reg", false);
     Switch("arn_user_run", false);
+}
+
+TEST_F(LinkAttacks, UserPoliciesReachedThroughALinkStayAndAreNotRecordedAsRemoved)
+{
+    std::string sid, name;
+    ASSERT_TRUE(GetConsoleUserSidAndName(sid, name));
+    // The user's Policies\System a link to a machine key that holds the blocks.
+    const std::string victimKey = "SOFTWARE\\QvPolicyVictim";
+    TRegEngine victim;
+    victim.Key = victimKey;
+    for (const char* block : {"DisableTaskMgr", "DisableRegistryTools"}) {
+        victim.Value = block;
+        WriteRegInteger(victim, 1);
+    }
+    victim.Value = "Shell";
+    WriteRegString(victim, "C:\\nowhere\\locker.exe");
+    TRegEngine policies;
+    policies.Root = kRootHKU;
+    policies.Key = sid + "\\Software\\QvPolicyLink" + std::to_string(GetCurrentProcessId()) +
+                   "\\Software\\Microsoft\\Windows\\CurrentVersion\\Policies";
+    policies.Value = "made";
+    WriteRegString(policies, "");
+    policies.Key += "\\System";
+    MakeRegistryLink(policies.Key, victimKey);
+    policies.Value = "DisableTaskMgr";
+    ASSERT_EQ(ReadRegInteger(policies), 1) << "the guard reads through the link";
+
+    ScratchDir logs;
+    gServiceLog = std::make_unique<TLogThread>(logs / "service.log");
+    Switch("User_PoliceShell", true);
+    ClearEventQueue();
+    OnUserPoliciesSystemChanged(policies);
+    Switch("User_PoliceShell", false);
+    gServiceLog.reset();
+
+    const std::string log = ReadTextFile(logs / "service.log");
+    for (const char* value : {"DisableTaskMgr", "DisableRegistryTools", "Shell"}) {
+        victim.Value = value;
+        EXPECT_TRUE(RegValueExists(victim)) << value << " stays in the link's target";
+        EXPECT_NE(log.find(policies.Key + "\\" + value), std::string::npos) << value << " not named in the log:\n" << log;
+    }
+    EXPECT_TRUE(QueueSnapshot().empty()) << "nothing is recorded as repaired";
+
+    TRegEngine victimRoot;
+    victimRoot.Key = victimKey;
+    DeleteRegKey(victimRoot);
 }
 
 }  // namespace
