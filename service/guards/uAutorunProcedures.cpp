@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <exception>
 #include <optional>
 
 #include "Trust.h"
@@ -211,7 +212,9 @@ void CheckUserLoadRun(TRegEngine& key)
             DisableValueEntry(path, key);
             KillProgram(path, false);
         }
-    } catch (...) {
+    } catch (const std::exception& error) {
+        // The watcher calls again at the value's next change.
+        WriteServiceLog("check of " + key.Key + " " + key.Value + ": " + error.what());
     }
 }
 
@@ -232,7 +235,9 @@ void CheckStartupFolder(int32_t kind, const std::string& folder, const std::stri
         if (ext == ".lnk") {
             try {
                 CheckLinkFile(kind, time, base, name);
-            } catch (...) {
+            } catch (const std::exception& error) {
+                // One unreadable link must not spare the files after it.
+                WriteServiceLog("check of " + base + "\\" + name + ": " + error.what());
             }
         } else if (IsProgramExtension(ext)) {
             CheckProgramFile(kind, time, base, name);
