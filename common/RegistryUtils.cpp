@@ -535,6 +535,13 @@ bool WaitForKeyChange(TRegEngine& rec, RegView view, HANDLE stopEvent)
     return WaitForMultipleObjects(2, handles, FALSE, INFINITE) == WAIT_OBJECT_0 + 1;
 }
 
+std::string KeyOwnerSid(const TRegEngine& key)
+{
+    if (key.Root != kRootHKU) return {};
+    const std::string sid = key.Key.substr(0, key.Key.find('\\'));
+    return StartsWith(UpperCase(sid), "S-1-") ? sid : std::string();
+}
+
 TRegEngine SettingRef(const std::string& valueName)
 {
     TRegEngine rec;

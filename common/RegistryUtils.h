@@ -123,5 +123,9 @@ bool ArmKeyNotification(HKEY key, HANDLE event);
 // Whether the open key has been deleted (a key of that name made since is another key).
 bool IsKeyDeleted(HKEY key);
 
+// The user whose keys these are: the first part of a path under HKEY_USERS
+// ("S-1-5-21-..."). Empty for any other root: such a key names no user.
+std::string KeyOwnerSid(const TRegEngine& key);
+
 // Shorthand for the settings under HKLM "SOFTWARE\Quorvane".
 TRegEngine SettingRef(const std::string& valueName);

@@ -2,6 +2,9 @@
 
 #include <windows.h>
 
+#include <exception>
+#include <optional>
+
 #include "Trust.h"
 #include "md5.h"
 #include "qvFiles.h"
@@ -14,6 +17,7 @@
 #include "uLogThread.h"
 #include "uMailSlots.h"
 #include "uJail.h"
+#include "uPIDProcessing.h"
 #include "uServiceUtils.h"
 
 namespace {
@@ -47,6 +51,13 @@ bool RunKeySwitchesFor(int32_t kind, RunKeySwitches& switches)
     case evkUserPoliciesRun: switches = {"arn_user_reg", "arn_user_polices"}; return true;
     default: return false;
     }
+}
+
+// A guard of one user's keys acts for that user: what it names may end that
+// user's programs, never another user's or the system's.
+bool IsUserRunKind(int32_t kind)
+{
+    return kind == evkUserRun || kind == evkUserRunOnce || kind == evkUserPoliciesRun;
 }
 
 TRegEngine DisabledRef(const TRegEngine& key)
@@ -151,6 +162,8 @@ void CheckRunKey(int32_t kind, TRegEngine& key, RegView view)
     RunKeySwitches switches{};
     if (!RunKeySwitchesFor(kind, switches)) return;
     if (!ReadSettingBool(switches.Group) || !ReadSettingBool(switches.Key)) return;
+    std::optional<TProcessOwnerScope> onlyTheUsers;
+    if (IsUserRunKind(kind)) onlyTheUsers.emplace(KeyOwnerSid(key));
     TStringList names;
     GetRegValueNames(key, names, view);
     for (const std::string& listed : names) {
@@ -183,6 +196,7 @@ void CheckUserLoadRun(TRegEngine& key)
             return;
         }
         if (!ReadSettingBool(keySwitch)) return;
+        TProcessOwnerScope onlyTheUsers(KeyOwnerSid(key));
         const std::string text = ReadRegString(key);
         if (text.empty()) return;
         TStringList entries;
@@ -199,15 +213,19 @@ void CheckUserLoadRun(TRegEngine& key)
             DisableValueEntry(path, key);
             KillProgram(path, false);
         }
-    } catch (...) {
+    } catch (const std::exception& error) {
+        // The watcher calls again at the value's next change.
+        WriteServiceLog("check of " + key.Key + " " + key.Value + ": " + error.what());
     }
 }
 
-void CheckStartupFolder(int32_t kind, const std::string& folder)
+void CheckStartupFolder(int32_t kind, const std::string& folder, const std::string& userSid)
 {
     if (folder.empty()) return;
     if (kind == evkCommonStartup && !ReadSettingBool("arn_all_folder")) return;
     if (kind == evkUserStartup && !ReadSettingBool("arn_user_folder")) return;
+    std::optional<TProcessOwnerScope> onlyTheUsers;
+    if (kind == evkUserStartup) onlyTheUsers.emplace(userSid);
     const double time = NowDateTime();
     Sleep(200);
     TStringList names;
@@ -218,7 +236,9 @@ void CheckStartupFolder(int32_t kind, const std::string& folder)
         if (ext == ".lnk") {
             try {
                 CheckLinkFile(kind, time, base, name);
-            } catch (...) {
+            } catch (const std::exception& error) {
+                // One unreadable link must not spare the files after it.
+                WriteServiceLog("check of " + base + "\\" + name + ": " + error.what());
             }
         } else if (IsProgramExtension(ext)) {
             CheckProgramFile(kind, time, base, name);

@@ -6,9 +6,13 @@
 #include "RegistryUtils.h"
 
 void CheckAppInitDlls(TRegEngine& key);
+// The guards of one user's keys (the user kinds, "load"/"run") and Startup
+// folder end only processes that run as that user: the user of the key under
+// HKEY_USERS, or userSid for the folder. Without a user they end nothing; the
+// entries are quarantined all the same.
 void CheckRunKey(int32_t kind, TRegEngine& key, RegView view);
 void CheckUserLoadRun(TRegEngine& key);
-void CheckStartupFolder(int32_t kind, const std::string& folder);
+void CheckStartupFolder(int32_t kind, const std::string& folder, const std::string& userSid = {});
 // Moves the value into the key's "AutorunsDisabled" subkey, in the given view.
 bool DisableRegValue(TRegEngine& key, RegView view = RegView::Default);
 void DisableValueEntry(const std::string& entry, TRegEngine& key);

@@ -25,4 +25,7 @@ void OnUserWindowsChanged(TRegEngine& ref)
     CheckUserLoadRun(run);
 }
 
-void OnUserStartupChanged(const std::string& folder) { CheckStartupFolder(evkUserStartup, folder); }
+void OnUserStartupChanged(const std::string& sid, const std::string& folder)
+{
+    CheckStartupFolder(evkUserStartup, folder, sid);
+}

@@ -105,15 +105,6 @@ void GuardEmptyText(uint8_t root, const std::string& key, const std::string& val
     if (WriteTook(rec, "")) RecordEvent(kind, evmSet, text);
 }
 
-// The user whose keys these are: the first part of a path under HKEY_USERS.
-// Any other root names no user, and lets nothing be ended.
-std::string KeyOwnerSid(const TRegEngine& key)
-{
-    if (key.Root != kRootHKU) return {};
-    const std::string sid = key.Key.substr(0, key.Key.find('\\'));
-    return StartsWith(UpperCase(sid), "S-1-") ? sid : std::string();
-}
-
 }  // namespace
 
 std::string WinlogonKeyPath()

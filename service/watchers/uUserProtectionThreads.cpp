@@ -120,7 +120,8 @@ void TUserProtectionThreads::WatchStartupFolder()
         WriteServiceLog("Папка автозагрузки пользователя не охраняется: " + why);
         return;
     }
-    auto watcher = std::make_unique<TDirWatchThread>(folder, 0, WriteServiceLog, OnUserStartupChanged, true);
+    auto onChange = [sid = Sid()](const std::string& changed) { OnUserStartupChanged(sid, changed); };
+    auto watcher = std::make_unique<TDirWatchThread>(folder, 0, WriteServiceLog, onChange, true);
     std::lock_guard<std::mutex> guard(lock_);
     startupWatcher_ = std::move(watcher);
 }

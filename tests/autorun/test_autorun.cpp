@@ -21,6 +21,8 @@
 #include "uAutorunProcedures.h"
 #include "uDispatcherThread.h"
 #include "uJail.h"
+#include "uPIDProcessing.h"
+#include "uRunFileFromSrv.h"
 #include "uServiceMessThread.h"
 
 namespace {
@@ -29,11 +31,22 @@ const char* kTestKey = "SOFTWARE\\QuorvaneTest";
 const char* kRunKey = "SOFTWARE\\QuorvaneTest\\Run";
 const char* kWindowsKey = "SOFTWARE\\QuorvaneTest\\Windows";
 
+std::string ConsoleUserSid()
+{
+    std::string sid, name;
+    GetConsoleUserSidAndName(sid, name);
+    return sid;
+}
+
+// The test keys lie in the console user's hive: a user guard ends only the
+// programs of the user whose key it is, a machine guard does not look where
+// the key lies.
 TRegEngine Ref(const std::string& key, const std::string& value = {})
 {
+    static const std::string sid = ConsoleUserSid();
     TRegEngine rec;
-    rec.Root = kRootHKLM;
-    rec.Key = key;
+    rec.Root = kRootHKU;
+    rec.Key = sid + "\\" + key;
     rec.Value = value;
     return rec;
 }
@@ -76,6 +89,9 @@ bool MakeShellLink(const std::string& linkPath, const std::string& target, const
     return SUCCEEDED(file->Save(wide.c_str(), TRUE));
 }
 
+std::string gAnsweredOwner;
+std::string AnsweredOwner(uint32_t) { return gAnsweredOwner; }
+
 std::vector<TReportEvent> Events()
 {
     std::vector<TReportEvent> events;
@@ -108,6 +124,7 @@ protected:
     }
     void TearDown() override
     {
+        SetProcessOwnerLookup(nullptr);
         TRegEngine test = Ref(kTestKey);
         DeleteRegKey(test);
     }
@@ -337,6 +354,51 @@ TEST_F(Autorun, StartupFolderFilesByKind)
     EXPECT_TRUE(FileExists(folder / "desktop.ini"));
     EXPECT_TRUE(GetFileAttributesA(quarantine.c_str()) & FILE_ATTRIBUTE_HIDDEN);
     EXPECT_EQ(Notifications(), 3u);
+}
+
+// A guard of one user's Run key or Startup folder ends that user's programs,
+// byte-for-byte twins under other names included, and nothing that runs as
+// the system; the entry is quarantined either way. Under Wine every process
+// runs as the one user, so the owner is answered here.
+TEST_F(Autorun, UserGuardsEndOnlyThatUsersProcesses)
+{
+    const std::string sid = ConsoleUserSid();
+    ASSERT_FALSE(sid.empty());
+    for (const char* name : {"arn_user_reg", "arn_user_run", "arn_user_folder"}) Switch(name, true);
+    SetProcessOwnerLookup(AnsweredOwner);
+    ScratchDir dir, startup;
+    TRegEngine run = Ref(kRunKey);
+    for (const bool inFolder : {false, true}) {
+        SCOPED_TRACE(inFolder ? "Startup folder" : "Run key");
+        const std::string tag = inFolder ? "folder" : "run";
+        const std::string program = dir / (tag + ".exe");
+        ASSERT_TRUE(CopyWaiter(program, tag));
+        ASSERT_TRUE(CopyWaiter(dir / (tag + "twin.exe"), tag));
+        ChildProcess locker, twin;
+        ASSERT_TRUE(StartAndSettle(locker, program));
+        ASSERT_TRUE(StartAndSettle(twin, dir / (tag + "twin.exe")));
+        for (const std::string& owner : {std::string("S-1-5-18"), sid}) {
+            gAnsweredOwner = owner;
+            if (inFolder) {
+                ASSERT_TRUE(MakeShellLink(startup / "locker.lnk", program, dir.Path()));
+                CheckStartupFolder(evkUserStartup, startup.Path(), sid);
+                EXPECT_FALSE(FileExists(startup / "locker.lnk"));
+                EXPECT_TRUE(FileExists(startup / "AutorunsDisabled\\locker.lnk"));
+            } else {
+                SetValue(kRunKey, "locker", program);
+                CheckRunKey(evkUserRun, run, RegView::Default);
+                EXPECT_FALSE(HasValue(kRunKey, "locker"));
+                EXPECT_EQ(GetValue(std::string(kRunKey) + "\\AutorunsDisabled", "locker"), program);
+            }
+            if (owner != sid) {
+                EXPECT_TRUE(locker.Running()) << "a process of " << owner << " is not the user's to end";
+                EXPECT_TRUE(twin.Running()) << "nor is its twin";
+            }
+        }
+        EXPECT_TRUE(Ended(locker));
+        EXPECT_TRUE(Ended(twin));
+    }
+    EXPECT_EQ(Events().size(), 4u);
 }
 
 TEST_F(Autorun, QuarantineNameClashDeletesTheNewFile)
