@@ -131,23 +131,27 @@ TFileStamp FileStampOf(const std::string& path)
             (static_cast<uint64_t>(data.ftLastWriteTime.dwHighDateTime) << 32) | data.ftLastWriteTime.dwLowDateTime};
 }
 
+bool ReadAllBytes(HANDLE file, std::string& bytes)
+{
+    bytes.clear();
+    char buffer[16384];
+    for (;;) {
+        DWORD got = 0;
+        if (!ReadFile(file, buffer, sizeof(buffer), &got, nullptr)) return false;
+        if (got == 0) return true;
+        bytes.append(buffer, got);
+    }
+}
+
 bool ReadFileBytes(const std::string& path, std::string& bytes)
 {
     bytes.clear();
     UniqueHandle file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                   nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) return false;
-    char buffer[4096];
-    for (;;) {
-        DWORD got = 0;
-        if (!ReadFile(file.Get(), buffer, sizeof(buffer), &got, nullptr)) return false;
-        if (got == 0) break;
-        bytes.append(buffer, got);
-    }
-    return true;
+    return file && ReadAllBytes(file.Get(), bytes);
 }
 
-static bool WriteAll(HANDLE file, const std::string& bytes)
+bool WriteAllBytes(HANDLE file, const std::string& bytes)
 {
     size_t done = 0;
     while (done < bytes.size()) {
@@ -163,7 +167,7 @@ bool WriteFileBytes(const std::string& path, const std::string& bytes)
 {
     UniqueHandle file(CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
                                   FILE_ATTRIBUTE_NORMAL, nullptr));
-    return file && WriteAll(file.Get(), bytes);
+    return file && WriteAllBytes(file.Get(), bytes);
 }
 
 bool LoadLines(const std::string& path, TStringList& lines)
@@ -181,7 +185,7 @@ bool AppendBytes(const std::string& path, const std::string& bytes)
 {
     UniqueHandle file(CreateFileA(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                   OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-    return file && WriteAll(file.Get(), bytes);
+    return file && WriteAllBytes(file.Get(), bytes);
 }
 
 std::string ExpandEnvironment(const std::string& text)

@@ -42,6 +42,9 @@ struct TFileStamp {
 };
 TFileStamp FileStampOf(const std::string& path);
 
+// Everything from the handle's position on, and all the bytes written at it.
+bool ReadAllBytes(HANDLE file, std::string& bytes);
+bool WriteAllBytes(HANDLE file, const std::string& bytes);
 // Whole file as bytes; false when it cannot be opened or read.
 bool ReadFileBytes(const std::string& path, std::string& bytes);
 // Writes the bytes as the whole file (created or truncated).

@@ -86,30 +86,6 @@ UniqueHandle Refused()
     return UniqueHandle();
 }
 
-bool WriteAllTo(HANDLE file, const std::string& bytes)
-{
-    size_t done = 0;
-    while (done < bytes.size()) {
-        DWORD wrote = 0;
-        const DWORD chunk = static_cast<DWORD>(std::min<size_t>(bytes.size() - done, 1u << 20));
-        if (!WriteFile(file, bytes.data() + done, chunk, &wrote, nullptr) || wrote == 0) return false;
-        done += wrote;
-    }
-    return true;
-}
-
-bool ReadAllFrom(HANDLE file, std::string& bytes)
-{
-    bytes.clear();
-    char buffer[16384];
-    for (;;) {
-        DWORD got = 0;
-        if (!ReadFile(file, buffer, sizeof(buffer), &got, nullptr)) return false;
-        if (got == 0) return true;
-        bytes.append(buffer, got);
-    }
-}
-
 bool Truncate(HANDLE file)
 {
     LARGE_INTEGER zero{};
@@ -202,21 +178,21 @@ bool ReadPlainFile(const std::string& path, std::string& bytes)
 {
     bytes.clear();
     UniqueHandle file = OpenPlainFile(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, TCreate::Never);
-    return file && ReadAllFrom(file.Get(), bytes);
+    return file && ReadAllBytes(file.Get(), bytes);
 }
 
 bool WritePlainFile(const std::string& path, const std::string& bytes)
 {
     // Truncated only once the check has passed: never the file a link names.
     UniqueHandle file = OpenPlainFile(path, GENERIC_WRITE, FILE_SHARE_READ, TCreate::IfMissing);
-    return file && Truncate(file.Get()) && WriteAllTo(file.Get(), bytes);
+    return file && Truncate(file.Get()) && WriteAllBytes(file.Get(), bytes);
 }
 
 bool WriteNewPlainFile(const std::string& path, const std::string& bytes)
 {
     UniqueHandle file = OpenPlainFile(path, GENERIC_WRITE | DELETE, FILE_SHARE_READ, TCreate::AlwaysNew);
     if (!file) return false;
-    if (WriteAllTo(file.Get(), bytes)) return true;
+    if (WriteAllBytes(file.Get(), bytes)) return true;
     const DWORD error = GetLastError();
     DeleteThroughHandle(file.Get());  // ours, made just now: a torn copy goes again
     SetLastError(error);
@@ -226,7 +202,7 @@ bool WriteNewPlainFile(const std::string& path, const std::string& bytes)
 bool AppendPlainFile(const std::string& path, const std::string& bytes)
 {
     UniqueHandle file = OpenPlainFile(path, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, TCreate::IfMissing);
-    return file && WriteAllTo(file.Get(), bytes);
+    return file && WriteAllBytes(file.Get(), bytes);
 }
 
 bool LoadPlainLines(const std::string& path, TStringList& lines)
@@ -304,12 +280,12 @@ bool CopyFileHeld(const std::string& source, const std::string& target, std::str
     if (!HoldFolders(source, target, held, why)) return false;
     UniqueHandle from = OpenPlainFile(source, GENERIC_READ, FILE_SHARE_READ, TCreate::Never);
     std::string bytes;
-    if (!from || !ReadAllFrom(from.Get(), bytes)) {
+    if (!from || !ReadAllBytes(from.Get(), bytes)) {
         why = ErrorWords("cannot read", source);
         return false;
     }
     UniqueHandle to = OpenPlainFile(target, GENERIC_WRITE, 0, TCreate::IfMissing);
-    if (!to || !Truncate(to.Get()) || !WriteAllTo(to.Get(), bytes)) {
+    if (!to || !Truncate(to.Get()) || !WriteAllBytes(to.Get(), bytes)) {
         why = ErrorWords("cannot write", target);
         return false;
     }
