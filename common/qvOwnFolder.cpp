@@ -75,12 +75,14 @@ bool CreateWithOwnDescriptor(const std::string& folder)
 
 // The folder object itself, held without delete sharing, with the rights to
 // change its descriptor and to move it aside.
-UniqueHandle OpenFolderObject(const std::string& folder)
+UniqueHandle OpenFolderObject(const std::string& folder, DWORD access)
 {
-    return UniqueHandle(CreateFileA(folder.c_str(), READ_CONTROL | WRITE_DAC | WRITE_OWNER | DELETE | FILE_READ_ATTRIBUTES,
-                                    FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                                    FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    return UniqueHandle(CreateFileA(folder.c_str(), access | FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT,
+                                    nullptr));
 }
+
+constexpr DWORD kOwnRights = READ_CONTROL | WRITE_DAC | WRITE_OWNER | DELETE;
 
 bool IsPlainFolderHandle(HANDLE folder, const std::string& path)
 {
@@ -88,6 +90,25 @@ bool IsPlainFolderHandle(HANDLE folder, const std::string& path)
     return GetFileInformationByHandle(folder, &info) && (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
            !(info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) && OpenObjectIsNamed(folder, path) &&
            HasNoLinkOnTheWay(path);
+}
+
+// Files an earlier version left took the folder's inherited descriptor, and
+// a user may have added some and own them: each plain file gets ours too
+// (a link or a second hard link is left alone, and refused when opened).
+std::string SecureFilesInside(const std::string& folder)
+{
+    std::string refused;
+    WIN32_FIND_DATAA data{};
+    UniqueFindHandle find(FindFirstFileA((folder + "\\*").c_str(), &data));
+    if (!find) return refused;
+    do {
+        if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
+        const std::string path = folder + "\\" + data.cFileName;
+        UniqueHandle file = OpenPlainFile(path, READ_CONTROL | WRITE_DAC | WRITE_OWNER,
+                                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, TCreate::Never);
+        if (!file || !ApplyOwnDescriptor(file.Get())) refused += std::string(refused.empty() ? "" : ", ") + data.cFileName;
+    } while (FindNextFileA(find.Get(), &data));
+    return refused;
 }
 
 std::string Reason(bool plain, TFolderOwner owner)
@@ -111,19 +132,26 @@ TOwnFolderResult TakeOwnFolder(const std::string& folderPath)
     const std::string folder = ExcludeTrailingBackslash(folderPath);
     TOwnFolderResult result;
     if (GetFileAttributesA(folder.c_str()) != INVALID_FILE_ATTRIBUTES) {
-        UniqueHandle held = OpenFolderObject(folder);
+        UniqueHandle held = OpenFolderObject(folder, kOwnRights);
+        // A folder whose descriptor keeps SYSTEM out is not ours either: the
+        // right to move it aside comes from the parent folder.
+        const bool shutOut = !held && GetLastError() == ERROR_ACCESS_DENIED;
+        if (shutOut) held = OpenFolderObject(folder, DELETE);
         if (!held) {
             result.Note = folder + " cannot be opened (error " + std::to_string(GetLastError()) + "); not used";
             return result;
         }
         const bool plain = IsPlainFolderHandle(held.Get(), folder);
-        const TFolderOwner owner = plain ? FolderOwnerOf(held.Get()) : TFolderOwner::Unknown;
+        const TFolderOwner owner = shutOut ? TFolderOwner::Other : plain ? FolderOwnerOf(held.Get()) : TFolderOwner::Unknown;
         if (plain && owner != TFolderOwner::Other) {
             // Ours, or made by an administrator: its contents stay, and its
             // descriptor becomes ours (earlier versions left the inherited one).
             result.Usable = true;
             if (!ApplyOwnDescriptor(held.Get()))
                 result.Note = folder + ": own descriptor not applied (error " + std::to_string(GetLastError()) + ")";
+            const std::string refused = SecureFilesInside(folder);
+            if (!refused.empty())
+                result.Note += (result.Note.empty() ? "" : "; ") + folder + ": not plain files, left unused: " + refused;
             return result;
         }
         // Moved aside through the handle checked above. Where the system
@@ -144,7 +172,7 @@ TOwnFolderResult TakeOwnFolder(const std::string& folderPath)
         return result;
     }
     // Made by us just now; checked once more, since the name was free for a moment.
-    UniqueHandle made = OpenFolderObject(folder);
+    UniqueHandle made = OpenFolderObject(folder, kOwnRights);
     result.Usable = made && IsPlainFolderHandle(made.Get(), folder);
     if (!result.Usable) result.Note += (result.Note.empty() ? "" : "; ") + folder + " made, but not a plain folder; not used";
     return result;

@@ -237,26 +237,32 @@ bool RenamePlainFile(const std::string& from, const std::string& to)
 {
     UniqueHandle file = OpenPlainFile(from, DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE, TCreate::Never);
     if (!file) return false;
-    // What stands at the new name goes first, and only when it is a plain
-    // file: a rename over a link would on some systems write where it points.
-    if (AttributesOf(to) != INVALID_FILE_ATTRIBUTES && !DeletePlainFile(to)) return false;
-    return RenameThroughHandle(file.Get(), to, false);
+    // Only a plain file is replaced; a rename that replaces a link replaces
+    // the link itself, so one planted after this check reaches nothing.
+    if (AttributesOf(to) != INVALID_FILE_ATTRIBUTES &&
+        !OpenPlainFile(to, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, TCreate::Never))
+        return false;
+    return RenameThroughHandle(file.Get(), to, true);
 }
 
 bool MoveFileHeld(const std::string& source, const std::string& target, std::string& why)
 {
     HeldFolders held;
     if (!HoldFolders(source, target, held, why)) return false;
-    UniqueHandle file = OpenPlainFile(source, DELETE, FILE_SHARE_READ, TCreate::Never);
+    UniqueHandle file = OpenPlainFile(source, DELETE | GENERIC_READ, FILE_SHARE_READ, TCreate::Never);
     if (!file) {
         why = ErrorWords("cannot take", source);
         return false;
     }
-    if (!RenameThroughHandle(file.Get(), target, false)) {
-        why = ErrorWords("cannot move to", target);
-        return false;
-    }
-    return true;
+    if (RenameThroughHandle(file.Get(), target, false)) return true;
+    // Another drive: copied into a new file, then deleted through the handle
+    // that was checked.
+    std::string bytes;
+    if (GetLastError() == ERROR_NOT_SAME_DEVICE && ReadAllBytes(file.Get(), bytes) && WriteNewPlainFile(target, bytes) &&
+        DeleteThroughHandle(file.Get()))
+        return true;
+    why = ErrorWords("cannot move to", target);
+    return false;
 }
 
 bool DeleteFileHeld(const std::string& path, std::string& why)

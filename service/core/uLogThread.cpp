@@ -35,21 +35,25 @@ void TLogThread::WriteLine(const std::string& text)
         std::string line = FormatLogLine(text);
         std::lock_guard<std::mutex> guard(writeLock_);
         // The log stays open between lines, checked once when opened: a link
-        // planted at its name is neither followed nor written through, and
-        // nobody can swap the file for one while it is held.
-        if (!file_)
-            file_ = OpenPlainFile(fileName_, FILE_APPEND_DATA | DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE, TCreate::IfMissing);
+        // planted at its name is neither followed nor written through.
+        // Held with no right to delete it, so a reader that does not share
+        // deletion (an editor) can still open it.
+        auto open = [this] {
+            file_ = OpenPlainFile(fileName_, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, TCreate::IfMissing);
+        };
+        if (!file_) open();
         if (!file_) return;  // the line is lost, nothing else is touched
         // A log that passed its limit moves aside, so a long run (or a flood
         // of lines) keeps at most two files' worth besides the previous run's.
         LARGE_INTEGER size{};
-        if (GetFileSizeEx(file_.Get(), &size) && size.QuadPart >= rotateAtBytes_ && DeletePlainFile(rolledFileName_) &&
-            RenameThroughHandle(file_.Get(), rolledFileName_, false)) {
-            file_ = OpenPlainFile(fileName_, FILE_APPEND_DATA | DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE, TCreate::IfMissing);
+        if (GetFileSizeEx(file_.Get(), &size) && size.QuadPart >= rotateAtBytes_) {
+            file_.Reset();
+            RenamePlainFile(fileName_, rolledFileName_);
+            open();
             if (!file_) return;
         }
         DWORD wrote = 0;
-        WriteFile(file_.Get(), line.data(), static_cast<DWORD>(line.size()), &wrote, nullptr);
+        if (!WriteFile(file_.Get(), line.data(), static_cast<DWORD>(line.size()), &wrote, nullptr)) file_.Reset();
     } catch (const std::exception& e) {
         // Nowhere to write it: the log itself is what failed.
         OutputDebugStringA(e.what());

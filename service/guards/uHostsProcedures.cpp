@@ -77,7 +77,12 @@ void JailBytes(const std::string& bytes, TReportEvent& event)
     const std::string jail = JailCopyPath();
     event.Path.Set(jail);
     event.Event = evmChange;
-    if (!WriteNewPlainFile(jail, bytes)) throw EInOutError(GetLastError(), "cannot write " + jail);
+    // The repair goes on without its copy: a jail that cannot be written must
+    // not leave the locker's hosts file in place.
+    if (!WriteNewPlainFile(jail, bytes)) {
+        WriteServiceLog("hosts copy not jailed: " + jail + " (error " + IntToStr(GetLastError()) + ")");
+        event.Path.Set("");  // the record names no copy that is not there
+    }
 }
 
 std::string ReadBytesOrRaise(const std::string& path)
@@ -162,7 +167,12 @@ void RepairDeletedHosts(const std::string& hosts, bool useDefault)
 
 void GuardHosts(const std::string& folder)
 {
-    EnsureHostsFiles();
+    try {
+        EnsureHostsFiles();
+    } catch (const std::exception& error) {
+        // Without the backup or the allow-list the stock text still serves.
+        WriteServiceLog(std::string("hosts files not prepared: ") + error.what());
+    }
     TReportEvent event;
     InitReportEvent(event);
     event.Source = evkHosts;

@@ -5,6 +5,7 @@
 
 #include "md5.h"
 #include "qvFiles.h"
+#include "qvPlainFiles.h"
 #include "uChangeFilesProcedures.h"
 #include "uCommonUtils.h"
 #include "uHostsProcedures.h"
@@ -114,7 +115,8 @@ void TSystemProtectionThread::Execute()
 
     Guarded([&] {
         const std::string backup = BackupHostsPath();
-        SetAcceptedHostsDigest(FileExists(backup) ? GetFileMD5(backup).substr(0, 32) : std::string());
+        std::string bytes;
+        SetAcceptedHostsDigest(ReadPlainFile(backup, bytes) ? MD5DigestToHex(MD5OfString(bytes)) : std::string());
         const std::string folder = ExtractFilePath(GetHostsFilePath());
         hostsFolder_ = std::make_unique<TDirWatchThread>(folder, 0, WriteServiceLog, OnHostsChanged, true);
     });

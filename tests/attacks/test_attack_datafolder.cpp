@@ -186,6 +186,9 @@ TEST_F(DataFolderLinks, LinksAndHardLinksInsideAreNeitherFollowedNorWrittenThrou
     EXPECT_TRUE(WaitUntil([] { return ReadTextFile(GetDataFolder() + "service.log").find("jail\\") != std::string::npos; },
                           30000))
         << "the guard tried its jail copy";
+    EXPECT_TRUE(WaitUntil([] { return ReadTextFile(GetHostsFilePath()).find("bank.example") == std::string::npos; },
+                          30000))
+        << "the hosts file is repaired without its jail copy";
     TStringList planted;
     ListFolderFiles(victimFolder.Path(), planted);
     EXPECT_TRUE(planted.empty()) << "the jail through a link: " << (planted.empty() ? "" : planted[0]);
