@@ -140,12 +140,12 @@ void CheckOtherFile(int32_t kind, double time, const std::string& folder, const 
 }  // namespace
 
 
-void CheckAppInitDlls(TRegEngine& key)
+void CheckAppInitDlls(TRegEngine& key, RegView view)
 {
     if (!ReadSettingBool("appinitdlls")) return;
     TRegEngine value = key;
     value.Value = "Appinit_Dlls";
-    const std::string text = ReadRegString(value);
+    const std::string text = ReadRegString(value, view);
     if (text.empty()) return;
     TStringList entries;
     SplitCommandLine(text, entries, false);
@@ -153,7 +153,7 @@ void CheckAppInitDlls(TRegEngine& key)
         const std::string path = NormalizeCommandPath(entry);
         if (path.empty() || !FileExists(path) || IsTrustedFile(path)) continue;
         Record(evkAppInitDlls, evmAddFile, path, path);
-        DisableValueEntry(path, value);
+        DisableValueEntry(path, value, view);
     }
 }
 
@@ -249,27 +249,29 @@ void CheckStartupFolder(int32_t kind, const std::string& folder, const std::stri
 }
 
 
-void DisableValueEntry(const std::string& entry, TRegEngine& key)
+void DisableValueEntry(const std::string& entry, TRegEngine& key, RegView view)
 {
     TRegEngine disabledRef = DisabledRef(key);
     TStringList disabled, current;
-    SplitCommandLine(ReadRegString(disabledRef), disabled, false);
-    SplitCommandLine(ReadRegString(key), current, false);
+    SplitCommandLine(ReadRegString(disabledRef, view), disabled, false);
+    SplitCommandLine(ReadRegString(key, view), current, false);
     const int found = FindValueEntry(current, entry);
     if (found < 0) return;
     disabled.push_back(current[static_cast<size_t>(found)]);
     current.erase(current.begin() + found);
 
-    WriteRegString(disabledRef, JoinList(disabled, ", "));
+    WriteRegString(disabledRef, JoinList(disabled, ", "), view);
     if (disabledRef.Error != 0) {
         WriteServiceLog("запись не помещена в карантин, раздел не обычный: " + disabledRef.Key + " " + key.Value);
         return;
     }
-    WriteRegString(key, JoinList(current, ", "));
-    if (ReadRegString(disabledRef).empty()) DeleteRegValue(disabledRef);
+    WriteRegString(key, JoinList(current, ", "), view);
+    if (ReadRegString(disabledRef, view).empty()) DeleteRegValue(disabledRef, view);
     TStringList left;
-    GetRegValueNames(disabledRef, left);
-    if (left.empty()) DeleteRegKey(disabledRef);
+    GetRegValueNames(disabledRef, left, view);
+    // Key deletion reaches only the process's own view: a 32-bit service keeps
+    // an empty quarantine key in the 64-bit view.
+    if (left.empty() && (view == RegView::Default || !IsWow64())) DeleteRegKey(disabledRef);
     NotifyAutorunManager();
 }
 

@@ -5,7 +5,7 @@
 
 #include "RegistryUtils.h"
 
-void CheckAppInitDlls(TRegEngine& key);
+void CheckAppInitDlls(TRegEngine& key, RegView view = RegView::Default);
 // The guards of one user's keys (the user kinds, "load"/"run") and Startup
 // folder end only processes that run as that user: the user of the key under
 // HKEY_USERS, or userSid for the folder. Without a user they end nothing; the
@@ -15,6 +15,6 @@ void CheckUserLoadRun(TRegEngine& key);
 void CheckStartupFolder(int32_t kind, const std::string& folder, const std::string& userSid = {});
 // Moves the value into the key's "AutorunsDisabled" subkey, in the given view.
 bool DisableRegValue(TRegEngine& key, RegView view = RegView::Default);
-void DisableValueEntry(const std::string& entry, TRegEngine& key);
+void DisableValueEntry(const std::string& entry, TRegEngine& key, RegView view = RegView::Default);
 bool DisableFolderFile(const std::string& folder, const std::string& name);
 void NotifyAutorunManager();

@@ -6,10 +6,12 @@
 #include "uReportEvent.h"
 #include "uWinLogonProcedures.h"
 
-void OnWinlogonChanged(TRegEngine&) { RepairWinlogon(); }
+void OnWinlogonChanged(TRegEngine&) { RepairWinlogon(RegView::Default); }
+void OnWinlogon64Changed(TRegEngine&) { RepairWinlogon(RegView::Key64); }
 void OnIfeoChanged(TRegEngine&) { RepairImageFileOptions(); }
 void OnMachinePolicyChanged(TRegEngine&) { RepairSystemPolicies(); }
-void OnAppInitChanged(TRegEngine& ref) { CheckAppInitDlls(ref); }
+void OnAppInitChanged(TRegEngine& ref) { CheckAppInitDlls(ref, RegView::Default); }
+void OnAppInit64Changed(TRegEngine& ref) { CheckAppInitDlls(ref, RegView::Key64); }
 void OnMachineRunChanged(TRegEngine& ref) { CheckRunKey(evkRun, ref, RegView::Default); }
 void OnMachineRun64Changed(TRegEngine& ref) { CheckRunKey(evkRun64, ref, RegView::Key64); }
 void OnMachineRunOnce64Changed(TRegEngine& ref) { CheckRunKey(evkRunOnce64, ref, RegView::Key64); }

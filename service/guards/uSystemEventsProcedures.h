@@ -5,10 +5,12 @@
 
 #include "RegistryUtils.h"
 
-void OnWinlogonChanged(TRegEngine& ref);
+void OnWinlogonChanged(TRegEngine& ref);    // normal view (Wow6432Node on 64-bit Windows)
+void OnWinlogon64Changed(TRegEngine& ref);  // 64-bit view
 void OnIfeoChanged(TRegEngine& ref);
 void OnMachinePolicyChanged(TRegEngine& ref);
 void OnAppInitChanged(TRegEngine& ref);
+void OnAppInit64Changed(TRegEngine& ref);
 void OnMachineRunChanged(TRegEngine& ref);          // 171, normal view
 void OnMachineRun64Changed(TRegEngine& ref);        // 172, 64-bit view
 void OnMachineRunOnce64Changed(TRegEngine& ref);    // 174

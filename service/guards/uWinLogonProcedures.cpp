@@ -27,48 +27,57 @@ std::string ValueText(const TRegEngine& rec)
     return root + "\\" + rec.Key + "\\" + rec.Value;
 }
 
+std::string TrimTrailingCommas(std::string text)
+{
+    while (!text.empty() && text.back() == ',') text.pop_back();
+    return text;
+}
+
 // A repair is recorded only once its write or delete took: a user's key that
 // is a registry link, or a key the service may not write, keeps the bad value,
 // and the log says so instead. Coming after the repair, a record that fails
 // (it raises) never keeps the repair from being made.
-bool WriteTook(TRegEngine& rec, const std::string& text)
+bool WriteTook(TRegEngine& rec, const std::string& text, RegView view = RegView::Default)
 {
-    WriteRegString(rec, text);
+    WriteRegString(rec, text, view);
     if (rec.Error == 0) return true;
     WriteServiceLog("значение не исправлено, запись не удалась (ошибка реестра " + IntToStr(rec.Error) +
                     "): " + ValueText(rec));
     return false;
 }
 
-bool DeleteTook(TRegEngine& rec)
+bool DeleteTook(TRegEngine& rec, RegView view = RegView::Default)
 {
-    if (DeleteRegValue(rec)) return true;
+    if (DeleteRegValue(rec, view)) return true;
     // Gone all the same: another call was first, and recorded it.
-    if (!RegValueExists(rec)) return false;
+    if (!RegValueExists(rec, view)) return false;
     WriteServiceLog("значение не удалено, раздел не открылся для записи или удаление отказано: " + ValueText(rec));
     return false;
 }
 
 // Userinit and Shell: the value must hold the expected program and nothing
 // else. Records one event when the value was wrong and has been put right.
-void GuardShellValue(const std::string& key, const std::string& valueName, const std::string& expected,
+void GuardShellValue(const TWinlogonKey& key, const std::string& valueName, const std::string& expected,
                      int32_t kind, bool isUserinit)
 {
-    TRegEngine rec = ValueRef(kRootHKLM, key, valueName);
-    const std::string old = ReadRegString(rec);
-    const bool repaired = WriteTook(rec, expected);
+    TRegEngine rec = ValueRef(kRootHKLM, key.Path, valueName);
+    const std::string old = ReadRegString(rec, key.View);
+    if (SameText(old, expected)) return;
+    // Windows ends its Userinit with a comma: the program is the text before it.
+    const std::string program = TrimTrailingCommas(expected);
+    const bool repaired = WriteTook(rec, expected, key.View);
     if (old.empty()) {
         if (repaired) RecordEvent(kind, evmDelete, "");
     } else {
         TStringList entries;
         SplitCommandLine(old, entries, true);
         for (size_t i = 0; i < entries.size(); ++i) {
-            if (SameText(entries[i], expected)) continue;
+            if (SameText(entries[i], program)) continue;
             const bool first = i == 0;
             // The programs are ended even when the value could not be put right.
             if (repaired) RecordEvent(kind, first ? evmChange : evmAdd, old);
             if (isUserinit) {
-                KillCommandPrograms(old, true, first ? std::string() : expected);
+                KillCommandPrograms(old, true, first ? std::string() : program);
                 RestartShell(true);
             } else if (first) {
                 Sleep(100);
@@ -81,28 +90,29 @@ void GuardShellValue(const std::string& key, const std::string& valueName, const
             break;
         }
     }
-    WriteRegString(rec, expected);
+    WriteRegString(rec, expected, key.View);
 }
 
 // A value that must not be there (GinaDll, Taskman, usrinit): the programs it
 // names are ended and jailed and the value deleted.
-void GuardAbsentValue(const std::string& key, const std::string& valueName, int32_t kind, bool evenWhenEmpty)
+void GuardAbsentValue(const TWinlogonKey& key, const std::string& valueName, int32_t kind, bool evenWhenEmpty)
 {
-    TRegEngine rec = ValueRef(kRootHKLM, key, valueName);
-    if (!RegValueExists(rec)) return;
-    const std::string text = ReadRegString(rec);
+    TRegEngine rec = ValueRef(kRootHKLM, key.Path, valueName);
+    if (!RegValueExists(rec, key.View)) return;
+    const std::string text = ReadRegString(rec, key.View);
     if (text.empty() && !evenWhenEmpty) return;
     KillCommandPrograms(text, true, "");
-    if (DeleteTook(rec)) RecordEvent(kind, evmSet, text);
+    if (DeleteTook(rec, key.View)) RecordEvent(kind, evmSet, text);
 }
 
 // A text that must be empty (legal notices).
-void GuardEmptyText(uint8_t root, const std::string& key, const std::string& valueName, int32_t kind)
+void GuardEmptyText(uint8_t root, const std::string& key, const std::string& valueName, int32_t kind,
+                    RegView view = RegView::Default)
 {
     TRegEngine rec = ValueRef(root, key, valueName);
-    const std::string text = ReadRegString(rec);
+    const std::string text = ReadRegString(rec, view);
     if (text.empty()) return;
-    if (WriteTook(rec, "")) RecordEvent(kind, evmSet, text);
+    if (WriteTook(rec, "", view)) RecordEvent(kind, evmSet, text);
 }
 
 }  // namespace
@@ -118,16 +128,29 @@ std::string ExpectedUserinit()
     return IsWin64System() ? std::string("userinit.exe") : GetSpecialFolder(37) + "\\userinit.exe";
 }
 
+TWinlogonKey WinlogonKey(RegView view)
+{
+    if (view == RegView::Key64)
+        return {kWinlogon64Key, RegView::Key64, GetSpecialFolder(37) + "\\userinit.exe,", "explorer.exe"};
+    return {WinlogonKeyPath(), RegView::Default, ExpectedUserinit(), "Explorer.exe"};
+}
+
 void RepairWinlogon()
 {
-    const std::string key = WinlogonKeyPath();
-    if (ReadSettingBool("All_userinit")) GuardShellValue(key, "Userinit", ExpectedUserinit(), evkWinlogonUserinit, true);
-    if (ReadSettingBool("All_shell")) GuardShellValue(key, "Shell", "Explorer.exe", evkWinlogonShell, false);
+    RepairWinlogon(RegView::Default);
+    if (IsWin64System()) RepairWinlogon(RegView::Key64);
+}
+
+void RepairWinlogon(RegView view)
+{
+    const TWinlogonKey key = WinlogonKey(view);
+    if (ReadSettingBool("All_userinit")) GuardShellValue(key, "Userinit", key.Userinit, evkWinlogonUserinit, true);
+    if (ReadSettingBool("All_shell")) GuardShellValue(key, "Shell", key.Shell, evkWinlogonShell, false);
     if (ReadSettingBool("All_gina")) GuardAbsentValue(key, "GinaDll", evkWinlogonGina, false);
     if (ReadSettingBool("All_taskman")) GuardAbsentValue(key, "Taskman", evkWinlogonTaskman, false);
     if (ReadSettingBool("All_message")) {
-        GuardEmptyText(kRootHKLM, key, "LegalNoticeText", evkWinlogonText);
-        GuardEmptyText(kRootHKLM, key, "LegalNoticeCaption", evkWinlogonCaption);
+        GuardEmptyText(kRootHKLM, key.Path, "LegalNoticeText", evkWinlogonText, key.View);
+        GuardEmptyText(kRootHKLM, key.Path, "LegalNoticeCaption", evkWinlogonCaption, key.View);
     }
     if (ReadSettingBool("All_parazite")) GuardAbsentValue(key, "usrinit", evkWinlogonUsrinit, true);
 }

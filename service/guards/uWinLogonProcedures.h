@@ -13,7 +13,22 @@ std::string WinlogonKeyPath();
 // Windows, "userinit.exe" on 64-bit Windows.
 std::string ExpectedUserinit();
 
+// A Winlogon key guarded in one view, with the "Userinit" and "Shell" texts
+// that are healthy there and that a repair writes back.
+struct TWinlogonKey {
+    std::string Path;
+    RegView View;
+    std::string Userinit;
+    std::string Shell;
+};
+// View Default: the key above. View Key64, on 64-bit Windows only: the key
+// Winlogon itself (a 64-bit program) reads, holding what Windows writes there.
+TWinlogonKey WinlogonKey(RegView view);
+constexpr const char* kWinlogon64Key = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon";
+
+// Every Winlogon key that Windows reads (both on 64-bit Windows).
 void RepairWinlogon();
+void RepairWinlogon(RegView view);
 void RepairSystemPolicies();
 void RepairImageFileOptions();
 void RepairUserShell(int32_t kind, TRegEngine& key);

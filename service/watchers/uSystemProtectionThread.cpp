@@ -20,14 +20,21 @@ std::vector<TMachineWatch> MachineRegistryWatches(bool win64)
     const std::string run = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
     const std::string wowRun = "SOFTWARE\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\Run";
     const std::string& normalRun = win64 ? wowRun : run;
+    // 32-bit programs read AppInit_DLLs from the Wow6432Node key, 64-bit ones
+    // from the 64-bit view: on 64-bit Windows both are watched, each by name.
+    const std::string windows = "Software\\Microsoft\\Windows NT\\CurrentVersion\\Windows";
+    const std::string wowWindows = "SOFTWARE\\Wow6432Node\\Microsoft\\Windows NT\\CurrentVersion\\Windows";
     std::vector<TMachineWatch> watches = {
         {WinlogonKeyPath(), RegView::Default, &OnWinlogonChanged},
-        {"Software\\Microsoft\\Windows NT\\CurrentVersion\\Windows", RegView::Default, &OnAppInitChanged},
+        {win64 ? wowWindows : windows, RegView::Default, &OnAppInitChanged},
         {kIfeoKey, RegView::Default, &OnIfeoChanged},
         {kMachinePoliciesSystemKey, RegView::Default, &OnMachinePolicyChanged},
         {normalRun, RegView::Default, &OnMachineRunChanged},
     };
     if (win64) {
+        // Winlogon is a 64-bit program there and reads its key in the 64-bit view.
+        watches.push_back({kWinlogon64Key, RegView::Key64, &OnWinlogon64Changed});
+        watches.push_back({windows, RegView::Key64, &OnAppInit64Changed});
         watches.push_back({run, RegView::Key64, &OnMachineRun64Changed});
         watches.push_back({run + "Once", RegView::Key64, &OnMachineRunOnce64Changed});
         watches.push_back({run + "OnceEx", RegView::Key64, &OnMachineRunOnceEx64Changed});

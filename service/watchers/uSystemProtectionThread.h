@@ -17,8 +17,8 @@ struct TMachineWatch {
     void (*Callback)(TRegEngine&);
 };
 
-// The registry watchers in the order they are created; the three 64-bit-view
-// ones only on 64-bit Windows.
+// The registry watchers in the order they are created; the 64-bit-view ones
+// (Winlogon, AppInit_DLLs, Run, RunOnce, RunOnceEx) only on 64-bit Windows.
 std::vector<TMachineWatch> MachineRegistryWatches(bool win64);
 
 class TSystemProtectionThread : public TThread {

@@ -322,10 +322,12 @@ TEST(MachineProtection, WatchesEveryMachineKeyInBothViewsAndLeavesNoThreadBehind
 
     const std::vector<std::string> expected = {
         "SOFTWARE\\Wow6432Node\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon",
-        "Software\\Microsoft\\Windows NT\\CurrentVersion\\Windows",
+        "SOFTWARE\\Wow6432Node\\Microsoft\\Windows NT\\CurrentVersion\\Windows",
         "Software\\Microsoft\\Windows NT\\CurrentVersion\\Image File Execution Options",
         "Software\\Microsoft\\Windows\\CurrentVersion\\Policies\\System",
         "SOFTWARE\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\Run",
+        "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon (64)",
+        "Software\\Microsoft\\Windows NT\\CurrentVersion\\Windows (64)",
         "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run (64)",
         "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\RunOnce (64)",
         "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\RunOnceEx (64)",
@@ -344,7 +346,7 @@ TEST(MachineProtection, WatchesEveryMachineKeyInBothViewsAndLeavesNoThreadBehind
     EXPECT_TRUE(SameText(ExcludeTrailingBackslash(folders[0]), ExcludeTrailingBackslash(GetSpecialFolder(24))));
     EXPECT_TRUE(EndsWith(LowerCase(ExcludeTrailingBackslash(folders[1])), "\\drivers\\etc"));
     // Every watcher, the repeat thread and the protection thread itself run.
-    EXPECT_GE(ThreadsOfThisProcess(), threadsBefore + 11 + 2 + 2);
+    EXPECT_GE(ThreadsOfThisProcess(), threadsBefore + 13 + 2 + 2);
 
     protection->Terminate();
     ASSERT_EQ(protection->WaitFor(60000), WAIT_OBJECT_0);

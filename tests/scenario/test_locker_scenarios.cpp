@@ -141,6 +141,47 @@ TEST_F(LockerScenario, UserinitWithASecondProgramAndEmptied)
         if (e.Source == evkWinlogonUserinit && e.Event == evmDelete) EXPECT_EQ(e.Path.Str(), "");
 }
 
+// 64-bit Winlogon reads its key in the 64-bit view, where Windows writes
+// "explorer.exe" and the system folder's userinit.exe with a trailing comma.
+TEST_F(LockerScenario, WinlogonKeyOfThe64BitView)
+{
+    ASSERT_TRUE(IsWin64System());
+    TRegEngine userinit = Ref(kRootHKLM, kWinlogon64Key, "Userinit");
+    const std::string windowsForm = UpperCase(GetSpecialFolder(37)) + "\\userinit.exe,";
+    WriteRegString(userinit, windowsForm, RegView::Key64);
+    TRegEngine shell = Ref(kRootHKLM, kWinlogon64Key, "Shell");
+    const std::string locker = "explorer.exe,C:\\x\\l.exe";
+    WriteRegString(shell, locker, RegView::Key64);
+    EXPECT_TRUE(WaitForString(shell, "explorer.exe"));
+    EXPECT_TRUE(WaitForRecord(evkWinlogonShell, evmAdd));
+    // Userinit is examined before Shell in the same call.
+    EXPECT_EQ(ReadRegString(userinit, RegView::Key64), windowsForm) << "Windows' own form is left alone";
+    for (const auto& e : Records()) {
+        EXPECT_NE(e.Source, evkWinlogonUserinit);
+        if (e.Source == evkWinlogonShell) {
+            EXPECT_EQ(e.Path.Str(), locker);
+        }
+    }
+
+    WriteRegString(userinit, "", RegView::Key64);
+    EXPECT_TRUE(WaitForString(userinit, GetSpecialFolder(37) + "\\userinit.exe,"));
+    EXPECT_TRUE(WaitForRecord(evkWinlogonUserinit, evmDelete));
+}
+
+// 32-bit programs on 64-bit Windows load the libraries of the Wow6432Node key.
+TEST_F(LockerScenario, AppInitDllsOfThe32BitView)
+{
+    const std::string key = "SOFTWARE\\Wow6432Node\\Microsoft\\Windows NT\\CurrentVersion\\Windows";
+    const std::string dll = PlaceLocker("hook32.dll");
+    TRegEngine value = Ref(kRootHKLM, key, "Appinit_Dlls");
+    WriteRegString(value, dll);
+    EXPECT_TRUE(WaitForString(value, ""));
+    EXPECT_TRUE(WaitForRecord(evkAppInitDlls, evmAddFile));
+    TRegEngine disabled = Ref(kRootHKLM, key + "\\AutorunsDisabled", "Appinit_Dlls");
+    EXPECT_EQ(ReadRegString(disabled), dll) << "moved to AutorunsDisabled";
+    DeleteRegKey(disabled);
+}
+
 TEST_F(LockerScenario, ValuesThatMustBeAbsentOrEmpty)
 {
     std::string gina = PlaceLocker("gina.exe");
