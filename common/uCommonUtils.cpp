@@ -248,6 +248,143 @@ std::string NormalizeCommandPath(const std::string& command)
     return result;
 }
 
+namespace {
+
+bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+
+std::string TrimBlanks(const std::string& text)
+{
+    size_t first = 0, last = text.size();
+    while (first < last && IsBlank(text[first])) ++first;
+    while (last > first && IsBlank(text[last - 1])) --last;
+    return text.substr(first, last - first);
+}
+
+bool IsRootedPath(const std::string& name)
+{
+    return (name.size() >= 2 && name[1] == ':') || (!name.empty() && name[0] == '\\');
+}
+
+// A text that cannot be read (not a string) gives no folders: the system and
+// Windows folders are still searched.
+TStringList MachinePathFolders()
+{
+    TStringList folders;
+    try {
+        TRegEngine rec;
+        rec.Root = kRootHKLM;
+        rec.Key = "SYSTEM\\CurrentControlSet\\Control\\Session Manager\\Environment";
+        rec.Value = "Path";
+        // The machine's own PATH, not this process's: a service may have been
+        // started with another one, the user's shell starts programs with this.
+        std::string rest = ExpandEnvironment(ReadRegString(rec));
+        for (;;) {
+            const size_t semicolon = rest.find(';');
+            const std::string folder = TrimBlanks(rest.substr(0, semicolon));
+            if (!folder.empty()) folders.push_back(ExcludeTrailingBackslash(folder));
+            if (semicolon == std::string::npos) break;
+            rest.erase(0, semicolon + 1);
+        }
+    } catch (const std::exception& error) {
+        folders.clear();
+        OutputDebugStringA((std::string("machine PATH not read: ") + error.what()).c_str());
+    }
+    return folders;
+}
+
+// The program the shell registered for a bare name ("App Paths\<name>").
+std::string AppPathOf(const std::string& name)
+{
+    try {
+        TRegEngine rec;
+        rec.Root = kRootHKLM;
+        rec.Key = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\" + name;
+        rec.Value = "";
+        std::string path = TrimBlanks(ExpandEnvironment(ReadRegString(rec)));
+        if (path.size() >= 2 && path.front() == '"' && path.back() == '"') path = path.substr(1, path.size() - 2);
+        return FileExists(path) ? path : std::string();
+    } catch (const std::exception& error) {
+        OutputDebugStringA((std::string("App Paths entry not read: ") + error.what()).c_str());
+        return {};
+    }
+}
+
+// One word of a command line as SearchPath with ".exe" finds it: a name with
+// no extension is first tried with ".exe"; a rooted name is taken where it
+// is, any other is searched in the system and Windows folders and the
+// machine's PATH, a bare name at last under App Paths.
+std::string FindProgramFile(const std::string& name)
+{
+    if (name.empty() || IsDosDeviceName(ExtractFileName(name))) return {};
+    TStringList names;
+    if (ExtractFileExt(ExtractFileName(name)).empty()) names.push_back(name + ".exe");
+    names.push_back(name);
+    if (IsRootedPath(name)) {
+        for (const std::string& candidate : names)
+            if (FileExists(candidate)) return candidate;
+        return {};
+    }
+    TStringList folders{ExcludeTrailingBackslash(GetSystemFolder()), ExcludeTrailingBackslash(GetWindowsFolder())};
+    for (const std::string& folder : MachinePathFolders()) folders.push_back(folder);
+    for (const std::string& folder : folders)
+        for (const std::string& candidate : names)
+            if (FileExists(folder + "\\" + candidate)) return folder + "\\" + candidate;
+    if (!ExtractFilePath(name).empty()) return {};
+    for (const std::string& candidate : names) {
+        const std::string found = AppPathOf(candidate);
+        if (!found.empty()) return found;
+    }
+    return {};
+}
+
+}  // namespace
+
+std::string ResolveCommandProgram(const std::string& commandLine)
+{
+    std::string line = TrimBlanks(commandLine);
+    line = TrimBlanks(ExpandEnvironment(line));
+    if (line.empty()) return {};
+    if (line[0] == '"') {
+        const size_t close = line.find('"', 1);
+        return FindProgramFile(line.substr(1, close == std::string::npos ? std::string::npos : close - 1));
+    }
+    // Unquoted: the words up to each blank in turn, the shortest first, as
+    // CreateProcess tries them; a line without blanks names one file.
+    for (size_t end = 0; end <= line.size(); ++end) {
+        if (end < line.size() && !IsBlank(line[end])) continue;
+        if (end > 0 && IsBlank(line[end - 1])) continue;
+        const std::string found = FindProgramFile(line.substr(0, end));
+        if (!found.empty()) return found;
+    }
+    return {};
+}
+
+std::string ProgramPathOf(const std::string& pathOrCommand)
+{
+    if (IsRootedPath(pathOrCommand) && FileExists(pathOrCommand)) return pathOrCommand;
+    const std::string program = ResolveCommandProgram(pathOrCommand);
+    return program.empty() ? NormalizeCommandPath(pathOrCommand) : program;
+}
+
+TStringList CommandEntryPrograms(const std::string& text)
+{
+    TStringList programs;
+    auto add = [&](const std::string& entry) {
+        const std::string program = ProgramPathOf(TrimBlanks(entry));
+        if (program.empty() || IndexOfText(programs, program) >= 0) return;
+        programs.push_back(program);
+    };
+    // Winlogon starts each comma-separated entry as a command line.
+    TStringList entries;
+    SplitCommandLine(text, entries, false);
+    for (const std::string& entry : entries) add(entry);
+    // A program named after the first blank is ended as well: an argument of
+    // Explorer's is started by it.
+    SplitCommandLine(text, entries, true);
+    for (const std::string& entry : entries) add(entry);
+    return programs;
+}
+
 void SplitCommandLine(const std::string& text, TStringList& list, bool firstBlankIsComma)
 {
     list.clear();

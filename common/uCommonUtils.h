@@ -64,6 +64,20 @@ std::string TrimLeadingBlanks(const std::string& text);
 std::string ReplaceAllText(const std::string& text, const std::string& oldPart, const std::string& newPart);
 std::string NormalizeCommandPath(const std::string& command);
 void SplitCommandLine(const std::string& text, TStringList& list, bool firstBlankIsComma);
+
+// The program a command line starts, found as CreateProcess finds it: a quoted
+// first word is the program; an unquoted line is tried up to each blank, the
+// shortest first; a name without extension is tried with ".exe" first; a name
+// without a drive is searched in the system and Windows folders and the
+// folders of the machine's PATH, a bare name at last under App Paths. "" when
+// no file is found. Environment strings are expanded first.
+std::string ResolveCommandProgram(const std::string& commandLine);
+// A full path that names a file as it stands, else the program of the command,
+// else NormalizeCommandPath's answer (kernel forms, programs gone from disk).
+std::string ProgramPathOf(const std::string& pathOrCommand);
+// Every program a Winlogon-style value names: each comma-separated entry, and
+// each word the first blank splits off; each once.
+TStringList CommandEntryPrograms(const std::string& text);
 // Adds the names of the folder's files matching the pattern (not folders, not
 // names ending ".ini"); a name the code page cannot spell is given as its short name.
 void ListFolderFiles(const std::string& folder, TStringList& list, const char* pattern = "*.*");

@@ -90,12 +90,12 @@ bool DisableRegValue(TRegEngine& key, RegView view)
 
 namespace {
 
-// The raw entry that names the program: first by the path it resolves to (an
+// The raw entry that names the program: first by the program it starts (an
 // entry may be quoted or written with environment strings), then by its text.
 int FindValueEntry(const TStringList& entries, const std::string& entry)
 {
     for (size_t i = 0; i < entries.size(); ++i)
-        if (SameText(NormalizeCommandPath(entries[i]), entry)) return static_cast<int>(i);
+        if (SameText(ResolveCommandProgram(entries[i]), entry)) return static_cast<int>(i);
     return IndexOfText(entries, entry);
 }
 
@@ -110,9 +110,15 @@ void CheckLinkFile(int32_t kind, double time, const std::string& folder, const s
 {
     TLnkStruc link;
     ReadShellLink(folder + "\\" + name, link);
-    std::string program = link.Target;
-    if (!FileExists(program)) program = link.WorkDir + "\\" + ExtractFileName(link.Target);
-    if (link.Target.empty() || !FileExists(program) || IsTrustedFile(program)) return;
+    // The shell expands the target's environment strings when it starts the
+    // link; a target that is not there is looked for in the working folder.
+    std::string program;
+    if (!link.Target.empty()) program = ResolveCommandProgram("\"" + link.Target + "\"");
+    if (program.empty() && !link.Target.empty() && !link.WorkDir.empty()) {
+        const std::string inWorkDir = ExpandEnvironment(link.WorkDir) + "\\" + ExtractFileName(link.Target);
+        if (FileExists(inWorkDir)) program = inWorkDir;
+    }
+    if (program.empty() || IsTrustedFile(program)) return;
     RecordEventAt(time, kind, evmAddFile, program, name, GetReadableFileMD5(program));
     KillProgram(program, false);
     DisableFolderFile(folder, name);
@@ -170,7 +176,7 @@ void CheckRunKey(int32_t kind, TRegEngine& key, RegView view)
         Wow64RedirectionOff redirection;
         TRegEngine value = key;
         value.Value = listed == kDefaultValueName ? std::string() : listed;
-        const std::string path = NormalizeCommandPath(ReadRegString(value, view));
+        const std::string path = ResolveCommandProgram(ReadRegString(value, view));
         if (path.empty() || !FileExists(path) || IsTrustedFile(path)) continue;
         Record(kind, evmAddFile, path, listed);
         KillProgram(path, false);
@@ -202,11 +208,11 @@ void CheckUserLoadRun(TRegEngine& key)
         TStringList entries;
         SplitCommandLine(text, entries, false);
         for (const std::string& entry : entries) {
-            const std::string path = NormalizeCommandPath(entry);
-            if (path.empty()) continue;
-            if (!FileExists(path)) {
+            std::string path = ResolveCommandProgram(entry);
+            if (path.empty()) {
                 Sleep(2000);  // the program may still be being written
-                if (!FileExists(path)) continue;
+                path = ResolveCommandProgram(entry);
+                if (path.empty()) continue;
             }
             if (IsTrustedFile(path)) continue;
             Record(kind, evmAddFile, path, path);

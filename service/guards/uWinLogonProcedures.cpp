@@ -76,16 +76,14 @@ void GuardShellValue(const TWinlogonKey& key, const std::string& valueName, cons
             const bool first = i == 0;
             // The programs are ended even when the value could not be put right.
             if (repaired) RecordEvent(kind, first ? evmChange : evmAdd, old);
+            // Every program the old text names is ended and jailed but the
+            // healthy one, whichever entry differs.
+            KillCommandPrograms(old, true, isUserinit ? "userinit.exe" : "Explorer.exe");
             if (isUserinit) {
-                KillCommandPrograms(old, true, first ? std::string() : program);
                 RestartShell(true);
             } else if (first) {
                 Sleep(100);
-                KillProgram(old, true);
-                Sleep(100);
                 RestartShell(false);
-            } else {
-                KillCommandPrograms(old, true, "Explorer.exe");
             }
             break;
         }
@@ -162,7 +160,7 @@ void RepairSystemPolicies()
             TRegEngine shell = ValueRef(kRootHKLM, kMachinePoliciesSystemKey, "Shell");
             if (RegValueExists(shell)) {
                 const std::string text = ReadRegString(shell);
-                if (!text.empty()) KillProgramAll(text, false);
+                if (!text.empty()) KillCommandPrograms(text, false, "Explorer.exe");
                 if (DeleteTook(shell) && !text.empty()) RecordEvent(evkPoliciesShell, evmSet, text);
             }
         }
@@ -213,7 +211,7 @@ void RepairUserShell(int32_t kind, TRegEngine& key)
         // The user chose this program: it is ended where it runs as that
         // user, and nowhere else.
         TProcessOwnerScope onlyTheUsers(KeyOwnerSid(key));
-        KillProgramAll(text, false);
+        KillCommandPrograms(text, false, "Explorer.exe");
     }
     if (DeleteTook(shell) && !text.empty()) RecordEvent(kind, evmSet, text);
 }

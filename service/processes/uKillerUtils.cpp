@@ -71,7 +71,7 @@ bool KillProgram(const std::string& path, bool jail)
     try {
         // The text may be a whole command ("C:\x\a.exe /s"): its program file is
         // what twins are compared with and what goes to the jail.
-        return KillProgramInner(NormalizeCommandPath(path), jail);
+        return KillProgramInner(ProgramPathOf(path), jail);
     } catch (const std::exception& error) {
         WriteServiceLog(error.what());
     } catch (...) {
@@ -106,7 +106,7 @@ int KillProgramAll(const std::string& path, bool jail)
         if (!reachedNew) break;
         ++rounds;
     }
-    const std::string program = NormalizeCommandPath(path);
+    const std::string program = ProgramPathOf(path);
     if (FileExists(program)) KillTwinProcesses(program, jail);
     TellTrayRefresh();
     return rounds;
@@ -114,7 +114,7 @@ int KillProgramAll(const std::string& path, bool jail)
 
 bool KillTwinProcesses(const std::string& path, bool jail)
 {
-    const std::string program = NormalizeCommandPath(path);
+    const std::string program = ProgramPathOf(path);
     const std::string reference = GetReadableFileMD5(program);
     if (reference.empty()) return false;
     const int64_t size = FileSizeOf(program);
@@ -142,14 +142,13 @@ void KillCommandPrograms(const std::string& text, bool jail, const std::string& 
         KillProgramAll(text, jail);
         return;
     }
-    TStringList entries;
-    SplitCommandLine(text, entries, true);
+    // Every program the text names is ended, not only the first: a locker
+    // after the healthy program runs as well.
     const std::string keepName = ExtractFileName(keep);
-    for (const std::string& entry : entries) {
-        const std::string path = NormalizeCommandPath(entry);
+    for (const std::string& path : CommandEntryPrograms(text)) {
         if (SameText(ExtractFileName(path), keepName)) continue;
-        KillProgram(path, jail);
-        if (FileExists(path)) JailFile(path);
+        KillProgramAll(path, jail);
+        if (jail && FileExists(path)) JailFile(path);
     }
     TellTrayRefresh();
 }

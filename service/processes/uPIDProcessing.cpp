@@ -249,7 +249,7 @@ bool IsProtectedProcess(uint32_t pid, const std::string& imagePath)
 
 int64_t FindProcessByPath(const std::string& path)
 {
-    const std::string resolved = NormalizeCommandPath(path);
+    const std::string resolved = ProgramPathOf(path);
     if (resolved.empty()) return -1;
     const bool byPath = !ExtractFilePath(resolved).empty();
     const std::string target = byPath ? LongPathName(resolved) : resolved;
@@ -303,7 +303,7 @@ bool TerminateProcessesByName(const std::string& name)
     // A name with a folder part means that one program file, never its namesakes
     // elsewhere (a "C:\Users\x\csrss.exe" must not reach the system's csrss).
     const bool byPath = !ExtractFilePath(name).empty();
-    const std::string target = byPath ? LongPathName(NormalizeCommandPath(name)) : name;
+    const std::string target = byPath ? LongPathName(ProgramPathOf(name)) : name;
     const std::string targetName = ExtractFileName(target);
     if (targetName.empty()) return false;
     bool lastEnded = false;

@@ -5,6 +5,7 @@
 
 #include <regex>
 
+#include "RegistryUtils.h"
 #include "TestSupport.h"
 #include "qvFiles.h"
 #include "qvHandles.h"
@@ -111,6 +112,54 @@ TEST(CommonUtils, NormalizeSkipsDeviceNames)
     ScratchDir dir;
     // "NUL" exists everywhere as a device; it must never be taken for the program.
     EXPECT_EQ(NormalizeCommandPath("nul x"), "nul x");
+}
+
+// The program a stored command starts is the one CreateProcess would start.
+TEST(CommandResolver, FindsTheFileWindowsStarts)
+{
+    ScratchDir dir;
+    const std::string locker = dir / "f15.exe", decoy = dir / "f15", app = dir / "My App.exe", my = dir / "My.exe";
+    for (const std::string& file : {locker, decoy, app, dir / "f21.exe"}) ASSERT_TRUE(WriteTextFile(file, "MZ"));
+    EXPECT_EQ(ResolveCommandProgram(locker), locker) << "a line without blanks names one file, not its decoy";
+    EXPECT_EQ(ResolveCommandProgram(dir / "f21"), dir / "f21.exe") << "\".exe\" is added";
+    EXPECT_EQ(ResolveCommandProgram(decoy + " /x"), locker) << "\".exe\" is tried first";
+    EXPECT_EQ(ResolveCommandProgram("  " + app + " /autorun now "), app);
+    EXPECT_EQ(ResolveCommandProgram(" \"" + app + "\" -x"), app);
+    ASSERT_TRUE(WriteTextFile(my, "MZ"));
+    EXPECT_EQ(ResolveCommandProgram(app + " /s"), my) << "the shortest candidate first";
+    EXPECT_EQ(ResolveCommandProgram("\"" + app + "\""), app);
+    EXPECT_EQ(ResolveCommandProgram(dir / "missing.exe /s"), "");
+    EXPECT_EQ(ResolveCommandProgram("nul x"), "");
+    EXPECT_TRUE(SameText(ResolveCommandProgram("notepad /p x.txt"), SystemDir() + "\\notepad.exe"));
+
+    SetEnvironmentVariableA("QVTESTDIR", dir.Path().c_str());
+    EXPECT_EQ(ResolveCommandProgram("%QVTESTDIR%\\f21 /s"), dir / "f21.exe");
+    EXPECT_EQ(ResolveCommandProgram("\"%QVTESTDIR%\\f21.exe\""), dir / "f21.exe") << "a shell link's target, quoted";
+}
+
+// Bare names: the machine's PATH (not this process's) and App Paths.
+TEST(CommandResolver, SearchesMachinePathAndAppPaths)
+{
+    ScratchDir dir;
+    ASSERT_TRUE(WriteTextFile(dir / "qvonpath.exe", "MZ"));
+    ASSERT_TRUE(WriteTextFile(dir / "real.exe", "MZ"));
+    EXPECT_EQ(ResolveCommandProgram("qvonpath.exe"), "");
+
+    TRegEngine path;
+    path.Key = "SYSTEM\\CurrentControlSet\\Control\\Session Manager\\Environment";
+    path.Value = "Path";
+    const std::string machinePath = ReadRegString(path);
+    WriteRegString(path, machinePath + ";" + dir.Path() + "\\");
+    const std::string onPath = ResolveCommandProgram("qvonpath /s");
+    WriteRegString(path, machinePath);
+    EXPECT_TRUE(SameText(onPath, dir / "qvonpath.exe")) << onPath;
+
+    TRegEngine app;
+    app.Key = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\qvapp.exe";
+    WriteRegString(app, "\"" + dir / "real.exe" + "\"");
+    const std::string registered = ResolveCommandProgram("qvapp");
+    DeleteRegKey(app);
+    EXPECT_EQ(registered, dir / "real.exe");
 }
 
 TEST(CommonUtils, SplitCommandLine)

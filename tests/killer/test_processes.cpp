@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "ProgramCopies.h"
+#include "RegistryUtils.h"
 #include "SlotListener.h"
 #include "TestSupport.h"
 #include "Trust.h"
@@ -207,6 +208,41 @@ TEST_F(Processes, KillCommandProgramsKeepsTheNamedProgram)
     TMSlotMessage message;
     ASSERT_TRUE(tray.Next(message));
     EXPECT_EQ(message.A, 10);
+}
+
+// Shell and Userinit naming the healthy program and a locker after it, in the
+// forms Winlogon reads: the locker is ended and jailed as well.
+TEST_F(Processes, WinlogonRepairEndsEveryProgramTheValueNames)
+{
+    ScratchDir dir;
+    const std::string shellLocker = dir / "l.exe", userinitLocker = dir / "u.exe";
+    ASSERT_TRUE(CopyWaiter(shellLocker));
+    ASSERT_TRUE(CopyWaiter(userinitLocker, "other"));
+    ChildProcess shellProcess, userinitProcess;
+    ASSERT_TRUE(StartAndSettle(shellProcess, shellLocker));
+    ASSERT_TRUE(StartAndSettle(userinitProcess, userinitLocker));
+    for (const char* name : {"All_gina", "All_taskman", "All_message", "All_parazite"}) {
+        TRegEngine off = SettingRef(name);
+        WriteRegBool(off, false);
+    }
+    for (const char* name : {"All_userinit", "All_shell"}) {
+        TRegEngine on = SettingRef(name);
+        WriteRegBool(on, true);
+    }
+    TRegEngine shell, userinit;
+    shell.Key = userinit.Key = WinlogonKeyPath();
+    shell.Value = "Shell";
+    userinit.Value = "Userinit";
+    WriteRegString(shell, "  explorer.exe , " + shellLocker + " ");
+    WriteRegString(userinit, GetSystemFolder() + "userinit.exe," + userinitLocker);
+
+    RepairWinlogon();
+    EXPECT_EQ(ReadRegString(shell), "Explorer.exe");
+    EXPECT_EQ(ReadRegString(userinit), ExpectedUserinit());
+    EXPECT_TRUE(Ended(shellProcess));
+    EXPECT_TRUE(Ended(userinitProcess));
+    EXPECT_FALSE(FileExists(shellLocker)) << "jailed";
+    EXPECT_FALSE(FileExists(userinitLocker)) << "jailed";
 }
 
 TEST_F(Processes, CopyFileByShell)
