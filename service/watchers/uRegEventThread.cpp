@@ -96,10 +96,18 @@ void TRegEventThread::Execute()
             Pause(1000);
             continue;
         }
+        // Opened through a link, the watch is on the link's target: once a
+        // guard has removed the link, the name is opened anew.
+        const bool throughLink = IsRegistryLinkAt(ref, view_);
+        auto linkRemoved = [&] { return throughLink && !IsRegistryLinkAt(ref, view_); };
         if (!examined || examineWhenArmed) {
             examined = true;
             examineWhenArmed = false;
             RunCallback();
+            if (linkRemoved()) {
+                examineWhenArmed = true;
+                continue;
+            }
         }
         for (;;) {
             HANDLE waits[2] = {event.Get(), StopEvent()};
@@ -112,14 +120,16 @@ void TRegEventThread::Execute()
             if (woke == WAIT_TIMEOUT && !IsKeyDeleted(key.Get())) {
                 // nothing changes in the key when a program it names appears
                 if (pending) RunCallback();
-                continue;
+                if (!linkRemoved()) continue;
+                examineWhenArmed = true;
+                break;
             }
             if (woke != WAIT_TIMEOUT && (woke != WAIT_OBJECT_0 || Terminated())) return;
             // Armed again before the callback looks: a change made while it
             // runs, or just after, wakes the next pass instead of being lost.
             const bool armed = woke == WAIT_OBJECT_0 && ArmKeyNotification(key.Get(), event.Get());
             RunCallback();
-            if (!armed) {
+            if (!armed || linkRemoved()) {
                 // the key went away: open it anew, and examine what may have
                 // been written into a new one before it was armed
                 examineWhenArmed = true;
