@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "qvHandles.h"
+#include "qvLateApi.h"
 
 const char* const kDefaultValueName = "(Def\xE0ult)";
 
@@ -498,6 +499,61 @@ void MarkDefaultValueNames(TStringList& list)
 {
     for (size_t i = list.size(); i-- > 0;)
         if (list[i].empty()) list[i] = kDefaultValueName;
+}
+
+bool IsRegistryLinkAt(TRegEngine& rec, RegView view)
+{
+    HKEY root = GetRootKey(rec);
+    UniqueRegKey key;
+    return root && RegOpenKeyExA(root, rec.Key.c_str(), REG_OPTION_OPEN_LINK, KEY_QUERY_VALUE | ViewAccess(view),
+                                 key.Put()) == ERROR_SUCCESS &&
+           IsRegistryLink(key.Get());
+}
+
+namespace {
+
+std::string LinkTarget(HKEY link)
+{
+    wchar_t target[1024] = {};
+    DWORD size = sizeof(target) - sizeof(wchar_t);
+    DWORD type = REG_NONE;
+    if (RegQueryValueExW(link, L"SymbolicLinkValue", nullptr, &type, reinterpret_cast<BYTE*>(target), &size) !=
+            ERROR_SUCCESS ||
+        type != REG_LINK)
+        return {};
+    const int chars = static_cast<int>(size / sizeof(wchar_t));
+    const int bytes = WideCharToMultiByte(CP_ACP, 0, target, chars, nullptr, 0, nullptr, nullptr);
+    std::string text(static_cast<size_t>(bytes > 0 ? bytes : 0), '\0');
+    if (bytes > 0) WideCharToMultiByte(CP_ACP, 0, target, chars, &text[0], bytes, nullptr, nullptr);
+    return text;
+}
+
+}  // namespace
+
+TLinkRemoval RemoveUserKeyLink(TRegEngine& rec, std::string& target)
+{
+    target.clear();
+    const size_t cut = rec.Key.find_last_of('\\');
+    if (!IsUserRoot(rec) || cut == std::string::npos || cut + 1 >= rec.Key.size()) return TLinkRemoval::NotALink;
+    TRegistryEx parent;
+    parent.SetRootKey(GetRootKey(rec));
+    parent.SetAccess(KEY_QUERY_VALUE);
+    // A link further up is not this key's to remove: the name then leads
+    // elsewhere, and the guards refuse to write there anyway.
+    if (!parent.OpenKeyWithoutLinks(rec.Key.substr(0, cut), false, RegView::Default)) return TLinkRemoval::NotALink;
+    UniqueRegKey link;
+    if (RegOpenKeyExA(parent.CurrentKey(), rec.Key.substr(cut + 1).c_str(), REG_OPTION_OPEN_LINK,
+                      KEY_QUERY_VALUE | DELETE, link.Put()) != ERROR_SUCCESS ||
+        !IsRegistryLink(link.Get()))
+        return TLinkRemoval::NotALink;
+    target = LinkTarget(link.Get());
+    using NtDeleteKeyFn = LONG(NTAPI*)(HANDLE);
+    const auto ntDeleteKey = LateSystemProc<NtDeleteKeyFn>("ntdll.dll", "NtDeleteKey");
+    if (!ntDeleteKey || ntDeleteKey(link.Get()) < 0) {
+        rec.Error = 6;
+        return TLinkRemoval::Failed;
+    }
+    return TLinkRemoval::Removed;
 }
 
 UniqueRegKey OpenKeyForNotification(TRegEngine& rec, RegView view)

@@ -88,6 +88,17 @@ HKEY GetRootKey(TRegEngine& rec);  // nullptr for an unknown Root
 // A key opened as itself (REG_OPTION_OPEN_LINK) that is a registry link: it
 // holds its target in the REG_LINK value "SymbolicLinkValue".
 bool IsRegistryLink(HKEY key);
+// Whether the key named by rec is itself a registry link (keys on the way to
+// it are followed as any open follows them).
+bool IsRegistryLinkAt(TRegEngine& rec, RegView view = RegView::Default);
+
+// A user's key (under HKU or HKCU) that is itself a registry link, removed as
+// a link: opened as itself (REG_OPTION_OPEN_LINK) below a parent reached
+// without links, and deleted through that handle (NtDeleteKey), so the key it
+// points to stays untouched. RegDeleteKey would delete the target instead.
+// Machine keys are never touched. target tells where the link pointed.
+enum class TLinkRemoval { NotALink, Removed, Failed };
+TLinkRemoval RemoveUserKeyLink(TRegEngine& rec, std::string& target);
 
 // Writes and deletes under a user's root (HKU, HKCU) open the key with
 // OpenKeyWithoutLinks: a key that is, or lies below, a registry link is left

@@ -18,6 +18,7 @@
 #include "uMailSlots.h"
 #include "uJail.h"
 #include "uPIDProcessing.h"
+#include "uRegEventThread.h"
 #include "uServiceUtils.h"
 
 namespace {
@@ -170,13 +171,16 @@ void CheckRunKey(int32_t kind, TRegEngine& key, RegView view)
     if (!ReadSettingBool(switches.Group) || !ReadSettingBool(switches.Key)) return;
     std::optional<TProcessOwnerScope> onlyTheUsers;
     if (IsUserRunKind(kind)) onlyTheUsers.emplace(KeyOwnerSid(key));
-    TStringList names;
+    TStringList names, missing;
     GetRegValueNames(key, names, view);
     for (const std::string& listed : names) {
         Wow64RedirectionOff redirection;
         TRegEngine value = key;
         value.Value = listed == kDefaultValueName ? std::string() : listed;
-        const std::string path = ResolveCommandProgram(ReadRegString(value, view));
+        const std::string text = ReadRegString(value, view);
+        const std::string path = ResolveCommandProgram(text);
+        // A value whose program is not there yet is looked at again for a while.
+        if (path.empty() && !NormalizeCommandPath(text).empty()) missing.push_back(listed + "\n" + NormalizeCommandPath(text));
         if (path.empty() || !FileExists(path) || IsTrustedFile(path)) continue;
         Record(kind, evmAddFile, path, listed);
         KillProgram(path, false);
@@ -184,6 +188,9 @@ void CheckRunKey(int32_t kind, TRegEngine& key, RegView view)
         // Windows the 64-bit view reaches the key that was read.
         DisableRegValue(value, IsWin64System() ? RegView::Key64 : RegView::Default);
     }
+    // A value may be written before its program: the key's watcher looks
+    // again while such a value is pending.
+    SetPendingEntries(key, missing);
 }
 
 void CheckUserLoadRun(TRegEngine& key)

@@ -3,8 +3,49 @@
 #include <windows.h>
 
 #include <exception>
+#include <map>
+#include <mutex>
 
 #include "qvHandles.h"
+#include "qvLateApi.h"
+
+namespace {
+
+// Per key (root and name, case folded): each pending entry and when it was first reported.
+std::mutex gPendingLock;
+std::map<std::string, std::map<std::string, uint64_t>> gPending;
+
+std::string PendingKeyId(const TRegEngine& key) { return std::to_string(key.Root) + "\\" + UpperCase(key.Key); }
+
+}  // namespace
+
+void SetPendingEntries(const TRegEngine& key, const TStringList& entries)
+{
+    const uint64_t now = TickCount64();
+    std::lock_guard<std::mutex> guard(gPendingLock);
+    const std::string id = PendingKeyId(key);
+    std::map<std::string, uint64_t>& known = gPending[id];
+    std::map<std::string, uint64_t> kept;
+    for (const std::string& entry : entries) {
+        auto found = known.find(entry);
+        kept[entry] = found != known.end() ? found->second : now;
+    }
+    if (kept.empty())
+        gPending.erase(id);
+    else
+        known.swap(kept);
+}
+
+bool HasPendingEntries(const TRegEngine& key)
+{
+    const uint64_t now = TickCount64();
+    std::lock_guard<std::mutex> guard(gPendingLock);
+    auto found = gPending.find(PendingKeyId(key));
+    if (found == gPending.end()) return false;
+    for (const auto& entry : found->second)
+        if (now - entry.second < kLookAgainForMs) return true;
+    return false;
+}
 
 TRegEventThread::TRegEventThread(const TRegEngine& ref, RegView view, TLogCallback log, TRegChangeCallback onChange)
     : ref_(ref), view_(view), log_(std::move(log)), onChange_(std::move(onChange))
@@ -55,25 +96,40 @@ void TRegEventThread::Execute()
             Pause(1000);
             continue;
         }
+        // Opened through a link, the watch is on the link's target: once a
+        // guard has removed the link, the name is opened anew.
+        const bool throughLink = IsRegistryLinkAt(ref, view_);
+        auto linkRemoved = [&] { return throughLink && !IsRegistryLinkAt(ref, view_); };
         if (!examined || examineWhenArmed) {
             examined = true;
             examineWhenArmed = false;
             RunCallback();
+            if (linkRemoved()) {
+                examineWhenArmed = true;
+                continue;
+            }
         }
         for (;;) {
             HANDLE waits[2] = {event.Get(), StopEvent()};
-            const DWORD woke = WaitForMultipleObjects(2, waits, FALSE, kDeletedKeyCheckMs);
+            const bool pending = HasPendingEntries(ref_);
+            const DWORD woke = WaitForMultipleObjects(2, waits, FALSE, pending ? kLookAgainMs : kDeletedKeyCheckMs);
             // Wine signals nothing when the watched key itself is deleted: the
             // handle held would be watched for ever while a key made anew under
             // the same name went unseen. A quiet spell asks, and a deleted key
             // is examined as after a signal.
-            if (woke == WAIT_TIMEOUT && !IsKeyDeleted(key.Get())) continue;
+            if (woke == WAIT_TIMEOUT && !IsKeyDeleted(key.Get())) {
+                // nothing changes in the key when a program it names appears
+                if (pending) RunCallback();
+                if (!linkRemoved()) continue;
+                examineWhenArmed = true;
+                break;
+            }
             if (woke != WAIT_TIMEOUT && (woke != WAIT_OBJECT_0 || Terminated())) return;
             // Armed again before the callback looks: a change made while it
             // runs, or just after, wakes the next pass instead of being lost.
             const bool armed = woke == WAIT_OBJECT_0 && ArmKeyNotification(key.Get(), event.Get());
             RunCallback();
-            if (!armed) {
+            if (!armed || linkRemoved()) {
                 // the key went away: open it anew, and examine what may have
                 // been written into a new one before it was armed
                 examineWhenArmed = true;

@@ -16,6 +16,7 @@
 #include "uJail.h"
 #include "uDispatcherThread.h"
 #include "uLogThread.h"
+#include "uRegEventThread.h"
 #include "uRunFileFromSrv.h"
 #include "uUserEventsProcedures.h"
 
@@ -153,17 +154,71 @@ TEST_F(LinkAttacks, UserPoliciesReachedThroughALinkStayAndAreNotRecordedAsRemove
     Switch("User_PoliceShell", false);
     gServiceLog.reset();
 
+    // The link itself is removed; nothing is repaired through it.
     const std::string log = ReadTextFile(logs / "service.log");
+    EXPECT_FALSE(IsRegistryLinkAt(policies));
+    EXPECT_NE(log.find(policies.Key), std::string::npos) << "the link is not named in the log:\n" << log;
     for (const char* value : {"DisableTaskMgr", "DisableRegistryTools", "Shell"}) {
         victim.Value = value;
         EXPECT_TRUE(RegValueExists(victim)) << value << " stays in the link's target";
-        EXPECT_NE(log.find(policies.Key + "\\" + value), std::string::npos) << value << " not named in the log:\n" << log;
     }
-    EXPECT_TRUE(QueueSnapshot().empty()) << "nothing is recorded as repaired";
+    const auto records = QueueSnapshot();
+    ASSERT_EQ(records.size(), 1u) << "only the link's removal is recorded";
+    EXPECT_EQ(records[0].Event.Event, evmDelete);
+    EXPECT_EQ(records[0].Event.Path.Str(), policies.Key);
 
     TRegEngine victimRoot;
     victimRoot.Key = victimKey;
     DeleteRegKey(victimRoot);
+}
+
+TEST_F(LinkAttacks, UserRunKeyMadeALinkIsRemovedAsALinkAndTheKeyGuardedAnew)
+{
+    std::string sid, name;
+    ASSERT_TRUE(GetConsoleUserSidAndName(sid, name));
+    ScratchDir dir;
+    const std::string program = dir / "locker.exe";
+    ASSERT_TRUE(WriteTextFile(program, "MZ"));
+    TRegEngine target;
+    target.Key = "SOFTWARE\\QvLinkedRunTarget";
+    target.Value = "Locker";
+    WriteRegString(target, program);
+    TRegEngine run;
+    run.Root = kRootHKU;
+    run.Key = sid + "\\Software\\QvLinkedRun" + std::to_string(GetCurrentProcessId()) + "\\Run";
+    TRegEngine parent = run;
+    parent.Key = run.Key.substr(0, run.Key.rfind('\\'));
+    parent.Value = "made";
+    WriteRegString(parent, "");
+    MakeRegistryLink(run.Key, target.Key);
+    ASSERT_TRUE(IsRegistryLinkAt(run));
+    Switch("arn_user_reg", true);
+    Switch("arn_user_run", true);
+    ClearEventQueue();
+
+    auto watcher = std::make_unique<TRegEventThread>(run, RegView::Default, nullptr, &OnUserRunChanged);
+    EXPECT_TRUE(WaitUntil([&] { return !IsRegistryLinkAt(run); }, 10000)) << "the link stays";
+    EXPECT_EQ(ReadRegString(target), program) << "the link's target and its value stay as they were";
+    TRegEngine targetDisabled = target;
+    targetDisabled.Key += "\\AutorunsDisabled";
+    EXPECT_FALSE(RegKeyExists(targetDisabled));
+    bool recorded = false;
+    for (const auto& entry : QueueSnapshot())
+        recorded |= entry.Event.Source == evkUserRun && entry.Event.Event == evmDelete && entry.Event.Path.Str() == run.Key;
+    EXPECT_TRUE(recorded) << "the removal is recorded";
+
+    // The name made a plain key again is guarded as before.
+    TRegEngine value = run;
+    value.Value = "Locker";
+    WriteRegString(value, program);
+    EXPECT_TRUE(WaitUntil([&] { return !RegValueExists(value); }, 15000)) << "the plain key went unwatched";
+    HardStopRegWatch(watcher);
+
+    Switch("arn_user_reg", false);
+    Switch("arn_user_run", false);
+    DeleteRegKey(parent);
+    target.Value.clear();
+    DeleteRegKey(target);
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include <objidl.h>
 
 #include <algorithm>
+#include <atomic>
 #include <map>
 #include <shlobj.h>
 
@@ -22,6 +23,7 @@
 #include "uDispatcherThread.h"
 #include "uJail.h"
 #include "uPIDProcessing.h"
+#include "uRegEventThread.h"
 #include "uRunFileFromSrv.h"
 #include "uServiceMessThread.h"
 
@@ -184,6 +186,28 @@ TEST_F(Autorun, RunKeyValuesAreQuarantinedAndTheirProgramsEnded)
 
     CheckRunKey(evkRun, key, RegView::Default);  // what the watcher's next call finds: nothing
     EXPECT_EQ(Events().size(), 2u);
+}
+
+TEST_F(Autorun, RunValueWhoseProgramComesLaterIsQuarantinedWhenItAppears)
+{
+    ScratchDir dir;
+    SetValue(kRunKey, "later", dir / "later.exe");
+    SetValue(kRunKey, "never", dir / "never.exe");
+    Switch("arn_user_reg", true);
+    Switch("arn_user_run", true);
+    std::atomic<int> passes{0};
+    auto watcher = std::make_unique<TRegEventThread>(Ref(kRunKey), RegView::Default, nullptr, [&](TRegEngine& key) {
+        CheckRunKey(evkUserRun, key, RegView::Default);
+        ++passes;
+    });
+    ASSERT_TRUE(WaitUntil([&] { return passes >= 1; }, 5000));
+    ASSERT_TRUE(WaitUntil([&] { return HasPendingEntries(Ref(kRunKey)); }, 5000));
+    ASSERT_TRUE(WaitUntil([&] { return passes >= 2; }, 5000)) << "the key looked at again without a change";
+    ASSERT_TRUE(CopyWaiter(dir / "later.exe", "1"));  // no change in the key: only the looks again see it
+    EXPECT_TRUE(WaitUntil([&] { return !HasValue(kRunKey, "later"); }, 10000));
+    EXPECT_EQ(GetValue(std::string(kRunKey) + "\\AutorunsDisabled", "later"), dir / "later.exe");
+    EXPECT_TRUE(HasValue(kRunKey, "never")) << "a program that is not there leaves its value";
+    HardStopRegWatch(watcher);
 }
 
 TEST_F(Autorun, SignedRunValueIsSparedAndItsDigestApprovedThroughTheService)
