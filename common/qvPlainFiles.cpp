@@ -86,12 +86,6 @@ UniqueHandle Refused()
     return UniqueHandle();
 }
 
-bool Truncate(HANDLE file)
-{
-    LARGE_INTEGER zero{};
-    return SetFilePointerEx(file, zero, nullptr, FILE_BEGIN) && SetEndOfFile(file);
-}
-
 std::string ErrorWords(const std::string& what, const std::string& path)
 {
     const DWORD error = GetLastError();
@@ -183,9 +177,24 @@ bool ReadPlainFile(const std::string& path, std::string& bytes)
 
 bool WritePlainFile(const std::string& path, const std::string& bytes)
 {
-    // Truncated only once the check has passed: never the file a link names.
-    UniqueHandle file = OpenPlainFile(path, GENERIC_WRITE, FILE_SHARE_READ, TCreate::IfMissing);
-    return file && Truncate(file.Get()) && WriteAllBytes(file.Get(), bytes);
+    // Written whole into a new file beside it and moved over it: a write that
+    // fails half-way leaves the old file as it was, never a torn one.
+    const std::string temporary =
+        path + ".new" + std::to_string(GetCurrentThreadId()) + "-" + std::to_string(GetTickCount());
+    UniqueHandle file = OpenPlainFile(temporary, GENERIC_WRITE | DELETE, 0, TCreate::AlwaysNew);
+    if (!file) return false;
+    bool done = WriteAllBytes(file.Get(), bytes) && FlushFileBuffers(file.Get());
+    // Only a plain file is replaced (the rename replaces a link itself, so one
+    // planted after this check reaches nothing).
+    if (done && AttributesOf(path) != INVALID_FILE_ATTRIBUTES &&
+        !OpenPlainFile(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, TCreate::Never))
+        done = false;
+    done = done && RenameThroughHandle(file.Get(), path, true);
+    if (done) return true;
+    const DWORD error = GetLastError();
+    DeleteThroughHandle(file.Get());
+    SetLastError(error);
+    return false;
 }
 
 bool WriteNewPlainFile(const std::string& path, const std::string& bytes)
@@ -290,8 +299,7 @@ bool CopyFileHeld(const std::string& source, const std::string& target, std::str
         why = ErrorWords("cannot read", source);
         return false;
     }
-    UniqueHandle to = OpenPlainFile(target, GENERIC_WRITE, 0, TCreate::IfMissing);
-    if (!to || !Truncate(to.Get()) || !WriteAllBytes(to.Get(), bytes)) {
+    if (!WritePlainFile(target, bytes)) {
         why = ErrorWords("cannot write", target);
         return false;
     }

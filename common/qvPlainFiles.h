@@ -31,7 +31,8 @@ bool DeleteThroughHandle(HANDLE object);
 bool RenameThroughHandle(HANDLE object, const std::string& newPath, bool replace);
 
 bool ReadPlainFile(const std::string& path, std::string& bytes);     // false when missing or refused
-bool WritePlainFile(const std::string& path, const std::string& bytes);  // the whole file, created or truncated
+// The whole file: written into a new file beside it and moved over it.
+bool WritePlainFile(const std::string& path, const std::string& bytes);
 bool WriteNewPlainFile(const std::string& path, const std::string& bytes);  // only a name nobody uses
 bool AppendPlainFile(const std::string& path, const std::string& bytes);
 bool LoadPlainLines(const std::string& path, TStringList& lines);
