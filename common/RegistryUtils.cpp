@@ -4,6 +4,7 @@
 
 #include "qvHandles.h"
 #include "qvLateApi.h"
+#include "qvWideText.h"
 
 const char* const kDefaultValueName = "(Def\xE0ult)";
 
@@ -499,6 +500,78 @@ void MarkDefaultValueNames(TStringList& list)
 {
     for (size_t i = list.size(); i-- > 0;)
         if (list[i].empty()) list[i] = kDefaultValueName;
+}
+
+namespace {
+
+[[noreturn]] void RaiseWide(const char* format, const std::wstring& name) { RaiseRegistryError(format, WideToAnsi(name)); }
+
+}  // namespace
+
+void GetRegValueNamesW(TRegEngine& rec, TWideList& list, RegView view)
+{
+    list.clear();
+    OneShot(rec, Open::ReadOnly, view, 9, Nothing{}, [&](TRegistryEx& r) {
+        DWORD count = 0, longest = 0;
+        if (!r.CurrentKey() || RegQueryInfoKeyW(r.CurrentKey(), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+                                                &count, &longest, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+            return Nothing{};
+        std::vector<wchar_t> name(longest + 1);
+        for (DWORD i = 0; i < count; ++i) {
+            DWORD len = static_cast<DWORD>(name.size());
+            if (RegEnumValueW(r.CurrentKey(), i, name.data(), &len, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS)
+                list.emplace_back(name.data(), len);
+        }
+        return Nothing{};
+    });
+}
+
+bool RegValueExistsW(TRegEngine& rec, const std::wstring& name, RegView view)
+{
+    return OneShot(rec, Open::ReadOnly, view, 3, false, [&](TRegistryEx& r) {
+        return r.CurrentKey() && RegQueryValueExW(r.CurrentKey(), name.c_str(), nullptr, nullptr, nullptr, nullptr) ==
+                                     ERROR_SUCCESS;
+    });
+}
+
+std::wstring ReadRegStringW(TRegEngine& rec, const std::wstring& name, RegView view)
+{
+    return OneShot(rec, Open::ReadOnly, view, 1, std::wstring(), [&](TRegistryEx& r) {
+        const HKEY key = r.CurrentKey();
+        if (!key) return std::wstring();
+        for (int attempt = 0; attempt < 4; ++attempt) {
+            DWORD type = REG_NONE, size = 0;
+            if (RegQueryValueExW(key, name.c_str(), nullptr, &type, nullptr, &size) != ERROR_SUCCESS) return std::wstring();
+            if (type != REG_SZ && type != REG_EXPAND_SZ) RaiseWide(kInvalidType, name);
+            std::vector<wchar_t> data(size / sizeof(wchar_t) + 2, L'\0');
+            DWORD got = static_cast<DWORD>(data.size() * sizeof(wchar_t));
+            const LONG rc = RegQueryValueExW(key, name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(data.data()), &got);
+            if (rc == ERROR_MORE_DATA) continue;  // grown meanwhile: ask again
+            if (rc != ERROR_SUCCESS) RaiseWide(kGetFailed, name);
+            // The stored text need not end in a NUL, or may hold one early.
+            const std::wstring text(data.data(), got / sizeof(wchar_t));
+            return text.substr(0, text.find(L'\0'));
+        }
+        RaiseWide(kGetFailed, name);
+    });
+}
+
+void WriteRegStringW(TRegEngine& rec, const std::wstring& name, const std::wstring& value, RegView view)
+{
+    OneShot(rec, Open::Create, view, 11, Nothing{}, [&](TRegistryEx& r) {
+        if (!r.CurrentKey() ||
+            RegSetValueExW(r.CurrentKey(), name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                           static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t))) != ERROR_SUCCESS)
+            RaiseWide(kSetFailed, name);
+        return Nothing{};
+    });
+}
+
+bool DeleteRegValueW(TRegEngine& rec, const std::wstring& name, RegView view)
+{
+    return OneShot(rec, Open::Create, view, 7, false, [&](TRegistryEx& r) {
+        return r.CurrentKey() && RegDeleteValueW(r.CurrentKey(), name.c_str()) == ERROR_SUCCESS;
+    });
 }
 
 bool IsRegistryLinkAt(TRegEngine& rec, RegView view)

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "qvErrors.h"
 #include "qvHandles.h"
@@ -121,6 +122,16 @@ void ReadRegMultiString(TRegEngine& rec, TStringList& list);
 void WriteRegMultiString(TRegEngine& rec, const TStringList& list);
 
 void MarkDefaultValueNames(TStringList& list);
+
+// Value names and texts in any script, through the W API, in the view asked
+// for: names as stored (the unnamed value is ""), rec.Value is not used.
+using TWideList = std::vector<std::wstring>;
+void GetRegValueNamesW(TRegEngine& rec, TWideList& list, RegView view = RegView::Default);
+bool RegValueExistsW(TRegEngine& rec, const std::wstring& name, RegView view = RegView::Default);
+std::wstring ReadRegStringW(TRegEngine& rec, const std::wstring& name, RegView view = RegView::Default);
+void WriteRegStringW(TRegEngine& rec, const std::wstring& name, const std::wstring& value,
+                     RegView view = RegView::Default);
+bool DeleteRegValueW(TRegEngine& rec, const std::wstring& name, RegView view = RegView::Default);
 
 // Blocks until something changes in the key or below it. False at once when
 // the key cannot be opened for notification; false also when stopEvent (if

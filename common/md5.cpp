@@ -3,11 +3,13 @@
 #include <windows.h>
 
 #include <cstring>
+#include <exception>
 #include <vector>
 
 #include "qvErrors.h"
 #include "qvFiles.h"
 #include "qvHandles.h"
+#include "qvWideText.h"
 #include "uCommonUtils.h"
 
 namespace {
@@ -207,18 +209,21 @@ std::string GetFileMD5(const std::string& fileName)
     return MD5DigestToHex(MD5OfFile(fileName));
 }
 
-std::string GetReadableFileMD5(const std::string& fileName)
+std::string GetReadableFileMD5(const std::string& fileName) { return GetReadableFileMD5W(AnsiToWide(fileName)); }
+
+std::string GetReadableFileMD5W(const std::wstring& fileName)
 {
     if (fileName.empty()) return {};
     try {
         Wow64RedirectionOff redirection;
-        if (!FileExists(fileName)) return {};
-        UniqueHandle file(CreateFileA(fileName.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+        if (!FileExistsW(fileName)) return {};
+        UniqueHandle file(CreateFileW(fileName.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                       nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
         if (!file) return {};
         THandleStream stream(file.Get());
         return MD5DigestToHex(MD5OfStream(stream));
-    } catch (...) {
+    } catch (const std::exception& error) {
+        OutputDebugStringA((std::string("digest not read: ") + error.what()).c_str());
         return {};
     }
 }

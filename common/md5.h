@@ -30,3 +30,4 @@ std::string GetFileMD5(const std::string& fileName);
 // redirection of a 32-bit process off; empty otherwise (a file nobody can read
 // must not pass for empty data).
 std::string GetReadableFileMD5(const std::string& fileName);
+std::string GetReadableFileMD5W(const std::wstring& fileName);

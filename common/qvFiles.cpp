@@ -16,6 +16,13 @@ bool FileExists(const std::string& path)
     return attr != INVALID_FILE_ATTRIBUTES && !(attr & FILE_ATTRIBUTE_DIRECTORY);
 }
 
+bool FileExistsW(const std::wstring& path)
+{
+    if (path.empty()) return false;
+    const DWORD attr = GetFileAttributesW(path.c_str());
+    return attr != INVALID_FILE_ATTRIBUTES && !(attr & FILE_ATTRIBUTE_DIRECTORY);
+}
+
 bool DirectoryExists(const std::string& path)
 {
     if (path.empty()) return false;
@@ -194,6 +201,17 @@ std::string ExpandEnvironment(const std::string& text)
     DWORD len = ExpandEnvironmentStringsA(text.c_str(), buffer, sizeof(buffer));
     if (len == 0 || len > sizeof(buffer)) return text;
     return std::string(buffer);
+}
+
+std::wstring ExpandEnvironmentW(const std::wstring& text)
+{
+    const DWORD need = ExpandEnvironmentStringsW(text.c_str(), nullptr, 0);
+    if (need == 0) return text;
+    std::wstring out(need, L'\0');
+    const DWORD len = ExpandEnvironmentStringsW(text.c_str(), &out[0], need);
+    if (len == 0 || len > need) return text;
+    out.resize(len - 1);  // the count includes the closing NUL
+    return out;
 }
 
 std::string ModuleFileName()

@@ -8,6 +8,7 @@
 #include "qvStrings.h"
 
 bool FileExists(const std::string& path);
+bool FileExistsW(const std::wstring& path);
 bool DirectoryExists(const std::string& path);
 bool IsReparsePoint(const std::string& path);
 // The path with every short (8.3) name made long; the path itself when the
@@ -57,5 +58,6 @@ bool SaveLines(const std::string& path, const TStringList& lines);
 bool AppendBytes(const std::string& path, const std::string& bytes);
 
 std::string ExpandEnvironment(const std::string& text);  // the text itself when expansion fails
+std::wstring ExpandEnvironmentW(const std::wstring& text);
 std::string ModuleFileName();   // full path of the running program
 std::string ModuleFolder();     // its folder with a trailing "\"

@@ -16,6 +16,7 @@
 #include "qvErrors.h"
 #include "qvHandles.h"
 #include "qvLateApi.h"
+#include "qvWideText.h"
 #include "uReportEvent.h"
 
 const char* const DosDeviceNames[9] = {"CON", "LPT1", "COM1", "COM2", "COM3", "COM4", "PRN", "AUX", "NUL"};
@@ -309,54 +310,80 @@ std::string AppPathOf(const std::string& name)
     }
 }
 
+bool IsBlankW(wchar_t c) { return c == L' ' || c == L'\t'; }
+
+std::wstring TrimBlanksW(const std::wstring& text)
+{
+    size_t first = 0, last = text.size();
+    while (first < last && IsBlankW(text[first])) ++first;
+    while (last > first && IsBlankW(text[last - 1])) --last;
+    return text.substr(first, last - first);
+}
+
+std::wstring FileNamePartW(const std::wstring& path)
+{
+    const size_t cut = path.find_last_of(L"\\/:");
+    return cut == std::wstring::npos ? path : path.substr(cut + 1);
+}
+
 // One word of a command line as SearchPath with ".exe" finds it: a name with
 // no extension is first tried with ".exe"; a rooted name is taken where it
 // is, any other is searched in the system and Windows folders and the
 // machine's PATH, a bare name at last under App Paths.
-std::string FindProgramFile(const std::string& name)
+std::wstring FindProgramFile(const std::wstring& name)
 {
-    if (name.empty() || IsDosDeviceName(ExtractFileName(name))) return {};
-    TStringList names;
-    if (ExtractFileExt(ExtractFileName(name)).empty()) names.push_back(name + ".exe");
+    const std::wstring fileName = FileNamePartW(name);
+    if (name.empty() || IsDosDeviceName(WideToAnsi(fileName))) return {};
+    std::vector<std::wstring> names;
+    if (fileName.find(L'.') == std::wstring::npos) names.push_back(name + L".exe");
     names.push_back(name);
-    if (IsRootedPath(name)) {
-        for (const std::string& candidate : names)
-            if (FileExists(candidate)) return candidate;
+    if ((name.size() >= 2 && name[1] == L':') || name[0] == L'\\') {
+        for (const std::wstring& candidate : names)
+            if (FileExistsW(candidate)) return candidate;
         return {};
     }
     TStringList folders{ExcludeTrailingBackslash(GetSystemFolder()), ExcludeTrailingBackslash(GetWindowsFolder())};
     for (const std::string& folder : MachinePathFolders()) folders.push_back(folder);
     for (const std::string& folder : folders)
-        for (const std::string& candidate : names)
-            if (FileExists(folder + "\\" + candidate)) return folder + "\\" + candidate;
-    if (!ExtractFilePath(name).empty()) return {};
-    for (const std::string& candidate : names) {
-        const std::string found = AppPathOf(candidate);
-        if (!found.empty()) return found;
+        for (const std::wstring& candidate : names) {
+            const std::wstring path = AnsiToWide(folder) + L"\\" + candidate;
+            if (FileExistsW(path)) return path;
+        }
+    if (fileName != name) return {};
+    for (const std::wstring& candidate : names) {
+        // App Paths keys are named in the code page; a name it cannot spell has none.
+        if (!FitsCodePage(candidate)) continue;
+        const std::string found = AppPathOf(WideToAnsi(candidate));
+        if (!found.empty()) return AnsiToWide(found);
     }
     return {};
 }
 
 }  // namespace
 
-std::string ResolveCommandProgram(const std::string& commandLine)
+std::wstring ResolveCommandProgramW(const std::wstring& commandLine)
 {
-    std::string line = TrimBlanks(commandLine);
-    line = TrimBlanks(ExpandEnvironment(line));
+    const std::wstring line = TrimBlanksW(ExpandEnvironmentW(TrimBlanksW(commandLine)));
     if (line.empty()) return {};
-    if (line[0] == '"') {
-        const size_t close = line.find('"', 1);
-        return FindProgramFile(line.substr(1, close == std::string::npos ? std::string::npos : close - 1));
+    if (line[0] == L'"') {
+        const size_t close = line.find(L'"', 1);
+        return FindProgramFile(line.substr(1, close == std::wstring::npos ? std::wstring::npos : close - 1));
     }
     // Unquoted: the words up to each blank in turn, the shortest first, as
     // CreateProcess tries them; a line without blanks names one file.
     for (size_t end = 0; end <= line.size(); ++end) {
-        if (end < line.size() && !IsBlank(line[end])) continue;
-        if (end > 0 && IsBlank(line[end - 1])) continue;
-        const std::string found = FindProgramFile(line.substr(0, end));
+        if (end < line.size() && !IsBlankW(line[end])) continue;
+        if (end > 0 && IsBlankW(line[end - 1])) continue;
+        const std::wstring found = FindProgramFile(line.substr(0, end));
         if (!found.empty()) return found;
     }
     return {};
+}
+
+std::string ResolveCommandProgram(const std::string& commandLine)
+{
+    const std::wstring program = ResolveCommandProgramW(AnsiToWide(commandLine));
+    return program.empty() ? std::string() : WideToAnsiForRecord(program);
 }
 
 std::string ProgramPathOf(const std::string& pathOrCommand)
@@ -488,7 +515,9 @@ void ParseHostsFile(const std::string& fileName, TStringList& result, bool hostN
     }
 }
 
-bool IsFileTrusted(const std::string& filePath)
+bool IsFileTrusted(const std::string& filePath) { return IsFileTrustedW(AnsiToWide(filePath)); }
+
+bool IsFileTrustedW(const std::wstring& filePath)
 {
     TRegEngine useList = SettingRef("arn_use_trustlist");
     if (!ReadRegBool(useList)) return false;
@@ -498,7 +527,7 @@ bool IsFileTrusted(const std::string& filePath)
     if (entries.empty()) return false;
     // A file that cannot be read has no digest: it never matches an entry made
     // for an empty file.
-    const std::string fileDigest = GetReadableFileMD5(filePath);
+    const std::string fileDigest = GetReadableFileMD5W(filePath);
     if (fileDigest.empty()) return false;
     for (const std::string& entry : entries) {
         size_t bar = entry.find('|');

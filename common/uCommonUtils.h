@@ -71,6 +71,8 @@ void SplitCommandLine(const std::string& text, TStringList& list, bool firstBlan
 // without a drive is searched in the system and Windows folders and the
 // folders of the machine's PATH, a bare name at last under App Paths. "" when
 // no file is found. Environment strings are expanded first.
+std::wstring ResolveCommandProgramW(const std::wstring& commandLine);
+// Its ANSI form (WideToAnsiForRecord of the program found).
 std::string ResolveCommandProgram(const std::string& commandLine);
 // A full path that names a file as it stands, else the program of the command,
 // else NormalizeCommandPath's answer (kernel forms, programs gone from disk).
@@ -112,6 +114,7 @@ void ParseHostsFile(const std::string& fileName, TStringList& result, bool hostN
 // True when the trust list is switched on (arn_use_trustlist) and one of its
 // entries ("path|MD5", or a bare MD5) carries the file's digest, in any case.
 bool IsFileTrusted(const std::string& filePath);
+bool IsFileTrustedW(const std::wstring& filePath);
 
 // The hosts file that Windows of a major version installs (5 Russian XP,
 // 6 Vista, 7 Windows 7), as lines; other versions have none (empty list).

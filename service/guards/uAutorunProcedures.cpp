@@ -11,6 +11,7 @@
 #include "qvPlainFiles.h"
 #include "qvHandles.h"
 #include "qvProtocol.h"
+#include "qvWideText.h"
 #include "uCommonUtils.h"
 #include "uDispatcherThread.h"
 #include "uKillerUtils.h"
@@ -71,20 +72,22 @@ TRegEngine DisabledRef(const TRegEngine& key)
 
 }  // namespace
 
-bool DisableRegValue(TRegEngine& key, RegView view)
+bool DisableRegValue(TRegEngine& key, RegView view) { return DisableRegValueW(key, AnsiToWide(key.Value), view); }
+
+bool DisableRegValueW(TRegEngine& key, const std::wstring& name, RegView view)
 {
     // A value already gone (another watcher was first) must not overwrite the
     // quarantined copy with an empty text.
-    if (!RegValueExists(key, view)) return false;
-    const std::string text = ReadRegString(key, view);
+    if (!RegValueExistsW(key, name, view)) return false;
+    const std::wstring text = ReadRegStringW(key, name, view);
     TRegEngine disabled = DisabledRef(key);
-    WriteRegString(disabled, text, view);
+    WriteRegStringW(disabled, name, text, view);
     // Not kept (a link in place of the subkey is refused): the value stays.
     if (disabled.Error != 0) {
-        WriteServiceLog("значение не помещено в карантин, раздел не обычный: " + disabled.Key + " " + key.Value);
+        WriteServiceLog("значение не помещено в карантин, раздел не обычный: " + disabled.Key + " " + WideToAnsi(name));
         return false;
     }
-    const bool deleted = DeleteRegValue(key, view);
+    const bool deleted = DeleteRegValueW(key, name, view);
     NotifyAutorunManager();
     return deleted;
 }
@@ -171,22 +174,28 @@ void CheckRunKey(int32_t kind, TRegEngine& key, RegView view)
     if (!ReadSettingBool(switches.Group) || !ReadSettingBool(switches.Key)) return;
     std::optional<TProcessOwnerScope> onlyTheUsers;
     if (IsUserRunKind(kind)) onlyTheUsers.emplace(KeyOwnerSid(key));
-    TStringList names, missing;
-    GetRegValueNames(key, names, view);
-    for (const std::string& listed : names) {
+    TWideList names;
+    TStringList missing;
+    GetRegValueNamesW(key, names, view);
+    for (const std::wstring& name : names) {
         Wow64RedirectionOff redirection;
-        TRegEngine value = key;
-        value.Value = listed == kDefaultValueName ? std::string() : listed;
-        const std::string text = ReadRegString(value, view);
-        const std::string path = ResolveCommandProgram(text);
+        const std::wstring text = ReadRegStringW(key, name, view);
+        const std::wstring path = ResolveCommandProgramW(text);
+        // The record and the log carry the ANSI forms, made here once.
+        const std::string listed = name.empty() ? std::string(kDefaultValueName) : WideToAnsi(name);
         // A value whose program is not there yet is looked at again for a while.
-        if (path.empty() && !NormalizeCommandPath(text).empty()) missing.push_back(listed + "\n" + NormalizeCommandPath(text));
-        if (path.empty() || !FileExists(path) || IsTrustedFile(path)) continue;
-        Record(kind, evmAddFile, path, listed);
-        KillProgram(path, false);
+        if (path.empty()) {
+            const std::string named = NormalizeCommandPath(WideToAnsi(text));
+            if (!named.empty()) missing.push_back(listed + "\n" + named);
+            continue;
+        }
+        if (IsTrustedFileW(path)) continue;
+        const std::string recordPath = WideToAnsiForRecord(path);
+        RecordEvent(kind, evmAddFile, recordPath, listed, GetReadableFileMD5W(path));
+        KillProgramW(path, false);
         // The watched keys name their Wow6432Node part themselves, so on 64-bit
         // Windows the 64-bit view reaches the key that was read.
-        DisableRegValue(value, IsWin64System() ? RegView::Key64 : RegView::Default);
+        DisableRegValueW(key, name, IsWin64System() ? RegView::Key64 : RegView::Default);
     }
     // A value may be written before its program: the key's watcher looks
     // again while such a value is pending.

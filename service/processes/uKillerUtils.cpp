@@ -11,6 +11,7 @@
 #include "qvFiles.h"
 #include "qvHandles.h"
 #include "qvProtocol.h"
+#include "qvWideText.h"
 #include "uCommonUtils.h"
 #include "uDispatcherThread.h"
 #include "uJail.h"
@@ -76,6 +77,24 @@ bool KillProgram(const std::string& path, bool jail)
         WriteServiceLog(error.what());
     } catch (...) {
         WriteServiceLog("KillProgram: unknown error");
+    }
+    return false;
+}
+
+bool KillProgramW(const std::wstring& program, bool jail)
+{
+    try {
+        // Found by its real name: the ANSI form of a name outside the code
+        // page may match no process, or another one.
+        const int64_t pid = FindProcessByPathW(program);
+        const std::string recordForm = WideToAnsiForRecord(program);
+        if (pid >= 0 && KillProcessAndJail(static_cast<uint32_t>(pid), jail)) {
+            KillTwinProcesses(recordForm, jail);
+            return true;
+        }
+        return KillProgram(recordForm, jail);
+    } catch (const std::exception& error) {
+        WriteServiceLog(std::string("KillProgramW: ") + error.what());
     }
     return false;
 }

@@ -11,6 +11,8 @@
 extern std::atomic<bool> KillerRunning;
 
 bool KillProgram(const std::string& path, bool jail);
+// A program file named in any script.
+bool KillProgramW(const std::wstring& program, bool jail);
 bool KillProcessAndJail(uint32_t pid, bool jail);
 int KillProgramAll(const std::string& path, bool jail);
 bool KillTwinProcesses(const std::string& path, bool jail);

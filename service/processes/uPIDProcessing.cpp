@@ -12,6 +12,7 @@
 #include "qvHandles.h"
 #include "qvLateApi.h"
 #include "qvStrings.h"
+#include "qvWideText.h"
 #include "uCommonUtils.h"
 #include "uLogThread.h"
 
@@ -46,7 +47,7 @@ ProcessOwnerLookup gOwnerLookup = nullptr;
 
 struct SnapshotEntry {
     uint32_t Pid;
-    std::string ExeFile;
+    std::wstring ExeFile;
 };
 
 std::vector<SnapshotEntry> TakeSnapshot()
@@ -54,9 +55,9 @@ std::vector<SnapshotEntry> TakeSnapshot()
     std::vector<SnapshotEntry> entries;
     UniqueHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
     if (!snapshot) return entries;
-    PROCESSENTRY32 entry{};
+    PROCESSENTRY32W entry{};
     entry.dwSize = sizeof(entry);
-    for (BOOL more = Process32First(snapshot.Get(), &entry); more; more = Process32Next(snapshot.Get(), &entry))
+    for (BOOL more = Process32FirstW(snapshot.Get(), &entry); more; more = Process32NextW(snapshot.Get(), &entry))
         entries.push_back({entry.th32ProcessID, entry.szExeFile});
     return entries;
 }
@@ -64,15 +65,24 @@ std::vector<SnapshotEntry> TakeSnapshot()
 std::string SnapshotName(uint32_t pid)
 {
     for (const SnapshotEntry& entry : TakeSnapshot())
-        if (entry.Pid == pid) return entry.ExeFile;
+        if (entry.Pid == pid) return WideToAnsi(entry.ExeFile);
     return {};
 }
 
-bool SamePath(const std::string& a, const std::string& b)
+std::wstring FileNamePartW(const std::wstring& path)
+{
+    const size_t cut = path.find_last_of(L"\\/:");
+    return cut == std::wstring::npos ? path : path.substr(cut + 1);
+}
+
+// Compared wide: two names the code page spells alike ("??.exe") may be two files.
+bool SamePathW(const std::wstring& a, const std::wstring& b)
 {
     if (a.empty() || b.empty()) return false;
-    return SameText(a, b) || SameText(LongPathName(a), LongPathName(b));
+    return SameTextW(a, b) || SameTextW(LongPathNameW(a), LongPathNameW(b));
 }
+
+bool SamePath(const std::string& a, const std::string& b) { return SamePathW(AnsiToWide(a), AnsiToWide(b)); }
 
 // Image paths may come in kernel form ("\??\C:\...", "\SystemRoot\...").
 std::string Win32ImagePath(const std::string& image)
@@ -81,43 +91,49 @@ std::string Win32ImagePath(const std::string& image)
     return NormalizeCommandPath(image);
 }
 
+std::wstring Win32ImagePathW(const std::wstring& image)
+{
+    if (image.empty() || image[0] != L'\\') return image;
+    return AnsiToWide(NormalizeCommandPath(WideToAnsi(image)));
+}
+
 // The image path as the protection test reads it (kernel forms resolved).
 std::string QueryImagePath(uint32_t pid) { return Win32ImagePath(GetProcessImagePath(pid)); }
 
 // Present from Windows Vista on; unlike the module name it also answers for a
 // 64-bit process asked by a 32-bit one, and for processes that refuse memory
 // reads (protected system processes).
-using QueryFullImageNameFn = BOOL(WINAPI*)(HANDLE, DWORD, LPSTR, PDWORD);
+using QueryFullImageNameFn = BOOL(WINAPI*)(HANDLE, DWORD, LPWSTR, PDWORD);
 // The access right that goes with it, also Vista on (the XP headers lack it).
 constexpr DWORD kQueryLimitedInformation = 0x1000;
 
 QueryFullImageNameFn QueryFullImageName()
 {
-    static const auto query = LateSystemProc<QueryFullImageNameFn>("kernel32.dll", "QueryFullProcessImageNameA");
+    static const auto query = LateSystemProc<QueryFullImageNameFn>("kernel32.dll", "QueryFullProcessImageNameW");
     return query;
 }
 
-std::string FullImageName(uint32_t pid)
+std::wstring FullImageName(uint32_t pid)
 {
     const QueryFullImageNameFn query = QueryFullImageName();
     if (!query) return {};
     UniqueHandle process(OpenProcess(kQueryLimitedInformation, FALSE, pid));
     if (!process) return {};
-    char buffer[301] = {};
-    DWORD size = 300;
+    wchar_t buffer[MAX_PATH * 2 + 1] = {};
+    DWORD size = MAX_PATH * 2;
     if (!query(process.Get(), 0, buffer, &size)) return {};
-    return std::string(buffer, size);
+    return std::wstring(buffer, size);
 }
 
 // Windows XP: the first module's file name (same bitness only).
-std::string FirstModuleName(uint32_t pid)
+std::wstring FirstModuleName(uint32_t pid)
 {
     UniqueHandle process(OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, pid));
     if (!process) return {};
     // No module handle names the first module, the program itself.
-    char buffer[301] = {};
-    DWORD len = GetModuleFileNameExA(process.Get(), nullptr, buffer, 300);
-    return std::string(buffer, len);
+    wchar_t buffer[MAX_PATH * 2 + 1] = {};
+    const DWORD len = GetModuleFileNameExW(process.Get(), nullptr, buffer, MAX_PATH * 2);
+    return std::wstring(buffer, len);
 }
 
 std::string TrayProgramPath() { return ModuleFolder() + kTrayFileName; }
@@ -250,18 +266,26 @@ bool IsProtectedProcess(uint32_t pid, const std::string& imagePath)
 int64_t FindProcessByPath(const std::string& path)
 {
     const std::string resolved = ProgramPathOf(path);
-    if (resolved.empty()) return -1;
-    const bool byPath = !ExtractFilePath(resolved).empty();
-    const std::string target = byPath ? LongPathName(resolved) : resolved;
-    const std::string name = ExtractFileName(target);
+    return resolved.empty() ? -1 : FindProcessByPathW(AnsiToWide(resolved));
+}
+
+int64_t FindProcessByPathW(const std::wstring& program)
+{
+    if (program.empty()) return -1;
+    const std::wstring fileName = FileNamePartW(program);
+    const bool byPath = fileName != program;
+    const std::wstring target = byPath ? LongPathNameW(program) : program;
+    const std::wstring name = FileNamePartW(target);
     for (const SnapshotEntry& entry : TakeSnapshot()) {
-        if (!SameText(ExtractFileName(entry.ExeFile), name)) continue;
-        if (!byPath || SamePath(Win32ImagePath(GetProcessImagePath(entry.Pid)), target)) return entry.Pid;
+        if (!SameTextW(FileNamePartW(entry.ExeFile), name)) continue;
+        if (!byPath || SamePathW(Win32ImagePathW(GetProcessImagePathW(entry.Pid)), target)) return entry.Pid;
     }
     return -1;
 }
 
-std::string GetProcessImagePath(uint32_t pid)
+std::string GetProcessImagePath(uint32_t pid) { return WideToAnsiForRecord(GetProcessImagePathW(pid)); }
+
+std::wstring GetProcessImagePathW(uint32_t pid)
 {
     DWORD pids[1024] = {};
     DWORD bytes = 0;
@@ -269,7 +293,7 @@ std::string GetProcessImagePath(uint32_t pid)
     const DWORD* first = pids;
     const DWORD* last = pids + bytes / sizeof(DWORD);
     if (std::find(first, last, static_cast<DWORD>(pid)) == last) return {};
-    const std::string full = FullImageName(pid);
+    const std::wstring full = FullImageName(pid);
     return full.empty() ? FirstModuleName(pid) : full;
 }
 
@@ -303,17 +327,18 @@ bool TerminateProcessesByName(const std::string& name)
     // A name with a folder part means that one program file, never its namesakes
     // elsewhere (a "C:\Users\x\csrss.exe" must not reach the system's csrss).
     const bool byPath = !ExtractFilePath(name).empty();
-    const std::string target = byPath ? LongPathName(ProgramPathOf(name)) : name;
-    const std::string targetName = ExtractFileName(target);
+    const std::wstring wideName = AnsiToWide(name);
+    const std::wstring target = byPath ? LongPathNameW(AnsiToWide(ProgramPathOf(name))) : wideName;
+    const std::wstring targetName = FileNamePartW(target);
     if (targetName.empty()) return false;
     bool lastEnded = false;
     for (const SnapshotEntry& entry : TakeSnapshot()) {
         bool match;
         if (byPath)
-            match = SameText(ExtractFileName(entry.ExeFile), targetName) &&
-                    SamePath(Win32ImagePath(GetProcessImagePath(entry.Pid)), target);
+            match = SameTextW(FileNamePartW(entry.ExeFile), targetName) &&
+                    SamePathW(Win32ImagePathW(GetProcessImagePathW(entry.Pid)), target);
         else
-            match = SameText(entry.ExeFile, name) || SameText(ExtractFileName(entry.ExeFile), name);
+            match = SameTextW(entry.ExeFile, wideName) || SameTextW(FileNamePartW(entry.ExeFile), wideName);
         if (match) lastEnded = EndProcess(entry.Pid, Retry::None, false);
     }
     return lastEnded;

@@ -9,7 +9,10 @@ using TPidList = std::vector<uint32_t>;
 // Id of the first process running the program, or -1. A program text with a
 // folder part is matched by the full image path, a bare name by file name.
 int64_t FindProcessByPath(const std::string& path);
-std::string GetProcessImagePath(uint32_t pid);  // empty when unknown
+int64_t FindProcessByPathW(const std::wstring& program);  // a program file's path or bare name
+// Empty when unknown; the ANSI form is the record form (WideToAnsiForRecord).
+std::wstring GetProcessImagePathW(uint32_t pid);
+std::string GetProcessImagePath(uint32_t pid);
 bool TerminateProcessById(uint32_t pid);          // refuses protected processes
 void ListProcessIds(TPidList& list);
 bool ProcessIdExists(uint32_t pid);

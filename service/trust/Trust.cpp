@@ -15,6 +15,7 @@
 #include "qvHandles.h"
 #include "qvPlainFiles.h"
 #include "qvStrings.h"
+#include "qvWideText.h"
 #include "uCommonUtils.h"
 
 namespace {
@@ -69,16 +70,6 @@ HMODULE LoadWinTrust()
     HMODULE library = LoadLibraryA(path.c_str());
     if (reinterpret_cast<uintptr_t>(library) < 32) return nullptr;
     return library;
-}
-
-std::wstring ToWide(const std::string& text)
-{
-    if (text.empty()) return std::wstring();
-    int count = MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-    if (count <= 0) return std::wstring();
-    std::wstring wide(static_cast<size_t>(count), L'\0');
-    MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), wide.data(), count);
-    return wide;
 }
 
 std::wstring HexTag(const BYTE* bytes, DWORD size)
@@ -167,7 +158,7 @@ private:
     HCATINFO info_;
 };
 
-bool CheckFile(const TrustApi& api, const std::string& path)
+bool CheckFile(const TrustApi& api, const std::wstring& widePath)
 {
     CatAdminContext admin(api);
     if (!admin.Get()) return false;
@@ -175,13 +166,11 @@ bool CheckFile(const TrustApi& api, const std::string& path)
     BYTE hash[256];
     DWORD hashSize = sizeof(hash);
     {
-        UniqueHandle file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+        UniqueHandle file(CreateFileW(widePath.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
         if (!file) return false;
         if (!api.calcHash(file.Get(), &hashSize, hash, 0) || hashSize > sizeof(hash)) return false;
     }
     std::wstring tag = HexTag(hash, hashSize);
-    std::wstring widePath = ToWide(path);
-    if (widePath.empty()) return false;
 
     // A file that a catalog holds is judged by that catalog alone.
     CatalogContext catalog(api, admin.Get(), api.enumCatalog(admin.Get(), hash, hashSize, 0, nullptr));
@@ -232,9 +221,11 @@ void FinalizeTrust()
     gState = TrustState::Finalized;
 }
 
-bool IsFileSigned(const std::string& path)
+bool IsFileSigned(const std::string& path) { return IsFileSignedW(AnsiToWide(path)); }
+
+bool IsFileSignedW(const std::wstring& path)
 {
-    if (!FileExists(path)) return false;
+    if (!FileExistsW(path)) return false;
     TrustApi api;
     {
         ExclusiveLock lock(gLock);
@@ -265,18 +256,22 @@ std::mutex gGoodListLock;
 
 std::string GoodListPath() { return GetDataFolder() + "goodlist.arn"; }
 
-bool IsKnownGoodFile(const std::string& path)
+bool IsKnownGoodFile(const std::string& path) { return IsKnownGoodFileW(AnsiToWide(path)); }
+
+bool IsKnownGoodFileW(const std::wstring& path)
 {
     TStringList lines;
     LoadPlainLines(GoodListPath(), lines);  // missing or refused: no digest is approved by it
-    const std::string digest = GetReadableFileMD5(path);
+    const std::string digest = GetReadableFileMD5W(path);
     if (!digest.empty() && IndexOf(lines, digest) >= 0) return true;
-    if (!IsFileSigned(path)) return false;
+    if (!IsFileSignedW(path)) return false;
     if (!digest.empty()) AddGoodListDigest(digest);
     return true;
 }
 
-bool IsTrustedFile(const std::string& path) { return IsKnownGoodFile(path) || IsFileTrusted(path); }
+bool IsTrustedFile(const std::string& path) { return IsTrustedFileW(AnsiToWide(path)); }
+
+bool IsTrustedFileW(const std::wstring& path) { return IsKnownGoodFileW(path) || IsFileTrustedW(path); }
 
 void AddGoodListDigest(const std::string& digest)
 {

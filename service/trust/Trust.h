@@ -17,15 +17,18 @@ void FinalizeTrust();
 // system catalog holds the file, otherwise by the embedded signature). Every
 // failure answers false. Safe on several threads at once.
 bool IsFileSigned(const std::string& path);
+bool IsFileSignedW(const std::wstring& path);
 
 std::string GoodListPath();  // data folder + "goodlist.arn", one approved digest a line
 
 // Approved: the file's MD5 is a line of the good list, or the file is signed
 // (its digest then joins the list, so the next test needs no signature check).
 bool IsKnownGoodFile(const std::string& path);
+bool IsKnownGoodFileW(const std::wstring& path);
 // Approved, or on the trust list while that list counts: a file the guards
 // leave where it is and the killer leaves running.
 bool IsTrustedFile(const std::string& path);
+bool IsTrustedFileW(const std::wstring& path);
 // Appends one digest (32 hex digits) to the good list unless it is there.
 // Several threads may add at once; a line is appended whole, so readers never
 // see the list emptied, and a failed write loses no line already there.

@@ -19,6 +19,8 @@
 #include "Trust.h"
 #include "qvFiles.h"
 #include "qvHandles.h"
+#include "qvWideText.h"
+#include "md5.h"
 #include "uAutorunProcedures.h"
 #include "uDispatcherThread.h"
 #include "uJail.h"
@@ -510,6 +512,85 @@ TEST_F(Autorun, QuarantinedValuesAndTheManagersMessage)
     EXPECT_FALSE(DisableRegValue(value));
     EXPECT_EQ(GetValue(std::string(kRunKey) + "\\AutorunsDisabled", "entry"), "C:\\some.exe");
     EXPECT_EQ(Notifications(), 1u);
+}
+
+
+// A program named in a script the code page (1252 here) cannot spell: the
+// process is started through the W API, so it runs under its real name.
+class WideChild {
+public:
+    ~WideChild()
+    {
+        if (info_.hProcess && WaitForSingleObject(info_.hProcess, 0) == WAIT_TIMEOUT) TerminateProcess(info_.hProcess, 1);
+        UniqueProcessInformation owner;
+        *owner.Put() = info_;
+    }
+    bool Start(const std::wstring& path)
+    {
+        STARTUPINFOW startup{};
+        startup.cb = sizeof(startup);
+        std::wstring line = L"\"" + path + L"\"";
+        if (!CreateProcessW(path.c_str(), &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info_))
+            return false;
+        return WaitUntil([&] { return !GetProcessImagePathW(info_.dwProcessId).empty(); }, 10000);
+    }
+    bool Ended() const { return WaitForSingleObject(info_.hProcess, 5000) == WAIT_OBJECT_0; }
+
+private:
+    PROCESS_INFORMATION info_{};
+};
+
+bool CopyWaiterW(const std::wstring& target, const std::string& extra)
+{
+    ScratchDir staging;
+    return CopyWaiter(staging / "w.exe", extra) && MoveFileW(AnsiToWide(staging / "w.exe").c_str(), target.c_str());
+}
+
+TEST_F(Autorun, RunValuesInAnyScriptAreJudgedEndedAndQuarantinedUnderTheirRealNames)
+{
+    ScratchDir dir;
+    const std::wstring base = AnsiToWide(dir.Path());
+    const std::wstring han = L"\u4E2D\u6587", greek = L"\u03A9\u03B1";
+    ASSERT_TRUE(CreateDirectoryW((base + L"\\" + han).c_str(), nullptr));
+    const std::wstring inFolder = base + L"\\" + han + L"\\f1.exe";
+    const std::wstring byName = base + L"\\" + greek + L".exe";
+    const std::wstring plain = base + L"\\f2.exe";
+    ASSERT_TRUE(CopyWaiterW(inFolder, "1"));
+    ASSERT_TRUE(CopyWaiterW(byName, "2"));
+    ASSERT_TRUE(CopyWaiterW(plain, "3"));
+    WideChild first, second, third;
+    ASSERT_TRUE(first.Start(inFolder));
+    ASSERT_TRUE(second.Start(byName));
+    ASSERT_TRUE(third.Start(plain));
+    TRegEngine key = Ref(kRunKey);
+    const std::vector<std::pair<std::wstring, std::wstring>> values = {
+        {L"folder", L"\"" + inFolder + L"\" /s"}, {L"greek", byName}, {han, plain}};
+    for (const auto& [name, text] : values) WriteRegStringW(key, name, text);
+    Switch("arn_user_reg", true);
+    Switch("arn_user_run", true);
+
+    CheckRunKey(evkUserRun, key, RegView::Default);
+
+    EXPECT_TRUE(first.Ended());
+    EXPECT_TRUE(second.Ended());
+    EXPECT_TRUE(third.Ended());
+    TRegEngine disabled = Ref(std::string(kRunKey) + "\\AutorunsDisabled");
+    for (const auto& [name, text] : values) {
+        EXPECT_FALSE(RegValueExistsW(key, name));
+        EXPECT_TRUE(ReadRegStringW(disabled, name) == text) << WideToAnsi(name);
+    }
+    // The record carries an ANSI path that still reaches the file, and its digest.
+    const auto events = Events();
+    ASSERT_EQ(events.size(), 3u);
+    std::vector<std::wstring> recorded;
+    for (const auto& event : events) {
+        recorded.push_back(LongPathNameW(AnsiToWide(event.Path.Str())));
+        EXPECT_EQ(event.Md5.Str(), GetReadableFileMD5W(recorded.back()));
+        EXPECT_FALSE(event.Md5.Str().empty());
+    }
+    for (const std::wstring& program : {inFolder, byName, plain})
+        EXPECT_EQ(std::count_if(recorded.begin(), recorded.end(), [&](const std::wstring& r) { return SameTextW(r, program); }), 1)
+            << WideToAnsi(program);
 }
 
 }  // namespace
