@@ -3,9 +3,11 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <vector>
 
 #include "qvHandles.h"
 #include "qvLateApi.h"
+#include "qvWideText.h"
 
 static DWORD Attributes(const std::string& path) { return GetFileAttributesA(path.c_str()); }
 
@@ -47,59 +49,65 @@ namespace {
 
 // Opens the object itself (a link is not followed where the system can tell),
 // with no right to its contents: enough to ask what it is and where it is.
-UniqueHandle OpenForQuery(const std::string& path, DWORD access, DWORD share)
+UniqueHandle OpenForQuery(const std::wstring& path, DWORD access, DWORD share)
 {
-    return UniqueHandle(CreateFileA(path.c_str(), access, share, nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT,
-                                    nullptr));
+    return UniqueHandle(CreateFileW(path.c_str(), access, share, nullptr, OPEN_EXISTING,
+                                    FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
 }
-
 
 }  // namespace
 
-// Whether the open object is the one the path names, by the system's own name
-// for it ("\\?\X:\..."); true where this Windows cannot tell (XP lacks the call).
-bool OpenObjectIsNamed(HANDLE object, const std::string& path)
+bool OpenObjectIsNamed(HANDLE object, const std::string& path) { return OpenObjectIsNamedW(object, AnsiToWide(path)); }
+
+// The system's own name for the object is "\\?\X:\...".
+bool OpenObjectIsNamedW(HANDLE object, const std::wstring& path)
 {
-    using FinalPathFn = DWORD(WINAPI*)(HANDLE, LPSTR, DWORD, DWORD);
-    static const auto finalPathOf = LateSystemProc<FinalPathFn>("kernel32.dll", "GetFinalPathNameByHandleA");
+    using FinalPathFn = DWORD(WINAPI*)(HANDLE, LPWSTR, DWORD, DWORD);
+    static const auto finalPathOf = LateSystemProc<FinalPathFn>("kernel32.dll", "GetFinalPathNameByHandleW");
     if (!finalPathOf) return true;
-    char buffer[MAX_PATH * 2] = {};
-    DWORD n = finalPathOf(object, buffer, sizeof(buffer), 0);
-    if (n == 0 || n >= sizeof(buffer)) return false;
-    std::string name(buffer, n);
-    if (name.compare(0, 4, "\\\\?\\") == 0) name.erase(0, 4);
-    return SameText(LongPathName(name), LongPathName(ExcludeTrailingBackslash(path)));
+    const DWORD need = finalPathOf(object, nullptr, 0, 0);
+    if (need == 0) return false;
+    std::vector<wchar_t> buffer(need + 1);
+    const DWORD n = finalPathOf(object, buffer.data(), need + 1, 0);
+    if (n == 0 || n > need) return false;
+    std::wstring name(buffer.data(), n);
+    if (name.compare(0, 4, L"\\\\?\\") == 0) name.erase(0, 4);
+    return SameTextW(LongPathNameW(name), LongPathNameW(ExcludeTrailingBackslashW(path)));
 }
 
-bool HasNoLinkOnTheWay(const std::string& path)
+bool HasNoLinkOnTheWay(const std::string& path) { return HasNoLinkOnTheWayW(AnsiToWide(path)); }
+
+bool HasNoLinkOnTheWayW(const std::wstring& path)
 {
-    const std::string full = ExcludeTrailingBackslash(path);
-    if (full.size() < 3 || full[1] != ':' || full.find("\\..") != std::string::npos) return false;
-    std::string deepest;  // the longest part of the path that exists
-    for (std::string part = full; part.size() > 3;) {
-        const DWORD attr = Attributes(part);
+    const std::wstring full = ExcludeTrailingBackslashW(path);
+    if (full.size() < 3 || full[1] != L':' || full.find(L"\\..") != std::wstring::npos) return false;
+    std::wstring deepest;  // the longest part of the path that exists
+    for (std::wstring part = full; part.size() > 3;) {
+        const DWORD attr = GetFileAttributesW(part.c_str());
         if (attr != INVALID_FILE_ATTRIBUTES) {
             if (attr & FILE_ATTRIBUTE_REPARSE_POINT) return false;
             if (deepest.empty()) deepest = part;
         }
-        const std::string parent = ExcludeTrailingBackslash(ExtractFileDir(part));
+        const std::wstring parent = ExcludeTrailingBackslashW(ExtractFileDirW(part));
         if (parent.size() >= part.size()) break;
         part = parent;
     }
     if (deepest.empty()) return true;
     UniqueHandle object = OpenForQuery(deepest, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE);
-    return object && OpenObjectIsNamed(object.Get(), deepest);
+    return object && OpenObjectIsNamedW(object.Get(), deepest);
 }
 
-UniqueHandle OpenPlainFolder(const std::string& folder)
+UniqueHandle OpenPlainFolder(const std::string& folder) { return OpenPlainFolderW(AnsiToWide(folder)); }
+
+UniqueHandle OpenPlainFolderW(const std::wstring& folder)
 {
-    const std::string path = ExcludeTrailingBackslash(folder);
+    const std::wstring path = ExcludeTrailingBackslashW(folder);
     // No delete sharing: held, the folder can be neither renamed nor removed.
     UniqueHandle handle = OpenForQuery(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE);
     BY_HANDLE_FILE_INFORMATION info{};
     if (!handle || !GetFileInformationByHandle(handle.Get(), &info) ||
         (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) || !(info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ||
-        !OpenObjectIsNamed(handle.Get(), path) || !HasNoLinkOnTheWay(path))
+        !OpenObjectIsNamedW(handle.Get(), path) || !HasNoLinkOnTheWayW(path))
         handle.Reset();
     return handle;
 }

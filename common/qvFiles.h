@@ -1,5 +1,5 @@
 #pragma once
-// File-system helpers over the ANSI Win32 calls (Windows rules: names ignore
+// File-system helpers over the Win32 calls (Windows rules: names ignore
 // case, folders do not count as files).
 #include <cstdint>
 #include <string>
@@ -17,16 +17,19 @@ std::string LongPathName(const std::string& path);
 // Whether the open object is the one the path names, by the system's own name
 // for it; true where this Windows cannot tell (XP lacks the call).
 bool OpenObjectIsNamed(HANDLE object, const std::string& path);
+bool OpenObjectIsNamedW(HANDLE object, const std::wstring& path);
 // A program with system rights works on a user's files only where no link
 // can send it elsewhere: no component of the path, from the drive root down,
 // is a reparse point (junction or symbolic link), and the existing object's
 // own name, as the system reports it for the open object, is the path itself
 // (some links show no reparse attribute).
 bool HasNoLinkOnTheWay(const std::string& path);
+bool HasNoLinkOnTheWayW(const std::wstring& path);
 // The folder opened only when it is a plain folder with no link on the way;
 // while the handle is held nobody can rename or remove the folder to put a
 // link in its place. An empty handle otherwise.
 UniqueHandle OpenPlainFolder(const std::string& folder);
+UniqueHandle OpenPlainFolderW(const std::wstring& folder);
 // The path lies inside the folder (below it, not the folder itself), with no
 // ".." part and no link on the way (HasNoLinkOnTheWay).
 bool LiesInsideWithoutLinks(const std::string& path, const std::string& folder);

@@ -8,6 +8,7 @@
 
 #include "qvFiles.h"
 #include "qvLateApi.h"
+#include "qvWideText.h"
 
 namespace {
 
@@ -50,33 +51,25 @@ bool SetFileInformation(HANDLE object, void* info, ULONG size, int infoClass)
     return false;
 }
 
-std::wstring Widened(const std::string& text)
-{
-    const int n = MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-    std::wstring wide(static_cast<size_t>(n), L'\0');
-    if (n > 0) MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), &wide[0], n);
-    return wide;
-}
-
 DWORD AttributesOf(const std::string& path) { return GetFileAttributesA(path.c_str()); }
 
-UniqueHandle OpenExisting(const std::string& path, DWORD access, DWORD share)
+UniqueHandle OpenExisting(const std::wstring& path, DWORD access, DWORD share)
 {
-    return UniqueHandle(CreateFileA(path.c_str(), access | FILE_READ_ATTRIBUTES, share, nullptr, OPEN_EXISTING,
+    return UniqueHandle(CreateFileW(path.c_str(), access | FILE_READ_ATTRIBUTES, share, nullptr, OPEN_EXISTING,
                                     FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
 }
 
-UniqueHandle CreateNew(const std::string& path, DWORD access, DWORD share)
+UniqueHandle CreateNew(const std::wstring& path, DWORD access, DWORD share)
 {
     // Made only inside a plain folder, held while the file is made: a folder
     // that is a link would have the file made where the link points.
-    UniqueHandle folder = OpenPlainFolder(ExtractFileDir(path));
+    UniqueHandle folder = OpenPlainFolderW(ExtractFileDirW(path));
     if (!folder) {
         SetLastError(kNotPlainError);
         return UniqueHandle();
     }
     // CREATE_NEW never follows a link: a name that a dangling link holds exists.
-    return UniqueHandle(CreateFileA(path.c_str(), access | FILE_READ_ATTRIBUTES, share, nullptr, CREATE_NEW,
+    return UniqueHandle(CreateFileW(path.c_str(), access | FILE_READ_ATTRIBUTES, share, nullptr, CREATE_NEW,
                                     FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
 }
 
@@ -86,9 +79,10 @@ UniqueHandle Refused()
     return UniqueHandle();
 }
 
-std::string ErrorWords(const std::string& what, const std::string& path)
+std::string ErrorWords(const std::string& what, const std::wstring& widePath)
 {
-    const DWORD error = GetLastError();
+    const DWORD error = GetLastError();  // before the short-name lookup sets its own
+    const std::string path = WideToAnsiForRecord(widePath);
     return what + " " + path + (error == kNotPlainError ? ": not a plain file or folder (a link?)"
                                                         : ": error " + std::to_string(error));
 }
@@ -98,18 +92,23 @@ struct HeldFolders {
 };
 
 // Both folders held as plain folders (one handle when they are the same).
-bool HoldFolders(const std::string& a, const std::string& b, HeldFolders& held, std::string& why)
+std::string NotPlainFolderWords(const std::wstring& folder)
 {
-    const std::string dirA = ExtractFileDir(a), dirB = ExtractFileDir(b);
-    held.first = OpenPlainFolder(dirA);
+    return "folder " + WideToAnsiForRecord(folder) + " is not a plain folder (a link on the way?)";
+}
+
+bool HoldFolders(const std::wstring& a, const std::wstring& b, HeldFolders& held, std::string& why)
+{
+    const std::wstring dirA = ExtractFileDirW(a), dirB = ExtractFileDirW(b);
+    held.first = OpenPlainFolderW(dirA);
     if (!held.first) {
-        why = "folder " + dirA + " is not a plain folder (a link on the way?)";
+        why = NotPlainFolderWords(dirA);
         return false;
     }
-    if (SameText(dirA, dirB)) return true;
-    held.second = OpenPlainFolder(dirB);
+    if (SameTextW(dirA, dirB)) return true;
+    held.second = OpenPlainFolderW(dirB);
     if (!held.second) {
-        why = "folder " + dirB + " is not a plain folder (a link on the way?)";
+        why = NotPlainFolderWords(dirB);
         return false;
     }
     return true;
@@ -117,7 +116,9 @@ bool HoldFolders(const std::string& a, const std::string& b, HeldFolders& held, 
 
 }  // namespace
 
-bool IsPlainFileHandle(HANDLE file, const std::string& path)
+bool IsPlainFileHandle(HANDLE file, const std::string& path) { return IsPlainFileHandleW(file, AnsiToWide(path)); }
+
+bool IsPlainFileHandleW(HANDLE file, const std::wstring& path)
 {
     BY_HANDLE_FILE_INFORMATION info{};
     if (GetFileType(file) != FILE_TYPE_DISK || !GetFileInformationByHandle(file, &info)) return false;
@@ -127,10 +128,15 @@ bool IsPlainFileHandle(HANDLE file, const std::string& path)
     if (info.nNumberOfLinks != 1) return false;
     // Where links show no reparse attribute (Wine), the system's own name for
     // the open object is what tells the link from the file.
-    return OpenObjectIsNamed(file, path);
+    return OpenObjectIsNamedW(file, path);
 }
 
 UniqueHandle OpenPlainFile(const std::string& path, DWORD access, DWORD share, TCreate create)
+{
+    return OpenPlainFileW(AnsiToWide(path), access, share, create);
+}
+
+UniqueHandle OpenPlainFileW(const std::wstring& path, DWORD access, DWORD share, TCreate create)
 {
     UniqueHandle file;
     if (create == TCreate::AlwaysNew) {
@@ -145,7 +151,7 @@ UniqueHandle OpenPlainFile(const std::string& path, DWORD access, DWORD share, T
         }
     }
     if (!file) return UniqueHandle();
-    if (!IsPlainFileHandle(file.Get(), path)) return Refused();
+    if (!IsPlainFileHandleW(file.Get(), path)) return Refused();
     return file;
 }
 
@@ -157,7 +163,12 @@ bool DeleteThroughHandle(HANDLE object)
 
 bool RenameThroughHandle(HANDLE object, const std::string& newPath, bool replace)
 {
-    const std::wstring name = L"\\??\\" + Widened(newPath);
+    return RenameThroughHandleW(object, AnsiToWide(newPath), replace);
+}
+
+bool RenameThroughHandleW(HANDLE object, const std::wstring& newPath, bool replace)
+{
+    const std::wstring name = L"\\??\\" + newPath;
     constexpr size_t kNameAt = offsetof(RenameInfo, FileName);
     std::vector<char> buffer(kNameAt + (name.size() + 1) * sizeof(wchar_t));
     auto* info = reinterpret_cast<RenameInfo*>(buffer.data());
@@ -199,7 +210,12 @@ bool WritePlainFile(const std::string& path, const std::string& bytes)
 
 bool WriteNewPlainFile(const std::string& path, const std::string& bytes)
 {
-    UniqueHandle file = OpenPlainFile(path, GENERIC_WRITE | DELETE, FILE_SHARE_READ, TCreate::AlwaysNew);
+    return WriteNewPlainFileW(AnsiToWide(path), bytes);
+}
+
+bool WriteNewPlainFileW(const std::wstring& path, const std::string& bytes)
+{
+    UniqueHandle file = OpenPlainFileW(path, GENERIC_WRITE | DELETE, FILE_SHARE_READ, TCreate::AlwaysNew);
     if (!file) return false;
     if (WriteAllBytes(file.Get(), bytes)) return true;
     const DWORD error = GetLastError();
@@ -256,32 +272,39 @@ bool RenamePlainFile(const std::string& from, const std::string& to)
 
 bool MoveFileHeld(const std::string& source, const std::string& target, std::string& why)
 {
+    return MoveFileHeldW(AnsiToWide(source), AnsiToWide(target), why);
+}
+
+bool MoveFileHeldW(const std::wstring& source, const std::wstring& target, std::string& why)
+{
     HeldFolders held;
     if (!HoldFolders(source, target, held, why)) return false;
-    UniqueHandle file = OpenPlainFile(source, DELETE | GENERIC_READ, FILE_SHARE_READ, TCreate::Never);
+    UniqueHandle file = OpenPlainFileW(source, DELETE | GENERIC_READ, FILE_SHARE_READ, TCreate::Never);
     if (!file) {
         why = ErrorWords("cannot take", source);
         return false;
     }
-    if (RenameThroughHandle(file.Get(), target, false)) return true;
+    if (RenameThroughHandleW(file.Get(), target, false)) return true;
     // Another drive: copied into a new file, then deleted through the handle
     // that was checked.
     std::string bytes;
-    if (GetLastError() == ERROR_NOT_SAME_DEVICE && ReadAllBytes(file.Get(), bytes) && WriteNewPlainFile(target, bytes) &&
+    if (GetLastError() == ERROR_NOT_SAME_DEVICE && ReadAllBytes(file.Get(), bytes) && WriteNewPlainFileW(target, bytes) &&
         DeleteThroughHandle(file.Get()))
         return true;
     why = ErrorWords("cannot move to", target);
     return false;
 }
 
-bool DeleteFileHeld(const std::string& path, std::string& why)
+bool DeleteFileHeld(const std::string& path, std::string& why) { return DeleteFileHeldW(AnsiToWide(path), why); }
+
+bool DeleteFileHeldW(const std::wstring& path, std::string& why)
 {
-    UniqueHandle folder = OpenPlainFolder(ExtractFileDir(path));
+    UniqueHandle folder = OpenPlainFolderW(ExtractFileDirW(path));
     if (!folder) {
-        why = "folder " + ExtractFileDir(path) + " is not a plain folder (a link on the way?)";
+        why = NotPlainFolderWords(ExtractFileDirW(path));
         return false;
     }
-    UniqueHandle file = OpenPlainFile(path, DELETE, FILE_SHARE_READ, TCreate::Never);
+    UniqueHandle file = OpenPlainFileW(path, DELETE, FILE_SHARE_READ, TCreate::Never);
     if (!file || !DeleteThroughHandle(file.Get())) {
         why = ErrorWords("cannot delete", path);
         return false;
@@ -292,15 +315,15 @@ bool DeleteFileHeld(const std::string& path, std::string& why)
 bool CopyFileHeld(const std::string& source, const std::string& target, std::string& why)
 {
     HeldFolders held;
-    if (!HoldFolders(source, target, held, why)) return false;
+    if (!HoldFolders(AnsiToWide(source), AnsiToWide(target), held, why)) return false;
     UniqueHandle from = OpenPlainFile(source, GENERIC_READ, FILE_SHARE_READ, TCreate::Never);
     std::string bytes;
     if (!from || !ReadAllBytes(from.Get(), bytes)) {
-        why = ErrorWords("cannot read", source);
+        why = ErrorWords("cannot read", AnsiToWide(source));
         return false;
     }
     if (!WritePlainFile(target, bytes)) {
-        why = ErrorWords("cannot write", target);
+        why = ErrorWords("cannot write", AnsiToWide(target));
         return false;
     }
     return true;

@@ -23,17 +23,21 @@ enum class TCreate { Never, IfMissing, AlwaysNew };
 // a dangling link is never followed to create its target; AlwaysNew creates
 // or fails. An empty handle otherwise.
 UniqueHandle OpenPlainFile(const std::string& path, DWORD access, DWORD share, TCreate create);
+UniqueHandle OpenPlainFileW(const std::wstring& path, DWORD access, DWORD share, TCreate create);
 // The open object is a plain file of one link, and the path names it.
 bool IsPlainFileHandle(HANDLE file, const std::string& path);
+bool IsPlainFileHandleW(HANDLE file, const std::wstring& path);
 
 // Through a handle opened with DELETE.
 bool DeleteThroughHandle(HANDLE object);
 bool RenameThroughHandle(HANDLE object, const std::string& newPath, bool replace);
+bool RenameThroughHandleW(HANDLE object, const std::wstring& newPath, bool replace);
 
 bool ReadPlainFile(const std::string& path, std::string& bytes);     // false when missing or refused
 // The whole file: written into a new file beside it and moved over it.
 bool WritePlainFile(const std::string& path, const std::string& bytes);
 bool WriteNewPlainFile(const std::string& path, const std::string& bytes);  // only a name nobody uses
+bool WriteNewPlainFileW(const std::wstring& path, const std::string& bytes);
 bool AppendPlainFile(const std::string& path, const std::string& bytes);
 bool LoadPlainLines(const std::string& path, TStringList& lines);
 bool SavePlainLines(const std::string& path, const TStringList& lines);
@@ -46,8 +50,11 @@ bool RenamePlainFile(const std::string& from, const std::string& to);
 // Moves, copies and deletes on someone else's behalf: the folders on both
 // sides are opened as plain folders (OpenPlainFolder) and held without delete
 // sharing, so neither can be swapped for a link until the act is done, and
-// the file itself must be plain. `why` tells a refusal in words for the log.
+// the file itself must be plain. `why` tells a refusal in words for the log
+// (paths in their record form, WideToAnsiForRecord).
 bool MoveFileHeld(const std::string& source, const std::string& target, std::string& why);
+bool MoveFileHeldW(const std::wstring& source, const std::wstring& target, std::string& why);
 bool DeleteFileHeld(const std::string& path, std::string& why);
+bool DeleteFileHeldW(const std::wstring& path, std::string& why);
 // The target is written over when it exists (it must be plain too).
 bool CopyFileHeld(const std::string& source, const std::string& target, std::string& why);

@@ -59,3 +59,26 @@ bool SameTextW(std::wstring_view a, std::wstring_view b)
     return CompareStringW(LOCALE_INVARIANT, NORM_IGNORECASE, a.data(), static_cast<int>(a.size()), b.data(),
                           static_cast<int>(b.size())) == CSTR_EQUAL;
 }
+
+std::wstring ExtractFileNameW(std::wstring_view path)
+{
+    const size_t pos = path.find_last_of(L"\\/:");
+    return std::wstring(pos == std::wstring_view::npos ? path : path.substr(pos + 1));
+}
+
+std::wstring ExtractFileDirW(std::wstring_view path)
+{
+    const size_t pos = path.find_last_of(L"\\/:");
+    if (pos == std::wstring_view::npos) return {};
+    // A root such as "C:\" keeps its separator.
+    if (pos > 0 && path[pos] != L':' && path[pos - 1] != L':' && path[pos - 1] != L'\\')
+        return std::wstring(path.substr(0, pos));
+    return std::wstring(path.substr(0, pos + 1));
+}
+
+std::wstring ExcludeTrailingBackslashW(std::wstring_view path)
+{
+    std::wstring out(path);
+    if (!out.empty() && out.back() == L'\\') out.pop_back();
+    return out;
+}

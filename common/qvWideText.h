@@ -18,3 +18,7 @@ std::string WideToAnsiForRecord(const std::wstring& path);
 // does not exist.
 std::wstring LongPathNameW(const std::wstring& path);
 bool SameTextW(std::wstring_view a, std::wstring_view b);  // ignores case, any script
+// Path parts split as ExtractFileName, ExtractFileDir, ExcludeTrailingBackslash do.
+std::wstring ExtractFileNameW(std::wstring_view path);
+std::wstring ExtractFileDirW(std::wstring_view path);
+std::wstring ExcludeTrailingBackslashW(std::wstring_view path);
