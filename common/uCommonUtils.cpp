@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <iterator>
+#include <vector>
 #include <mutex>
 #include <random>
 
@@ -393,42 +394,78 @@ std::string ProgramPathOf(const std::string& pathOrCommand)
     return program.empty() ? NormalizeCommandPath(pathOrCommand) : program;
 }
 
-TStringList CommandEntryPrograms(const std::string& text)
+namespace {
+
+// Winlogon's rule for a value's entries: each comma-separated entry, the first
+// blank of an unquoted text a comma as well when asked.
+template <typename Text>
+void SplitEntries(const Text& text, std::vector<Text>& list, bool firstBlankIsComma)
 {
-    TStringList programs;
-    auto add = [&](const std::string& entry) {
-        const std::string program = ProgramPathOf(TrimBlanks(entry));
-        if (program.empty() || IndexOfText(programs, program) >= 0) return;
+    list.clear();
+    Text rest = text;
+    if (rest.empty()) return;
+    if (firstBlankIsComma && rest[0] != '"') {
+        const size_t blank = rest.find(' ');
+        if (blank != Text::npos) rest[blank] = ',';
+    }
+    for (;;) {
+        const size_t comma = rest.find(',');
+        Text part = comma == Text::npos ? rest : rest.substr(0, comma);
+        const size_t first = part.find_first_not_of(' ');
+        part = first == Text::npos ? Text() : part.substr(first);
+        if (!part.empty()) list.push_back(part);
+        if (comma == Text::npos) break;
+        rest.erase(0, comma + 1);
+    }
+}
+
+template <typename Text, typename ProgramOf, typename Same>
+std::vector<Text> EntryPrograms(const Text& text, ProgramOf programOf, Same same)
+{
+    std::vector<Text> programs, entries;
+    auto add = [&](const Text& entry) {
+        const Text program = programOf(entry);
+        if (program.empty()) return;
+        for (const Text& known : programs)
+            if (same(known, program)) return;
         programs.push_back(program);
     };
-    // Winlogon starts each comma-separated entry as a command line.
-    TStringList entries;
-    SplitCommandLine(text, entries, false);
-    for (const std::string& entry : entries) add(entry);
+    SplitEntries(text, entries, false);
+    for (const Text& entry : entries) add(entry);
     // A program named after the first blank is ended as well: an argument of
     // Explorer's is started by it.
-    SplitCommandLine(text, entries, true);
-    for (const std::string& entry : entries) add(entry);
+    SplitEntries(text, entries, true);
+    for (const Text& entry : entries) add(entry);
     return programs;
+}
+
+}  // namespace
+
+TStringList CommandEntryPrograms(const std::string& text)
+{
+    return EntryPrograms(
+        text, [](const std::string& entry) { return ProgramPathOf(TrimBlanks(entry)); },
+        [](const std::string& a, const std::string& b) { return SameText(a, b); });
+}
+
+std::wstring ProgramPathOfW(const std::wstring& pathOrCommand)
+{
+    if (IsRootedPath(WideToAnsi(pathOrCommand)) && FileExistsW(pathOrCommand)) return pathOrCommand;
+    const std::wstring program = ResolveCommandProgramW(pathOrCommand);
+    return program.empty() ? AnsiToWide(NormalizeCommandPath(WideToAnsi(pathOrCommand))) : program;
+}
+
+std::vector<std::wstring> CommandEntryProgramsW(const std::wstring& text)
+{
+    return EntryPrograms(
+        text, [](const std::wstring& entry) { return ProgramPathOfW(TrimBlanksW(entry)); },
+        [](const std::wstring& a, const std::wstring& b) { return SameTextW(a, b); });
 }
 
 void SplitCommandLine(const std::string& text, TStringList& list, bool firstBlankIsComma)
 {
-    list.clear();
     try {
-        std::string rest = text;
-        if (rest.empty()) return;
-        if (firstBlankIsComma && rest[0] != '"') {
-            size_t blank = rest.find(' ');
-            if (blank != std::string::npos) rest[blank] = ',';
-        }
-        for (;;) {
-            size_t comma = rest.find(',');
-            std::string part = TrimLeadingBlanks(comma == std::string::npos ? rest : rest.substr(0, comma));
-            if (!part.empty()) list.push_back(part);
-            if (comma == std::string::npos) break;
-            rest.erase(0, comma + 1);
-        }
+        SplitEntries(text, list, firstBlankIsComma);
     } catch (...) {
         list.clear();
     }
@@ -448,6 +485,19 @@ void ListFolderFiles(const std::string& folder, TStringList& list, const char* p
         if (ExtractFileExt(name) == ".ini") continue;
         list.push_back(name);
     } while (FindNextFileA(find.Get(), &data));
+}
+
+void ListFolderFilesW(const std::wstring& folder, std::vector<std::wstring>& list)
+{
+    WIN32_FIND_DATAW data{};
+    UniqueFindHandle find(FindFirstFileW((ExcludeTrailingBackslashW(folder) + L"\\*").c_str(), &data));
+    if (!find) return;
+    do {
+        const std::wstring name = data.cFileName;
+        if (name == L"." || name == L".." || (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) continue;
+        if (name.size() >= 4 && SameTextW(name.substr(name.size() - 4), L".ini")) continue;
+        list.push_back(name);
+    } while (FindNextFileW(find.Get(), &data));
 }
 
 void ClearLnkStruc(TLnkStruc& lnk) { lnk = TLnkStruc{}; }

@@ -80,9 +80,13 @@ std::string ProgramPathOf(const std::string& pathOrCommand);
 // Every program a Winlogon-style value names: each comma-separated entry, and
 // each word the first blank splits off; each once.
 TStringList CommandEntryPrograms(const std::string& text);
+std::wstring ProgramPathOfW(const std::wstring& pathOrCommand);
+std::vector<std::wstring> CommandEntryProgramsW(const std::wstring& text);
 // Adds the names of the folder's files matching the pattern (not folders, not
 // names ending ".ini"); a name the code page cannot spell is given as its short name.
 void ListFolderFiles(const std::string& folder, TStringList& list, const char* pattern = "*.*");
+// The same names as they are, in any script.
+void ListFolderFilesW(const std::wstring& folder, std::vector<std::wstring>& list);
 void ClearLnkStruc(TLnkStruc& lnk);
 void ReadShellLink(const std::string& lnkPath, TLnkStruc& lnk);
 

@@ -4,6 +4,7 @@
 
 #include <exception>
 #include <optional>
+#include <vector>
 
 #include "Trust.h"
 #include "md5.h"
@@ -110,41 +111,48 @@ bool IsProgramExtension(const std::string& ext)
     return false;
 }
 
-void CheckLinkFile(int32_t kind, double time, const std::string& folder, const std::string& name)
+// The record form of a name in the folder: the last part of the file's record
+// form, so a name the code page cannot spell is its short name.
+std::string RecordName(const std::wstring& file) { return ExtractFileName(WideToAnsiForRecord(file)); }
+
+void CheckLinkFile(int32_t kind, double time, const std::wstring& folder, const std::wstring& name)
 {
     TLnkStruc link;
-    ReadShellLink(folder + "\\" + name, link);
+    ReadShellLink(WideToAnsiForRecord(folder + L"\\" + name), link);
     // The shell expands the target's environment strings when it starts the
     // link; a target that is not there is looked for in the working folder.
-    std::string program;
-    if (!link.Target.empty()) program = ResolveCommandProgram("\"" + link.Target + "\"");
-    if (program.empty() && !link.Target.empty() && !link.WorkDir.empty()) {
+    std::string found;
+    if (!link.Target.empty()) found = ResolveCommandProgram("\"" + link.Target + "\"");
+    if (found.empty() && !link.Target.empty() && !link.WorkDir.empty()) {
         const std::string inWorkDir = ExpandEnvironment(link.WorkDir) + "\\" + ExtractFileName(link.Target);
-        if (FileExists(inWorkDir)) program = inWorkDir;
+        if (FileExists(inWorkDir)) found = inWorkDir;
     }
-    if (program.empty() || IsTrustedFile(program)) return;
-    RecordEventAt(time, kind, evmAddFile, program, name, GetReadableFileMD5(program));
-    KillProgram(program, false);
-    DisableFolderFile(folder, name);
+    if (found.empty()) return;
+    const std::wstring program = LongPathNameW(AnsiToWide(found));
+    if (IsTrustedFileW(program)) return;
+    RecordEventAt(time, kind, evmAddFile, WideToAnsiForRecord(program), RecordName(folder + L"\\" + name),
+                  GetReadableFileMD5W(program));
+    KillProgramW(program, false);
+    DisableFolderFileW(folder, name);
 }
 
-void CheckProgramFile(int32_t kind, double time, const std::string& folder, const std::string& name)
+void CheckProgramFile(int32_t kind, double time, const std::wstring& folder, const std::wstring& name)
 {
-    const std::string file = folder + "\\" + name;
+    const std::wstring file = folder + L"\\" + name;
     // Directly in the folder only a signature or the trust list spares a program.
-    if (IsFileSigned(file) || IsFileTrusted(file)) return;
-    RecordEventAt(time, kind, evmDangerExt, file, name, GetReadableFileMD5(file));
-    DisableFolderFile(folder, name);
-    KillProgram(file, false);
+    if (IsFileSignedW(file) || IsFileTrustedW(file)) return;
+    RecordEventAt(time, kind, evmDangerExt, WideToAnsiForRecord(file), RecordName(file), GetReadableFileMD5W(file));
+    DisableFolderFileW(folder, name);
+    KillProgramW(file, false);
     Sleep(1000);
 }
 
-void CheckOtherFile(int32_t kind, double time, const std::string& folder, const std::string& name)
+void CheckOtherFile(int32_t kind, double time, const std::wstring& folder, const std::wstring& name)
 {
-    const std::string file = folder + "\\" + name;
-    if (IsTrustedFile(file)) return;
-    RecordEventAt(time, kind, evmErrorExt, file, name, GetReadableFileMD5(file));
-    DisableFolderFile(folder, name);
+    const std::wstring file = folder + L"\\" + name;
+    if (IsTrustedFileW(file)) return;
+    RecordEventAt(time, kind, evmErrorExt, WideToAnsiForRecord(file), RecordName(file), GetReadableFileMD5W(file));
+    DisableFolderFileW(folder, name);
 }
 
 }  // namespace
@@ -250,17 +258,17 @@ void CheckStartupFolder(int32_t kind, const std::string& folder, const std::stri
     if (kind == evkUserStartup) onlyTheUsers.emplace(userSid);
     const double time = NowDateTime();
     Sleep(200);
-    TStringList names;
-    ListFolderFiles(folder, names);
-    const std::string base = ExcludeTrailingBackslash(folder);
-    for (const std::string& name : names) {
-        const std::string ext = LowerCase(ExtractFileExt(name));
+    std::vector<std::wstring> names;
+    const std::wstring base = AnsiToWide(ExcludeTrailingBackslash(folder));
+    ListFolderFilesW(base, names);
+    for (const std::wstring& name : names) {
+        const std::string ext = LowerCase(ExtractFileExt(WideToAnsi(ExtractFileNameW(name))));
         if (ext == ".lnk") {
             try {
                 CheckLinkFile(kind, time, base, name);
             } catch (const std::exception& error) {
                 // One unreadable link must not spare the files after it.
-                WriteServiceLog("check of " + base + "\\" + name + ": " + error.what());
+                WriteServiceLog("check of " + WideToAnsiForRecord(base + L"\\" + name) + ": " + error.what());
             }
         } else if (IsProgramExtension(ext)) {
             CheckProgramFile(kind, time, base, name);
@@ -299,29 +307,35 @@ void DisableValueEntry(const std::string& entry, TRegEngine& key, RegView view)
 
 bool DisableFolderFile(const std::string& folder, const std::string& name)
 {
-    const std::string base = ExcludeTrailingBackslash(folder);
-    const std::string quarantine = base + "\\" + kDisabledFolder;
-    const std::string source = base + "\\" + name;
-    const std::string target = quarantine + "\\" + name;
+    return DisableFolderFileW(AnsiToWide(folder), AnsiToWide(name));
+}
+
+bool DisableFolderFileW(const std::wstring& folder, const std::wstring& name)
+{
+    const std::wstring base = ExcludeTrailingBackslashW(folder);
+    const std::wstring quarantine = base + L"\\" + AnsiToWide(kDisabledFolder);
+    const std::wstring source = base + L"\\" + name;
+    const std::wstring target = quarantine + L"\\" + name;
     // The user owns these folders: a link planted in place of either, or on
     // the way to them, would have the service move or delete files where the
     // user cannot. Both stay open (and so in place) while the file moves.
-    UniqueHandle folderHandle = OpenPlainFolder(base);
-    if (!folderHandle || !HasNoLinkOnTheWay(source)) {
-        WriteServiceLog("файл не помещён в карантин, на пути к нему ссылка: " + source);
+    UniqueHandle folderHandle = OpenPlainFolderW(base);
+    if (!folderHandle || !HasNoLinkOnTheWayW(source)) {
+        WriteServiceLog("файл не помещён в карантин, на пути к нему ссылка: " + WideToAnsiForRecord(source));
         return false;
     }
-    if (!DirectoryExists(quarantine) && !IsReparsePoint(quarantine) && CreateDir(quarantine))
-        SetFileAttributesA(quarantine.c_str(), FILE_ATTRIBUTE_HIDDEN);
-    UniqueHandle quarantineHandle = OpenPlainFolder(quarantine);
-    if (!quarantineHandle || !HasNoLinkOnTheWay(target)) {
-        WriteServiceLog("файл не помещён в карантин, папка карантина не обычная папка: " + quarantine);
+    const DWORD present = GetFileAttributesW(quarantine.c_str());
+    if (present == INVALID_FILE_ATTRIBUTES && CreateDirectoryW(quarantine.c_str(), nullptr))
+        SetFileAttributesW(quarantine.c_str(), FILE_ATTRIBUTE_HIDDEN);
+    UniqueHandle quarantineHandle = OpenPlainFolderW(quarantine);
+    if (!quarantineHandle || !HasNoLinkOnTheWayW(target)) {
+        WriteServiceLog("файл не помещён в карантин, папка карантина не обычная папка: " + WideToAnsiForRecord(quarantine));
         return false;
     }
     // Through the checked handles, while both folders stay held: a copy
     // already in quarantine means the file only goes.
     std::string why;
-    const bool done = FileExists(target) ? DeleteFileHeld(source, why) : MoveFileHeld(source, target, why);
+    const bool done = FileExistsW(target) ? DeleteFileHeldW(source, why) : MoveFileHeldW(source, target, why);
     if (!done) {
         WriteServiceLog("файл не помещён в карантин: " + why);
         return false;

@@ -19,4 +19,5 @@ bool DisableRegValue(TRegEngine& key, RegView view = RegView::Default);
 bool DisableRegValueW(TRegEngine& key, const std::wstring& name, RegView view = RegView::Default);
 void DisableValueEntry(const std::string& entry, TRegEngine& key, RegView view = RegView::Default);
 bool DisableFolderFile(const std::string& folder, const std::string& name);
+bool DisableFolderFileW(const std::wstring& folder, const std::wstring& name);
 void NotifyAutorunManager();

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include "qvWideText.h"
 #include "uCommonUtils.h"
 #include "uDispatcherThread.h"
 #include "uKillerUtils.h"
@@ -61,8 +62,11 @@ void GuardShellValue(const TWinlogonKey& key, const std::string& valueName, cons
                      int32_t kind, bool isUserinit)
 {
     TRegEngine rec = ValueRef(kRootHKLM, key.Path, valueName);
-    const std::string old = ReadRegString(rec, key.View);
-    if (SameText(old, expected)) return;
+    // Read as it is: the programs it names may have names in any script. The
+    // record carries its ANSI form.
+    const std::wstring oldText = ReadRegStringW(rec, AnsiToWide(valueName), key.View);
+    const std::string old = WideToAnsi(oldText);
+    if (SameTextW(oldText, AnsiToWide(expected))) return;
     // Windows ends its Userinit with a comma: the program is the text before it.
     const std::string program = TrimTrailingCommas(expected);
     const bool repaired = WriteTook(rec, expected, key.View);
@@ -78,7 +82,7 @@ void GuardShellValue(const TWinlogonKey& key, const std::string& valueName, cons
             if (repaired) RecordEvent(kind, first ? evmChange : evmAdd, old);
             // Every program the old text names is ended and jailed but the
             // healthy one, whichever entry differs.
-            KillCommandPrograms(old, true, isUserinit ? "userinit.exe" : "Explorer.exe");
+            KillCommandProgramsW(oldText, true, isUserinit ? L"userinit.exe" : L"Explorer.exe");
             if (isUserinit) {
                 RestartShell(true);
             } else if (first) {

@@ -92,7 +92,11 @@ bool KillProgramW(const std::wstring& program, bool jail)
             KillTwinProcesses(recordForm, jail);
             return true;
         }
-        return KillProgram(recordForm, jail);
+        if (FitsCodePage(program)) return KillProgram(recordForm, jail);
+        // Ended by its short name or its twins; jailed under its real name.
+        const bool ended = KillProgram(recordForm, false);
+        if (ended && jail) JailFileW(program);
+        return ended;
     } catch (const std::exception& error) {
         WriteServiceLog(std::string("KillProgramW: ") + error.what());
     }
@@ -101,21 +105,24 @@ bool KillProgramW(const std::wstring& program, bool jail)
 
 bool KillProcessAndJail(uint32_t pid, bool jail)
 {
-    const std::string image = GetProcessImagePath(pid);
+    const std::wstring image = GetProcessImagePathW(pid);
     const bool ended = TerminateProcessById(pid);
-    if (ended && jail) JailFile(image);
+    if (ended && jail) JailFileW(image);
     return ended;
 }
 
-int KillProgramAll(const std::string& path, bool jail)
+namespace {
+
+// Repeats the kill while a round ends a process not ended before: a process
+// that only seems to end (or a name that keeps matching) cannot loop for ever.
+template <typename KillOnce>
+int KillRounds(KillOnce killOnce)
 {
     int rounds = 0;
     TPidList seen;
-    // Repeat while a round ends a process not ended before: a process that
-    // only seems to end (or a name that keeps matching) cannot loop for ever.
     while (rounds < kMaxKillRounds) {
         TEndedProcessLog log;
-        if (!KillProgram(path, jail)) break;
+        if (!killOnce()) break;
         bool reachedNew = false;
         for (uint32_t pid : log.Ended())
             if (std::find(seen.begin(), seen.end(), pid) == seen.end()) {
@@ -125,6 +132,14 @@ int KillProgramAll(const std::string& path, bool jail)
         if (!reachedNew) break;
         ++rounds;
     }
+    return rounds;
+}
+
+}  // namespace
+
+int KillProgramAll(const std::string& path, bool jail)
+{
+    const int rounds = KillRounds([&] { return KillProgram(path, jail); });
     const std::string program = ProgramPathOf(path);
     if (FileExists(program)) KillTwinProcesses(program, jail);
     TellTrayRefresh();
@@ -168,6 +183,18 @@ void KillCommandPrograms(const std::string& text, bool jail, const std::string& 
         if (SameText(ExtractFileName(path), keepName)) continue;
         KillProgramAll(path, jail);
         if (jail && FileExists(path)) JailFile(path);
+    }
+    TellTrayRefresh();
+}
+
+void KillCommandProgramsW(const std::wstring& text, bool jail, const std::wstring& keep)
+{
+    const std::wstring keepName = ExtractFileNameW(keep);
+    for (const std::wstring& program : CommandEntryProgramsW(text)) {
+        if (!keep.empty() && SameTextW(ExtractFileNameW(program), keepName)) continue;
+        KillRounds([&] { return KillProgramW(program, jail); });
+        if (FileExistsW(program)) KillTwinProcesses(WideToAnsiForRecord(program), jail);
+        if (jail) JailFileW(program);
     }
     TellTrayRefresh();
 }

@@ -17,6 +17,8 @@ bool KillProcessAndJail(uint32_t pid, bool jail);
 int KillProgramAll(const std::string& path, bool jail);
 bool KillTwinProcesses(const std::string& path, bool jail);
 void KillCommandPrograms(const std::string& text, bool jail, const std::string& keep);
+// Every program a value's text names, in any script, but `keep` (a file name).
+void KillCommandProgramsW(const std::wstring& text, bool jail, const std::wstring& keep);
 void RestartShell(bool withUserinit);
 
 void ListUntrustedProcesses(TStringList& list);

@@ -6,15 +6,18 @@
 #include "qvHandles.h"
 #include "qvOwnFolder.h"
 #include "qvPlainFiles.h"
+#include "qvWideText.h"
 #include "uCommonUtils.h"
 #include "uDispatcherThread.h"
 #include "uLogThread.h"
 
 std::string JailFolder() { return GetDataFolder() + "jail"; }
 
-void JailFile(const std::string& path)
+void JailFile(const std::string& path) { JailFileW(AnsiToWide(path)); }
+
+void JailFileW(const std::wstring& path)
 {
-    if (!FileExists(path)) return;
+    if (!FileExistsW(path)) return;
     const std::string jail = JailFolder();
     for (const std::string& folder : {GetDataFolder(), jail}) {
         if (DirectoryExists(folder)) continue;
@@ -22,16 +25,18 @@ void JailFile(const std::string& path)
         if (!made.Note.empty()) WriteServiceLog("карантин: " + made.Note);
         if (!made.Usable) return;
     }
-    if (IsKnownGoodFile(path)) return;
+    if (IsKnownGoodFileW(path)) return;
     // The file's folder and the jail are held while the file moves, and the
     // file itself must be plain: a link or junction on either side would
     // have the service take or put a file where the user could not.
-    const std::string target = jail + "\\" + GetTimeStamp() + ExtractFileName(path) + ".zlo";
+    // Under its real name: the jail keeps what the owner called the file.
+    const std::wstring target = AnsiToWide(jail + "\\" + GetTimeStamp()) + ExtractFileNameW(path) + L".zlo";
     std::string why;
-    if (!MoveFileHeld(path, target, why)) {
+    if (!MoveFileHeldW(path, target, why)) {
         WriteServiceLog("файл не перемещён в карантин: " + why);
         return;
     }
-    WriteServiceLog(target);
-    RecordEvent(evkJail, evmMovedToJail, target, "", GetReadableFileMD5(target));
+    const std::string recordForm = WideToAnsiForRecord(target);
+    WriteServiceLog(recordForm);
+    RecordEvent(evkJail, evmMovedToJail, recordForm, "", GetReadableFileMD5W(target));
 }

@@ -517,35 +517,6 @@ TEST_F(Autorun, QuarantinedValuesAndTheManagersMessage)
 
 // A program named in a script the code page (1252 here) cannot spell: the
 // process is started through the W API, so it runs under its real name.
-class WideChild {
-public:
-    ~WideChild()
-    {
-        if (info_.hProcess && WaitForSingleObject(info_.hProcess, 0) == WAIT_TIMEOUT) TerminateProcess(info_.hProcess, 1);
-        UniqueProcessInformation owner;
-        *owner.Put() = info_;
-    }
-    bool Start(const std::wstring& path)
-    {
-        STARTUPINFOW startup{};
-        startup.cb = sizeof(startup);
-        std::wstring line = L"\"" + path + L"\"";
-        if (!CreateProcessW(path.c_str(), &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info_))
-            return false;
-        return WaitUntil([&] { return !GetProcessImagePathW(info_.dwProcessId).empty(); }, 10000);
-    }
-    bool Ended() const { return WaitForSingleObject(info_.hProcess, 5000) == WAIT_OBJECT_0; }
-
-private:
-    PROCESS_INFORMATION info_{};
-};
-
-bool CopyWaiterW(const std::wstring& target, const std::string& extra)
-{
-    ScratchDir staging;
-    return CopyWaiter(staging / "w.exe", extra) && MoveFileW(AnsiToWide(staging / "w.exe").c_str(), target.c_str());
-}
-
 TEST_F(Autorun, RunValuesInAnyScriptAreJudgedEndedAndQuarantinedUnderTheirRealNames)
 {
     ScratchDir dir;
@@ -591,6 +562,31 @@ TEST_F(Autorun, RunValuesInAnyScriptAreJudgedEndedAndQuarantinedUnderTheirRealNa
     for (const std::wstring& program : {inFolder, byName, plain})
         EXPECT_EQ(std::count_if(recorded.begin(), recorded.end(), [&](const std::wstring& r) { return SameTextW(r, program); }), 1)
             << WideToAnsi(program);
+}
+
+TEST_F(Autorun, StartupFileInAnyScriptIsQuarantinedUnderItsRealNameAndEnded)
+{
+    ScratchDir folder;
+    const std::wstring name = L"\u03A9\u03BB.exe";
+    const std::wstring program = AnsiToWide(folder.Path()) + L"\\" + name;
+    ASSERT_TRUE(CopyWaiterW(program, "1"));
+    const std::string recordForm = WideToAnsiForRecord(program), digest = GetReadableFileMD5W(program);
+    WideChild running;
+    ASSERT_TRUE(running.Start(program));
+    Switch("arn_all_folder", true);
+
+    CheckStartupFolder(evkCommonStartup, folder.Path());
+
+    EXPECT_TRUE(running.Ended());
+    EXPECT_FALSE(FileExistsW(program));
+    EXPECT_TRUE(FileExistsW(AnsiToWide(folder / "AutorunsDisabled") + L"\\" + name));
+    // The record names the file in its ANSI form, made while it still lay there.
+    const auto events = Events();
+    ASSERT_EQ(events.size(), 1u);
+    EXPECT_EQ(events[0].Event, evmDangerExt);
+    EXPECT_EQ(events[0].Path.Str(), recordForm);
+    EXPECT_EQ(events[0].Md5.Str(), digest);
+    EXPECT_FALSE(digest.empty());
 }
 
 }  // namespace

@@ -10,7 +10,9 @@
 #include "Trust.h"
 #include "md5.h"
 #include "qvFiles.h"
+#include "qvHandles.h"
 #include "qvStrings.h"
+#include "qvWideText.h"
 #include "uCommonUtils.h"
 #include "uDispatcherThread.h"
 #include "uPIDProcessing.h"
@@ -70,4 +72,34 @@ inline bool StartAndSettle(ChildProcess& child, const std::string& path, const s
 inline bool Ended(ChildProcess& child, DWORD timeoutMs = 5000)
 {
     return WaitUntil([&] { return !child.Running(); }, timeoutMs);
+}
+
+// A program started by its name in any script (ChildProcess starts ANSI paths).
+class WideChild {
+public:
+    ~WideChild()
+    {
+        if (info_.hProcess && WaitForSingleObject(info_.hProcess, 0) == WAIT_TIMEOUT) TerminateProcess(info_.hProcess, 1);
+        UniqueProcessInformation owner;
+        *owner.Put() = info_;
+    }
+    bool Start(const std::wstring& path)
+    {
+        STARTUPINFOW startup{};
+        startup.cb = sizeof(startup);
+        std::wstring line = L"\"" + path + L"\"";
+        if (!CreateProcessW(path.c_str(), &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info_))
+            return false;
+        return WaitUntil([&] { return !GetProcessImagePathW(info_.dwProcessId).empty(); }, 10000);
+    }
+    bool Ended() const { return WaitForSingleObject(info_.hProcess, 5000) == WAIT_OBJECT_0; }
+
+private:
+    PROCESS_INFORMATION info_{};
+};
+
+inline bool CopyWaiterW(const std::wstring& target, const std::string& extra)
+{
+    ScratchDir staging;
+    return CopyWaiter(staging / "w.exe", extra) && MoveFileW(AnsiToWide(staging / "w.exe").c_str(), target.c_str());
 }

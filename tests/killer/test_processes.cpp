@@ -9,6 +9,8 @@
 #include "TestSupport.h"
 #include "Trust.h"
 #include "qvFiles.h"
+#include "qvWideText.h"
+#include "md5.h"
 #include "uAutorunProcedures.h"
 #include "uJail.h"
 #include "uCommonUtils.h"
@@ -30,6 +32,16 @@ protected:
         ClearEventQueue();
     }
 };
+
+// The jail's files whose names end with the ending.
+std::vector<std::wstring> JailedNamed(const std::wstring& jail, const std::wstring& ending)
+{
+    std::vector<std::wstring> names;
+    WIN32_FIND_DATAW data{};
+    UniqueFindHandle find(FindFirstFileW((jail + L"\\*" + ending).c_str(), &data));
+    if (find) do names.push_back(data.cFileName); while (FindNextFileW(find.Get(), &data));
+    return names;
+}
 
 // Wine's services.exe, running from the system folder.
 uint32_t SystemServicesPid()
@@ -243,6 +255,42 @@ TEST_F(Processes, WinlogonRepairEndsEveryProgramTheValueNames)
     EXPECT_TRUE(Ended(userinitProcess));
     EXPECT_FALSE(FileExists(shellLocker)) << "jailed";
     EXPECT_FALSE(FileExists(userinitLocker)) << "jailed";
+}
+
+// A program in a folder the code page cannot spell is ended and jailed
+// under its real name.
+TEST_F(Processes, WinlogonRepairJailsAProgramNamedInAnyScript)
+{
+    ScratchDir dir;
+    const std::wstring folder = AnsiToWide(dir.Path()) + L"\\\u4E2D\u6587";
+    ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
+    const std::wstring locker = folder + L"\\l.exe";
+    ASSERT_TRUE(CopyWaiterW(locker, "han"));
+    const std::string digest = GetReadableFileMD5W(locker);
+    WideChild running;
+    ASSERT_TRUE(running.Start(locker));
+    for (const char* name : {"All_userinit", "All_gina", "All_taskman", "All_message", "All_parazite"}) {
+        TRegEngine off = SettingRef(name);
+        WriteRegBool(off, false);
+    }
+    TRegEngine on = SettingRef("All_shell");
+    WriteRegBool(on, true);
+    TRegEngine shell;
+    shell.Key = WinlogonKeyPath();
+    WriteRegStringW(shell, L"Shell", L"explorer.exe," + locker);
+    const std::wstring jail = AnsiToWide(JailFolder());
+    const size_t jailedBefore = JailedNamed(jail, L"l.exe.zlo").size();
+
+    RepairWinlogon();
+
+    EXPECT_TRUE(ReadRegStringW(shell, L"Shell") == L"Explorer.exe");
+    EXPECT_TRUE(running.Ended());
+    EXPECT_FALSE(FileExistsW(locker));
+    const std::vector<std::wstring> jailed = JailedNamed(jail, L"l.exe.zlo");
+    ASSERT_EQ(jailed.size(), jailedBefore + 1);
+    bool found = false;
+    for (const std::wstring& name : jailed) found = found || GetReadableFileMD5W(jail + L"\\" + name) == digest;
+    EXPECT_TRUE(found);
 }
 
 TEST_F(Processes, CopyFileByShell)
