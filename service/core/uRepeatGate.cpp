@@ -2,7 +2,8 @@
 
 #include <algorithm>
 
-TRepeatGate::TRepeatGate(uint32_t quietMs, size_t capacity) : quietMs_(quietMs), capacity_(std::max<size_t>(capacity, 1))
+TRepeatGate::TRepeatGate(uint32_t quietMs, uint32_t repeatMs, size_t capacity)
+    : quietMs_(quietMs), repeatMs_(repeatMs), capacity_(std::max<size_t>(capacity, 1))
 {
 }
 
@@ -11,13 +12,17 @@ TRepeatGate::TVerdict TRepeatGate::Admit(const std::string& key, uint32_t nowMs)
     std::lock_guard<std::mutex> guard(lock_);
     auto found = entries_.find(key);
     if (found != entries_.end()) {
+        TEntry& entry = found->second;
         // Tick differences in unsigned arithmetic survive the 49-day wrap.
-        if (nowMs - found->second.PassedAt < quietMs_) {
-            ++found->second.Withheld;
+        const bool repeating = nowMs - entry.SeenAt < repeatMs_;
+        entry.SeenAt = nowMs;
+        if (repeating && nowMs - entry.PassedAt < quietMs_) {
+            ++entry.Withheld;
             return {false, 0};
         }
-        const uint32_t withheld = found->second.Withheld;
-        found->second = {nowMs, 0};
+        const uint32_t withheld = entry.Withheld;
+        entry.PassedAt = nowMs;
+        entry.Withheld = 0;
         return {true, withheld};
     }
     // Many keys at once: the one that passed longest ago makes room.
@@ -27,7 +32,7 @@ TRepeatGate::TVerdict TRepeatGate::Admit(const std::string& key, uint32_t nowMs)
         });
         entries_.erase(oldest);
     }
-    entries_.emplace(key, TEntry{nowMs, 0});
+    entries_.emplace(key, TEntry{nowMs, nowMs, 0});
     return {true, 0};
 }
 

@@ -49,8 +49,9 @@ bool WriteTook(TRegEngine& rec, const std::string& text, RegView view = RegView:
 
 // A locker that rewrites a value in a loop gets every rewrite repaired, but the
 // same repair (value, view, bad text, healthy text) recorded and shown once and
-// then at most once a minute: a report and pop-ups without bound otherwise.
-TRepeatGate gRepairRecords(60000);
+// then at most once a minute while the rewrites keep coming (ten seconds apart
+// at most): a report and pop-ups without bound otherwise.
+TRepeatGate gRepairRecords(60000, 10000);
 
 void RecordRepair(const TRegEngine& rec, RegView view, const std::string& healthy, int32_t kind, int32_t message,
                   const std::string& path)

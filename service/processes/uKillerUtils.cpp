@@ -98,7 +98,9 @@ bool KillProgramUnlessJustEnded(const std::string& path, bool jail)
     const std::string key = TProcessOwnerScope::Current() + '\n' + (jail ? "j\n" : "\n") + LowerCase(ProgramPathOf(path));
     if (gRecentlyEnded.Holds(key, RunningProcessIds())) return false;
     KillProgramAll(path, jail);
-    gRecentlyEnded.Note(key, RunningProcessIds());
+    // Only a program that no longer runs is known ended: one left running (of
+    // another user, refused) is searched for again next time.
+    if (FindProcessByPath(path) < 0) gRecentlyEnded.Note(key, RunningProcessIds());
     return true;
 }
 
