@@ -8,6 +8,7 @@
 #include "uKillerUtils.h"
 #include "uLogThread.h"
 #include "uPIDProcessing.h"
+#include "uRepeatGate.h"
 #include "uServiceUtils.h"
 
 namespace {
@@ -47,6 +48,31 @@ bool WriteTook(TRegEngine& rec, const std::string& text, RegView view = RegView:
     return false;
 }
 
+// A locker that rewrites a value in a loop gets every rewrite repaired, but the
+// same repair (value, view, bad text, healthy text) recorded and shown once and
+// then at most once a minute while the rewrites keep coming (ten seconds apart
+// at most): a report and pop-ups without bound otherwise.
+TRepeatGate gRepairRecords(60000, 10000);
+
+void RecordRepair(const TRegEngine& rec, RegView view, const std::string& healthy, int32_t kind, int32_t message,
+                  const std::string& path)
+{
+    const std::string repair = IntToStr(kind) + '\n' + IntToStr(message) + '\n' + ValueText(rec) + '\n' +
+                               IntToStr(static_cast<int>(view)) + '\n' + path + '\n' + healthy;
+    const TRepeatGate::TVerdict verdict = gRepairRecords.Admit(repair, GetTickCount());
+    if (!verdict.Pass) return;
+    if (verdict.Withheld > 0)
+        WriteServiceLog("то же исправление повторено ещё " + IntToStr(verdict.Withheld) + " раз без записи: " +
+                        ValueText(rec) + " = " + path);
+    try {
+        RecordEvent(kind, message, path);
+    } catch (...) {
+        // Nothing was recorded: the next repeat is.
+        gRepairRecords.Forget(repair);
+        throw;
+    }
+}
+
 bool DeleteTook(TRegEngine& rec, RegView view = RegView::Default)
 {
     if (DeleteRegValue(rec, view)) return true;
@@ -71,7 +97,7 @@ void GuardShellValue(const TWinlogonKey& key, const std::string& valueName, cons
     const std::string program = TrimTrailingCommas(expected);
     const bool repaired = WriteTook(rec, expected, key.View);
     if (old.empty()) {
-        if (repaired) RecordEvent(kind, evmDelete, "");
+        if (repaired) RecordRepair(rec, key.View, expected, kind, evmDelete, "");
     } else {
         TStringList entries;
         SplitCommandLine(old, entries, true);
@@ -79,7 +105,7 @@ void GuardShellValue(const TWinlogonKey& key, const std::string& valueName, cons
             if (SameText(entries[i], program)) continue;
             const bool first = i == 0;
             // The programs are ended even when the value could not be put right.
-            if (repaired) RecordEvent(kind, first ? evmChange : evmAdd, old);
+            if (repaired) RecordRepair(rec, key.View, expected, kind, first ? evmChange : evmAdd, old);
             // Every program the old text names is ended and jailed but the
             // healthy one, whichever entry differs.
             KillCommandProgramsW(oldText, true, isUserinit ? L"userinit.exe" : L"Explorer.exe");
@@ -104,7 +130,7 @@ void GuardAbsentValue(const TWinlogonKey& key, const std::string& valueName, int
     const std::string text = ReadRegString(rec, key.View);
     if (text.empty() && !evenWhenEmpty) return;
     KillCommandPrograms(text, true, "");
-    if (DeleteTook(rec, key.View)) RecordEvent(kind, evmSet, text);
+    if (DeleteTook(rec, key.View)) RecordRepair(rec, key.View, "", kind, evmSet, text);
 }
 
 // A text that must be empty (legal notices).
@@ -114,7 +140,7 @@ void GuardEmptyText(uint8_t root, const std::string& key, const std::string& val
     TRegEngine rec = ValueRef(root, key, valueName);
     const std::string text = ReadRegString(rec, view);
     if (text.empty()) return;
-    if (WriteTook(rec, "", view)) RecordEvent(kind, evmSet, text);
+    if (WriteTook(rec, "", view)) RecordRepair(rec, view, "", kind, evmSet, text);
 }
 
 }  // namespace
@@ -165,7 +191,8 @@ void RepairSystemPolicies()
             if (RegValueExists(shell)) {
                 const std::string text = ReadRegString(shell);
                 if (!text.empty()) KillCommandPrograms(text, false, "Explorer.exe");
-                if (DeleteTook(shell) && !text.empty()) RecordEvent(evkPoliciesShell, evmSet, text);
+                if (DeleteTook(shell) && !text.empty())
+                    RecordRepair(shell, RegView::Default, "", evkPoliciesShell, evmSet, text);
             }
         }
         // The policy legal notices are cleared whatever the switches say.
@@ -189,12 +216,13 @@ void RepairImageFileOptions()
             if (!RegValueExists(debugger)) continue;
             if (SameText(name, "Your Image File Name Here without a path")) continue;
             const std::string text = ReadRegString(debugger);
-            if (DeleteTook(debugger)) RecordEvent(evkHijackAll, evmHijack, name + " на " + text);
+            if (DeleteTook(debugger))
+                RecordRepair(debugger, RegView::Default, "", evkHijackAll, evmHijack, name + " на " + text);
             return;  // one hijack per call; the watcher calls again
         }
         if (ReadSettingBool("hijack_taskman") && SameText(name, "taskmgr.exe") && RegValueExists(debugger)) {
             const std::string text = ReadRegString(debugger);
-            if (DeleteTook(debugger)) RecordEvent(evkHijackTaskmgr, evmHijack, text);
+            if (DeleteTook(debugger)) RecordRepair(debugger, RegView::Default, "", evkHijackTaskmgr, evmHijack, text);
             return;
         }
     }
@@ -217,7 +245,7 @@ void RepairUserShell(int32_t kind, TRegEngine& key)
         TProcessOwnerScope onlyTheUsers(KeyOwnerSid(key));
         KillCommandPrograms(text, false, "Explorer.exe");
     }
-    if (DeleteTook(shell) && !text.empty()) RecordEvent(kind, evmSet, text);
+    if (DeleteTook(shell) && !text.empty()) RecordRepair(shell, RegView::Default, "", kind, evmSet, text);
 }
 
 void RepairUserPolicies(TRegEngine& key)
@@ -233,6 +261,6 @@ void RepairUserPolicies(TRegEngine& key)
         if (!RegValueExists(rec)) continue;
         // A value that is not a number reads as -1: it blocks as well.
         if (ReadRegInteger(rec) == 0) continue;
-        if (DeleteTook(rec)) RecordEvent(block.kind, block.message, "");
+        if (DeleteTook(rec)) RecordRepair(rec, RegView::Default, "", block.kind, block.message, "");
     }
 }

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <exception>
 #include <map>
+#include <mutex>
 
 #include "Trust.h"
 #include "md5.h"
@@ -48,6 +49,60 @@ std::string ResolvedImagePath(uint32_t pid)
 {
     const std::string image = GetProcessImagePath(pid);
     return image.empty() || image[0] != '\\' ? image : NormalizeCommandPath(image);
+}
+
+// A locker that rewrites a value in a loop names the same program each time.
+// Once a repair has ended it, it is not searched for again (a process
+// snapshot, digests of every image of its size) for a few seconds, as long as
+// no process has started since: listing the process ids costs a fraction of
+// one search.
+class TRecentlyEnded {
+public:
+    // The program was ended a moment ago and no process runs that did not run then.
+    bool Holds(const std::string& key, const TPidList& running)
+    {
+        if (running.empty()) return false;  // a failed listing proves nothing
+        std::lock_guard<std::mutex> guard(lock_);
+        auto found = entries_.find(key);
+        if (found == entries_.end()) return false;
+        if (GetTickCount() - found->second.At >= kSpanMs) {
+            entries_.erase(found);
+            return false;
+        }
+        return std::includes(found->second.Running.begin(), found->second.Running.end(), running.begin(),
+                             running.end());
+    }
+    void Note(const std::string& key, TPidList running)
+    {
+        std::lock_guard<std::mutex> guard(lock_);
+        if (entries_.size() >= kCapacity) entries_.clear();  // many programs at once: no locker loop
+        entries_[key] = {GetTickCount(), std::move(running)};
+    }
+
+private:
+    static constexpr DWORD kSpanMs = 3000;
+    static constexpr size_t kCapacity = 16;
+    struct TEntry {
+        DWORD At;
+        TPidList Running;  // sorted
+    };
+    std::mutex lock_;
+    std::map<std::string, TEntry> entries_;
+};
+
+TRecentlyEnded gRecentlyEnded;
+
+// Ends the program unless a repair under the same owner scope ended it a
+// moment ago. True when it was searched for.
+bool KillProgramUnlessJustEnded(const std::string& path, bool jail)
+{
+    const std::string key = TProcessOwnerScope::Current() + '\n' + (jail ? "j\n" : "\n") + LowerCase(ProgramPathOf(path));
+    if (gRecentlyEnded.Holds(key, RunningProcessIds())) return false;
+    KillProgramAll(path, jail);
+    // Only a program that no longer runs is known ended: one left running (of
+    // another user, refused) is searched for again next time.
+    if (FindProcessByPath(path) < 0) gRecentlyEnded.Note(key, RunningProcessIds());
+    return true;
 }
 
 void SendKillerState(proto::TrayControl state) { SendToMailSlot(proto::ToTray(state), kTraySlot); }
@@ -173,18 +228,23 @@ bool KillTwinProcesses(const std::string& path, bool jail)
 void KillCommandPrograms(const std::string& text, bool jail, const std::string& keep)
 {
     if (keep.empty()) {
-        KillProgramAll(text, jail);
+        KillProgramUnlessJustEnded(text, jail);
         return;
     }
     // Every program the text names is ended, not only the first: a locker
     // after the healthy program runs as well.
     const std::string keepName = ExtractFileName(keep);
+    bool acted = false;
     for (const std::string& path : CommandEntryPrograms(text)) {
         if (SameText(ExtractFileName(path), keepName)) continue;
-        KillProgramAll(path, jail);
-        if (jail && FileExists(path)) JailFile(path);
+        acted |= KillProgramUnlessJustEnded(path, jail);
+        // A file dropped again is jailed again, searched for or not.
+        if (jail && FileExists(path)) {
+            JailFile(path);
+            acted = true;
+        }
     }
-    TellTrayRefresh();
+    if (acted) TellTrayRefresh();
 }
 
 void KillCommandProgramsW(const std::wstring& text, bool jail, const std::wstring& keep)

@@ -248,6 +248,8 @@ bool TProcessOwnerScope::Allows(uint32_t pid)
     return SameText(ProcessOwnerSid(pid), tOwnerScope->sid_);
 }
 
+std::string TProcessOwnerScope::Current() { return tOwnerScope ? tOwnerScope->sid_ : std::string("*"); }
+
 TEndedProcessLog::TEndedProcessLog() : outer_(tEndedLog) { tEndedLog = this; }
 
 TEndedProcessLog::~TEndedProcessLog() { tEndedLog = outer_; }
@@ -342,6 +344,22 @@ bool TerminateProcessesByName(const std::string& name)
         if (match) lastEnded = EndProcess(entry.Pid, Retry::None, false);
     }
     return lastEnded;
+}
+
+TPidList RunningProcessIds()
+{
+    std::vector<DWORD> pids(1024);
+    DWORD bytes = 0;
+    // A full buffer may have cut the list short: asked again with room to spare.
+    for (;;) {
+        const DWORD room = static_cast<DWORD>(pids.size() * sizeof(DWORD));
+        if (!EnumProcesses(pids.data(), room, &bytes)) return {};
+        if (bytes < room) break;
+        pids.resize(pids.size() * 2);
+    }
+    TPidList list(pids.begin(), pids.begin() + bytes / sizeof(DWORD));
+    std::sort(list.begin(), list.end());
+    return list;
 }
 
 bool SameProgramPath(const std::string& a, const std::string& b) { return SamePath(a, b); }

@@ -17,6 +17,8 @@ bool TerminateProcessById(uint32_t pid);          // refuses protected processes
 void ListProcessIds(TPidList& list);
 bool ProcessIdExists(uint32_t pid);
 bool TerminateProcessesByName(const std::string& name);
+// The ids of the running processes, sorted; cheaper than a snapshot.
+TPidList RunningProcessIds();
 bool CopyFileByShell(const std::string& source, const std::string& target);
 // Two paths of one file, whatever the letter case or 8.3 short forms.
 bool SameProgramPath(const std::string& a, const std::string& b);
@@ -51,6 +53,8 @@ public:
     TProcessOwnerScope(const TProcessOwnerScope&) = delete;
     TProcessOwnerScope& operator=(const TProcessOwnerScope&) = delete;
     static bool Allows(uint32_t pid);  // true outside every scope
+    // Which processes this thread may end now: "*" outside every scope, else the SID.
+    static std::string Current();
 
 private:
     std::string sid_;
