@@ -250,13 +250,27 @@ void KillCommandPrograms(const std::string& text, bool jail, const std::string& 
 void KillCommandProgramsW(const std::wstring& text, bool jail, const std::wstring& keep)
 {
     const std::wstring keepName = ExtractFileNameW(keep);
+    bool acted = false;
     for (const std::wstring& program : CommandEntryProgramsW(text)) {
         if (!keep.empty() && SameTextW(ExtractFileNameW(program), keepName)) continue;
-        KillRounds([&] { return KillProgramW(program, jail); });
-        if (FileExistsW(program)) KillTwinProcesses(WideToAnsiForRecord(program), jail);
-        if (jail) JailFileW(program);
+        // A locker that rewrites its value in a loop names the program it
+        // just lost: while no process has started since, it is not searched
+        // for (snapshot, digests) again.
+        const std::string key = TProcessOwnerScope::Current() + '\n' + (jail ? "j\n" : "\n") +
+                                LowerCase(WideToAnsi(program));
+        if (!gRecentlyEnded.Holds(key, RunningProcessIds())) {
+            KillRounds([&] { return KillProgramW(program, jail); });
+            if (FileExistsW(program)) KillTwinProcesses(WideToAnsiForRecord(program), jail);
+            if (FindProcessByPathW(program) < 0) gRecentlyEnded.Note(key, RunningProcessIds());
+            acted = true;
+        }
+        // A file dropped again is jailed again, searched for or not.
+        if (jail && FileExistsW(program)) {
+            JailFileW(program);
+            acted = true;
+        }
     }
-    TellTrayRefresh();
+    if (acted) TellTrayRefresh();
 }
 
 void RestartShell(bool withUserinit)
