@@ -229,14 +229,27 @@ std::string GetHostsFilePath()
 std::string BackupHostsPath() { return GetDataFolder() + "backHosts.qrv"; }
 std::string HostListPath() { return GetDataFolder() + "hostlist.qrv"; }
 
+namespace {
+
+// Made only where nothing has the name: a list another thread wrote in the
+// meantime (an entry the user just allowed) is never replaced by the default.
+bool MakeUnlessThere(const std::string& path, const TStringList& lines)
+{
+    if (WriteNewPlainFile(path, JoinLines(lines))) return true;
+    if (GetLastError() != ERROR_FILE_EXISTS) throw EInOutError(GetLastError(), "cannot write " + path);
+    return false;
+}
+
+}  // namespace
+
 void EnsureHostsFiles()
 {
     if (!FileExists(BackupHostsPath())) {
         const TStringList stock = StockHostsLines(HostsMajorVersion());
-        SaveDataLinesOrRaise(BackupHostsPath(), stock);
-        SetAcceptedHostsDigest(MD5DigestToHex(MD5OfString(JoinLines(stock))));
+        if (MakeUnlessThere(BackupHostsPath(), stock))
+            SetAcceptedHostsDigest(MD5DigestToHex(MD5OfString(JoinLines(stock))));
     }
-    if (!FileExists(HostListPath())) SaveDataLinesOrRaise(HostListPath(), {"localhost@127.0.0.1"});
+    if (!FileExists(HostListPath())) MakeUnlessThere(HostListPath(), {"localhost@127.0.0.1"});
 }
 
 void WriteStockHosts(const std::string& target)
