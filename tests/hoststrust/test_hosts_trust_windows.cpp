@@ -64,6 +64,8 @@ protected:
         receiver_->Start();
         ASSERT_TRUE(PumpUntil([] { return receiver_->SlotActive(); }, 15000));
         ASSERT_TRUE(ServiceUp());
+        // The cases add to the default allow-list the service makes as it starts.
+        ASSERT_TRUE(PumpUntil([] { return FileExists(GetDataFolder() + "hostlist.qrv"); }, 30000));
         SetCurrentLanguage("Russian.lng");
         LoadEventTexts(TrayApp().Language.Texts);
         RegisterStandIns();  // the settings window is a stand-in
