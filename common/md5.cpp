@@ -165,6 +165,8 @@ MD5Digest MD5OfStream(TStream& stream)
             try {
                 stream.Seek(position);
             } catch (...) {
+                // A destructor must not throw; the caller's next read says the rest.
+                OutputDebugStringA("md5: stream position not restored");
             }
         }
     } restore{stream, position};

@@ -527,6 +527,8 @@ void ReadShellLink(const std::string& lnkPath, TLnkStruc& lnk)
         buffer[0] = 0;
         if (SUCCEEDED(link->GetDescription(buffer, MAX_PATH))) lnk.Description = buffer;
     } catch (...) {
+        // The texts read so far stand; a link that cannot be read names nothing more.
+        OutputDebugStringA(("shell link not read: " + lnkPath).c_str());
     }
 }
 

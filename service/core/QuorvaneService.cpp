@@ -179,8 +179,11 @@ void TQuorvane::InitService()
         ReportStatus();
         Sleep(10);
         gMbrThread = std::make_unique<TMbrThread>();
-    } catch (...) {
+    } catch (const std::exception& error) {
         // the threads not yet created stay absent; the service still runs
+        WriteServiceLog(std::string("start-up of the service's threads stopped: ") + error.what());
+    } catch (...) {
+        WriteServiceLog("start-up of the service's threads stopped: unknown error");
     }
 }
 
@@ -207,7 +210,12 @@ bool TQuorvane::StopAllThreads()
         allEnded &= StopWithin(gMbrThread, kStopStepMs);
         if (!allEnded) WriteServiceLog("Остановка службы: поток не завершился вовремя, процесс будет завершён");
         if (gServiceLog) gServiceLog->Terminate();
+    } catch (const std::exception& error) {
+        WriteServiceLog(std::string("stop of the service's threads: ") + error.what());
+        allEnded = false;
     } catch (...) {
+        WriteServiceLog("stop of the service's threads: unknown error");
+        allEnded = false;
     }
     return allEnded;
 }

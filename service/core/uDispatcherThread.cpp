@@ -86,6 +86,7 @@ void LogReportEvent(const TReportEvent& event)
         gQueue.push_front(TReportQueueEntry{event, false, gNextEntryId++});
     } catch (const std::bad_alloc&) {
         // stored but not queued
+        OutputDebugStringA("event stored but not queued: out of memory");
     }
     NoteQueueState();
 }
@@ -168,7 +169,10 @@ void TDispatcherThread::Execute()
             SendQueuedEvent();
             if (!Pause(100)) break;
         }
+    } catch (const std::exception& error) {
+        WriteServiceLog(std::string("event sender stopped: ") + error.what());
     } catch (...) {
+        WriteServiceLog("event sender stopped: unknown error");
     }
 }
 

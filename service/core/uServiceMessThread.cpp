@@ -257,8 +257,11 @@ void DispatchCommand(const TMSlotMessage& received)
         case proto::kWriteInt: WriteIntCommand(message); break;
         default: break;
         }
-    } catch (...) {
+    } catch (const std::exception& error) {
         // a failed handler sends nothing; the requester's wait runs out
+        WriteServiceLog("command " + IntToStr(message.Type) + " failed: " + error.what());
+    } catch (...) {
+        WriteServiceLog("command " + IntToStr(message.Type) + " failed: unknown error");
     }
 }
 
@@ -290,6 +293,9 @@ void TServiceMessThread::Execute()
     }
     try {
         CloseMailSlot(slot);
+    } catch (const std::exception& error) {
+        WriteServiceLog(std::string("service slot not closed: ") + error.what());
     } catch (...) {
+        WriteServiceLog("service slot not closed: unknown error");
     }
 }

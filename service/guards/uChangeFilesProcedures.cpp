@@ -145,7 +145,8 @@ void CheckUserinit()
         } else {
             RecordEvent(evkUserinitCopyFailed, evmNotCopied, "");
         }
-    } catch (const std::exception&) {
+    } catch (const std::exception& error) {
+        WriteServiceLog(std::string("userinit.exe check: ") + error.what());
     }
 }
 

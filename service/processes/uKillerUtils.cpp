@@ -296,7 +296,11 @@ void ListUntrustedProcesses(TStringList& list)
             if (IsTrustedFile(path)) continue;
             list.push_back(path);
         }
+    } catch (const std::exception& error) {
+        // The killer ends what was listed before the error.
+        WriteServiceLog(std::string("untrusted processes not all listed: ") + error.what());
     } catch (...) {
+        WriteServiceLog("untrusted processes not all listed: unknown error");
     }
 }
 
