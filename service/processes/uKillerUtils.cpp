@@ -315,7 +315,10 @@ void RunKiller()
             RecordEvent(evkKiller, evmKillProcess, path);
             KillProgram(path, false);
         }
+    } catch (const std::exception& error) {
+        WriteServiceLog(std::string("killer run cut short: ") + error.what());
     } catch (...) {
+        WriteServiceLog("killer run cut short: unknown error");
     }
     KillerRunning = false;
     // The tray clears its mark however the run ended.

@@ -312,7 +312,8 @@ void ListProcessIds(TPidList& list)
     list.clear();
     try {
         for (const SnapshotEntry& entry : TakeSnapshot()) list.push_back(entry.Pid);
-    } catch (...) {
+    } catch (const std::exception& error) {
+        WriteServiceLog(std::string("process list not taken: ") + error.what());
     }
 }
 

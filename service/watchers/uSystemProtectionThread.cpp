@@ -53,7 +53,9 @@ void Guarded(Fn&& step)
 {
     try {
         step();
-    } catch (const std::exception&) {
+    } catch (const std::exception& error) {
+        // that watcher stays absent; the others are set up
+        WriteServiceLog(std::string("machine watcher not set up: ") + error.what());
     }
 }
 
@@ -143,6 +145,7 @@ void TSystemProtectionThread::StopWatchers()
         HardStopDirWatch(systemFolder_);
         HardStopDirWatch(dllcache_);
         HardStopDirWatch(commonStartup_);
-    } catch (...) {
+    } catch (const std::exception& error) {
+        WriteServiceLog(std::string("machine watchers not all stopped: ") + error.what());
     }
 }
