@@ -5,6 +5,7 @@
 
 #include "RegistryUtils.h"
 #include "Trust.h"
+#include "qvCaught.h"
 #include "qvErrors.h"
 #include "qvFiles.h"
 #include "qvHandles.h"
@@ -150,6 +151,7 @@ void TQuorvane::InitService()
 
     gGuiLog = std::make_unique<TLogThread>(guiLog);
     gServiceLog = std::make_unique<TLogThread>(serviceLog);
+    SetCaughtSink(&WriteServiceLog);
     WriteServiceLog("Запуск службы Quorvane " + GetVersionText());
     if (!data.Note.empty()) WriteServiceLog("папка данных: " + data.Note);
 

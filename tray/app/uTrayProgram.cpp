@@ -10,6 +10,7 @@
 #include "fmTrustList.h"
 #include "fmWizard.h"
 #include "qvApplication.h"
+#include "qvCaught.h"
 #include "qvFiles.h"
 #include "qvHandles.h"
 #include "uCommonUtils.h"
@@ -299,6 +300,7 @@ std::string LanguageFromSetting()
 int RunTrayProgram(HINSTANCE instance)
 {
     const TTraySwitch option = ParseTraySwitch(FirstArgument(GetCommandLineA()));
+    SetCaughtSink(&WriteGuiLog);
     try {
         return RunTray(instance, option);
     } catch (const std::exception& error) {
