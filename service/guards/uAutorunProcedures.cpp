@@ -20,7 +20,7 @@
 #include "uMailSlots.h"
 #include "uJail.h"
 #include "uPIDProcessing.h"
-#include "uRegEventThread.h"
+#include "uPendingEntries.h"
 #include "uServiceUtils.h"
 
 namespace {

@@ -8,6 +8,7 @@
 
 #include "RegistryUtils.h"
 #include "qvThread.h"
+#include "uPendingEntries.h"
 
 using TLogCallback = std::function<void(const std::string&)>;
 using TRegChangeCallback = std::function<void(TRegEngine&)>;
@@ -39,17 +40,6 @@ private:
 // the stop event), and only a thread still blocked outside its callback after
 // a short wait is ended by force, so no thread dies holding a lock.
 void HardStopRegWatch(std::unique_ptr<TRegEventThread>& thread);
-
-// A guard that skipped an entry it cannot judge yet (a value naming a program
-// not written yet) reports it pending; while one of its key is pending, the
-// key's watcher examines the key again every kLookAgainMs, each entry for
-// kLookAgainForMs from when it was first reported. An entry older than that
-// stays as it is, and no longer wakes the watcher, until it leaves the list.
-// Each pass of a guard reports all the entries of the key it still skips.
-constexpr DWORD kLookAgainMs = 1000;
-constexpr DWORD kLookAgainForMs = 90000;
-void SetPendingEntries(const TRegEngine& key, const TStringList& entries);
-bool HasPendingEntries(const TRegEngine& key);
 
 constexpr DWORD kWatcherStopGraceMs = 3000;
 // How often a quiet watcher asks whether its key was deleted under it.

@@ -2,9 +2,8 @@
 // Events: every repair, quarantine, kill or restore is one TReportEvent,
 // appended to "report.rdb" and queued for the tray; the dispatcher thread
 // delivers the queue newest first, one event per 100 ms round, and sleeps
-// while the queue is empty. The unit also
-// serves the commands that read or change the report, the good list and the
-// trust list.
+// while the queue is empty. The unit also serves the commands that read or
+// delete the report.
 #include <memory>
 #include <string>
 #include <vector>
@@ -63,9 +62,4 @@ extern std::unique_ptr<TDispatcherThread> gDispatcherThread;
 
 // Command handlers (the dispatcher calls them on the command thread).
 void ReportDumpCommand(const TMSlotMessage& message);       // 17
-void GoodListToAutorunCommand(const TMSlotMessage& message);  // 18
-void AddGoodListCommand(const TMSlotMessage& message);      // 19
-void TrustListToTrayCommand(const TMSlotMessage& message);  // 21
-void AddTrustListCommand(const TMSlotMessage& message);     // 22
-void DeleteTrustListCommand(const TMSlotMessage& message);  // 23
 void DeleteReportCommand(const TMSlotMessage& message);     // 41

@@ -18,6 +18,7 @@
 #include "uLogThread.h"
 #include "uServiceManage.h"
 #include "uServiceUtils.h"
+#include "uTrustCommands.h"
 #include "uUserSIDThreads.h"
 
 std::unique_ptr<TServiceMessThread> gServiceMessThread;
