@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <iterator>
+#include <map>
 #include <vector>
 #include <mutex>
 #include <random>
@@ -24,9 +25,29 @@ const char* const DosDeviceNames[9] = {"CON", "LPT1", "COM1", "COM2", "COM3", "C
 
 std::string GetSpecialFolder(int csidl)
 {
-    char buffer[MAX_PATH + 1] = {};
-    if (!SHGetSpecialFolderPathA(nullptr, buffer, csidl, TRUE)) return {};
-    return ExcludeTrailingBackslash(buffer);
+    // The machine's folders do not move while a program runs, but the lookup
+    // can fail for a moment on a busy machine; an empty answer would put every
+    // path built on it under the drive's root. So: a few tries, and the first
+    // answer is kept.
+    static std::mutex lock;
+    static std::map<int, std::string> known;
+    {
+        std::lock_guard<std::mutex> hold(lock);
+        auto found = known.find(csidl);
+        if (found != known.end()) return found->second;
+    }
+    constexpr int kTries = 5;
+    for (int attempt = 0; attempt < kTries; ++attempt) {
+        char buffer[MAX_PATH + 1] = {};
+        if (SHGetSpecialFolderPathA(nullptr, buffer, csidl, TRUE) && buffer[0] != '\0') {
+            const std::string folder = ExcludeTrailingBackslash(buffer);
+            std::lock_guard<std::mutex> hold(lock);
+            known.emplace(csidl, folder);
+            return folder;
+        }
+        Sleep(20);
+    }
+    return {};
 }
 
 std::string GetDataFolder() { return GetSpecialFolder(CSIDL_COMMON_APPDATA) + "\\" + "Quorvane\\"; }
