@@ -14,6 +14,7 @@
 #include "qvFiles.h"
 #include "RegistryUtils.h"
 #include "md5.h"
+#include "qvCaught.h"
 #include "qvErrors.h"
 #include "qvHandles.h"
 #include "qvLateApi.h"
@@ -289,7 +290,7 @@ TStringList MachinePathFolders()
         }
     } catch (const std::exception& error) {
         folders.clear();
-        OutputDebugStringA((std::string("machine PATH not read: ") + error.what()).c_str());
+        ReportCaught("machine PATH not read", error);
     }
     return folders;
 }
@@ -306,7 +307,7 @@ std::string AppPathOf(const std::string& name)
         if (path.size() >= 2 && path.front() == '"' && path.back() == '"') path = path.substr(1, path.size() - 2);
         return FileExists(path) ? path : std::string();
     } catch (const std::exception& error) {
-        OutputDebugStringA((std::string("App Paths entry not read: ") + error.what()).c_str());
+        ReportCaught("App Paths entry " + name + " not read", error);
         return {};
     }
 }
@@ -466,7 +467,8 @@ void SplitCommandLine(const std::string& text, TStringList& list, bool firstBlan
 {
     try {
         SplitEntries(text, list, firstBlankIsComma);
-    } catch (...) {
+    } catch (const std::exception& error) {
+        ReportCaught("command line not split: " + text, error);
         list.clear();
     }
 }
@@ -526,9 +528,11 @@ void ReadShellLink(const std::string& lnkPath, TLnkStruc& lnk)
         if (SUCCEEDED(link->GetWorkingDirectory(buffer, MAX_PATH))) lnk.WorkDir = buffer;
         buffer[0] = 0;
         if (SUCCEEDED(link->GetDescription(buffer, MAX_PATH))) lnk.Description = buffer;
-    } catch (...) {
+    } catch (const std::exception& error) {
         // The texts read so far stand; a link that cannot be read names nothing more.
-        OutputDebugStringA(("shell link not read: " + lnkPath).c_str());
+        ReportCaught("shell link " + lnkPath + " not read", error);
+    } catch (...) {
+        ReportUnknownCaught("shell link " + lnkPath + " not read");
     }
 }
 

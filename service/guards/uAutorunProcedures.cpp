@@ -82,13 +82,15 @@ bool DisableRegValueW(TRegEngine& key, const std::wstring& name, RegView view)
     if (!RegValueExistsW(key, name, view)) return false;
     const std::wstring text = ReadRegStringW(key, name, view);
     TRegEngine disabled = DisabledRef(key);
-    WriteRegStringW(disabled, name, text, view);
     // Not kept (a link in place of the subkey is refused): the value stays.
-    if (disabled.Error != 0) {
-        WriteServiceLog("значение не помещено в карантин, раздел не обычный: " + disabled.Key + " " + WideToAnsi(name));
+    if (!WriteRegStringW(disabled, name, text, view)) {
+        WriteServiceLog("значение не помещено в карантин (" + RegErrorText(disabled) + "): " + disabled.Key + " " +
+                        WideToAnsi(name));
         return false;
     }
     const bool deleted = DeleteRegValueW(key, name, view);
+    if (!deleted && key.Error != ERROR_FILE_NOT_FOUND)
+        WriteServiceLog("значение не удалено (" + RegErrorText(key) + "): " + key.Key + " " + WideToAnsi(name));
     NotifyAutorunManager();
     return deleted;
 }
@@ -290,18 +292,20 @@ void DisableValueEntry(const std::string& entry, TRegEngine& key, RegView view)
     disabled.push_back(current[static_cast<size_t>(found)]);
     current.erase(current.begin() + found);
 
-    WriteRegString(disabledRef, JoinList(disabled, ", "), view);
-    if (disabledRef.Error != 0) {
-        WriteServiceLog("запись не помещена в карантин, раздел не обычный: " + disabledRef.Key + " " + key.Value);
+    if (!WriteRegString(disabledRef, JoinList(disabled, ", "), view)) {
+        WriteServiceLog("запись не помещена в карантин (" + RegErrorText(disabledRef) + "): " + disabledRef.Key + " " +
+                        key.Value);
         return;
     }
-    WriteRegString(key, JoinList(current, ", "), view);
+    if (!WriteRegString(key, JoinList(current, ", "), view))
+        WriteServiceLog("запись не убрана из значения (" + RegErrorText(key) + "): " + key.Key + " " + key.Value);
     if (ReadRegString(disabledRef, view).empty()) DeleteRegValue(disabledRef, view);
     TStringList left;
     GetRegValueNames(disabledRef, left, view);
     // Key deletion reaches only the process's own view: a 32-bit service keeps
     // an empty quarantine key in the 64-bit view.
-    if (left.empty() && (view == RegView::Default || !IsWow64())) DeleteRegKey(disabledRef);
+    if (left.empty() && (view == RegView::Default || !IsWow64()) && !DeleteRegKey(disabledRef))
+        WriteServiceLog("пустой раздел карантина не удалён (" + RegErrorText(disabledRef) + "): " + disabledRef.Key);
     NotifyAutorunManager();
 }
 

@@ -44,6 +44,7 @@ private:
     bool TakeRound(TMSlot& slot);
 
     int32_t seq_ = 0;
+    bool pollFailing_ = false;  // a run of failed polls is reported once
     std::atomic<bool> slotActive_{false};
 };
 
