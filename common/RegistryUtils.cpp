@@ -272,8 +272,9 @@ bool TRegistryEx::ReadBool(const std::string& name) { return ReadInteger(name) !
 void TRegistryEx::SetValue(const char* failure, const std::string& name, DWORD type, const void* data, size_t size)
 {
     if (!current_) RaiseRegistryError(failure, name, NoKeyError());
-    if (!Took(RegSetValueExA(current_, name.c_str(), 0, type, static_cast<const BYTE*>(data), static_cast<DWORD>(size))))
-        RaiseRegistryError(failure, name, lastError_);
+    const LONG rc =
+        RegSetValueExA(current_, name.c_str(), 0, type, static_cast<const BYTE*>(data), static_cast<DWORD>(size));
+    if (!Took(rc)) RaiseRegistryError(failure, name, rc);
 }
 
 void TRegistryEx::WriteString(const std::string& name, const std::string& value)
@@ -445,7 +446,8 @@ struct Nothing {};
 
 std::string ReadRegString(TRegEngine& rec, RegView view)
 {
-    return OneShot(rec, Open::ReadIfPresent, view, std::string(), [&](TRegistryEx& r) { return r.ReadString(rec.Value); });
+    return OneShot(rec, Open::ReadIfPresent, view, std::string(),
+                   [&](TRegistryEx& r) { return r.ReadString(rec.Value); });
 }
 
 bool RegKeyExists(TRegEngine& rec, RegView view)

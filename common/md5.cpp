@@ -216,7 +216,10 @@ std::string GetReadableFileMD5(const std::string& fileName) { return GetReadable
 
 namespace {
 
-std::string DigestNotRead(const std::wstring& fileName) { return "digest of " + WideToAnsiForRecord(fileName) + " not read"; }
+std::string DigestNotRead(const std::wstring& fileName)
+{
+    return "digest of " + WideToAnsiForRecord(fileName) + " not read";
+}
 
 }  // namespace
 
