@@ -24,6 +24,7 @@ std::vector<TMachineWatch> MachineRegistryWatches(bool win64);
 class TSystemProtectionThread : public TThread {
 public:
     TSystemProtectionThread() { Start(); }
+    ~TSystemProtectionThread() override { StopAndJoin(); }
     // For tests: how many watchers of each kind are running.
     int RegistryWatcherCount() const;
     int FolderWatcherCount() const;

@@ -18,6 +18,7 @@ public:
     // tests give their own.
     using SidLookup = std::function<bool(std::string& sid, std::string& name)>;
     explicit TUserProtectionThreads(SidLookup lookup = {});
+    ~TUserProtectionThreads() override { StopAndJoin(); }
 
     std::string Sid() const;
     std::string UserName() const;

@@ -27,6 +27,7 @@ TSlotRead ReadTrayRecord(TMSlot& slot, TMSlotMessage& record);
 
 class TThreadMess : public TThread {
 public:
+    ~TThreadMess() override { StopAndJoin(); }
     // One record as read from the slot: Type 9 is queued, the rest handled now.
     void QueueTrayMessage(const TMSlotMessage& record);
     // Shows the newest event on the main thread when it has not been shown.
