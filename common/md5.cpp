@@ -204,7 +204,6 @@ std::string MD5DigestToHex(const MD5Digest& digest)
     return out;
 }
 
-bool MD5DigestsEqual(const MD5Digest& a, const MD5Digest& b) { return a == b; }
 
 std::string GetFileMD5(const std::string& fileName)
 {

@@ -32,7 +32,6 @@ public:
     void StopAndJoin();
 
     HANDLE Handle() const { return handle_.Get(); }
-    DWORD ThreadId() const { return threadId_; }
     // Signalled by Terminate: code that waits on something else waits on this too.
     HANDLE StopEvent() const { return stopEvent_.Get(); }
 

@@ -698,26 +698,6 @@ std::string StockHostsDigest(int major)
     }
 }
 
-std::string LocaleDateTimeText(const SYSTEMTIME& time)
-{
-    char date[64] = {}, clock[64] = {};
-    GetDateFormatA(LOCALE_USER_DEFAULT, DATE_SHORTDATE, &time, nullptr, date, sizeof(date));
-    GetTimeFormatA(LOCALE_USER_DEFAULT, 0, &time, nullptr, clock, sizeof(clock));
-    return std::string(date) + " " + clock;
-}
-
-std::vector<TProcessEntry> ListProcesses()
-{
-    std::vector<TProcessEntry> entries;
-    UniqueHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
-    if (!snapshot) return entries;
-    PROCESSENTRY32 entry{};
-    entry.dwSize = sizeof(entry);
-    for (BOOL more = Process32First(snapshot.Get(), &entry); more; more = Process32Next(snapshot.Get(), &entry))
-        entries.push_back({entry.th32ProcessID, entry.th32ParentProcessID, entry.szExeFile});
-    return entries;
-}
-
 const char* LanguageSectionName(int section)
 {
     switch (section) {

@@ -73,8 +73,6 @@ TRegEngine DisabledRef(const TRegEngine& key)
 
 }  // namespace
 
-bool DisableRegValue(TRegEngine& key, RegView view) { return DisableRegValueW(key, AnsiToWide(key.Value), view); }
-
 bool DisableRegValueW(TRegEngine& key, const std::wstring& name, RegView view)
 {
     // A value already gone (another watcher was first) must not overwrite the
@@ -309,11 +307,6 @@ void DisableValueEntry(const std::string& entry, TRegEngine& key, RegView view)
     NotifyAutorunManager();
 }
 
-bool DisableFolderFile(const std::string& folder, const std::string& name)
-{
-    return DisableFolderFileW(AnsiToWide(folder), AnsiToWide(name));
-}
-
 bool DisableFolderFileW(const std::wstring& folder, const std::wstring& name)
 {
     const std::wstring base = ExcludeTrailingBackslashW(folder);
@@ -324,7 +317,7 @@ bool DisableFolderFileW(const std::wstring& folder, const std::wstring& name)
     // the way to them, would have the service move or delete files where the
     // user cannot. Both stay open (and so in place) while the file moves.
     UniqueHandle folderHandle = OpenPlainFolderW(base);
-    if (!folderHandle || !HasNoLinkOnTheWayW(source)) {
+    if (!folderHandle || !IsMissingOrPlainFileW(source)) {
         WriteServiceLog("файл не помещён в карантин, на пути к нему ссылка: " + WideToAnsiForRecord(source));
         return false;
     }
@@ -332,7 +325,7 @@ bool DisableFolderFileW(const std::wstring& folder, const std::wstring& name)
     if (present == INVALID_FILE_ATTRIBUTES && CreateDirectoryW(quarantine.c_str(), nullptr))
         SetFileAttributesW(quarantine.c_str(), FILE_ATTRIBUTE_HIDDEN);
     UniqueHandle quarantineHandle = OpenPlainFolderW(quarantine);
-    if (!quarantineHandle || !HasNoLinkOnTheWayW(target)) {
+    if (!quarantineHandle || !IsMissingOrPlainFileW(target)) {
         WriteServiceLog("файл не помещён в карантин, папка карантина не обычная папка: " + WideToAnsiForRecord(quarantine));
         return false;
     }

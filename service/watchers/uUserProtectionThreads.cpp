@@ -50,15 +50,13 @@ std::string SafeUserStartupFolder(const std::string& sid, std::string& why)
     }
     // The folder comes from a value the user can write; the LocalSystem
     // service only works inside the user's own profile and never through links.
-    if (!StartsText(profile + "\\", startup) || startup.find("..") != std::string::npos) {
+    if (!LiesInside(startup, profile)) {
         why = "the Startup folder " + startup + " lies outside the profile " + profile;
         return {};
     }
-    for (std::string part = startup; part.size() > profile.size(); part = ExtractFileDir(part)) {
-        if (IsReparsePoint(part)) {
-            why = "the Startup folder " + startup + " is reached through the link " + part;
-            return {};
-        }
+    if (!OpenPlainFolder(startup)) {
+        why = "the Startup folder " + startup + " is not a plain folder (a link on the way?)";
+        return {};
     }
     return startup;
 }

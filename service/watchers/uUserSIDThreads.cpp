@@ -95,12 +95,6 @@ TUserSIDThreads::~TUserSIDThreads()
     WaitFor();
 }
 
-std::string TUserSIDThreads::LastUser() const
-{
-    std::lock_guard<std::recursive_mutex> guard(lock_);
-    return lastUser_;
-}
-
 std::string TUserSIDThreads::ProtectedSid() const
 {
     std::lock_guard<std::recursive_mutex> guard(lock_);

@@ -49,7 +49,6 @@ public:
 
     uint32_t TrayProcessId() const { return trayPid_.load(); }
     bool Active() const { return active_.load(); }
-    std::string LastUser() const;
     TUserProtectionThreads* UserProtection() const { return protection_.get(); }
 
     // Command 32: stops the per-user part and, if it ran, starts it again
