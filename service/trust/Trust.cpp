@@ -9,8 +9,10 @@
 #include <cstdint>
 #include <condition_variable>
 #include <mutex>
+#include <vector>
 
 #include "md5.h"
+#include "qvCaught.h"
 #include "qvFiles.h"
 #include "qvHandles.h"
 #include "qvPlainFiles.h"
@@ -243,9 +245,12 @@ bool IsFileSignedW(const std::wstring& path)
     } done;
     try {
         return CheckFile(api, path);
+    } catch (const std::exception& error) {
+        ReportCaught("signature check", error);
     } catch (...) {
-        return false;
+        ReportUnknownCaught("signature check");
     }
+    return false;
 }
 
 namespace {
@@ -256,22 +261,107 @@ std::mutex gGoodListLock;
 
 std::string GoodListPath() { return GetDataFolder() + "goodlist.arn"; }
 
+namespace {
+
+UniqueHandle OpenForDigest(const std::wstring& path)
+{
+    Wow64RedirectionOff redirection;
+    return UniqueHandle(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+}
+
+// The MD5 of what the handle reads from the start; empty when a read fails (a
+// file nobody can read must not pass for empty data).
+std::string DigestOfOpened(HANDLE file)
+{
+    MD5Context context;
+    MD5Init(context);
+    std::vector<BYTE> block(64 * 1024);
+    for (;;) {
+        DWORD got = 0;
+        if (!ReadFile(file, block.data(), static_cast<DWORD>(block.size()), &got, nullptr)) return {};
+        if (got == 0) break;
+        MD5Update(context, block.data(), got);
+    }
+    MD5Digest digest;
+    MD5Final(context, digest);
+    return MD5DigestToHex(digest);
+}
+
+int64_t FileSize(const BY_HANDLE_FILE_INFORMATION& info)
+{
+    return static_cast<int64_t>((static_cast<uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow);
+}
+
+}  // namespace
+
+TFileDigest DigestFileW(const std::wstring& path)
+{
+    TFileDigest file;
+    file.Path = path;
+    UniqueHandle opened = OpenForDigest(path);
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!opened || !GetFileInformationByHandle(opened.Get(), &info)) return file;
+    file.Size = FileSize(info);
+    file.Md5 = DigestOfOpened(opened.Get());
+    return file;
+}
+
+TFileDigestCache::TEntry& TFileDigestCache::Find(const std::wstring& path)
+{
+    std::wstring key = path;
+    if (!key.empty()) CharLowerBuffW(&key[0], static_cast<DWORD>(key.size()));
+    auto known = byPath_.find(key);
+    if (known != byPath_.end()) return *known->second;
+    auto entry = std::make_shared<TEntry>();
+    entry->File.Path = path;
+    UniqueHandle opened = OpenForDigest(path);
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (opened && GetFileInformationByHandle(opened.Get(), &info)) {
+        const auto identity = std::make_pair(static_cast<uint64_t>(info.dwVolumeSerialNumber),
+                                             (static_cast<uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow);
+        auto same = byFile_.find(identity);
+        if (same != byFile_.end()) return *byPath_.emplace(key, same->second).first->second;
+        entry->File.Size = FileSize(info);
+        byFile_.emplace(identity, entry);
+    } else {
+        entry->Read = true;  // nothing to read: no size, no digest
+    }
+    return *byPath_.emplace(key, entry).first->second;
+}
+
+int64_t TFileDigestCache::SizeOf(const std::wstring& path) { return Find(path).File.Size; }
+
+const TFileDigest& TFileDigestCache::Of(const std::wstring& path)
+{
+    TEntry& entry = Find(path);
+    if (!entry.Read) {
+        entry.Read = true;
+        UniqueHandle opened = OpenForDigest(entry.File.Path);
+        if (opened) entry.File.Md5 = DigestOfOpened(opened.Get());
+    }
+    return entry.File;
+}
+
 bool IsKnownGoodFile(const std::string& path) { return IsKnownGoodFileW(AnsiToWide(path)); }
 
-bool IsKnownGoodFileW(const std::wstring& path)
+bool IsKnownGoodFileW(const std::wstring& path) { return IsKnownGoodFile(DigestFileW(path)); }
+
+bool IsKnownGoodFile(const TFileDigest& file)
 {
     TStringList lines;
     LoadPlainLines(GoodListPath(), lines);  // missing or refused: no digest is approved by it
-    const std::string digest = GetReadableFileMD5W(path);
-    if (!digest.empty() && IndexOf(lines, digest) >= 0) return true;
-    if (!IsFileSignedW(path)) return false;
-    if (!digest.empty()) AddGoodListDigest(digest);
+    if (!file.Md5.empty() && IndexOf(lines, file.Md5) >= 0) return true;
+    if (!IsFileSignedW(file.Path)) return false;
+    if (!file.Md5.empty()) AddGoodListDigest(file.Md5);
     return true;
 }
 
 bool IsTrustedFile(const std::string& path) { return IsTrustedFileW(AnsiToWide(path)); }
 
-bool IsTrustedFileW(const std::wstring& path) { return IsKnownGoodFileW(path) || IsFileTrustedW(path); }
+bool IsTrustedFileW(const std::wstring& path) { return IsTrustedFile(DigestFileW(path)); }
+
+bool IsTrustedFile(const TFileDigest& file) { return IsKnownGoodFile(file) || IsDigestOnTrustList(file.Md5); }
 
 void AddGoodListDigest(const std::string& digest)
 {
