@@ -350,6 +350,7 @@ void KillUntrustedProcesses()
     const std::vector<TProcessImage> processes = ReadImages(SnapshotProcesses());
     TFileDigestCache files;
     std::map<const TFileDigest*, bool> trusted;
+    TTrustJudge judge;
     TTwinSearch twins(files);
     std::set<uint32_t> ended;
     for (const TProcessImage& process : processes) {
@@ -357,7 +358,7 @@ void KillUntrustedProcesses()
         if (!MayBeUntrusted(process, path)) continue;
         const TFileDigest& file = files.Of(process.Image);
         auto verdict = trusted.find(&file);
-        if (verdict == trusted.end()) verdict = trusted.emplace(&file, IsTrustedFile(file)).first;
+        if (verdict == trusted.end()) verdict = trusted.emplace(&file, judge.IsTrusted(file)).first;
         if (verdict->second) continue;
         RecordEvent(evkKiller, evmKillProcess, path);
         TerminateProcessRunning(process.Pid, process.Image);

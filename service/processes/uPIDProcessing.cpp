@@ -120,9 +120,35 @@ bool StillRunning(HANDLE process)
     return WaitForSingleObject(process, 0) != WAIT_OBJECT_0;  // cannot tell: taken as running
 }
 
-std::string TrayProgramPath() { return ModuleFolder() + kTrayFileName; }
+// Whether the image is the program file `fixedLong` (a long form). Only a
+// path of the same file name, or one with a short form ("~") in it, needs the
+// file system to tell: the other processes cost no look-up.
+bool IsFixedProgram(const std::string& imagePath, const std::wstring& fixedLong)
+{
+    if (imagePath.empty()) return false;
+    const std::wstring image = AnsiToWide(imagePath);
+    if (SameTextW(image, fixedLong)) return true;
+    if (!SameTextW(FileNamePartW(image), FileNamePartW(fixedLong)) && image.find(L'~') == std::wstring::npos)
+        return false;
+    return SameTextW(LongPathNameW(image), fixedLong);
+}
 
-bool IsTrayProgram(const std::string& imagePath) { return SamePath(imagePath, TrayProgramPath()); }
+// Programs whose place does not change while the service runs: their long
+// forms are read once.
+const std::wstring& ServiceProgramLong()
+{
+    static const std::wstring path = LongPathNameW(AnsiToWide(ModuleFileName()));
+    return path;
+}
+
+const std::wstring& TrayProgramLong()
+{
+    // The folder is there even before the tray program is.
+    static const std::wstring path = LongPathNameW(AnsiToWide(ModuleFolder())) + AnsiToWide(kTrayFileName);
+    return path;
+}
+
+bool IsTrayProgram(const std::string& imagePath) { return IsFixedProgram(imagePath, TrayProgramLong()); }
 
 // Everything but the tray's own protection.
 bool IsProtectedSystemProcess(uint32_t pid, const std::string& imagePath)
@@ -133,7 +159,7 @@ bool IsProtectedSystemProcess(uint32_t pid, const std::string& imagePath)
         const std::string name = SnapshotName(pid);
         return SameText(name, "System") || IsCriticalName(name);
     }
-    if (SamePath(imagePath, ModuleFileName())) return true;
+    if (IsFixedProgram(imagePath, ServiceProgramLong())) return true;
     return IsCriticalName(ExtractFileName(imagePath)) &&
            SamePath(ExcludeTrailingBackslash(ExtractFilePath(imagePath)), ExcludeTrailingBackslash(GetSystemFolder()));
 }

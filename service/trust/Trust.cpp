@@ -6,6 +6,7 @@
 #include <softpub.h>
 #include <wintrust.h>
 
+#include <cstddef>
 #include <cstdint>
 #include <condition_variable>
 #include <mutex>
@@ -160,6 +161,50 @@ private:
     HCATINFO info_;
 };
 
+bool ReadAt(HANDLE file, LONG offset, void* buffer, DWORD size)
+{
+    DWORD got = 0;
+    return SetFilePointer(file, offset, nullptr, FILE_BEGIN) != INVALID_SET_FILE_POINTER &&
+           ReadFile(file, buffer, size, &got, nullptr) && got == size;
+}
+
+// A program's embedded signature lives in its certificate table: a program
+// file without one has none to verify (the costly part of the test). Any
+// other kind of file is left to WinVerifyTrust.
+bool MayCarryEmbeddedSignature(HANDLE file)
+{
+    IMAGE_DOS_HEADER dos{};
+    if (!ReadAt(file, 0, &dos, sizeof(dos)) || dos.e_magic != IMAGE_DOS_SIGNATURE || dos.e_lfanew <= 0) return true;
+    DWORD signature = 0;
+    IMAGE_FILE_HEADER header{};
+    WORD magic = 0;
+    const LONG optional = dos.e_lfanew + sizeof(signature) + sizeof(header);
+    if (!ReadAt(file, dos.e_lfanew, &signature, sizeof(signature)) || signature != IMAGE_NT_SIGNATURE ||
+        !ReadAt(file, dos.e_lfanew + sizeof(signature), &header, sizeof(header)) ||
+        !ReadAt(file, optional, &magic, sizeof(magic)))
+        return true;
+    // The data directories follow the optional header's fixed part, which
+    // differs between 32- and 64-bit programs.
+    LONG directories;
+    DWORD count = 0;
+    if (magic == IMAGE_NT_OPTIONAL_HDR32_MAGIC) {
+        directories = optional + offsetof(IMAGE_OPTIONAL_HEADER32, DataDirectory);
+        if (!ReadAt(file, optional + offsetof(IMAGE_OPTIONAL_HEADER32, NumberOfRvaAndSizes), &count, sizeof(count)))
+            return true;
+    } else if (magic == IMAGE_NT_OPTIONAL_HDR64_MAGIC) {
+        directories = optional + offsetof(IMAGE_OPTIONAL_HEADER64, DataDirectory);
+        if (!ReadAt(file, optional + offsetof(IMAGE_OPTIONAL_HEADER64, NumberOfRvaAndSizes), &count, sizeof(count)))
+            return true;
+    } else {
+        return true;
+    }
+    if (count <= IMAGE_DIRECTORY_ENTRY_SECURITY) return false;
+    IMAGE_DATA_DIRECTORY security{};
+    if (!ReadAt(file, directories + IMAGE_DIRECTORY_ENTRY_SECURITY * sizeof(security), &security, sizeof(security)))
+        return true;
+    return security.Size != 0;
+}
+
 bool CheckFile(const TrustApi& api, const std::wstring& widePath)
 {
     CatAdminContext admin(api);
@@ -167,10 +212,12 @@ bool CheckFile(const TrustApi& api, const std::wstring& widePath)
 
     BYTE hash[256];
     DWORD hashSize = sizeof(hash);
+    bool embedded = true;
     {
         UniqueHandle file(CreateFileW(widePath.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
         if (!file) return false;
         if (!api.calcHash(file.Get(), &hashSize, hash, 0) || hashSize > sizeof(hash)) return false;
+        embedded = MayCarryEmbeddedSignature(file.Get());
     }
     std::wstring tag = HexTag(hash, hashSize);
 
@@ -182,7 +229,7 @@ bool CheckFile(const TrustApi& api, const std::wstring& widePath)
         if (!api.catalogInfo(catalog.Get(), &info, 0)) return false;
         return VerifyCatalogMember(api, info, tag, widePath);
     }
-    return VerifyEmbedded(api, widePath);
+    return embedded && VerifyEmbedded(api, widePath);
 }
 
 }  // namespace
@@ -347,14 +394,35 @@ bool IsKnownGoodFile(const std::string& path) { return IsKnownGoodFileW(AnsiToWi
 
 bool IsKnownGoodFileW(const std::wstring& path) { return IsKnownGoodFile(DigestFileW(path)); }
 
+namespace {
+
+// On the good list, or signed (its digest then joins the list, so the next
+// test needs no signature check).
+bool IsApproved(const TFileDigest& file, TStringList& goodList)
+{
+    if (!file.Md5.empty() && IndexOf(goodList, file.Md5) >= 0) return true;
+    if (!IsFileSignedW(file.Path)) return false;
+    if (!file.Md5.empty()) {
+        AddGoodListDigest(file.Md5);
+        goodList.push_back(file.Md5);
+    }
+    return true;
+}
+
+}  // namespace
+
 bool IsKnownGoodFile(const TFileDigest& file)
 {
     TStringList lines;
     LoadPlainLines(GoodListPath(), lines);  // missing or refused: no digest is approved by it
-    if (!file.Md5.empty() && IndexOf(lines, file.Md5) >= 0) return true;
-    if (!IsFileSignedW(file.Path)) return false;
-    if (!file.Md5.empty()) AddGoodListDigest(file.Md5);
-    return true;
+    return IsApproved(file, lines);
+}
+
+TTrustJudge::TTrustJudge() { LoadPlainLines(GoodListPath(), goodList_); }
+
+bool TTrustJudge::IsTrusted(const TFileDigest& file)
+{
+    return IsApproved(file, goodList_) || IsDigestOnTrustList(file.Md5);
 }
 
 bool IsTrustedFile(const std::string& path) { return IsTrustedFileW(AnsiToWide(path)); }

@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 #include <utility>
+#include <vector>
 
 // Loads "wintrust.dll" and its entry points; call once at program start, before
 // the watcher threads. Later calls do nothing. IsFileSigned also loads it on
@@ -62,6 +63,16 @@ bool IsKnownGoodFile(const TFileDigest& file);
 bool IsTrustedFile(const std::string& path);
 bool IsTrustedFileW(const std::wstring& path);
 bool IsTrustedFile(const TFileDigest& file);
+// Judges many files in one pass (the killer's run) as IsTrustedFile does,
+// reading the good list once.
+class TTrustJudge {
+public:
+    TTrustJudge();
+    bool IsTrusted(const TFileDigest& file);
+
+private:
+    std::vector<std::string> goodList_;
+};
 // Appends one digest (32 hex digits) to the good list unless it is there.
 // Several threads may add at once; a line is appended whole, so readers never
 // see the list emptied, and a failed write loses no line already there.
