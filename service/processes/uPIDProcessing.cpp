@@ -412,8 +412,6 @@ TPidList RunningProcessIds()
 
 bool SameProgramPath(const std::string& a, const std::string& b) { return SamePath(a, b); }
 
-bool SameProgramPathW(const std::wstring& a, const std::wstring& b) { return SamePathW(a, b); }
-
 bool CopyFileByShell(const std::string& source, const std::string& target)
 {
     try {

@@ -37,7 +37,6 @@ TPidList RunningProcessIds();
 bool CopyFileByShell(const std::string& source, const std::string& target);
 // Two paths of one file, whatever the letter case or 8.3 short forms.
 bool SameProgramPath(const std::string& a, const std::string& b);
-bool SameProgramPathW(const std::wstring& a, const std::wstring& b);
 
 // Processes that are never ended, whatever asks: the System process, smss,
 // csrss, wininit, winlogon, services, lsass (as they run from the system
