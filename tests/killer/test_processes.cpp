@@ -318,6 +318,22 @@ TEST_F(Processes, EndingChecksTheImageThroughItsOwnHandle)
     EXPECT_TRUE(SameFile(WideToAnsi(image), program)) << WideToAnsi(image);
 }
 
+// The service and the tray program named by their short (8.3) forms are
+// still protected: only names that differ from both skip the file system.
+TEST_F(Processes, ProtectionSeesThroughShortNames)
+{
+    for (const std::string& program : {ModuleFileName(), ModuleFolder() + "QuorvaneTray.exe"}) {
+        const bool made = !FileExists(program) && WriteTextFile(program, "stand-in");
+        char buffer[MAX_PATH + 1] = {};
+        const DWORD len = GetShortPathNameA(program.c_str(), buffer, MAX_PATH);
+        const std::string shortForm(buffer, len);
+        const bool hasShortForm = len != 0 && shortForm.find('~') != std::string::npos;
+        if (hasShortForm) EXPECT_TRUE(IsProtectedProcess(12345, shortForm)) << shortForm;
+        if (made) RemoveFile(program);
+        if (!hasShortForm) GTEST_SKIP() << "no short name for " << program;
+    }
+}
+
 // A pass over many files reads each file once, whatever name leads to it, and
 // the trust is judged by the digest handed over, not by reading again.
 TEST_F(Processes, DigestsAreReadOncePerFileAndPassedOn)
