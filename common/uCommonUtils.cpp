@@ -1,7 +1,6 @@
 #include "uCommonUtils.h"
 
 #include <shlobj.h>
-#include <tlhelp32.h>
 #include <shobjidl.h>
 #include <objidl.h>
 
@@ -576,18 +575,23 @@ bool IsFileTrusted(const std::string& filePath) { return IsFileTrustedW(AnsiToWi
 bool IsFileTrustedW(const std::wstring& filePath)
 {
     TRegEngine useList = SettingRef("arn_use_trustlist");
+    if (!ReadRegBool(useList)) return false;  // no digest read for a list switched off
+    // A file that cannot be read has no digest: it never matches an entry made
+    // for an empty file.
+    return IsDigestOnTrustList(GetReadableFileMD5W(filePath));
+}
+
+bool IsDigestOnTrustList(const std::string& digest)
+{
+    if (digest.empty()) return false;
+    TRegEngine useList = SettingRef("arn_use_trustlist");
     if (!ReadRegBool(useList)) return false;
     TRegEngine listRef = SettingRef("trustList");
     TStringList entries;
     ReadRegMultiString(listRef, entries);
-    if (entries.empty()) return false;
-    // A file that cannot be read has no digest: it never matches an entry made
-    // for an empty file.
-    const std::string fileDigest = GetReadableFileMD5W(filePath);
-    if (fileDigest.empty()) return false;
     for (const std::string& entry : entries) {
         size_t bar = entry.find('|');
-        if (SameText(bar == std::string::npos ? entry : entry.substr(bar + 1), fileDigest)) return true;
+        if (SameText(bar == std::string::npos ? entry : entry.substr(bar + 1), digest)) return true;
     }
     return false;
 }

@@ -108,6 +108,8 @@ void ParseHostsFile(const std::string& fileName, TStringList& result, bool hostN
 // entries ("path|MD5", or a bare MD5) carries the file's digest, in any case.
 bool IsFileTrusted(const std::string& filePath);
 bool IsFileTrustedW(const std::wstring& filePath);
+// The same for a digest already read (MD5 hex; empty never matches).
+bool IsDigestOnTrustList(const std::string& digest);
 
 // The hosts file that Windows of a major version installs (5 Russian XP,
 // 6 Vista, 7 Windows 7), as lines; other versions have none (empty list).

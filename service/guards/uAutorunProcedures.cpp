@@ -28,9 +28,10 @@ namespace {
 constexpr const char* kDisabledSubkey = "\\AutorunsDisabled";
 constexpr const char* kDisabledFolder = "AutorunsDisabled";
 
-void Record(int32_t kind, int32_t message, const std::string& path, const std::string& detail)
+// Recorded with the digest its trust was judged by: the file is read once.
+void Record(int32_t kind, int32_t message, const std::string& path, const std::string& detail, const TFileDigest& file)
 {
-    RecordEvent(kind, message, path, detail, GetReadableFileMD5(path));
+    RecordEvent(kind, message, path, detail, file.Md5);
 }
 
 struct RunKeySwitches {
@@ -129,10 +130,10 @@ void CheckLinkFile(int32_t kind, double time, const std::wstring& folder, const 
     }
     if (found.empty()) return;
     const std::wstring program = LongPathNameW(AnsiToWide(found));
-    if (IsTrustedFileW(program)) return;
-    RecordEventAt(time, kind, evmAddFile, WideToAnsiForRecord(program), RecordName(folder + L"\\" + name),
-                  GetReadableFileMD5W(program));
-    KillProgramW(program, false);
+    const TFileDigest read = DigestFileW(program);
+    if (IsTrustedFile(read)) return;
+    RecordEventAt(time, kind, evmAddFile, WideToAnsiForRecord(program), RecordName(folder + L"\\" + name), read.Md5);
+    KillProgramW(program, false, &read);
     DisableFolderFileW(folder, name);
 }
 
@@ -140,8 +141,10 @@ void CheckProgramFile(int32_t kind, double time, const std::wstring& folder, con
 {
     const std::wstring file = folder + L"\\" + name;
     // Directly in the folder only a signature or the trust list spares a program.
-    if (IsFileSignedW(file) || IsFileTrustedW(file)) return;
-    RecordEventAt(time, kind, evmDangerExt, WideToAnsiForRecord(file), RecordName(file), GetReadableFileMD5W(file));
+    if (IsFileSignedW(file)) return;
+    const TFileDigest read = DigestFileW(file);
+    if (IsDigestOnTrustList(read.Md5)) return;
+    RecordEventAt(time, kind, evmDangerExt, WideToAnsiForRecord(file), RecordName(file), read.Md5);
     DisableFolderFileW(folder, name);
     KillProgramW(file, false);
     Sleep(1000);
@@ -150,8 +153,9 @@ void CheckProgramFile(int32_t kind, double time, const std::wstring& folder, con
 void CheckOtherFile(int32_t kind, double time, const std::wstring& folder, const std::wstring& name)
 {
     const std::wstring file = folder + L"\\" + name;
-    if (IsTrustedFileW(file)) return;
-    RecordEventAt(time, kind, evmErrorExt, WideToAnsiForRecord(file), RecordName(file), GetReadableFileMD5W(file));
+    const TFileDigest read = DigestFileW(file);
+    if (IsTrustedFile(read)) return;
+    RecordEventAt(time, kind, evmErrorExt, WideToAnsiForRecord(file), RecordName(file), read.Md5);
     DisableFolderFileW(folder, name);
 }
 
@@ -169,8 +173,10 @@ void CheckAppInitDlls(TRegEngine& key, RegView view)
     SplitCommandLine(text, entries, false);
     for (const std::string& entry : entries) {
         const std::string path = NormalizeCommandPath(entry);
-        if (path.empty() || !FileExists(path) || IsTrustedFile(path)) continue;
-        Record(evkAppInitDlls, evmAddFile, path, path);
+        if (path.empty() || !FileExists(path)) continue;
+        const TFileDigest read = DigestFileW(AnsiToWide(path));
+        if (IsTrustedFile(read)) continue;
+        Record(evkAppInitDlls, evmAddFile, path, path, read);
         DisableValueEntry(path, value, view);
     }
 }
@@ -197,10 +203,11 @@ void CheckRunKey(int32_t kind, TRegEngine& key, RegView view)
             if (!named.empty()) missing.push_back(listed + "\n" + named);
             continue;
         }
-        if (IsTrustedFileW(path)) continue;
+        const TFileDigest read = DigestFileW(path);
+        if (IsTrustedFile(read)) continue;
         const std::string recordPath = WideToAnsiForRecord(path);
-        RecordEvent(kind, evmAddFile, recordPath, listed, GetReadableFileMD5W(path));
-        KillProgramW(path, false);
+        RecordEvent(kind, evmAddFile, recordPath, listed, read.Md5);
+        KillProgramW(path, false, &read);
         // The watched keys name their Wow6432Node part themselves, so on 64-bit
         // Windows the 64-bit view reaches the key that was read.
         DisableRegValueW(key, name, IsWin64System() ? RegView::Key64 : RegView::Default);
@@ -238,8 +245,9 @@ void CheckUserLoadRun(TRegEngine& key)
                 path = ResolveCommandProgram(entry);
                 if (path.empty()) continue;
             }
-            if (IsTrustedFile(path)) continue;
-            Record(kind, evmAddFile, path, path);
+            const TFileDigest read = DigestFileW(AnsiToWide(path));
+            if (IsTrustedFile(read)) continue;
+            Record(kind, evmAddFile, path, path, read);
             DisableValueEntry(path, key);
             KillProgram(path, false);
         }
