@@ -165,12 +165,14 @@ void StartThread(std::unique_ptr<T>& thread)
     throw EOSError(error, "the thread did not start");
 }
 
-}  // namespace
-
-bool RunStartStep(const std::string& what, const std::function<void()>& step)
+// One step of the start-up: what it throws is logged as "start-up: <what>:
+// <error>", and the start goes on with the next step.
+void RunStartStep(const std::string& what, const std::function<void()>& step)
 {
-    return RunLoggedPass("start-up: " + what, step);
+    RunLoggedPass("start-up: " + what, step);
 }
+
+}  // namespace
 
 void TQuorvane::InitService()
 {

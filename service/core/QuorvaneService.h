@@ -1,7 +1,6 @@
 #pragma once
 #include "uServiceManage.h"
 // The service "Quorvane": registration properties, start-up, shutdown.
-#include <functional>
 #include <string>
 
 #include "qvOwnFolder.h"
@@ -40,9 +39,5 @@ void RotateLog(const std::string& logPath, const std::string& oldPath);
 // The data folder made or checked as the service's own (see TakeOwnFolder);
 // a folder that is not fit is moved aside under the time of this start.
 TOwnFolderResult TakeDataFolder();
-
-// One step of the start-up: what it throws is logged as "start-up: <what>:
-// <error>" and the start goes on; false when it failed.
-bool RunStartStep(const std::string& what, const std::function<void()>& step);
 
 int RunServiceProgram(int argc, char** argv);

@@ -28,6 +28,12 @@ std::vector<TMachineWatch> MachineRegistryWatches(bool win64);
 class TSystemProtectionThread : public TThread {
 public:
     TSystemProtectionThread() { Start(); }
+    // Ends the thread while this object (its lock, its watchers) is whole.
+    ~TSystemProtectionThread() override
+    {
+        Terminate();
+        WaitFor();
+    }
     // For tests: how many watchers of each kind are running.
     int RegistryWatcherCount() const;
     int FolderWatcherCount() const;

@@ -20,6 +20,12 @@ public:
     // tests give their own.
     using SidLookup = std::function<bool(std::string& sid, std::string& name)>;
     explicit TUserProtectionThreads(SidLookup lookup = {});
+    // Ends the thread while this object (its lock, its watchers) is whole.
+    ~TUserProtectionThreads() override
+    {
+        Terminate();
+        WaitFor();
+    }
 
     std::string Sid() const;
     std::string UserName() const;
