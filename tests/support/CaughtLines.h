@@ -1,6 +1,6 @@
 #pragma once
-// Keeps the lines the program's caught-error reports write (ReportCaught), for
-// as long as the object lives, so a test can see that an error was logged.
+// Keeps the lines the program's caught-error reports write (ReportCaught)
+// while the object lives, so a test can see that an error was logged.
 #include <mutex>
 #include <string>
 #include <vector>
@@ -11,18 +11,17 @@ class CaughtLines {
 public:
     CaughtLines()
     {
-        Clear();
+        std::lock_guard<std::mutex> hold(lock_);
+        lines_.clear();
         SetCaughtSink(&Keep);
     }
     ~CaughtLines() { SetCaughtSink(nullptr); }
-    CaughtLines(const CaughtLines&) = delete;
-    CaughtLines& operator=(const CaughtLines&) = delete;
 
-    // True when a kept line contains every one of the texts.
+    // True when one kept line contains every one of the texts.
     bool Has(std::initializer_list<std::string> texts) const
     {
-        std::lock_guard<std::mutex> hold(Lock());
-        for (const std::string& line : Lines()) {
+        std::lock_guard<std::mutex> hold(lock_);
+        for (const std::string& line : lines_) {
             bool all = true;
             for (const std::string& text : texts) all = all && line.find(text) != std::string::npos;
             if (all) return true;
@@ -31,24 +30,11 @@ public:
     }
 
 private:
-    static std::mutex& Lock()
-    {
-        static std::mutex lock;
-        return lock;
-    }
-    static std::vector<std::string>& Lines()
-    {
-        static std::vector<std::string> lines;
-        return lines;
-    }
-    static void Clear()
-    {
-        std::lock_guard<std::mutex> hold(Lock());
-        Lines().clear();
-    }
     static void Keep(const std::string& line)
     {
-        std::lock_guard<std::mutex> hold(Lock());
-        Lines().push_back(line);
+        std::lock_guard<std::mutex> hold(lock_);
+        lines_.push_back(line);
     }
+    static inline std::mutex lock_;
+    static inline std::vector<std::string> lines_;
 };
