@@ -66,6 +66,10 @@ protected:
     void Execute() override;
 
 private:
+    // Between polls; a wake (command 32) cuts the wait short.
+    static constexpr DWORD kPollMs = 1500;
+    // False once the thread is told to stop.
+    bool WaitForNextPoll();
     void Poll();
     bool StartUserPart();
     bool StopUserPart();

@@ -11,6 +11,7 @@
 #include "qvHandles.h"
 #include "qvThread.h"
 #include "TestSupport.h"
+#include "qvFaults.h"
 #include "qvFiles.h"
 #include "uDirWatchThread.h"
 #include "uRegEventThread.h"
@@ -365,6 +366,26 @@ TEST(MachineProtection, WatchesEveryMachineKeyInBothViewsAndLeavesNoThreadBehind
     protection.reset();
     EXPECT_TRUE(WaitUntil([&] { return ThreadsOfThisProcess() <= threadsBefore; }, 15000))
         << ThreadsOfThisProcess() << " threads, " << threadsBefore << " before";
+}
+
+TEST(MachineProtection, SetUpStepsThatFailAreTriedAgain)
+{
+    CaughtLines caught;
+    // The first Winlogon check and the first watcher's set-up fail once.
+    ArmFault("systemprotection.setup", 2);
+    auto protection = std::make_unique<TSystemProtectionThread>();
+    ASSERT_TRUE(WaitUntil([&] { return protection->SetUpDone(); }, 30000));
+    EXPECT_EQ(ArmedFaults("systemprotection.setup"), 0);
+    EXPECT_TRUE(caught.Has({"machine guards: first Winlogon check", "fault injected"}));
+    EXPECT_TRUE(WaitUntil([&] { return protection->RegistryWatcherCount() == 13; }, 15000))
+        << "the watcher that failed is set up on a later round";
+    const std::vector<std::string> keys = protection->WatchedKeys();
+    ASSERT_FALSE(keys.empty());
+    EXPECT_TRUE(SameText(keys[0], "SOFTWARE\\Wow6432Node\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon"))
+        << "in its own place: " << keys[0];
+    EXPECT_EQ(protection->FolderWatcherCount(), 2);
+    protection->Terminate();
+    EXPECT_EQ(protection->WaitFor(60000), WAIT_OBJECT_0);
 }
 
 }  // namespace
