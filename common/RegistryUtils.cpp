@@ -17,40 +17,93 @@ constexpr REGSAM kExistsMask = STANDARD_RIGHTS_READ | KEY_QUERY_VALUE | KEY_ENUM
 constexpr DWORD kNotifyFilter = REG_NOTIFY_CHANGE_NAME | REG_NOTIFY_CHANGE_ATTRIBUTES | REG_NOTIFY_CHANGE_LAST_SET |
                                 REG_NOTIFY_CHANGE_SECURITY;  // 15
 
-[[noreturn]] void RaiseRegistryError(const char* format, const std::string& name)
+[[noreturn]] void RaiseRegistryError(const char* format, const std::string& name, LONG code)
 {
     std::string message = format;
     message.replace(message.find("%s"), 2, name);
-    throw ERegistryException(message);
+    throw ERegistryException(message, code != ERROR_SUCCESS ? code : ERROR_INVALID_FUNCTION);
 }
 
 const char* const kInvalidType = "Invalid data type for '%s'";
 const char* const kGetFailed = "Failed to get data for '%s'";
 const char* const kSetFailed = "Failed to set data for '%s'";
 
-// Reads a value's data whole; false when it cannot be queried. The size is the
-// one the read itself reports (an ANSI text can be shorter than the size query said).
-bool QueryValue(HKEY key, const std::string& name, DWORD& type, std::vector<BYTE>& data)
+// Reads a value's data whole; the error of the query that failed. The size is
+// the one the read itself reports (an ANSI text can be shorter than the size query said).
+LONG QueryValue(HKEY key, const std::string& name, DWORD& type, std::vector<BYTE>& data)
 {
-    if (!key) return false;
-    for (int attempt = 0; attempt < 4; ++attempt) {
+    LONG rc = ERROR_MORE_DATA;
+    for (int attempt = 0; attempt < 4 && rc == ERROR_MORE_DATA; ++attempt) {  // grown meanwhile: ask again
         DWORD size = 0;
-        if (RegQueryValueExA(key, name.c_str(), nullptr, &type, nullptr, &size) != ERROR_SUCCESS) return false;
+        rc = RegQueryValueExA(key, name.c_str(), nullptr, &type, nullptr, &size);
+        if (rc != ERROR_SUCCESS) return rc;
         data.assign(size + 2, 0);
         DWORD got = static_cast<DWORD>(data.size());
-        LONG rc = RegQueryValueExA(key, name.c_str(), nullptr, &type, data.data(), &got);
-        if (rc == ERROR_SUCCESS) {
-            data.resize(got);
-            return true;
-        }
-        if (rc != ERROR_MORE_DATA) return false;  // grown meanwhile: ask again
+        rc = RegQueryValueExA(key, name.c_str(), nullptr, &type, data.data(), &got);
+        if (rc == ERROR_SUCCESS) data.resize(got);
     }
-    return false;
+    return rc;
 }
 
 // A delete must name a key below the root: an empty path would take the whole
 // root (every key below HKLM, say) with it.
 bool NamesNoKey(const std::string& subPath) { return subPath.find_first_not_of('\\') == std::string::npos; }
+
+LONG NtStatusError(LONG status)
+{
+    using RtlNtStatusToDosErrorFn = ULONG(NTAPI*)(LONG);
+    const auto toDosError = LateSystemProc<RtlNtStatusToDosErrorFn>("ntdll.dll", "RtlNtStatusToDosError");
+    return toDosError ? static_cast<LONG>(toDosError(status)) : ERROR_GEN_FAILURE;
+}
+
+// Deletes the key the handle holds (opened as itself, DELETE access): the key
+// examined is the key that goes, whatever its name leads to meanwhile.
+LONG DeleteHeldKey(HKEY key)
+{
+    using NtDeleteKeyFn = LONG(NTAPI*)(HANDLE);
+    const auto ntDeleteKey = LateSystemProc<NtDeleteKeyFn>("ntdll.dll", "NtDeleteKey");
+    if (!ntDeleteKey) return ERROR_PROC_NOT_FOUND;
+    const LONG status = ntDeleteKey(key);
+    return status >= 0 ? ERROR_SUCCESS : NtStatusError(status);
+}
+
+// Deletes the subkey `name` of parent and every key below it, deepest first.
+// Each key is opened as itself: a registry link is neither entered nor deleted
+// through; it stays, and so do the keys above it. The first error met (a link
+// gives kStoppedOnLink).
+LONG DeleteKeyTree(HKEY parent, const char* name, REGSAM view)
+{
+    UniqueRegKey key;
+    LONG rc = RegOpenKeyExA(parent, name, REG_OPTION_OPEN_LINK,
+                            KEY_ENUMERATE_SUB_KEYS | KEY_QUERY_VALUE | DELETE | view, key.Put());
+    if (rc != ERROR_SUCCESS) return rc;
+    if (IsRegistryLink(key.Get())) return kStoppedOnLink;
+    LONG first = ERROR_SUCCESS;
+    DWORD count = 0;
+    rc = RegQueryInfoKeyA(key.Get(), nullptr, nullptr, nullptr, &count, nullptr, nullptr, nullptr, nullptr, nullptr,
+                          nullptr, nullptr);
+    if (rc != ERROR_SUCCESS) return rc;
+    // From the last index down: a key that stays never shifts those still to come.
+    for (DWORD i = count; i-- > 0;) {
+        char child[256];
+        DWORD len = sizeof(child);
+        rc = RegEnumKeyExA(key.Get(), i, child, &len, nullptr, nullptr, nullptr, nullptr);
+        if (rc == ERROR_SUCCESS) rc = DeleteKeyTree(key.Get(), child, view);
+        if (first == ERROR_SUCCESS) first = rc;
+    }
+    rc = DeleteHeldKey(key.Get());
+    return first != ERROR_SUCCESS ? first : rc;
+}
+
+// "a\b\c" -> "a\b" and "c" (trailing backslashes dropped); no parent part
+// for a key right below the root.
+void SplitLastKey(std::string path, std::string& parentPath, std::string& name)
+{
+    while (!path.empty() && path.back() == '\\') path.pop_back();
+    const size_t cut = path.find_last_of('\\');
+    parentPath = cut == std::string::npos ? std::string() : path.substr(0, cut);
+    name = cut == std::string::npos ? path : path.substr(cut + 1);
+}
 
 }  // namespace
 
@@ -77,14 +130,14 @@ bool TRegistryEx::OpenWithAccess(const std::string& path, bool canCreate, REGSAM
 {
     std::string subPath;
     HKEY base = BaseFor(path, subPath);
-    if (!base) return false;
+    if (!Took(base ? ERROR_SUCCESS : ERROR_INVALID_HANDLE)) return false;
     HKEY key = nullptr;
     LONG rc;
     if (canCreate && !subPath.empty())
         rc = RegCreateKeyExA(base, subPath.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, access, nullptr, &key, nullptr);
     else
         rc = RegOpenKeyExA(base, subPath.c_str(), 0, access, &key);
-    if (rc != ERROR_SUCCESS) return false;
+    if (!Took(rc)) return false;
     std::string newPath = IsRelativeKey(path) && current_ ? currentPath_ + "\\" + subPath : subPath;
     CloseKey();
     current_ = key;
@@ -131,7 +184,7 @@ bool TRegistryEx::OpenKeyWithoutLinks(const std::string& path, bool canCreate, R
         if (end > start) parts.push_back(path.substr(start, end - start));
         start = end + 1;
     }
-    if (parts.empty() || !root_) return false;
+    if (!Took(parts.empty() || !root_ ? ERROR_INVALID_HANDLE : ERROR_SUCCESS)) return false;
     UniqueRegKey key;
     HKEY parent = root_;
     for (size_t i = 0; i < parts.size(); ++i) {
@@ -142,7 +195,7 @@ bool TRegistryEx::OpenKeyWithoutLinks(const std::string& path, bool canCreate, R
         const LONG rc = canCreate ? RegCreateKeyExA(parent, parts[i].c_str(), 0, nullptr, REG_OPTION_OPEN_LINK, access,
                                                     nullptr, next.Put(), nullptr)
                                   : RegOpenKeyExA(parent, parts[i].c_str(), REG_OPTION_OPEN_LINK, access, next.Put());
-        if (rc != ERROR_SUCCESS || IsRegistryLink(next.Get())) return false;
+        if (!Took(rc) || !Took(IsRegistryLink(next.Get()) ? kStoppedOnLink : ERROR_SUCCESS)) return false;
         key = std::move(next);
         parent = key.Get();
     }
@@ -156,22 +209,33 @@ bool TRegistryEx::KeyExists(const std::string& path)
 {
     std::string subPath;
     HKEY base = BaseFor(path, subPath);
-    if (!base) return false;
+    if (!Took(base ? ERROR_SUCCESS : ERROR_INVALID_HANDLE)) return false;
     UniqueRegKey key;
-    return RegOpenKeyExA(base, subPath.c_str(), 0, kExistsMask | (access_ & KEY_WOW64_RES), key.Put()) ==
-           ERROR_SUCCESS;
+    return Took(RegOpenKeyExA(base, subPath.c_str(), 0, kExistsMask | (access_ & KEY_WOW64_RES), key.Put()));
 }
+
+bool TRegistryEx::Took(LONG rc)
+{
+    lastError_ = rc;
+    return rc == ERROR_SUCCESS;
+}
+
+LONG TRegistryEx::NoKeyError() const { return lastError_ != ERROR_SUCCESS ? lastError_ : ERROR_INVALID_HANDLE; }
 
 bool TRegistryEx::ValueExists(const std::string& name)
 {
-    return current_ && RegQueryValueExA(current_, name.c_str(), nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+    if (!current_) return Took(NoKeyError());
+    return Took(RegQueryValueExA(current_, name.c_str(), nullptr, nullptr, nullptr, nullptr));
 }
 
 int32_t TRegistryEx::GetDataSize(const std::string& name)
 {
     DWORD size = 0;
-    if (!current_ || RegQueryValueExA(current_, name.c_str(), nullptr, nullptr, nullptr, &size) != ERROR_SUCCESS)
+    if (!current_) {
+        Took(NoKeyError());
         return -1;
+    }
+    if (!Took(RegQueryValueExA(current_, name.c_str(), nullptr, nullptr, nullptr, &size))) return -1;
     return static_cast<int32_t>(size);
 }
 
@@ -180,8 +244,8 @@ std::string TRegistryEx::ReadString(const std::string& name)
     if (GetDataSize(name) <= 0) return {};
     DWORD type = REG_NONE;
     std::vector<BYTE> data;
-    if (!QueryValue(current_, name, type, data)) RaiseRegistryError(kGetFailed, name);
-    if (type != REG_SZ && type != REG_EXPAND_SZ) RaiseRegistryError(kInvalidType, name);
+    if (!Took(QueryValue(current_, name, type, data))) RaiseRegistryError(kGetFailed, name, lastError_);
+    if (type != REG_SZ && type != REG_EXPAND_SZ) RaiseRegistryError(kInvalidType, name, ERROR_DATATYPE_MISMATCH);
     std::string text(data.begin(), data.end());
     size_t nul = text.find('\0');
     if (nul != std::string::npos) text.resize(nul);
@@ -193,27 +257,34 @@ int32_t TRegistryEx::ReadInteger(const std::string& name)
     int32_t value = 0;
     DWORD type = REG_NONE;
     DWORD size = sizeof(value);
-    if (!current_ || RegQueryValueExA(current_, name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(&value),
-                                      &size) != ERROR_SUCCESS)
-        RaiseRegistryError(kGetFailed, name);
-    if (type != REG_DWORD) RaiseRegistryError(kInvalidType, name);
+    if (!current_) RaiseRegistryError(kGetFailed, name, NoKeyError());
+    const bool answered =
+        Took(RegQueryValueExA(current_, name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(&value), &size));
+    // a value of another type (a longer one does not fit) is a wrong type, not a failed read
+    if ((answered || lastError_ == ERROR_MORE_DATA) && type != REG_DWORD)
+        RaiseRegistryError(kInvalidType, name, ERROR_DATATYPE_MISMATCH);
+    if (!answered) RaiseRegistryError(kGetFailed, name, lastError_);
     return value;
 }
 
 bool TRegistryEx::ReadBool(const std::string& name) { return ReadInteger(name) != 0; }
 
+void TRegistryEx::SetValue(const char* failure, const std::string& name, DWORD type, const void* data, size_t size)
+{
+    if (!current_) RaiseRegistryError(failure, name, NoKeyError());
+    const LONG rc =
+        RegSetValueExA(current_, name.c_str(), 0, type, static_cast<const BYTE*>(data), static_cast<DWORD>(size));
+    if (!Took(rc)) RaiseRegistryError(failure, name, rc);
+}
+
 void TRegistryEx::WriteString(const std::string& name, const std::string& value)
 {
-    if (!current_ || RegSetValueExA(current_, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
-                                    static_cast<DWORD>(value.size() + 1)) != ERROR_SUCCESS)
-        RaiseRegistryError(kSetFailed, name);
+    SetValue(kSetFailed, name, REG_SZ, value.c_str(), value.size() + 1);
 }
 
 void TRegistryEx::WriteInteger(const std::string& name, int32_t value)
 {
-    if (!current_ || RegSetValueExA(current_, name.c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value),
-                                    sizeof(value)) != ERROR_SUCCESS)
-        RaiseRegistryError(kSetFailed, name);
+    SetValue(kSetFailed, name, REG_DWORD, &value, sizeof(value));
 }
 
 void TRegistryEx::WriteBool(const std::string& name, bool value) { WriteInteger(name, value ? 1 : 0); }
@@ -222,34 +293,21 @@ bool TRegistryEx::DeleteKey(const std::string& path)
 {
     std::string subPath;
     HKEY base = BaseFor(path, subPath);
-    if (!base || NamesNoKey(subPath)) return false;
-    {
-        UniqueRegKey key;
-        if (RegOpenKeyExA(base, subPath.c_str(), 0, access_, key.Put()) == ERROR_SUCCESS) {
-            DWORD count = 0, maxLen = 0;
-            if (RegQueryInfoKeyA(key.Get(), nullptr, nullptr, nullptr, &count, &maxLen, nullptr, nullptr, nullptr,
-                                 nullptr, nullptr, nullptr) == ERROR_SUCCESS) {
-                std::vector<char> name(maxLen + 2);
-                // Deepest first: each subkey empties itself before it goes.
-                for (DWORD i = count; i-- > 0;) {
-                    DWORD len = static_cast<DWORD>(name.size());
-                    if (RegEnumKeyExA(key.Get(), i, name.data(), &len, nullptr, nullptr, nullptr, nullptr) !=
-                        ERROR_SUCCESS)
-                        continue;
-                    TRegistryEx child;
-                    child.root_ = key.Get();
-                    child.access_ = access_;
-                    child.DeleteKey(std::string(name.data(), len));
-                }
-            }
-        }
-    }
-    return RegDeleteKeyA(base, subPath.c_str()) == ERROR_SUCCESS;
+    if (!Took(!base || NamesNoKey(subPath) ? ERROR_INVALID_PARAMETER : ERROR_SUCCESS)) return false;
+    std::string parentPath, name;
+    SplitLastKey(subPath, parentPath, name);
+    const REGSAM view = access_ & KEY_WOW64_RES;
+    UniqueRegKey parent;
+    // The keys on the way are followed as any open follows them.
+    if (!parentPath.empty() && !Took(RegOpenKeyExA(base, parentPath.c_str(), 0, KEY_QUERY_VALUE | view, parent.Put())))
+        return false;
+    return Took(DeleteKeyTree(parent ? parent.Get() : base, name.c_str(), view));
 }
 
 bool TRegistryEx::DeleteValue(const std::string& name)
 {
-    return current_ && RegDeleteValueA(current_, name.c_str()) == ERROR_SUCCESS;
+    if (!current_) return Took(NoKeyError());
+    return Took(RegDeleteValueA(current_, name.c_str()));
 }
 
 void TRegistryEx::GetValueNames(TStringList& list)
@@ -286,9 +344,7 @@ void TRegistryEx::WriteMultiSz(const std::string& name, const TStringList& list)
         data += '\0';
     }
     data += '\0';
-    if (!current_ || RegSetValueExA(current_, name.c_str(), 0, REG_MULTI_SZ, reinterpret_cast<const BYTE*>(data.data()),
-                                    static_cast<DWORD>(data.size())) != ERROR_SUCCESS)
-        RaiseRegistryError(kInvalidType, name);
+    SetValue(kInvalidType, name, REG_MULTI_SZ, data.data(), data.size());
 }
 
 void TRegistryEx::ReadMultiSz(const std::string& name, TStringList* list)
@@ -296,7 +352,8 @@ void TRegistryEx::ReadMultiSz(const std::string& name, TStringList* list)
     if (!list || GetDataSize(name) < 1) return;
     DWORD type = REG_NONE;
     std::vector<BYTE> data;
-    if (!QueryValue(current_, name, type, data) || type != REG_MULTI_SZ) RaiseRegistryError(kInvalidType, name);
+    if (!Took(QueryValue(current_, name, type, data))) RaiseRegistryError(kInvalidType, name, lastError_);
+    if (type != REG_MULTI_SZ) RaiseRegistryError(kInvalidType, name, ERROR_DATATYPE_MISMATCH);
     list->clear();
     std::string entry;
     // The last byte is the list's closing NUL; text after the last NUL before it is dropped.
@@ -331,54 +388,56 @@ HKEY GetRootKey(TRegEngine& rec)
 
 namespace {
 
-enum class Open { None, ReadOnly, Create };
+// How a one-shot call opens its key first. Read: a missing key is the call's
+// error; ReadIfPresent: a missing key reads as empty, without an error.
+enum class Open { None, Read, ReadIfPresent, Create };
 
 bool IsUserRoot(const TRegEngine& rec) { return rec.Root == kRootHKU || rec.Root == kRootHKCU; }
 
-// Whether a key anywhere below the open key is a registry link.
-bool HoldsRegistryLink(HKEY key, int depth = 0)
+// For the calls where "not there" is an answer, not a failure.
+LONG UnlessMissing(LONG rc) { return rc == ERROR_FILE_NOT_FOUND ? ERROR_SUCCESS : rc; }
+
+bool OpenFor(TRegistryEx& reg, const TRegEngine& rec, Open open, RegView view)
 {
-    if (depth > 64) return true;  // deeper than any key of ours: not taken apart
-    char name[256];
-    for (DWORD i = 0;; ++i) {
-        DWORD len = sizeof(name);
-        const LONG rc = RegEnumKeyExA(key, i, name, &len, nullptr, nullptr, nullptr, nullptr);
-        if (rc == ERROR_NO_MORE_ITEMS) return false;
-        if (rc != ERROR_SUCCESS) return true;
-        UniqueRegKey child;
-        if (RegOpenKeyExA(key, name, REG_OPTION_OPEN_LINK, KEY_READ, child.Put()) != ERROR_SUCCESS ||
-            IsRegistryLink(child.Get()) || HoldsRegistryLink(child.Get(), depth + 1))
-            return true;
+    switch (open) {
+    case Open::None: return true;
+    case Open::Read:
+    case Open::ReadIfPresent: return reg.OpenKeyReadOnly(rec.Key, view);
+    case Open::Create:
+        // a refused link leaves no key open: the call fails with kStoppedOnLink
+        return IsUserRoot(rec) ? reg.OpenKeyWithoutLinks(rec.Key, true, view) : reg.OpenKey(rec.Key, true, view);
     }
+    return false;
 }
 
-// One registry operation on a key of its own: opens rec.Key as asked (its result
-// is deliberately not tested: the step then fails or reads empty), runs the step,
-// and turns a registry error into rec.Error and the fallback result. The key is
+// One registry operation on a key of its own: opens rec.Key as asked, runs the
+// step, and turns a failure (of the open, or an ERegistryException of the
+// step) into rec.Error, the Windows error, and the fallback result. The key is
 // closed on every path; errors of other kinds go on to the caller.
 template <typename Result, typename Step>
-Result OneShot(TRegEngine& rec, Open open, RegView view, int32_t code, Result fallback, Step step)
+Result OneShot(TRegEngine& rec, Open open, RegView view, Result fallback, Step step)
 {
     TRegistryEx reg;
     reg.SetRootKey(GetRootKey(rec));
     if (view == RegView::Key64) reg.SetAccess(reg.Access() | kWow64Key64);
-    try {
-        switch (open) {
-        case Open::None: break;
-        case Open::ReadOnly: reg.OpenKeyReadOnly(rec.Key, view); break;
-        case Open::Create:
-            // a refused link leaves no key open: the step fails as for any other error
-            if (IsUserRoot(rec))
-                reg.OpenKeyWithoutLinks(rec.Key, true, view);
-            else
-                reg.OpenKey(rec.Key, true, view);
-            break;
-        }
-        return step(reg);
-    } catch (const ERegistryException&) {
-        rec.Error = code;
+    if (!OpenFor(reg, rec, open, view)) {
+        rec.Error = open == Open::ReadIfPresent ? UnlessMissing(reg.LastError()) : reg.LastError();
         return fallback;
     }
+    try {
+        return step(reg);
+    } catch (const ERegistryException& error) {
+        rec.Error = error.Code;
+        return fallback;
+    }
+}
+
+// A step's boolean answer; a false one keeps the call's error, "missing" too
+// unless missingIsAnswer.
+bool Answer(TRegEngine& rec, const TRegistryEx& reg, bool ok, bool missingIsAnswer)
+{
+    if (!ok) rec.Error = missingIsAnswer ? UnlessMissing(reg.LastError()) : reg.LastError();
+    return ok;
 }
 
 struct Nothing {};
@@ -387,58 +446,67 @@ struct Nothing {};
 
 std::string ReadRegString(TRegEngine& rec, RegView view)
 {
-    return OneShot(rec, Open::ReadOnly, view, 1, std::string(), [&](TRegistryEx& r) { return r.ReadString(rec.Value); });
+    return OneShot(rec, Open::ReadIfPresent, view, std::string(),
+                   [&](TRegistryEx& r) { return r.ReadString(rec.Value); });
 }
 
 bool RegKeyExists(TRegEngine& rec, RegView view)
 {
-    return OneShot(rec, Open::None, view, 2, false, [&](TRegistryEx& r) { return r.KeyExists(rec.Key); });
+    return OneShot(rec, Open::None, view, false,
+                   [&](TRegistryEx& r) { return Answer(rec, r, r.KeyExists(rec.Key), true); });
 }
 
 bool RegValueExists(TRegEngine& rec, RegView view)
 {
-    return OneShot(rec, Open::ReadOnly, view, 3, false, [&](TRegistryEx& r) { return r.ValueExists(rec.Value); });
+    return OneShot(rec, Open::ReadIfPresent, view, false,
+                   [&](TRegistryEx& r) { return Answer(rec, r, r.ValueExists(rec.Value), true); });
 }
 
 int32_t ReadRegInteger(TRegEngine& rec)
 {
-    return OneShot(rec, Open::ReadOnly, RegView::Default, 4, int32_t(-1),
+    return OneShot(rec, Open::Read, RegView::Default, int32_t(-1),
                    [&](TRegistryEx& r) { return r.ReadInteger(rec.Value); });
 }
 
-void DeleteRegKey(TRegEngine& rec)
+bool DeleteRegKey(TRegEngine& rec)
 {
-    OneShot(rec, Open::None, RegView::Default, 6, Nothing{}, [&](TRegistryEx& r) {
-        if (IsUserRoot(rec)) {
-            // A user's key goes only when neither it, nor a key on the way or
-            // below it, is a link: deleting through one would empty its target.
-            TRegistryEx key;
-            key.SetRootKey(r.RootKey());
-            key.SetAccess(KEY_READ);
-            if (!key.OpenKeyWithoutLinks(rec.Key, false, RegView::Default) || HoldsRegistryLink(key.CurrentKey())) {
-                rec.Error = 6;
-                return Nothing{};
-            }
-        }
-        r.DeleteKey(rec.Key);
-        return Nothing{};
-    });
+    if (!IsUserRoot(rec)) {
+        return OneShot(rec, Open::None, RegView::Default, false,
+                       [&](TRegistryEx& r) { return Answer(rec, r, r.DeleteKey(rec.Key), false); });
+    }
+    // A user's key: the keys on the way are opened without links too.
+    std::string parentPath, name;
+    SplitLastKey(rec.Key, parentPath, name);
+    TRegistryEx parent;
+    parent.SetRootKey(GetRootKey(rec));
+    parent.SetAccess(KEY_QUERY_VALUE);
+    if (NamesNoKey(name) || !parent.RootKey()) {
+        rec.Error = ERROR_INVALID_PARAMETER;
+        return false;
+    }
+    if (!parentPath.empty() && !parent.OpenKeyWithoutLinks(parentPath, false, RegView::Default)) {
+        rec.Error = parent.LastError();
+        return false;
+    }
+    rec.Error = DeleteKeyTree(parentPath.empty() ? parent.RootKey() : parent.CurrentKey(), name.c_str(), 0);
+    return rec.Error == ERROR_SUCCESS;
 }
 
 bool DeleteRegValue(TRegEngine& rec, RegView view)
 {
-    return OneShot(rec, Open::Create, view, 7, false, [&](TRegistryEx& r) { return r.DeleteValue(rec.Value); });
+    return OneShot(rec, Open::Create, view, false,
+                   [&](TRegistryEx& r) { return Answer(rec, r, r.DeleteValue(rec.Value), false); });
 }
 
 bool ReadRegBool(TRegEngine& rec)
 {
-    return OneShot(rec, Open::ReadOnly, RegView::Default, 8, false, [&](TRegistryEx& r) { return r.ReadBool(rec.Value); });
+    return OneShot(rec, Open::Read, RegView::Default, false, [&](TRegistryEx& r) { return r.ReadBool(rec.Value); });
 }
 
 void GetRegValueNames(TRegEngine& rec, TStringList& list, RegView view)
 {
-    OneShot(rec, Open::ReadOnly, view, 9, Nothing{}, [&](TRegistryEx& r) {
-        list.clear();
+    list.clear();
+    OneShot(rec, Open::ReadIfPresent, view, Nothing{}, [&](TRegistryEx& r) {
         r.GetValueNames(list);
         MarkDefaultValueNames(list);
         return Nothing{};
@@ -447,52 +515,52 @@ void GetRegValueNames(TRegEngine& rec, TStringList& list, RegView view)
 
 void GetRegKeyNames(TRegEngine& rec, TStringList& list)
 {
-    OneShot(rec, Open::ReadOnly, RegView::Default, 10, Nothing{}, [&](TRegistryEx& r) {
-        list.clear();
+    list.clear();
+    OneShot(rec, Open::ReadIfPresent, RegView::Default, Nothing{}, [&](TRegistryEx& r) {
         r.GetKeyNames(list);
         return Nothing{};
     });
 }
 
-void WriteRegString(TRegEngine& rec, const std::string& value, RegView view)
+bool WriteRegString(TRegEngine& rec, const std::string& value, RegView view)
 {
-    OneShot(rec, Open::Create, view, 11, Nothing{}, [&](TRegistryEx& r) {
+    return OneShot(rec, Open::Create, view, false, [&](TRegistryEx& r) {
         r.WriteString(rec.Value, value);
-        return Nothing{};
+        return true;
     });
 }
 
-void WriteRegInteger(TRegEngine& rec, int32_t value)
+bool WriteRegInteger(TRegEngine& rec, int32_t value)
 {
-    OneShot(rec, Open::Create, RegView::Default, 12, Nothing{}, [&](TRegistryEx& r) {
+    return OneShot(rec, Open::Create, RegView::Default, false, [&](TRegistryEx& r) {
         r.WriteInteger(rec.Value, value);
-        return Nothing{};
+        return true;
     });
 }
 
-void WriteRegBool(TRegEngine& rec, bool value)
+bool WriteRegBool(TRegEngine& rec, bool value)
 {
-    OneShot(rec, Open::Create, RegView::Default, 13, Nothing{}, [&](TRegistryEx& r) {
+    return OneShot(rec, Open::Create, RegView::Default, false, [&](TRegistryEx& r) {
         r.WriteBool(rec.Value, value);
-        return Nothing{};
+        return true;
     });
 }
 
 void ReadRegMultiString(TRegEngine& rec, TStringList& list)
 {
     list.clear();
-    bool ok = OneShot(rec, Open::ReadOnly, RegView::Default, 14, false, [&](TRegistryEx& r) {
+    bool ok = OneShot(rec, Open::ReadIfPresent, RegView::Default, false, [&](TRegistryEx& r) {
         r.ReadMultiSz(rec.Value, &list);
         return true;
     });
     if (!ok) list.clear();
 }
 
-void WriteRegMultiString(TRegEngine& rec, const TStringList& list)
+bool WriteRegMultiString(TRegEngine& rec, const TStringList& list)
 {
-    OneShot(rec, Open::Create, RegView::Default, 15, Nothing{}, [&](TRegistryEx& r) {
+    return OneShot(rec, Open::Create, RegView::Default, false, [&](TRegistryEx& r) {
         r.WriteMultiSz(rec.Value, list);
-        return Nothing{};
+        return true;
     });
 }
 
@@ -504,18 +572,24 @@ void MarkDefaultValueNames(TStringList& list)
 
 namespace {
 
-[[noreturn]] void RaiseWide(const char* format, const std::wstring& name) { RaiseRegistryError(format, WideToAnsi(name)); }
+[[noreturn]] void RaiseWide(const char* format, const std::wstring& name, LONG code)
+{
+    RaiseRegistryError(format, WideToAnsi(name), code);
+}
 
 }  // namespace
 
 void GetRegValueNamesW(TRegEngine& rec, TWideList& list, RegView view)
 {
     list.clear();
-    OneShot(rec, Open::ReadOnly, view, 9, Nothing{}, [&](TRegistryEx& r) {
+    OneShot(rec, Open::ReadIfPresent, view, Nothing{}, [&](TRegistryEx& r) {
         DWORD count = 0, longest = 0;
-        if (!r.CurrentKey() || RegQueryInfoKeyW(r.CurrentKey(), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
-                                                &count, &longest, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+        const LONG rc = RegQueryInfoKeyW(r.CurrentKey(), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &count,
+                                         &longest, nullptr, nullptr, nullptr);
+        if (rc != ERROR_SUCCESS) {
+            rec.Error = rc;
             return Nothing{};
+        }
         std::vector<wchar_t> name(longest + 1);
         for (DWORD i = 0; i < count; ++i) {
             DWORD len = static_cast<DWORD>(name.size());
@@ -528,49 +602,53 @@ void GetRegValueNamesW(TRegEngine& rec, TWideList& list, RegView view)
 
 bool RegValueExistsW(TRegEngine& rec, const std::wstring& name, RegView view)
 {
-    return OneShot(rec, Open::ReadOnly, view, 3, false, [&](TRegistryEx& r) {
-        return r.CurrentKey() && RegQueryValueExW(r.CurrentKey(), name.c_str(), nullptr, nullptr, nullptr, nullptr) ==
-                                     ERROR_SUCCESS;
+    return OneShot(rec, Open::ReadIfPresent, view, false, [&](TRegistryEx& r) {
+        const LONG rc = RegQueryValueExW(r.CurrentKey(), name.c_str(), nullptr, nullptr, nullptr, nullptr);
+        rec.Error = UnlessMissing(rc);
+        return rc == ERROR_SUCCESS;
     });
 }
 
 std::wstring ReadRegStringW(TRegEngine& rec, const std::wstring& name, RegView view)
 {
-    return OneShot(rec, Open::ReadOnly, view, 1, std::wstring(), [&](TRegistryEx& r) {
+    return OneShot(rec, Open::ReadIfPresent, view, std::wstring(), [&](TRegistryEx& r) {
         const HKEY key = r.CurrentKey();
-        if (!key) return std::wstring();
-        for (int attempt = 0; attempt < 4; ++attempt) {
+        LONG rc = ERROR_MORE_DATA;
+        for (int attempt = 0; attempt < 4 && rc == ERROR_MORE_DATA; ++attempt) {  // grown meanwhile: ask again
             DWORD type = REG_NONE, size = 0;
-            if (RegQueryValueExW(key, name.c_str(), nullptr, &type, nullptr, &size) != ERROR_SUCCESS) return std::wstring();
-            if (type != REG_SZ && type != REG_EXPAND_SZ) RaiseWide(kInvalidType, name);
+            rc = RegQueryValueExW(key, name.c_str(), nullptr, &type, nullptr, &size);
+            if (rc == ERROR_FILE_NOT_FOUND) return std::wstring();
+            if (rc != ERROR_SUCCESS) break;
+            if (type != REG_SZ && type != REG_EXPAND_SZ) RaiseWide(kInvalidType, name, ERROR_DATATYPE_MISMATCH);
             std::vector<wchar_t> data(size / sizeof(wchar_t) + 2, L'\0');
             DWORD got = static_cast<DWORD>(data.size() * sizeof(wchar_t));
-            const LONG rc = RegQueryValueExW(key, name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(data.data()), &got);
-            if (rc == ERROR_MORE_DATA) continue;  // grown meanwhile: ask again
-            if (rc != ERROR_SUCCESS) RaiseWide(kGetFailed, name);
+            rc = RegQueryValueExW(key, name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(data.data()), &got);
+            if (rc == ERROR_FILE_NOT_FOUND) return std::wstring();  // deleted meanwhile
+            if (rc != ERROR_SUCCESS) continue;
             // The stored text need not end in a NUL, or may hold one early.
             const std::wstring text(data.data(), got / sizeof(wchar_t));
             return text.substr(0, text.find(L'\0'));
         }
-        RaiseWide(kGetFailed, name);
+        RaiseWide(kGetFailed, name, rc);
     });
 }
 
-void WriteRegStringW(TRegEngine& rec, const std::wstring& name, const std::wstring& value, RegView view)
+bool WriteRegStringW(TRegEngine& rec, const std::wstring& name, const std::wstring& value, RegView view)
 {
-    OneShot(rec, Open::Create, view, 11, Nothing{}, [&](TRegistryEx& r) {
-        if (!r.CurrentKey() ||
+    return OneShot(rec, Open::Create, view, false, [&](TRegistryEx& r) {
+        const LONG rc =
             RegSetValueExW(r.CurrentKey(), name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
-                           static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t))) != ERROR_SUCCESS)
-            RaiseWide(kSetFailed, name);
-        return Nothing{};
+                           static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
+        if (rc != ERROR_SUCCESS) RaiseWide(kSetFailed, name, rc);
+        return true;
     });
 }
 
 bool DeleteRegValueW(TRegEngine& rec, const std::wstring& name, RegView view)
 {
-    return OneShot(rec, Open::Create, view, 7, false, [&](TRegistryEx& r) {
-        return r.CurrentKey() && RegDeleteValueW(r.CurrentKey(), name.c_str()) == ERROR_SUCCESS;
+    return OneShot(rec, Open::Create, view, false, [&](TRegistryEx& r) {
+        rec.Error = RegDeleteValueW(r.CurrentKey(), name.c_str());
+        return rec.Error == ERROR_SUCCESS;
     });
 }
 
@@ -620,13 +698,8 @@ TLinkRemoval RemoveUserKeyLink(TRegEngine& rec, std::string& target)
         !IsRegistryLink(link.Get()))
         return TLinkRemoval::NotALink;
     target = LinkTarget(link.Get());
-    using NtDeleteKeyFn = LONG(NTAPI*)(HANDLE);
-    const auto ntDeleteKey = LateSystemProc<NtDeleteKeyFn>("ntdll.dll", "NtDeleteKey");
-    if (!ntDeleteKey || ntDeleteKey(link.Get()) < 0) {
-        rec.Error = 6;
-        return TLinkRemoval::Failed;
-    }
-    return TLinkRemoval::Removed;
+    rec.Error = DeleteHeldKey(link.Get());
+    return rec.Error == ERROR_SUCCESS ? TLinkRemoval::Removed : TLinkRemoval::Failed;
 }
 
 UniqueRegKey OpenKeyForNotification(TRegEngine& rec, RegView view)
@@ -669,6 +742,12 @@ std::string KeyOwnerSid(const TRegEngine& key)
     if (key.Root != kRootHKU) return {};
     const std::string sid = key.Key.substr(0, key.Key.find('\\'));
     return StartsWith(UpperCase(sid), "S-1-") ? sid : std::string();
+}
+
+std::string RegErrorText(const TRegEngine& rec)
+{
+    const auto code = static_cast<uint32_t>(rec.Error);
+    return "Windows error " + std::to_string(code) + " (" + SysErrorText(code) + ")";
 }
 
 TRegEngine SettingRef(const std::string& valueName)

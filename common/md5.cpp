@@ -6,6 +6,7 @@
 #include <exception>
 #include <vector>
 
+#include "qvCaught.h"
 #include "qvErrors.h"
 #include "qvFiles.h"
 #include "qvHandles.h"
@@ -164,9 +165,9 @@ MD5Digest MD5OfStream(TStream& stream)
         {
             try {
                 stream.Seek(position);
-            } catch (...) {
+            } catch (const std::exception& error) {
                 // A destructor must not throw; the caller's next read says the rest.
-                OutputDebugStringA("md5: stream position not restored");
+                ReportCaught("md5: stream position not restored", error);
             }
         }
     } restore{stream, position};
@@ -203,7 +204,6 @@ std::string MD5DigestToHex(const MD5Digest& digest)
     return out;
 }
 
-bool MD5DigestsEqual(const MD5Digest& a, const MD5Digest& b) { return a == b; }
 
 std::string GetFileMD5(const std::string& fileName)
 {
@@ -213,6 +213,15 @@ std::string GetFileMD5(const std::string& fileName)
 
 std::string GetReadableFileMD5(const std::string& fileName) { return GetReadableFileMD5W(AnsiToWide(fileName)); }
 
+namespace {
+
+std::string DigestNotRead(const std::wstring& fileName)
+{
+    return "digest of " + WideToAnsiForRecord(fileName) + " not read";
+}
+
+}  // namespace
+
 std::string GetReadableFileMD5W(const std::wstring& fileName)
 {
     if (fileName.empty()) return {};
@@ -221,11 +230,15 @@ std::string GetReadableFileMD5W(const std::wstring& fileName)
         if (!FileExistsW(fileName)) return {};
         UniqueHandle file(CreateFileW(fileName.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                       nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-        if (!file) return {};
+        // A file held shut (a locker may hold its own) has no digest; the log says why.
+        if (!file) {
+            ReportSystemError(DigestNotRead(fileName), GetLastError());
+            return {};
+        }
         THandleStream stream(file.Get());
         return MD5DigestToHex(MD5OfStream(stream));
     } catch (const std::exception& error) {
-        OutputDebugStringA((std::string("digest not read: ") + error.what()).c_str());
+        ReportCaught(DigestNotRead(fileName), error);
         return {};
     }
 }

@@ -24,7 +24,6 @@ MD5Digest MD5OfString(const std::string& text);
 MD5Digest MD5OfStream(TStream& stream);
 MD5Digest MD5OfFile(const std::string& fileName);
 std::string MD5DigestToHex(const MD5Digest& digest);
-bool MD5DigestsEqual(const MD5Digest& a, const MD5Digest& b);
 std::string GetFileMD5(const std::string& fileName);
 // The digest of a file that can be opened for reading, with the file-system
 // redirection of a 32-bit process off; empty otherwise (a file nobody can read

@@ -40,6 +40,8 @@ std::string CaughtText(const std::exception& error)
 {
     if (auto* os = dynamic_cast<const EOSError*>(&error))
         return "Windows error " + std::to_string(os->Code) + " (" + SysErrorText(os->Code) + ")";
+    if (auto* reg = dynamic_cast<const ERegistryException*>(&error))
+        return std::string(error.what()) + " (Windows error " + std::to_string(reg->Code) + ")";
     if (auto* io = dynamic_cast<const EInOutError*>(&error))
         return std::string(error.what()) + " (Windows error " + std::to_string(io->Code) + ")";
     return error.what();

@@ -13,7 +13,8 @@ void SetCaughtSink(CaughtSink sink);
 // "<where>: <text>"; a line written while another is on its way on the same
 // thread (a sink that fails and reports it) goes to the debugger's output.
 void ReportCaught(const std::string& where, const std::string& text);
-// The exception's text, and for EOSError / EInOutError its Windows code.
+// The exception's text, and for EOSError / EInOutError / ERegistryException
+// its Windows code.
 void ReportCaught(const std::string& where, const std::exception& error);
 // For catch (...): what is known is only that something was thrown.
 void ReportUnknownCaught(const std::string& where);

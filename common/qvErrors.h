@@ -12,9 +12,11 @@ public:
     uint32_t Code;
 };
 
+// Code: the Windows error of the registry call that failed.
 class ERegistryException : public std::runtime_error {
 public:
-    using std::runtime_error::runtime_error;
+    ERegistryException(const std::string& message, long code) : std::runtime_error(message), Code(code) {}
+    long Code;
 };
 
 class EConvertError : public std::runtime_error {

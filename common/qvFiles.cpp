@@ -32,12 +32,6 @@ bool DirectoryExists(const std::string& path)
     return attr != INVALID_FILE_ATTRIBUTES && (attr & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-bool IsReparsePoint(const std::string& path)
-{
-    DWORD attr = Attributes(ExcludeTrailingBackslash(path));
-    return attr != INVALID_FILE_ATTRIBUTES && (attr & FILE_ATTRIBUTE_REPARSE_POINT);
-}
-
 std::string LongPathName(const std::string& path)
 {
     char buffer[MAX_PATH * 2] = {};
@@ -75,49 +69,61 @@ bool OpenObjectIsNamedW(HANDLE object, const std::wstring& path)
     return SameTextW(LongPathNameW(name), LongPathNameW(ExcludeTrailingBackslashW(path)));
 }
 
-bool HasNoLinkOnTheWay(const std::string& path) { return HasNoLinkOnTheWayW(AnsiToWide(path)); }
+namespace {
 
-bool HasNoLinkOnTheWayW(const std::wstring& path)
+// By name: what XP leaves to go on, where the open object cannot tell its own
+// name. Only folders that exist are asked.
+bool NoFolderAboveIsALink(const std::wstring& path)
 {
-    const std::wstring full = ExcludeTrailingBackslashW(path);
-    if (full.size() < 3 || full[1] != L':' || full.find(L"\\..") != std::wstring::npos) return false;
-    std::wstring deepest;  // the longest part of the path that exists
-    for (std::wstring part = full; part.size() > 3;) {
+    for (std::wstring part = ExcludeTrailingBackslashW(ExtractFileDirW(path)); part.size() > 3;) {
         const DWORD attr = GetFileAttributesW(part.c_str());
-        if (attr != INVALID_FILE_ATTRIBUTES) {
-            if (attr & FILE_ATTRIBUTE_REPARSE_POINT) return false;
-            if (deepest.empty()) deepest = part;
-        }
+        if (attr != INVALID_FILE_ATTRIBUTES && (attr & FILE_ATTRIBUTE_REPARSE_POINT)) return false;
         const std::wstring parent = ExcludeTrailingBackslashW(ExtractFileDirW(part));
         if (parent.size() >= part.size()) break;
         part = parent;
     }
-    if (deepest.empty()) return true;
-    UniqueHandle object = OpenForQuery(deepest, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE);
-    return object && OpenObjectIsNamedW(object.Get(), deepest);
+    return true;
+}
+
+bool IsPlainFolderHandleW(HANDLE folder, const std::wstring& folderPath)
+{
+    const std::wstring path = ExcludeTrailingBackslashW(folderPath);
+    if (path.size() < 3 || path[1] != L':' || path.find(L"\\..") != std::wstring::npos) return false;
+    BY_HANDLE_FILE_INFORMATION info{};
+    return GetFileInformationByHandle(folder, &info) && (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
+           !(info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) && OpenObjectIsNamedW(folder, path) &&
+           NoFolderAboveIsALink(path);
+}
+
+}  // namespace
+
+bool IsPlainFolderHandle(HANDLE folder, const std::string& path)
+{
+    return IsPlainFolderHandleW(folder, AnsiToWide(path));
 }
 
 UniqueHandle OpenPlainFolder(const std::string& folder) { return OpenPlainFolderW(AnsiToWide(folder)); }
 
 UniqueHandle OpenPlainFolderW(const std::wstring& folder)
 {
-    const std::wstring path = ExcludeTrailingBackslashW(folder);
     // No delete sharing: held, the folder can be neither renamed nor removed.
-    UniqueHandle handle = OpenForQuery(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE);
-    BY_HANDLE_FILE_INFORMATION info{};
-    if (!handle || !GetFileInformationByHandle(handle.Get(), &info) ||
-        (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) || !(info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ||
-        !OpenObjectIsNamedW(handle.Get(), path) || !HasNoLinkOnTheWayW(path))
-        handle.Reset();
+    UniqueHandle handle =
+        OpenForQuery(ExcludeTrailingBackslashW(folder), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE);
+    if (handle && !IsPlainFolderHandleW(handle.Get(), folder)) handle.Reset();
     return handle;
 }
 
-bool LiesInsideWithoutLinks(const std::string& path, const std::string& folder)
+bool LiesInside(const std::string& path, const std::string& folder)
 {
     const std::string inner = LongPathName(ExcludeTrailingBackslash(path));
     const std::string outer = LongPathName(ExcludeTrailingBackslash(folder));
-    if (outer.empty() || inner.size() <= outer.size() + 1 || !StartsText(outer + "\\", inner)) return false;
-    return inner.find("\\..") == std::string::npos && HasNoLinkOnTheWay(inner);
+    return !outer.empty() && inner.size() > outer.size() + 1 && StartsText(outer + "\\", inner) &&
+           inner.find("\\..") == std::string::npos;
+}
+
+bool IsPlainFolderInside(const std::string& folder, const std::string& outer)
+{
+    return LiesInside(folder, outer) && OpenPlainFolder(folder);
 }
 
 bool CreateDir(const std::string& path) { return CreateDirectoryA(path.c_str(), nullptr) != 0; }
@@ -133,8 +139,6 @@ bool ForceDirectories(const std::string& path)
 }
 
 bool RemoveFile(const std::string& path) { return DeleteFileA(path.c_str()) != 0; }
-
-bool RenameFile(const std::string& from, const std::string& to) { return MoveFileA(from.c_str(), to.c_str()) != 0; }
 
 int64_t FileSizeOf(const std::string& path) { return FileStampOf(path).Size; }
 
@@ -195,13 +199,6 @@ bool LoadLines(const std::string& path, TStringList& lines)
 }
 
 bool SaveLines(const std::string& path, const TStringList& lines) { return WriteFileBytes(path, JoinLines(lines)); }
-
-bool AppendBytes(const std::string& path, const std::string& bytes)
-{
-    UniqueHandle file(CreateFileA(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                  OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-    return file && WriteAllBytes(file.Get(), bytes);
-}
 
 std::string ExpandEnvironment(const std::string& text)
 {

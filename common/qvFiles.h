@@ -10,7 +10,6 @@
 bool FileExists(const std::string& path);
 bool FileExistsW(const std::wstring& path);
 bool DirectoryExists(const std::string& path);
-bool IsReparsePoint(const std::string& path);
 // The path with every short (8.3) name made long; the path itself when the
 // object does not exist.
 std::string LongPathName(const std::string& path);
@@ -18,25 +17,26 @@ std::string LongPathName(const std::string& path);
 // for it; true where this Windows cannot tell (XP lacks the call).
 bool OpenObjectIsNamed(HANDLE object, const std::string& path);
 bool OpenObjectIsNamedW(HANDLE object, const std::wstring& path);
-// A program with system rights works on a user's files only where no link
-// can send it elsewhere: no component of the path, from the drive root down,
-// is a reparse point (junction or symbolic link), and the existing object's
-// own name, as the system reports it for the open object, is the path itself
-// (some links show no reparse attribute).
-bool HasNoLinkOnTheWay(const std::string& path);
-bool HasNoLinkOnTheWayW(const std::wstring& path);
-// The folder opened only when it is a plain folder with no link on the way;
-// while the handle is held nobody can rename or remove the folder to put a
-// link in its place. An empty handle otherwise.
+// A program with system rights works in a user's folder only where no link
+// can send it elsewhere. The folder opened only when it is a plain folder
+// with no link on the way: the open object is a folder, not a reparse point,
+// the system's own name for it is the path itself (some links show no
+// reparse attribute), and no folder above it, from the drive root down, is a
+// reparse point. While the handle is held nobody can rename or remove the
+// folder, or one above it, to put a link in its place. An empty handle
+// otherwise.
 UniqueHandle OpenPlainFolder(const std::string& folder);
 UniqueHandle OpenPlainFolderW(const std::wstring& folder);
-// The path lies inside the folder (below it, not the folder itself), with no
-// ".." part and no link on the way (HasNoLinkOnTheWay).
-bool LiesInsideWithoutLinks(const std::string& path, const std::string& folder);
+// The check of OpenPlainFolder, for a folder already open.
+bool IsPlainFolderHandle(HANDLE folder, const std::string& path);
+// The path lies below the folder (not the folder itself) by its name, with no
+// ".." part; short names are made long on both sides first.
+bool LiesInside(const std::string& path, const std::string& folder);
+// A folder inside `outer` (LiesInside) that opens as a plain folder.
+bool IsPlainFolderInside(const std::string& folder, const std::string& outer);
 bool CreateDir(const std::string& path);
 bool ForceDirectories(const std::string& path);
 bool RemoveFile(const std::string& path);
-bool RenameFile(const std::string& from, const std::string& to);
 int64_t FileSizeOf(const std::string& path);  // -1 when it cannot be read
 // Size and last write time: what changes when a file is replaced or updated.
 struct TFileStamp {
@@ -57,8 +57,6 @@ bool WriteFileBytes(const std::string& path, const std::string& bytes);
 bool LoadLines(const std::string& path, TStringList& lines);
 // Lines with CR LF after each one.
 bool SaveLines(const std::string& path, const TStringList& lines);
-// Appends bytes at the end of the file, creating it when missing.
-bool AppendBytes(const std::string& path, const std::string& bytes);
 
 std::string ExpandEnvironment(const std::string& text);  // the text itself when expansion fails
 std::wstring ExpandEnvironmentW(const std::wstring& text);

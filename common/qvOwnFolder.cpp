@@ -84,14 +84,6 @@ UniqueHandle OpenFolderObject(const std::string& folder, DWORD access)
 
 constexpr DWORD kOwnRights = READ_CONTROL | WRITE_DAC | WRITE_OWNER | DELETE;
 
-bool IsPlainFolderHandle(HANDLE folder, const std::string& path)
-{
-    BY_HANDLE_FILE_INFORMATION info{};
-    return GetFileInformationByHandle(folder, &info) && (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
-           !(info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) && OpenObjectIsNamed(folder, path) &&
-           HasNoLinkOnTheWay(path);
-}
-
 // Files an earlier version left took the folder's inherited descriptor, and
 // a user may have added some and own them: each plain file gets ours too
 // (a link or a second hard link is left alone, and refused when opened).

@@ -51,8 +51,6 @@ bool SetFileInformation(HANDLE object, void* info, ULONG size, int infoClass)
     return false;
 }
 
-DWORD AttributesOf(const std::string& path) { return GetFileAttributesA(path.c_str()); }
-
 UniqueHandle OpenExisting(const std::wstring& path, DWORD access, DWORD share)
 {
     return UniqueHandle(CreateFileW(path.c_str(), access | FILE_READ_ATTRIBUTES, share, nullptr, OPEN_EXISTING,
@@ -131,6 +129,14 @@ bool IsPlainFileHandleW(HANDLE file, const std::wstring& path)
     return OpenObjectIsNamedW(file, path);
 }
 
+bool IsMissingOrPlainFile(const std::string& path) { return IsMissingOrPlainFileW(AnsiToWide(path)); }
+
+bool IsMissingOrPlainFileW(const std::wstring& path)
+{
+    return GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES ||
+           OpenPlainFileW(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, TCreate::Never);
+}
+
 UniqueHandle OpenPlainFile(const std::string& path, DWORD access, DWORD share, TCreate create)
 {
     return OpenPlainFileW(AnsiToWide(path), access, share, create);
@@ -197,10 +203,7 @@ bool WritePlainFile(const std::string& path, const std::string& bytes)
     bool done = WriteAllBytes(file.Get(), bytes) && FlushFileBuffers(file.Get());
     // Only a plain file is replaced (the rename replaces a link itself, so one
     // planted after this check reaches nothing).
-    if (done && AttributesOf(path) != INVALID_FILE_ATTRIBUTES &&
-        !OpenPlainFile(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, TCreate::Never))
-        done = false;
-    done = done && RenameThroughHandle(file.Get(), path, true);
+    done = done && IsMissingOrPlainFile(path) && RenameThroughHandle(file.Get(), path, true);
     if (done) return true;
     const DWORD error = GetLastError();
     DeleteThroughHandle(file.Get());
@@ -241,13 +244,6 @@ bool LoadPlainLines(const std::string& path, TStringList& lines)
 
 bool SavePlainLines(const std::string& path, const TStringList& lines) { return WritePlainFile(path, JoinLines(lines)); }
 
-int64_t PlainFileSize(const std::string& path)
-{
-    UniqueHandle file = OpenPlainFile(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, TCreate::Never);
-    LARGE_INTEGER size{};
-    return file && GetFileSizeEx(file.Get(), &size) ? size.QuadPart : -1;
-}
-
 bool DeletePlainFile(const std::string& path)
 {
     UniqueHandle file = OpenPlainFile(path, DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, TCreate::Never);
@@ -264,15 +260,7 @@ bool RenamePlainFile(const std::string& from, const std::string& to)
     if (!file) return false;
     // Only a plain file is replaced; a rename that replaces a link replaces
     // the link itself, so one planted after this check reaches nothing.
-    if (AttributesOf(to) != INVALID_FILE_ATTRIBUTES &&
-        !OpenPlainFile(to, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, TCreate::Never))
-        return false;
-    return RenameThroughHandle(file.Get(), to, true);
-}
-
-bool MoveFileHeld(const std::string& source, const std::string& target, std::string& why)
-{
-    return MoveFileHeldW(AnsiToWide(source), AnsiToWide(target), why);
+    return IsMissingOrPlainFile(to) && RenameThroughHandle(file.Get(), to, true);
 }
 
 bool MoveFileHeldW(const std::wstring& source, const std::wstring& target, std::string& why)
@@ -294,8 +282,6 @@ bool MoveFileHeldW(const std::wstring& source, const std::wstring& target, std::
     why = ErrorWords("cannot move to", target);
     return false;
 }
-
-bool DeleteFileHeld(const std::string& path, std::string& why) { return DeleteFileHeldW(AnsiToWide(path), why); }
 
 bool DeleteFileHeldW(const std::wstring& path, std::string& why)
 {

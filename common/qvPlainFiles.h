@@ -27,6 +27,10 @@ UniqueHandle OpenPlainFileW(const std::wstring& path, DWORD access, DWORD share,
 // The open object is a plain file of one link, and the path names it.
 bool IsPlainFileHandle(HANDLE file, const std::string& path);
 bool IsPlainFileHandleW(HANDLE file, const std::wstring& path);
+// Nothing has the name, or a plain file has it: a name that may be written
+// over. Anything else there (a link, a second hard link) refuses.
+bool IsMissingOrPlainFile(const std::string& path);
+bool IsMissingOrPlainFileW(const std::wstring& path);
 
 // Through a handle opened with DELETE.
 bool DeleteThroughHandle(HANDLE object);
@@ -41,7 +45,6 @@ bool WriteNewPlainFileW(const std::wstring& path, const std::string& bytes);
 bool AppendPlainFile(const std::string& path, const std::string& bytes);
 bool LoadPlainLines(const std::string& path, TStringList& lines);
 bool SavePlainLines(const std::string& path, const TStringList& lines);
-int64_t PlainFileSize(const std::string& path);  // -1 when missing or refused
 // True when nothing has the name any more (also when nothing had it).
 bool DeletePlainFile(const std::string& path);
 // A plain file at `to` is replaced; anything else there refuses the rename.
@@ -52,9 +55,7 @@ bool RenamePlainFile(const std::string& from, const std::string& to);
 // sharing, so neither can be swapped for a link until the act is done, and
 // the file itself must be plain. `why` tells a refusal in words for the log
 // (paths in their record form, WideToAnsiForRecord).
-bool MoveFileHeld(const std::string& source, const std::string& target, std::string& why);
 bool MoveFileHeldW(const std::wstring& source, const std::wstring& target, std::string& why);
-bool DeleteFileHeld(const std::string& path, std::string& why);
 bool DeleteFileHeldW(const std::wstring& path, std::string& why);
 // The target is written over when it exists (it must be plain too).
 bool CopyFileHeld(const std::string& source, const std::string& target, std::string& why);

@@ -1,16 +1,17 @@
 #include "qvThread.h"
 
+#include <cxxabi.h>
 #include <process.h>
+
+#include <cstdlib>
+#include <exception>
+#include <typeinfo>
+
+#include "qvCaught.h"
 
 TThread::TThread() : stopEvent_(CreateEventA(nullptr, TRUE, FALSE, nullptr)) {}
 
-TThread::~TThread()
-{
-    if (handle_) {
-        Terminate();
-        WaitFor();
-    }
-}
+TThread::~TThread() { StopAndJoin(); }
 
 void TThread::Start()
 {
@@ -34,14 +35,11 @@ DWORD TThread::WaitFor(DWORD timeoutMs)
     return WaitForSingleObject(handle_.Get(), timeoutMs);
 }
 
-bool TThread::Kill()
+void TThread::StopAndJoin()
 {
-    if (!handle_) return true;
-    if (WaitForSingleObject(handle_.Get(), 0) == WAIT_OBJECT_0) return true;
-    if (!TerminateThread(handle_.Get(), 0)) return false;
-    WaitForSingleObject(handle_.Get(), 1000);
-    finished_ = true;
-    return true;
+    if (!handle_) return;
+    Terminate();
+    WaitFor();
 }
 
 bool TThread::Pause(DWORD ms)
@@ -50,13 +48,26 @@ bool TThread::Pause(DWORD ms)
     return WaitForSingleObject(stopEvent_.Get(), ms) == WAIT_TIMEOUT && !Terminated();
 }
 
+std::string TThread::Kind() const
+{
+    const char* mangled = typeid(*this).name();
+    int status = 0;
+    char* readable = abi::__cxa_demangle(mangled, nullptr, nullptr, &status);
+    std::string kind = status == 0 && readable ? readable : mangled;
+    std::free(readable);
+    return kind;
+}
+
 unsigned __stdcall TThread::ThreadProc(void* self)
 {
     auto* thread = static_cast<TThread*>(self);
+    // An error that reaches the top ends this thread only, and says so.
     try {
         thread->Execute();
+    } catch (const std::exception& error) {
+        ReportCaught("thread " + thread->Kind() + " ended", error);
     } catch (...) {
-        // an error that reaches the top of a thread ends that thread only
+        ReportUnknownCaught("thread " + thread->Kind() + " ended");
     }
     thread->finished_ = true;
     return 0;

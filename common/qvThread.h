@@ -1,18 +1,23 @@
 #pragma once
 // Thread base class: Execute runs on its own thread until it returns; the
 // owner asks it to end with Terminate (a flag plus an event that waits can
-// watch) and then waits for it.
+// watch) and then waits for it. No thread is ever ended by force: a thread
+// that waits, waits on its stop event too, or for a bounded time.
 #include <windows.h>
 
 #include <atomic>
 #include <memory>
+#include <string>
 
 #include "qvHandles.h"
 
 class TThread {
 public:
     TThread();
-    virtual ~TThread();  // asks the thread to end and waits for it
+    // Last resort only: by the time it runs, the derived object's members are
+    // gone. A class whose Execute uses its own members calls StopAndJoin in its
+    // destructor; owners end threads through StopAndFree.
+    virtual ~TThread();
     TThread(const TThread&) = delete;
     TThread& operator=(const TThread&) = delete;
 
@@ -22,12 +27,11 @@ public:
     bool Finished() const { return finished_.load(); }
     // WAIT_OBJECT_0 once the thread has ended (also when it never started).
     DWORD WaitFor(DWORD timeoutMs = INFINITE);
-    // Ends the thread by force; true when it is gone. For threads stuck in a
-    // system wait that no event can reach.
-    bool Kill();
+    // Terminate, then wait until Execute has returned. Called on the thread
+    // itself it only asks: a thread never waits for itself.
+    void StopAndJoin();
 
     HANDLE Handle() const { return handle_.Get(); }
-    DWORD ThreadId() const { return threadId_; }
     // Signalled by Terminate: code that waits on something else waits on this too.
     HANDLE StopEvent() const { return stopEvent_.Get(); }
 
@@ -38,6 +42,9 @@ protected:
 
 private:
     static unsigned __stdcall ThreadProc(void* self);
+    // The class name of the running thread, for the log line of an error that
+    // reached its top.
+    std::string Kind() const;
 
     UniqueHandle handle_;
     UniqueHandle stopEvent_;
@@ -46,12 +53,11 @@ private:
     std::atomic<bool> finished_{false};
 };
 
-// Terminate, wait and free: how the owners end their long-lived threads.
+// Stop, join and free: how the owners end their long-lived threads.
 template <typename T>
 void StopAndFree(std::unique_ptr<T>& thread)
 {
     if (!thread) return;
-    thread->Terminate();
-    thread->WaitFor();
+    thread->StopAndJoin();
     thread.reset();
 }

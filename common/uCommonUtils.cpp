@@ -1,7 +1,6 @@
 #include "uCommonUtils.h"
 
 #include <shlobj.h>
-#include <tlhelp32.h>
 #include <shobjidl.h>
 #include <objidl.h>
 
@@ -15,6 +14,7 @@
 #include "qvFiles.h"
 #include "RegistryUtils.h"
 #include "md5.h"
+#include "qvCaught.h"
 #include "qvErrors.h"
 #include "qvHandles.h"
 #include "qvLateApi.h"
@@ -310,7 +310,7 @@ TStringList MachinePathFolders()
         }
     } catch (const std::exception& error) {
         folders.clear();
-        OutputDebugStringA((std::string("machine PATH not read: ") + error.what()).c_str());
+        ReportCaught("machine PATH not read", error);
     }
     return folders;
 }
@@ -327,7 +327,7 @@ std::string AppPathOf(const std::string& name)
         if (path.size() >= 2 && path.front() == '"' && path.back() == '"') path = path.substr(1, path.size() - 2);
         return FileExists(path) ? path : std::string();
     } catch (const std::exception& error) {
-        OutputDebugStringA((std::string("App Paths entry not read: ") + error.what()).c_str());
+        ReportCaught("App Paths entry " + name + " not read", error);
         return {};
     }
 }
@@ -487,7 +487,8 @@ void SplitCommandLine(const std::string& text, TStringList& list, bool firstBlan
 {
     try {
         SplitEntries(text, list, firstBlankIsComma);
-    } catch (...) {
+    } catch (const std::exception& error) {
+        ReportCaught("command line not split: " + text, error);
         list.clear();
     }
 }
@@ -547,9 +548,11 @@ void ReadShellLink(const std::string& lnkPath, TLnkStruc& lnk)
         if (SUCCEEDED(link->GetWorkingDirectory(buffer, MAX_PATH))) lnk.WorkDir = buffer;
         buffer[0] = 0;
         if (SUCCEEDED(link->GetDescription(buffer, MAX_PATH))) lnk.Description = buffer;
-    } catch (...) {
+    } catch (const std::exception& error) {
         // The texts read so far stand; a link that cannot be read names nothing more.
-        OutputDebugStringA(("shell link not read: " + lnkPath).c_str());
+        ReportCaught("shell link " + lnkPath + " not read", error);
+    } catch (...) {
+        ReportUnknownCaught("shell link " + lnkPath + " not read");
     }
 }
 
@@ -593,18 +596,23 @@ bool IsFileTrusted(const std::string& filePath) { return IsFileTrustedW(AnsiToWi
 bool IsFileTrustedW(const std::wstring& filePath)
 {
     TRegEngine useList = SettingRef("arn_use_trustlist");
+    if (!ReadRegBool(useList)) return false;  // no digest read for a list switched off
+    // A file that cannot be read has no digest: it never matches an entry made
+    // for an empty file.
+    return IsDigestOnTrustList(GetReadableFileMD5W(filePath));
+}
+
+bool IsDigestOnTrustList(const std::string& digest)
+{
+    if (digest.empty()) return false;
+    TRegEngine useList = SettingRef("arn_use_trustlist");
     if (!ReadRegBool(useList)) return false;
     TRegEngine listRef = SettingRef("trustList");
     TStringList entries;
     ReadRegMultiString(listRef, entries);
-    if (entries.empty()) return false;
-    // A file that cannot be read has no digest: it never matches an entry made
-    // for an empty file.
-    const std::string fileDigest = GetReadableFileMD5W(filePath);
-    if (fileDigest.empty()) return false;
     for (const std::string& entry : entries) {
         size_t bar = entry.find('|');
-        if (SameText(bar == std::string::npos ? entry : entry.substr(bar + 1), fileDigest)) return true;
+        if (SameText(bar == std::string::npos ? entry : entry.substr(bar + 1), digest)) return true;
     }
     return false;
 }
@@ -713,26 +721,6 @@ std::string StockHostsDigest(int major)
     case 7: return kStockHostsDigest7;
     default: return {};
     }
-}
-
-std::string LocaleDateTimeText(const SYSTEMTIME& time)
-{
-    char date[64] = {}, clock[64] = {};
-    GetDateFormatA(LOCALE_USER_DEFAULT, DATE_SHORTDATE, &time, nullptr, date, sizeof(date));
-    GetTimeFormatA(LOCALE_USER_DEFAULT, 0, &time, nullptr, clock, sizeof(clock));
-    return std::string(date) + " " + clock;
-}
-
-std::vector<TProcessEntry> ListProcesses()
-{
-    std::vector<TProcessEntry> entries;
-    UniqueHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
-    if (!snapshot) return entries;
-    PROCESSENTRY32 entry{};
-    entry.dwSize = sizeof(entry);
-    for (BOOL more = Process32First(snapshot.Get(), &entry); more; more = Process32Next(snapshot.Get(), &entry))
-        entries.push_back({entry.th32ProcessID, entry.th32ParentProcessID, entry.szExeFile});
-    return entries;
 }
 
 const char* LanguageSectionName(int section)

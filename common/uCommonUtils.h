@@ -90,20 +90,9 @@ void ListFolderFilesW(const std::wstring& folder, std::vector<std::wstring>& lis
 void ClearLnkStruc(TLnkStruc& lnk);
 void ReadShellLink(const std::string& lnkPath, TLnkStruc& lnk);
 
-// The machine's short date, a blank and its long time, for a local time.
-std::string LocaleDateTimeText(const SYSTEMTIME& time);
-
 // The four sections of a language file by number: 0 "info", 1 "gui",
 // 2 "arun", 3 "global"; any other number gives "".
 const char* LanguageSectionName(int section);
-
-// One entry of a process snapshot.
-struct TProcessEntry {
-    uint32_t Pid;
-    uint32_t ParentPid;
-    std::string ExeFile;  // file name of the executable
-};
-std::vector<TProcessEntry> ListProcesses();
 
 // Now as a TDateTime (days since 30 Dec 1899, local time).
 double NowDateTime();
@@ -119,6 +108,8 @@ void ParseHostsFile(const std::string& fileName, TStringList& result, bool hostN
 // entries ("path|MD5", or a bare MD5) carries the file's digest, in any case.
 bool IsFileTrusted(const std::string& filePath);
 bool IsFileTrustedW(const std::wstring& filePath);
+// The same for a digest already read (MD5 hex; empty never matches).
+bool IsDigestOnTrustList(const std::string& digest);
 
 // The hosts file that Windows of a major version installs (5 Russian XP,
 // 6 Vista, 7 Windows 7), as lines; other versions have none (empty list).

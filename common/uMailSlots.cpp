@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <map>
 #include <mutex>
-#include <stdexcept>
 
+#include "qvCaught.h"
 #include "qvHandles.h"
 #include "qvLateApi.h"
 #include "uCommonUtils.h"
@@ -54,13 +54,7 @@ void GetString(const MSlotPacket& packet, size_t offset, uint8_t headerLen, size
 class ReplySlotCloser {
 public:
     explicit ReplySlotCloser(TMSlot& slot) : slot_(slot) {}
-    ~ReplySlotCloser()
-    {
-        try {
-            CloseMailSlot(slot_);
-        } catch (...) {
-        }
-    }
+    ~ReplySlotCloser() { CloseMailSlot(slot_); }
     ReplySlotCloser(const ReplySlotCloser&) = delete;
     ReplySlotCloser& operator=(const ReplySlotCloser&) = delete;
 
@@ -91,14 +85,18 @@ void CreateMailSlot(TMSlot& slot, bool defaultSecurity)
         if (!defaultSecurity) {
             descriptor = GetSecDesc();
             // without its descriptor the slot would refuse the other program
-            if (!descriptor->Valid()) return;
+            if (!descriptor->Valid()) {
+                ReportCaught("mail slot " + slot.Name, "no security descriptor for it, not made");
+                return;
+            }
             attributes.lpSecurityDescriptor = descriptor->Get();
         }
         std::string fullName = std::string(kMailslotPrefix) + slot.Name;
         slot.Handle.Reset(CreateMailslotA(fullName.c_str(), kPacketSize, MAILSLOT_WAIT_FOREVER,
                                           defaultSecurity ? nullptr : &attributes));
         slot.Active = slot.Handle.Valid();
-    } catch (...) {
+    } catch (const std::exception& error) {
+        ReportCaught("mail slot " + slot.Name + " not made", error);
     }
 }
 
@@ -116,12 +114,9 @@ void ReadMailSlot(TMSlot& slot, TMSlotMessage& message)
 {
     if (slot.Magic != kSlotMagic) return;
     ClearMailSlotMessage(message);
-    try {
-        uint8_t buffer[kPacketSize];
-        DWORD read = 0;
-        if (ReadFile(slot.Handle.Get(), buffer, sizeof(buffer), &read, nullptr)) UnpackDatagram(buffer, read, message);
-    } catch (...) {
-    }
+    uint8_t buffer[kPacketSize];
+    DWORD read = 0;
+    if (ReadFile(slot.Handle.Get(), buffer, sizeof(buffer), &read, nullptr)) UnpackDatagram(buffer, read, message);
 }
 
 bool ReceiveMailSlot(TMSlot& slot, TMSlotMessage& message, DWORD waitMs)
@@ -149,11 +144,7 @@ void CloseMailSlot(TMSlot& slot)
 {
     if (slot.Magic != kSlotMagic || !slot.Active) return;
     // Active stays as it is; the handle is gone, so a second close does nothing.
-    try {
-        slot.Handle.Reset();
-    } catch (...) {
-        throw std::runtime_error("closeMailSLot: ERROR!!!");
-    }
+    slot.Handle.Reset();
 }
 
 void ClearMailSlotMessage(TMSlotMessage& message)
@@ -172,40 +163,35 @@ void ClearMailSlotMessage(TMSlotMessage& message)
     message.Bool = false;
 }
 
+// Byte copies within fixed bounds: nothing here can fail or throw.
 void PackMailSlotMessage(const TMSlotMessage& message, MSlotPacket& packet)
 {
-    try {
-        packet.fill(0);
-        packet[packet::kType] = message.Type;
-        packet[packet::kDataLen] = PutString(packet, packet::kData, message.Data, kDataWireMax);
-        packet[packet::kMessLen] = PutString(packet, packet::kMess, message.Mess, packet::kMessWireMax);
-        packet[packet::kMess1Len] = PutString(packet, packet::kMess1, message.Mess1, kMess1WireMax);
-        PutInt32(packet, packet::kA, message.A);
-        PutInt32(packet, packet::kB, message.B);
-        PutInt32(packet, packet::kC, message.C);
-        PutInt32(packet, packet::kD, message.D);
-        packet[packet::kBool] = message.Bool ? 0xFF : 0x00;
-    } catch (...) {
-    }
+    packet.fill(0);
+    packet[packet::kType] = message.Type;
+    packet[packet::kDataLen] = PutString(packet, packet::kData, message.Data, kDataWireMax);
+    packet[packet::kMessLen] = PutString(packet, packet::kMess, message.Mess, packet::kMessWireMax);
+    packet[packet::kMess1Len] = PutString(packet, packet::kMess1, message.Mess1, kMess1WireMax);
+    PutInt32(packet, packet::kA, message.A);
+    PutInt32(packet, packet::kB, message.B);
+    PutInt32(packet, packet::kC, message.C);
+    PutInt32(packet, packet::kD, message.D);
+    packet[packet::kBool] = message.Bool ? 0xFF : 0x00;
 }
 
 void UnpackMailSlotMessage(const MSlotPacket& packet, TMSlotMessage& message)
 {
-    try {
-        message.Type = packet[packet::kType];
-        message.DataLen = packet[packet::kDataLen];
-        message.MessLen = packet[packet::kMessLen];
-        message.Mess1Len = packet[packet::kMess1Len];
-        GetString(packet, packet::kData, message.DataLen, kDataWireMax, message.Data);
-        GetString(packet, packet::kMess, message.MessLen, packet::kMessWireMax, message.Mess);
-        GetString(packet, packet::kMess1, message.Mess1Len, kMess1WireMax, message.Mess1);
-        message.A = GetInt32(packet, packet::kA);
-        message.B = GetInt32(packet, packet::kB);
-        message.C = GetInt32(packet, packet::kC);
-        message.D = GetInt32(packet, packet::kD);
-        message.Bool = packet[packet::kBool] != 0;
-    } catch (...) {
-    }
+    message.Type = packet[packet::kType];
+    message.DataLen = packet[packet::kDataLen];
+    message.MessLen = packet[packet::kMessLen];
+    message.Mess1Len = packet[packet::kMess1Len];
+    GetString(packet, packet::kData, message.DataLen, kDataWireMax, message.Data);
+    GetString(packet, packet::kMess, message.MessLen, packet::kMessWireMax, message.Mess);
+    GetString(packet, packet::kMess1, message.Mess1Len, kMess1WireMax, message.Mess1);
+    message.A = GetInt32(packet, packet::kA);
+    message.B = GetInt32(packet, packet::kB);
+    message.C = GetInt32(packet, packet::kC);
+    message.D = GetInt32(packet, packet::kD);
+    message.Bool = packet[packet::kBool] != 0;
 }
 
 void UnpackDatagram(const uint8_t* bytes, size_t size, TMSlotMessage& message)

@@ -68,7 +68,7 @@ void ReadMailSlot(TMSlot& slot, TMSlotMessage& message);
 // wrong size reads as a cleared message). True when one was taken; a message
 // is taken as soon as it arrives, and no time is spent while none comes.
 bool ReceiveMailSlot(TMSlot& slot, TMSlotMessage& message, DWORD waitMs);
-void CloseMailSlot(TMSlot& slot);  // raises std::runtime_error("closeMailSLot: ERROR!!!")
+void CloseMailSlot(TMSlot& slot);
 
 void ClearMailSlotMessage(TMSlotMessage& message);
 // A cleared message of the given Type (and A): how every command starts.

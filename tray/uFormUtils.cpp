@@ -5,6 +5,7 @@
 
 #include <exception>
 
+#include "qvCaught.h"
 #include "qvFiles.h"
 #include "qvForms.h"
 #include "qvHandles.h"
@@ -117,7 +118,8 @@ void OpenSettings(int page)
     if (auto* pages = dynamic_cast<TSettingsPages*>(form)) {
         try {
             pages->SelectPage(page);
-        } catch (const std::exception&) {
+        } catch (const std::exception& error) {
+            ReportCaught("settings page " + std::to_string(page) + " not selected", error);
         }
     }
 }
@@ -337,7 +339,8 @@ void OpenAutorunManager(int number, const std::string& path)
     std::string parameters;
     try {
         parameters = AutorunManagerParameters(number, path);
-    } catch (const std::exception&) {
+    } catch (const std::exception& error) {
+        ReportCaught("autorun manager parameters", error);
         parameters = AutorunManagerParameters(0, "");
     }
     if (GetAdminLevel() == 2)

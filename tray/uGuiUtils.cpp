@@ -129,7 +129,6 @@ void WriteGuiLog(const std::string& line)
     SendToMailSlot(message, kServiceSlot);
 }
 
-std::string BoolToText(bool value) { return value ? "true" : "false"; }
 
 void LogMessageRecord(const TMSlotMessage& record) { WriteGuiLog(MessageRecordText(record)); }
 

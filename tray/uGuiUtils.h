@@ -28,7 +28,6 @@ class TRememberedSwitch {
 public:
     TRememberedSwitch(const char* name, bool initial, DWORD waitMs = 100);
     bool Read();
-    bool Last() const { return last_.load(); }
     // A full read (start-up, when the service is known to be idle).
     void Refresh();
 
@@ -62,7 +61,6 @@ bool ServiceCaughtUp();
 // One line for "gui.log": sent to a log viewer's slot, if any serves it, and
 // to the service.
 void WriteGuiLog(const std::string& line);
-std::string BoolToText(bool value);
 // The one-line dump of a record that LogMessageRecord writes.
 void LogMessageRecord(const TMSlotMessage& record);
 

@@ -131,11 +131,6 @@ std::string BarsToLineBreaks(std::string_view text)
     return result;
 }
 
-void AddLangLines(int section, const std::string& key, TStringList& list)
-{
-    list.push_back(BarsToLineBreaks(GetLangText(section, key)));
-}
-
 TStringList ListLanguageFiles(const std::string& folder)
 {
     TStringList files;

@@ -33,8 +33,7 @@ void SetLanguageFolder(const std::string& folder);
 // The key's text in the section of the current language file; "error" when
 // the file, the section or the key is missing.
 std::string GetLangText(int section, const std::string& key);
-// GetLangText with every "|" turned into CR LF, added to the list as one item.
-void AddLangLines(int section, const std::string& key, TStringList& list);
+// The text with every "|" turned into CR LF.
 std::string BarsToLineBreaks(std::string_view text);
 
 // The language files (names only) in the folder, in the order listed.

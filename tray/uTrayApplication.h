@@ -38,7 +38,6 @@ struct TTrayIconState {
     std::atomic<HWND> Window{nullptr};  // also read by the receiver
     HMENU Menu = nullptr;
     UINT TaskbarCreatedMessage = 0;
-    bool IconAdded = false;  // the last add was taken by the shell
     bool Quitting = false;   // the window was told to go: the icon opens nothing (main thread)
     TRememberedSwitch KillerKeySwitch{"kb_F12", false};  // Win+F12 opens the killer confirmation
 };

@@ -9,7 +9,9 @@
 #include <vector>
 
 #include "RegistryUtils.h"
+#include "qvCaught.h"
 #include "qvErrors.h"
+#include "qvFaults.h"
 #include "qvFiles.h"
 #include "qvHandles.h"
 #include "qvPlainFiles.h"
@@ -17,6 +19,7 @@
 #include "uCommonUtils.h"
 #include "uLogThread.h"
 #include "uServiceUtils.h"
+#include "uThreadPass.h"
 
 std::unique_ptr<TDispatcherThread> gDispatcherThread;
 
@@ -160,18 +163,25 @@ void ClearEventQueue()
 void TDispatcherThread::Execute()
 {
     // One event per 100 ms round while the queue holds any; an empty queue is
-    // waited for without waking.
+    // waited for without waking. A round that fails is logged and the event
+    // stays queued for a later round: nothing ends the delivery to the tray.
     const HANDLE waits[] = {StopEvent(), gQueueFilled.Get()};
-    try {
-        for (;;) {
-            if (WaitForMultipleObjects(2, waits, FALSE, INFINITE) != WAIT_OBJECT_0 + 1) break;
-            SendQueuedEvent();
-            if (!Pause(100)) break;
+    bool queueWaitWorks = true;
+    for (;;) {
+        if (queueWaitWorks) {
+            const DWORD woke = WaitForMultipleObjects(2, waits, FALSE, INFINITE);
+            if (woke == WAIT_OBJECT_0) break;
+            if (woke == WAIT_FAILED) {
+                // without the queue's event the queue is looked at every round
+                ReportSystemError("event sender: wait for the queue", GetLastError());
+                queueWaitWorks = false;
+            }
         }
-    } catch (const std::exception& error) {
-        WriteServiceLog(std::string("event sender stopped: ") + error.what());
-    } catch (...) {
-        WriteServiceLog("event sender stopped: unknown error");
+        const bool passed = RunLoggedPass("event sender", [] {
+            FaultPoint("dispatcher.send");
+            SendQueuedEvent();
+        });
+        if (!Pause(passed ? kRoundMs : kPauseAfterFailedPassMs)) break;
     }
 }
 

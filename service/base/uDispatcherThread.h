@@ -56,6 +56,9 @@ public:
 
 protected:
     void Execute() override;
+
+private:
+    static constexpr DWORD kRoundMs = 100;
 };
 
 extern std::unique_ptr<TDispatcherThread> gDispatcherThread;

@@ -28,9 +28,10 @@ namespace {
 constexpr const char* kDisabledSubkey = "\\AutorunsDisabled";
 constexpr const char* kDisabledFolder = "AutorunsDisabled";
 
-void Record(int32_t kind, int32_t message, const std::string& path, const std::string& detail)
+// Recorded with the digest its trust was judged by: the file is read once.
+void Record(int32_t kind, int32_t message, const std::string& path, const std::string& detail, const TFileDigest& file)
 {
-    RecordEvent(kind, message, path, detail, GetReadableFileMD5(path));
+    RecordEvent(kind, message, path, detail, file.Md5);
 }
 
 struct RunKeySwitches {
@@ -73,8 +74,6 @@ TRegEngine DisabledRef(const TRegEngine& key)
 
 }  // namespace
 
-bool DisableRegValue(TRegEngine& key, RegView view) { return DisableRegValueW(key, AnsiToWide(key.Value), view); }
-
 bool DisableRegValueW(TRegEngine& key, const std::wstring& name, RegView view)
 {
     // A value already gone (another watcher was first) must not overwrite the
@@ -82,13 +81,15 @@ bool DisableRegValueW(TRegEngine& key, const std::wstring& name, RegView view)
     if (!RegValueExistsW(key, name, view)) return false;
     const std::wstring text = ReadRegStringW(key, name, view);
     TRegEngine disabled = DisabledRef(key);
-    WriteRegStringW(disabled, name, text, view);
     // Not kept (a link in place of the subkey is refused): the value stays.
-    if (disabled.Error != 0) {
-        WriteServiceLog("значение не помещено в карантин, раздел не обычный: " + disabled.Key + " " + WideToAnsi(name));
+    if (!WriteRegStringW(disabled, name, text, view)) {
+        WriteServiceLog("значение не помещено в карантин (" + RegErrorText(disabled) + "): " + disabled.Key + " " +
+                        WideToAnsi(name));
         return false;
     }
     const bool deleted = DeleteRegValueW(key, name, view);
+    if (!deleted && key.Error != ERROR_FILE_NOT_FOUND)
+        WriteServiceLog("значение не удалено (" + RegErrorText(key) + "): " + key.Key + " " + WideToAnsi(name));
     NotifyAutorunManager();
     return deleted;
 }
@@ -129,10 +130,10 @@ void CheckLinkFile(int32_t kind, double time, const std::wstring& folder, const 
     }
     if (found.empty()) return;
     const std::wstring program = LongPathNameW(AnsiToWide(found));
-    if (IsTrustedFileW(program)) return;
-    RecordEventAt(time, kind, evmAddFile, WideToAnsiForRecord(program), RecordName(folder + L"\\" + name),
-                  GetReadableFileMD5W(program));
-    KillProgramW(program, false);
+    const TFileDigest read = DigestFileW(program);
+    if (IsTrustedFile(read)) return;
+    RecordEventAt(time, kind, evmAddFile, WideToAnsiForRecord(program), RecordName(folder + L"\\" + name), read.Md5);
+    KillProgramW(program, false, &read);
     DisableFolderFileW(folder, name);
 }
 
@@ -140,8 +141,10 @@ void CheckProgramFile(int32_t kind, double time, const std::wstring& folder, con
 {
     const std::wstring file = folder + L"\\" + name;
     // Directly in the folder only a signature or the trust list spares a program.
-    if (IsFileSignedW(file) || IsFileTrustedW(file)) return;
-    RecordEventAt(time, kind, evmDangerExt, WideToAnsiForRecord(file), RecordName(file), GetReadableFileMD5W(file));
+    if (IsFileSignedW(file)) return;
+    const TFileDigest read = DigestFileW(file);
+    if (IsDigestOnTrustList(read.Md5)) return;
+    RecordEventAt(time, kind, evmDangerExt, WideToAnsiForRecord(file), RecordName(file), read.Md5);
     DisableFolderFileW(folder, name);
     KillProgramW(file, false);
     Sleep(1000);
@@ -150,8 +153,9 @@ void CheckProgramFile(int32_t kind, double time, const std::wstring& folder, con
 void CheckOtherFile(int32_t kind, double time, const std::wstring& folder, const std::wstring& name)
 {
     const std::wstring file = folder + L"\\" + name;
-    if (IsTrustedFileW(file)) return;
-    RecordEventAt(time, kind, evmErrorExt, WideToAnsiForRecord(file), RecordName(file), GetReadableFileMD5W(file));
+    const TFileDigest read = DigestFileW(file);
+    if (IsTrustedFile(read)) return;
+    RecordEventAt(time, kind, evmErrorExt, WideToAnsiForRecord(file), RecordName(file), read.Md5);
     DisableFolderFileW(folder, name);
 }
 
@@ -169,8 +173,10 @@ void CheckAppInitDlls(TRegEngine& key, RegView view)
     SplitCommandLine(text, entries, false);
     for (const std::string& entry : entries) {
         const std::string path = NormalizeCommandPath(entry);
-        if (path.empty() || !FileExists(path) || IsTrustedFile(path)) continue;
-        Record(evkAppInitDlls, evmAddFile, path, path);
+        if (path.empty() || !FileExists(path)) continue;
+        const TFileDigest read = DigestFileW(AnsiToWide(path));
+        if (IsTrustedFile(read)) continue;
+        Record(evkAppInitDlls, evmAddFile, path, path, read);
         DisableValueEntry(path, value, view);
     }
 }
@@ -197,10 +203,11 @@ void CheckRunKey(int32_t kind, TRegEngine& key, RegView view)
             if (!named.empty()) missing.push_back(listed + "\n" + named);
             continue;
         }
-        if (IsTrustedFileW(path)) continue;
+        const TFileDigest read = DigestFileW(path);
+        if (IsTrustedFile(read)) continue;
         const std::string recordPath = WideToAnsiForRecord(path);
-        RecordEvent(kind, evmAddFile, recordPath, listed, GetReadableFileMD5W(path));
-        KillProgramW(path, false);
+        RecordEvent(kind, evmAddFile, recordPath, listed, read.Md5);
+        KillProgramW(path, false, &read);
         // The watched keys name their Wow6432Node part themselves, so on 64-bit
         // Windows the 64-bit view reaches the key that was read.
         DisableRegValueW(key, name, IsWin64System() ? RegView::Key64 : RegView::Default);
@@ -238,8 +245,9 @@ void CheckUserLoadRun(TRegEngine& key)
                 path = ResolveCommandProgram(entry);
                 if (path.empty()) continue;
             }
-            if (IsTrustedFile(path)) continue;
-            Record(kind, evmAddFile, path, path);
+            const TFileDigest read = DigestFileW(AnsiToWide(path));
+            if (IsTrustedFile(read)) continue;
+            Record(kind, evmAddFile, path, path, read);
             DisableValueEntry(path, key);
             KillProgram(path, false);
         }
@@ -290,24 +298,21 @@ void DisableValueEntry(const std::string& entry, TRegEngine& key, RegView view)
     disabled.push_back(current[static_cast<size_t>(found)]);
     current.erase(current.begin() + found);
 
-    WriteRegString(disabledRef, JoinList(disabled, ", "), view);
-    if (disabledRef.Error != 0) {
-        WriteServiceLog("запись не помещена в карантин, раздел не обычный: " + disabledRef.Key + " " + key.Value);
+    if (!WriteRegString(disabledRef, JoinList(disabled, ", "), view)) {
+        WriteServiceLog("запись не помещена в карантин (" + RegErrorText(disabledRef) + "): " + disabledRef.Key + " " +
+                        key.Value);
         return;
     }
-    WriteRegString(key, JoinList(current, ", "), view);
+    if (!WriteRegString(key, JoinList(current, ", "), view))
+        WriteServiceLog("запись не убрана из значения (" + RegErrorText(key) + "): " + key.Key + " " + key.Value);
     if (ReadRegString(disabledRef, view).empty()) DeleteRegValue(disabledRef, view);
     TStringList left;
     GetRegValueNames(disabledRef, left, view);
     // Key deletion reaches only the process's own view: a 32-bit service keeps
     // an empty quarantine key in the 64-bit view.
-    if (left.empty() && (view == RegView::Default || !IsWow64())) DeleteRegKey(disabledRef);
+    if (left.empty() && (view == RegView::Default || !IsWow64()) && !DeleteRegKey(disabledRef))
+        WriteServiceLog("пустой раздел карантина не удалён (" + RegErrorText(disabledRef) + "): " + disabledRef.Key);
     NotifyAutorunManager();
-}
-
-bool DisableFolderFile(const std::string& folder, const std::string& name)
-{
-    return DisableFolderFileW(AnsiToWide(folder), AnsiToWide(name));
 }
 
 bool DisableFolderFileW(const std::wstring& folder, const std::wstring& name)
@@ -320,7 +325,7 @@ bool DisableFolderFileW(const std::wstring& folder, const std::wstring& name)
     // the way to them, would have the service move or delete files where the
     // user cannot. Both stay open (and so in place) while the file moves.
     UniqueHandle folderHandle = OpenPlainFolderW(base);
-    if (!folderHandle || !HasNoLinkOnTheWayW(source)) {
+    if (!folderHandle || !IsMissingOrPlainFileW(source)) {
         WriteServiceLog("файл не помещён в карантин, на пути к нему ссылка: " + WideToAnsiForRecord(source));
         return false;
     }
@@ -328,7 +333,7 @@ bool DisableFolderFileW(const std::wstring& folder, const std::wstring& name)
     if (present == INVALID_FILE_ATTRIBUTES && CreateDirectoryW(quarantine.c_str(), nullptr))
         SetFileAttributesW(quarantine.c_str(), FILE_ATTRIBUTE_HIDDEN);
     UniqueHandle quarantineHandle = OpenPlainFolderW(quarantine);
-    if (!quarantineHandle || !HasNoLinkOnTheWayW(target)) {
+    if (!quarantineHandle || !IsMissingOrPlainFileW(target)) {
         WriteServiceLog("файл не помещён в карантин, папка карантина не обычная папка: " + WideToAnsiForRecord(quarantine));
         return false;
     }

@@ -13,11 +13,9 @@ void CheckAppInitDlls(TRegEngine& key, RegView view = RegView::Default);
 void CheckRunKey(int32_t kind, TRegEngine& key, RegView view);
 void CheckUserLoadRun(TRegEngine& key);
 void CheckStartupFolder(int32_t kind, const std::string& folder, const std::string& userSid = {});
-// Moves the value into the key's "AutorunsDisabled" subkey, in the given view.
-bool DisableRegValue(TRegEngine& key, RegView view = RegView::Default);
-// The same for a value named in any script (key.Value is not used).
+// Moves the value (named in any script; key.Value is not used) into the key's
+// "AutorunsDisabled" subkey, in the given view.
 bool DisableRegValueW(TRegEngine& key, const std::wstring& name, RegView view = RegView::Default);
 void DisableValueEntry(const std::string& entry, TRegEngine& key, RegView view = RegView::Default);
-bool DisableFolderFile(const std::string& folder, const std::string& name);
 bool DisableFolderFileW(const std::wstring& folder, const std::wstring& name);
 void NotifyAutorunManager();

@@ -54,7 +54,8 @@ bool CopyHeldOrLog(const std::string& source, const std::string& target)
 void StoreDigest(const std::string& name, const std::string& file)
 {
     TRegEngine rec = SettingRef(name);
-    WriteRegString(rec, GetFileMD5(file));
+    if (!WriteRegString(rec, GetFileMD5(file)))
+        WriteServiceLog("контрольная сумма " + name + " не сохранена (" + RegErrorText(rec) + ")");
 }
 
 bool DigestMatches(const std::string& name, const std::string& file)

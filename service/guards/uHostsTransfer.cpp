@@ -6,6 +6,7 @@
 
 #include "qvFiles.h"
 #include "qvHandles.h"
+#include "qvPlainFiles.h"
 #include "uCommonUtils.h"
 #include "uRunFileFromSrv.h"
 
@@ -21,18 +22,6 @@ bool InTransferFolder(const std::string& path)
     return false;
 }
 
-
-// The open file is the plain, single-linked file the path names: no hard
-// link to another name and no link followed on the way.
-bool IsThePlainFileNamed(HANDLE file, const std::string& path, BY_HANDLE_FILE_INFORMATION& info)
-{
-    if (GetFileType(file) != FILE_TYPE_DISK || !GetFileInformationByHandle(file, &info)) return false;
-    if (info.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DEVICE))
-        return false;
-    if (info.nNumberOfLinks != 1) return false;
-    return OpenObjectIsNamed(file, path);
-}
-
 }  // namespace
 
 TStringList HostsTransferFolders()
@@ -43,7 +32,7 @@ TStringList HostsTransferFolders()
     // the machine's profile list names it, and never through a link.
     std::string sid, name;
     const std::string userTemp = GetConsoleUserTempFolder();
-    if (GetConsoleUserSidAndName(sid, name) && LiesInsideWithoutLinks(userTemp, GetUserProfileFolder(sid)))
+    if (GetConsoleUserSidAndName(sid, name) && IsPlainFolderInside(userTemp, GetUserProfileFolder(sid)))
         folders.push_back(userTemp);
     // Its own temporary folder, unless that is where it keeps its own files.
     const std::string own = LongPathName(ExcludeTrailingBackslash(GetEnvVar("TEMP")));
@@ -73,7 +62,9 @@ bool IsHostsTransferPath(const std::string& path)
     if (n == 0 || n >= sizeof(full) || !SameText(full, path)) return false;
     if (!EndsWith(LowerCase(ExtractFileName(path)), kTransferSuffix)) return false;
     if (!InTransferFolder(path)) return false;
-    return HasNoLinkOnTheWay(path);
+    // The name itself no link: a plain file, nothing yet, or a plain folder
+    // (refused as the user when it is read).
+    return OpenPlainFolder(ExtractFileDir(path)) && (IsMissingOrPlainFile(path) || OpenPlainFolder(path));
 }
 
 bool WriteNewTransferFile(const std::string& path, const std::string& bytes)
@@ -83,8 +74,7 @@ bool WriteNewTransferFile(const std::string& path, const std::string& bytes)
         UniqueHandle file(
             CreateFileA(path.c_str(), GENERIC_WRITE | GENERIC_READ, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
         if (!file) return false;  // an existing name (a link as well) is never opened
-        BY_HANDLE_FILE_INFORMATION info{};
-        if (IsThePlainFileNamed(file.Get(), path, info)) {
+        if (IsPlainFileHandle(file.Get(), path)) {
             DWORD done = 0;
             written = bytes.empty() || (WriteFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &done,
                                                   nullptr) &&
@@ -105,9 +95,9 @@ TTransferRead ReadTransferFile(const std::string& path, std::string& bytes)
         const DWORD error = GetLastError();
         return error == ERROR_FILE_NOT_FOUND ? TTransferRead::Missing : TTransferRead::Refused;
     }
-    BY_HANDLE_FILE_INFORMATION info{};
-    if (!IsThePlainFileNamed(file.Get(), path, info)) return TTransferRead::Refused;
-    const int64_t size = (static_cast<int64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
+    LARGE_INTEGER fileSize{};
+    if (!IsPlainFileHandle(file.Get(), path) || !GetFileSizeEx(file.Get(), &fileSize)) return TTransferRead::Refused;
+    const int64_t size = fileSize.QuadPart;
     if (size > kMaxHostsTransferSize) return TTransferRead::Refused;
     bytes.resize(static_cast<size_t>(size));
     DWORD done = 0;

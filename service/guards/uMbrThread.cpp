@@ -2,29 +2,19 @@
 
 #include <windows.h>
 
+#include <exception>
 #include <string>
 
+#include "qvCaught.h"
+#include "qvFaults.h"
 #include "qvHandles.h"
+#include "qvLateApi.h"
 #include "uDispatcherThread.h"
 #include "uServiceUtils.h"
 
 std::unique_ptr<TMbrThread> gMbrThread;
 
-namespace {
-
-std::string DrivePath(uint32_t drive) { return "\\\\.\\PhysicalDrive" + std::to_string(drive); }
-
-bool SeekTo(HANDLE device, uint64_t offset)
-{
-    LARGE_INTEGER wanted;
-    wanted.QuadPart = static_cast<LONGLONG>(offset);
-    LARGE_INTEGER reached{};
-    return SetFilePointerEx(device, wanted, &reached, FILE_BEGIN) && reached.QuadPart == wanted.QuadPart;
-}
-
-}  // namespace
-
-TMbrThread::TMbrThread()
+TMbrThread::TMbrThread(std::string device) : device_(std::move(device))
 {
     ClearMbrBuffers();
     Start();
@@ -33,9 +23,10 @@ TMbrThread::TMbrThread()
 TMbrThread::~TMbrThread()
 {
     // Execute uses this object's members: it must be over before they go.
-    Terminate();
-    WaitFor();
+    StopAndJoin();
 }
+
+std::string TMbrThread::DrivePath(uint32_t drive) { return "\\\\.\\PhysicalDrive" + std::to_string(drive); }
 
 uint64_t TMbrThread::MulSectorOffset(uint64_t sector, uint32_t sectorSize)
 {
@@ -50,39 +41,53 @@ void TMbrThread::ClearMbrBuffers()
     changed_ = false;
 }
 
-uint32_t TMbrThread::ReadDiskSectors(uint32_t drive, uint64_t startSector, uint32_t count, uint32_t sectorSize,
-                                     uint8_t* buffer)
+uint32_t TMbrThread::Transfer(HANDLE device, bool write, uint64_t offset, uint8_t* bytes, uint32_t count)
+{
+    UniqueHandle done(CreateEventA(nullptr, TRUE, FALSE, nullptr));
+    if (!done) return 0;
+    OVERLAPPED overlapped{};
+    overlapped.Offset = static_cast<DWORD>(offset);
+    overlapped.OffsetHigh = static_cast<DWORD>(offset >> 32);
+    overlapped.hEvent = done.Get();
+    const BOOL finished = write ? WriteFile(device, bytes, count, nullptr, &overlapped)
+                                : ReadFile(device, bytes, count, nullptr, &overlapped);
+    if (!finished) {
+        if (GetLastError() != ERROR_IO_PENDING) return 0;
+        // No time limit of its own: the disk stack fails a request the disk
+        // does not answer; a stop cancels it at once.
+        HANDLE waits[2] = {done.Get(), StopEvent()};
+        if (WaitForMultipleObjects(2, waits, FALSE, INFINITE) != WAIT_OBJECT_0) CancelThreadIo(device, &overlapped);
+    }
+    // Also waits for a cancel to land: until then the system writes into
+    // `overlapped` and the buffer.
+    DWORD transferred = 0;
+    return GetOverlappedResult(device, &overlapped, &transferred, TRUE) ? transferred : 0;
+}
+
+uint32_t TMbrThread::ReadDiskSectors(uint64_t startSector, uint32_t count, uint32_t sectorSize, uint8_t* buffer)
 {
     ++reads_;
-    Sleep(50);
-    UniqueHandle device(CreateFileA(DrivePath(drive).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                    FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!Pause(50)) return 0;
+    UniqueHandle device(CreateFileA(device_.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                    FILE_FLAG_OVERLAPPED, nullptr));
     if (!device) return 0;
-    uint32_t result = 0;
-    const DWORD wanted = count * sectorSize;
-    DWORD done = 0;
-    if (SeekTo(device.Get(), MulSectorOffset(startSector, sectorSize)) &&
-        ReadFile(device.Get(), buffer, wanted, &done, nullptr))
-        result = done;
+    const uint32_t result =
+        Transfer(device.Get(), false, MulSectorOffset(startSector, sectorSize), buffer, count * sectorSize);
     device.Reset();
-    Sleep(300);
+    Pause(300);
     return result;
 }
 
-uint32_t TMbrThread::WriteDiskSectors(uint32_t drive, uint64_t startSector, uint32_t count, uint32_t sectorSize,
+uint32_t TMbrThread::WriteDiskSectors(uint64_t startSector, uint32_t count, uint32_t sectorSize,
                                       const uint8_t* buffer)
 {
-    UniqueHandle device(CreateFileA(DrivePath(drive).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                    FILE_ATTRIBUTE_NORMAL, nullptr));
+    UniqueHandle device(CreateFileA(device_.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                    FILE_FLAG_OVERLAPPED, nullptr));
     if (!device) return 0;
-    uint32_t result = 0;
-    const DWORD wanted = count * sectorSize;
-    DWORD done = 0;
-    if (SeekTo(device.Get(), MulSectorOffset(startSector, sectorSize)) &&
-        WriteFile(device.Get(), buffer, wanted, &done, nullptr))
-        result = done;
+    const uint32_t result = Transfer(device.Get(), true, MulSectorOffset(startSector, sectorSize),
+                                     const_cast<uint8_t*>(buffer), count * sectorSize);
     device.Reset();
-    Sleep(500);
+    Pause(500);
     return result;
 }
 
@@ -109,24 +114,44 @@ void TMbrThread::RestoreMbr()
         std::atomic<bool>& flag;
         ~WritingReset() { flag = false; }
     } reset{writing_};
-    Sleep(50);
-    if (WriteDiskSectors(kDrive, kStartSector, kSectorCount, kSectorSize, saved_.data()) == kGuardBytes) {
+    if (!Pause(50)) return;
+    if (WriteDiskSectors(kStartSector, kSectorCount, kSectorSize, saved_.data()) == kGuardBytes) {
         changed_ = false;
         RecordEvent(evkMbr, evmChange, "");
     }
 }
 
+bool TMbrThread::ReadReference()
+{
+    // A reference that could not be read is read again at the next look.
+    if (ReadDiskSectors(kStartSector, kSectorCount, kSectorSize, saved_.data()) != kGuardBytes) return true;
+    if (!HasBootSignature()) return false;
+    guarding_ = true;
+    return true;
+}
+
+bool TMbrThread::GuardOnce()
+{
+    FaultPoint("mbr guard pass");
+    if (!guarding_) return ReadReference();
+    if (!ReadSettingBool("mbr_guard")) return true;
+    if (ReadDiskSectors(kStartSector, kSectorCount, kSectorSize, current_.data()) != kGuardBytes) return true;
+    MbrUnchanged();
+    if (changed_) RestoreMbr();
+    return true;
+}
+
 void TMbrThread::Execute()
 {
-    // Without a readable, bootable reference there is nothing to guard for this run.
-    if (ReadDiskSectors(kDrive, kStartSector, kSectorCount, kSectorSize, saved_.data()) != kGuardBytes ||
-        !HasBootSignature())
-        return;
-    guarding_ = true;
-    while (Pause(1000)) {
-        if (!ReadSettingBool("mbr_guard")) continue;
-        if (ReadDiskSectors(kDrive, kStartSector, kSectorCount, kSectorSize, current_.data()) != kGuardBytes) continue;
-        MbrUnchanged();
-        if (changed_) RestoreMbr();
+    // Without a bootable reference there is nothing to guard for this run.
+    while (!Terminated()) {
+        try {
+            if (!GuardOnce()) break;
+        } catch (const std::exception& error) {
+            ReportCaught("MBR guard", error);
+        } catch (...) {
+            ReportUnknownCaught("MBR guard");
+        }
+        if (!Pause(1000)) break;
     }
 }

@@ -22,7 +22,8 @@ void RemoveKeyLink(int32_t kind, TRegEngine& ref)
         RecordEvent(kind, evmDelete, ref.Key, target);
         return;
     case TLinkRemoval::Failed:
-        WriteServiceLog("раздел пользователя - ссылка на " + target + ", удалить её не удалось: " + ref.Key);
+        WriteServiceLog("раздел пользователя - ссылка на " + target + ", удалить её не удалось (" + RegErrorText(ref) +
+                        "): " + ref.Key);
         return;
     }
 }

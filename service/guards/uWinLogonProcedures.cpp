@@ -41,10 +41,8 @@ std::string TrimTrailingCommas(std::string text)
 // (it raises) never keeps the repair from being made.
 bool WriteTook(TRegEngine& rec, const std::string& text, RegView view = RegView::Default)
 {
-    WriteRegString(rec, text, view);
-    if (rec.Error == 0) return true;
-    WriteServiceLog("значение не исправлено, запись не удалась (ошибка реестра " + IntToStr(rec.Error) +
-                    "): " + ValueText(rec));
+    if (WriteRegString(rec, text, view)) return true;
+    WriteServiceLog("значение не исправлено, запись не удалась (" + RegErrorText(rec) + "): " + ValueText(rec));
     return false;
 }
 
@@ -77,8 +75,9 @@ bool DeleteTook(TRegEngine& rec, RegView view = RegView::Default)
 {
     if (DeleteRegValue(rec, view)) return true;
     // Gone all the same: another call was first, and recorded it.
+    const std::string why = RegErrorText(rec);
     if (!RegValueExists(rec, view)) return false;
-    WriteServiceLog("значение не удалено, раздел не открылся для записи или удаление отказано: " + ValueText(rec));
+    WriteServiceLog("значение не удалено (" + why + "): " + ValueText(rec));
     return false;
 }
 
@@ -118,7 +117,7 @@ void GuardShellValue(const TWinlogonKey& key, const std::string& valueName, cons
             break;
         }
     }
-    WriteRegString(rec, expected, key.View);
+    WriteTook(rec, expected, key.View);
 }
 
 // A value that must not be there (GinaDll, Taskman, usrinit): the programs it

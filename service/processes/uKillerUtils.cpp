@@ -6,9 +6,12 @@
 #include <exception>
 #include <map>
 #include <mutex>
+#include <set>
+#include <vector>
 
 #include "Trust.h"
 #include "md5.h"
+#include "qvCaught.h"
 #include "qvFiles.h"
 #include "qvHandles.h"
 #include "qvProtocol.h"
@@ -41,14 +44,6 @@ bool IsOwnProgram(const std::string& path)
                      [&](const char* exempt) { return SameText(name, exempt); }))
         return false;
     return SameProgramPath(path, ModuleFolder() + name);
-}
-
-// A module path is already a full path; only kernel forms ("\??\C:\...",
-// "\SystemRoot\...") need resolving, which costs a file test per character.
-std::string ResolvedImagePath(uint32_t pid)
-{
-    const std::string image = GetProcessImagePath(pid);
-    return image.empty() || image[0] != '\\' ? image : NormalizeCommandPath(image);
 }
 
 // A locker that rewrites a value in a loop names the same program each time.
@@ -105,12 +100,13 @@ bool KillProgramUnlessJustEnded(const std::string& path, bool jail)
     return true;
 }
 
+bool KillTwins(const TFileDigest& program, bool jail);
+
 void SendKillerState(proto::TrayControl state) { SendToMailSlot(proto::ToTray(state), kTraySlot); }
 
 bool KillProgramInner(const std::string& program, bool jail)
 {
     const int64_t pid = FindProcessByPath(program);
-    WriteServiceLog(IntToStr(pid));
     if (pid >= 0 && KillProcessAndJail(static_cast<uint32_t>(pid), jail)) {
         KillTwinProcesses(program, jail);
         return true;
@@ -129,14 +125,14 @@ bool KillProgram(const std::string& path, bool jail)
         // what twins are compared with and what goes to the jail.
         return KillProgramInner(ProgramPathOf(path), jail);
     } catch (const std::exception& error) {
-        WriteServiceLog(error.what());
+        ReportCaught("KillProgram", error);
     } catch (...) {
-        WriteServiceLog("KillProgram: unknown error");
+        ReportUnknownCaught("KillProgram");
     }
     return false;
 }
 
-bool KillProgramW(const std::wstring& program, bool jail)
+bool KillProgramW(const std::wstring& program, bool jail, const TFileDigest* read)
 {
     try {
         // Found by its real name: the ANSI form of a name outside the code
@@ -144,7 +140,11 @@ bool KillProgramW(const std::wstring& program, bool jail)
         const int64_t pid = FindProcessByPathW(program);
         const std::string recordForm = WideToAnsiForRecord(program);
         if (pid >= 0 && KillProcessAndJail(static_cast<uint32_t>(pid), jail)) {
-            KillTwinProcesses(recordForm, jail);
+            if (read) {
+                KillTwins(*read, jail);
+            } else {
+                KillTwinProcesses(recordForm, jail);
+            }
             return true;
         }
         if (FitsCodePage(program)) return KillProgram(recordForm, jail);
@@ -153,15 +153,18 @@ bool KillProgramW(const std::wstring& program, bool jail)
         if (ended && jail) JailFileW(program);
         return ended;
     } catch (const std::exception& error) {
-        WriteServiceLog(std::string("KillProgramW: ") + error.what());
+        ReportCaught("KillProgramW", error);
+    } catch (...) {
+        ReportUnknownCaught("KillProgramW");
     }
     return false;
 }
 
 bool KillProcessAndJail(uint32_t pid, bool jail)
 {
-    const std::wstring image = GetProcessImagePathW(pid);
-    const bool ended = TerminateProcessById(pid);
+    // The file jailed is the one read through the handle that ended the process.
+    std::wstring image;
+    const bool ended = TerminateProcessById(pid, &image);
     if (ended && jail) JailFileW(image);
     return ended;
 }
@@ -201,28 +204,74 @@ int KillProgramAll(const std::string& path, bool jail)
     return rounds;
 }
 
+namespace {
+
+// A process and the program file it runs, read once.
+struct TProcessImage {
+    uint32_t Pid;
+    std::wstring Image;
+};
+
+std::vector<TProcessImage> ReadImages(const std::vector<TRunningProcess>& processes)
+{
+    std::vector<TProcessImage> images;
+    for (const TRunningProcess& process : processes) {
+        std::wstring image = GetProcessImagePathW(process.Pid);
+        if (!image.empty()) images.push_back({process.Pid, std::move(image)});
+    }
+    return images;
+}
+
+// The processes that run a copy of one of the programs (the same bytes under
+// any name). Only a file of a program's size is digested, and once.
+class TTwinSearch {
+public:
+    explicit TTwinSearch(TFileDigestCache& files) : files_(files) {}
+    void Add(const TFileDigest& program)
+    {
+        if (program.Md5.empty()) return;
+        sizes_.insert(program.Size);
+        digests_.insert(program.Md5);
+    }
+    bool Empty() const { return digests_.empty(); }
+    bool IsTwin(const std::wstring& image)
+    {
+        if (sizes_.count(files_.SizeOf(image)) == 0) return false;
+        const std::string& md5 = files_.Of(image).Md5;
+        return !md5.empty() && digests_.count(md5) > 0;
+    }
+    // Ends them (and jails their files on request), each only while it still
+    // runs the file judged.
+    bool EndTwins(const std::vector<TProcessImage>& processes, bool jail)
+    {
+        bool ended = false;
+        for (const TProcessImage& process : processes) {
+            if (!IsTwin(process.Image) || !TerminateProcessRunning(process.Pid, process.Image)) continue;
+            ended = true;
+            if (jail) JailFile(files_.Of(process.Image));
+        }
+        return ended;
+    }
+
+private:
+    TFileDigestCache& files_;
+    std::set<int64_t> sizes_;
+    std::set<std::string> digests_;
+};
+
+bool KillTwins(const TFileDigest& program, bool jail)
+{
+    TFileDigestCache files;
+    TTwinSearch twins(files);
+    twins.Add(program);
+    return !twins.Empty() && twins.EndTwins(ReadImages(SnapshotProcesses()), jail);
+}
+
+}  // namespace
+
 bool KillTwinProcesses(const std::string& path, bool jail)
 {
-    const std::string program = ProgramPathOf(path);
-    const std::string reference = GetReadableFileMD5(program);
-    if (reference.empty()) return false;
-    const int64_t size = FileSizeOf(program);
-    TPidList pids;
-    ListProcessIds(pids);
-    std::map<std::string, std::string> digests;  // image path (lower case) -> MD5, computed once per call
-    bool ended = false;
-    for (uint32_t pid : pids) {
-        const std::string image = ResolvedImagePath(pid);
-        if (image.empty()) continue;
-        const std::string key = LowerCase(image);
-        auto known = digests.find(key);
-        // Only a file of the same size can have the same bytes: most digests need not be computed.
-        if (known == digests.end())
-            known = digests.emplace(key, FileSizeOf(image) == size ? GetReadableFileMD5(image) : std::string()).first;
-        if (known->second.empty() || known->second != reference) continue;
-        if (KillProcessAndJail(pid, jail)) ended = true;
-    }
-    return ended;
+    return KillTwins(DigestFileW(AnsiToWide(ProgramPathOf(path))), jail);
 }
 
 void KillCommandPrograms(const std::string& text, bool jail, const std::string& keep)
@@ -281,44 +330,60 @@ void RestartShell(bool withUserinit)
     RunFileAsConsoleUser(GetSystemFolder() + "userinit.exe", "", NORMAL_PRIORITY_CLASS);
 }
 
-void ListUntrustedProcesses(TStringList& list)
+namespace {
+
+// Neither this service's own programs nor protected or vanished ones; the
+// trust is judged by the caller, once per file.
+bool MayBeUntrusted(const TProcessImage& process, const std::string& path)
 {
-    list.clear();
-    try {
-        TPidList pids;
-        ListProcessIds(pids);
-        const std::string ownPath = ModuleFileName();
-        for (uint32_t pid : pids) {
-            const std::string path = NormalizeCommandPath(GetProcessImagePath(pid));
-            if (path.empty() || SameText(path, ownPath) || IsOwnProgram(path) || !FileExists(path)) continue;
-            // Not listed when it would not be ended anyway: no event for it either.
-            if (IsProtectedProcess(pid, path)) continue;
-            if (IsTrustedFile(path)) continue;
-            list.push_back(path);
-        }
-    } catch (const std::exception& error) {
-        // The killer ends what was listed before the error.
-        WriteServiceLog(std::string("untrusted processes not all listed: ") + error.what());
-    } catch (...) {
-        WriteServiceLog("untrusted processes not all listed: unknown error");
-    }
+    if (path.empty() || SameText(path, ModuleFileName()) || IsOwnProgram(path)) return false;
+    if (!FileExistsW(process.Image)) return false;
+    // Not listed when it would not be ended anyway: no event for it either.
+    return !IsProtectedProcess(process.Pid, path);
 }
+
+// One snapshot, each image read and judged once, each process ended through
+// the handle that checks it still runs what was judged; then the copies of
+// what was ended running under other names.
+void KillUntrustedProcesses()
+{
+    const std::vector<TProcessImage> processes = ReadImages(SnapshotProcesses());
+    TFileDigestCache files;
+    std::map<const TFileDigest*, bool> trusted;
+    TTrustJudge judge;
+    TTwinSearch twins(files);
+    std::set<uint32_t> ended;
+    for (const TProcessImage& process : processes) {
+        const std::string path = WideToAnsiForRecord(process.Image);
+        if (!MayBeUntrusted(process, path)) continue;
+        const TFileDigest& file = files.Of(process.Image);
+        auto verdict = trusted.find(&file);
+        if (verdict == trusted.end()) verdict = trusted.emplace(&file, judge.IsTrusted(file)).first;
+        if (verdict->second) continue;
+        RecordEvent(evkKiller, evmKillProcess, path);
+        TerminateProcessRunning(process.Pid, process.Image);
+        ended.insert(process.Pid);
+        twins.Add(file);
+    }
+    if (twins.Empty()) return;
+    std::vector<TProcessImage> others;
+    for (const TProcessImage& process : processes)
+        if (ended.count(process.Pid) == 0) others.push_back(process);
+    twins.EndTwins(others, false);
+}
+
+}  // namespace
 
 void RunKiller()
 {
     if (KillerRunning.exchange(true)) return;
     try {
         SendKillerState(proto::kKillerStarted);
-        TStringList paths;
-        ListUntrustedProcesses(paths);
-        for (const std::string& path : paths) {
-            RecordEvent(evkKiller, evmKillProcess, path);
-            KillProgram(path, false);
-        }
+        KillUntrustedProcesses();
     } catch (const std::exception& error) {
-        WriteServiceLog(std::string("killer run cut short: ") + error.what());
+        ReportCaught("killer run cut short", error);
     } catch (...) {
-        WriteServiceLog("killer run cut short: unknown error");
+        ReportUnknownCaught("killer run cut short");
     }
     KillerRunning = false;
     // The tray clears its mark however the run ended.

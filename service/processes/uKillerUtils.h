@@ -6,13 +6,15 @@
 #include <cstdint>
 #include <string>
 
+#include "Trust.h"
 #include "qvStrings.h"
 
 extern std::atomic<bool> KillerRunning;
 
 bool KillProgram(const std::string& path, bool jail);
 // A program file named in any script.
-bool KillProgramW(const std::wstring& program, bool jail);
+// `read`, when the caller has it, is the program file's digest: not read again.
+bool KillProgramW(const std::wstring& program, bool jail, const TFileDigest* read = nullptr);
 bool KillProcessAndJail(uint32_t pid, bool jail);
 int KillProgramAll(const std::string& path, bool jail);
 bool KillTwinProcesses(const std::string& path, bool jail);
@@ -21,5 +23,4 @@ void KillCommandPrograms(const std::string& text, bool jail, const std::string& 
 void KillCommandProgramsW(const std::wstring& text, bool jail, const std::wstring& keep);
 void RestartShell(bool withUserinit);
 
-void ListUntrustedProcesses(TStringList& list);
 void RunKiller();

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 
+#include "qvCaught.h"
 #include "qvFiles.h"
 #include "qvHandles.h"
 #include "qvLateApi.h"
@@ -33,38 +34,19 @@ bool IsCriticalName(const std::string& name)
 thread_local TEndedProcessLog* tEndedLog = nullptr;
 thread_local TProcessOwnerScope* tOwnerScope = nullptr;
 
-std::string OwnerFromToken(uint32_t pid)
+std::string OwnerFromProcessToken(HANDLE process)
 {
-    UniqueHandle process(OpenProcess(PROCESS_QUERY_INFORMATION, FALSE, pid));
-    if (!process) return {};
     HANDLE raw = nullptr;
-    if (!OpenProcessToken(process.Get(), TOKEN_QUERY, &raw)) return {};
+    if (!OpenProcessToken(process, TOKEN_QUERY, &raw)) return {};
     UniqueHandle token(raw);
     return TokenUserSid(token.Get());
 }
 
 ProcessOwnerLookup gOwnerLookup = nullptr;
 
-struct SnapshotEntry {
-    uint32_t Pid;
-    std::wstring ExeFile;
-};
-
-std::vector<SnapshotEntry> TakeSnapshot()
-{
-    std::vector<SnapshotEntry> entries;
-    UniqueHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
-    if (!snapshot) return entries;
-    PROCESSENTRY32W entry{};
-    entry.dwSize = sizeof(entry);
-    for (BOOL more = Process32FirstW(snapshot.Get(), &entry); more; more = Process32NextW(snapshot.Get(), &entry))
-        entries.push_back({entry.th32ProcessID, entry.szExeFile});
-    return entries;
-}
-
 std::string SnapshotName(uint32_t pid)
 {
-    for (const SnapshotEntry& entry : TakeSnapshot())
+    for (const TRunningProcess& entry : SnapshotProcesses())
         if (entry.Pid == pid) return WideToAnsi(entry.ExeFile);
     return {};
 }
@@ -97,9 +79,6 @@ std::wstring Win32ImagePathW(const std::wstring& image)
     return AnsiToWide(NormalizeCommandPath(WideToAnsi(image)));
 }
 
-// The image path as the protection test reads it (kernel forms resolved).
-std::string QueryImagePath(uint32_t pid) { return Win32ImagePath(GetProcessImagePath(pid)); }
-
 // Present from Windows Vista on; unlike the module name it also answers for a
 // 64-bit process asked by a 32-bit one, and for processes that refuse memory
 // reads (protected system processes).
@@ -113,32 +92,63 @@ QueryFullImageNameFn QueryFullImageName()
     return query;
 }
 
-std::wstring FullImageName(uint32_t pid)
+// What reading the image (and the owner's token) takes: Windows XP reads the
+// first module's name from the process's memory.
+DWORD ImageQueryRights()
 {
-    const QueryFullImageNameFn query = QueryFullImageName();
-    if (!query) return {};
-    UniqueHandle process(OpenProcess(kQueryLimitedInformation, FALSE, pid));
-    if (!process) return {};
-    wchar_t buffer[MAX_PATH * 2 + 1] = {};
-    DWORD size = MAX_PATH * 2;
-    if (!query(process.Get(), 0, buffer, &size)) return {};
-    return std::wstring(buffer, size);
+    return QueryFullImageName() ? kQueryLimitedInformation : PROCESS_QUERY_INFORMATION | PROCESS_VM_READ;
 }
 
-// Windows XP: the first module's file name (same bitness only).
-std::wstring FirstModuleName(uint32_t pid)
+std::wstring ImageOfHandle(HANDLE process)
 {
-    UniqueHandle process(OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, pid));
-    if (!process) return {};
-    // No module handle names the first module, the program itself.
     wchar_t buffer[MAX_PATH * 2 + 1] = {};
-    const DWORD len = GetModuleFileNameExW(process.Get(), nullptr, buffer, MAX_PATH * 2);
+    if (const QueryFullImageNameFn query = QueryFullImageName()) {
+        DWORD size = MAX_PATH * 2;
+        if (query(process, 0, buffer, &size)) return std::wstring(buffer, size);
+    }
+    // No module handle names the first module, the program itself.
+    const DWORD len = GetModuleFileNameExW(process, nullptr, buffer, MAX_PATH * 2);
     return std::wstring(buffer, len);
 }
 
-std::string TrayProgramPath() { return ModuleFolder() + kTrayFileName; }
+// A process that has ended keeps its id (and answers queries) while any
+// handle to it is open: it no longer runs the program.
+bool StillRunning(HANDLE process)
+{
+    DWORD code = 0;
+    if (GetExitCodeProcess(process, &code)) return code == STILL_ACTIVE;
+    return WaitForSingleObject(process, 0) != WAIT_OBJECT_0;  // cannot tell: taken as running
+}
 
-bool IsTrayProgram(const std::string& imagePath) { return SamePath(imagePath, TrayProgramPath()); }
+// Whether the image is the program file `fixedLong` (a long form). Only a
+// path of the same file name, or one with a short form ("~") in it, needs the
+// file system to tell: the other processes cost no look-up.
+bool IsFixedProgram(const std::string& imagePath, const std::wstring& fixedLong)
+{
+    if (imagePath.empty()) return false;
+    const std::wstring image = AnsiToWide(imagePath);
+    if (SameTextW(image, fixedLong)) return true;
+    if (!SameTextW(FileNamePartW(image), FileNamePartW(fixedLong)) && image.find(L'~') == std::wstring::npos)
+        return false;
+    return SameTextW(LongPathNameW(image), fixedLong);
+}
+
+// Programs whose place does not change while the service runs: their long
+// forms are read once.
+const std::wstring& ServiceProgramLong()
+{
+    static const std::wstring path = LongPathNameW(AnsiToWide(ModuleFileName()));
+    return path;
+}
+
+const std::wstring& TrayProgramLong()
+{
+    // The folder is there even before the tray program is.
+    static const std::wstring path = LongPathNameW(AnsiToWide(ModuleFolder())) + AnsiToWide(kTrayFileName);
+    return path;
+}
+
+bool IsTrayProgram(const std::string& imagePath) { return IsFixedProgram(imagePath, TrayProgramLong()); }
 
 // Everything but the tray's own protection.
 bool IsProtectedSystemProcess(uint32_t pid, const std::string& imagePath)
@@ -149,7 +159,7 @@ bool IsProtectedSystemProcess(uint32_t pid, const std::string& imagePath)
         const std::string name = SnapshotName(pid);
         return SameText(name, "System") || IsCriticalName(name);
     }
-    if (SamePath(imagePath, ModuleFileName())) return true;
+    if (IsFixedProgram(imagePath, ServiceProgramLong())) return true;
     return IsCriticalName(ExtractFileName(imagePath)) &&
            SamePath(ExcludeTrailingBackslash(ExtractFilePath(imagePath)), ExcludeTrailingBackslash(GetSystemFolder()));
 }
@@ -180,39 +190,73 @@ private:
     bool enabled_ = false;
 };
 
-// Ends the process and waits a little for it to be gone, so that whoever
-// looks for the program again does not find the dying process.
-bool TerminateOpened(uint32_t pid, UINT exitCode)
+// One handle to read the image through and to end the process with. Without
+// the right to read the image the process is still ended, judged by its name;
+// without the right to wait, nobody waits for it to be gone.
+UniqueHandle OpenToEnd(uint32_t pid)
 {
-    UniqueHandle process(OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, pid));
-    if (!process) process.Reset(OpenProcess(PROCESS_TERMINATE, FALSE, pid));
-    if (!process) return false;
-    if (!TerminateProcess(process.Get(), exitCode)) return false;
-    WaitForSingleObject(process.Get(), 2000);
-    return true;
+    const DWORD query = ImageQueryRights();
+    for (DWORD rights : {PROCESS_TERMINATE | SYNCHRONIZE | query, PROCESS_TERMINATE | query,
+                         static_cast<DWORD>(PROCESS_TERMINATE | SYNCHRONIZE)}) {
+        UniqueHandle process(OpenProcess(rights, FALSE, pid));
+        if (process) return process;
+    }
+    return UniqueHandle();
 }
 
-enum class Retry { None, WithDebugPrivilege };
+enum class RetryWith { Nothing, DebugPrivilege };
+enum class EndReach { AnyButTray, TrayOnly };
 
-// Every process this service ends goes through here.
-bool EndProcess(uint32_t pid, Retry retry, bool mayEndTray)
+struct TEndRequest {
+    RetryWith Retry = RetryWith::Nothing;
+    EndReach Reach = EndReach::AnyButTray;
+    const std::wstring* Expected = nullptr;  // the image the caller judged, if any
+    std::wstring* Image = nullptr;           // receives the image read
+};
+
+bool AllowedOwner(uint32_t pid, HANDLE process)
 {
-    const std::string image = QueryImagePath(pid);
-    if (IsProtectedSystemProcess(pid, image) || (!mayEndTray && IsTrayProgram(image))) {
+    const std::string sid = TProcessOwnerScope::Current();
+    if (sid == "*") return true;
+    if (sid.empty()) return false;
+    return SameText(gOwnerLookup ? gOwnerLookup(pid) : OwnerFromProcessToken(process), sid);
+}
+
+// Every process this service ends goes through here, and through one handle.
+bool EndProcess(uint32_t pid, const TEndRequest& request)
+{
+    UniqueHandle process = OpenToEnd(pid);
+    UINT exitCode = 0;
+    if (!process && request.Retry == RetryWith::DebugPrivilege) {
+        // The privilege counts when the handle is opened; the handle keeps its rights.
+        DebugPrivilege debug;
+        process = OpenToEnd(pid);
+        exitCode = static_cast<UINT>(-1);
+    }
+    if (!process) return false;
+    const std::wstring wideImage = Win32ImagePathW(ImageOfHandle(process.Get()));
+    if (request.Image) *request.Image = wideImage;
+    if (!StillRunning(process.Get())) return false;
+    if (request.Expected && !SamePathW(wideImage, *request.Expected)) return false;
+    const std::string image = WideToAnsiForRecord(wideImage);
+    const bool tray = IsTrayProgram(image);
+    if (request.Reach == EndReach::TrayOnly && !tray) return false;
+    if (IsProtectedSystemProcess(pid, image) || (request.Reach == EndReach::AnyButTray && tray)) {
         WriteServiceLog("protected process " + IntToStr(pid) + " left running: " + image);
         return false;
     }
-    if (!TProcessOwnerScope::Allows(pid)) {
+    if (!AllowedOwner(pid, process.Get())) {
         WriteServiceLog("process " + IntToStr(pid) + " of another user left running: " + image);
         return false;
     }
-    bool ended = TerminateOpened(pid, 0);
-    if (!ended && retry == Retry::WithDebugPrivilege) {
-        DebugPrivilege debug;
-        ended = TerminateOpened(pid, static_cast<UINT>(-1));
+    if (!TerminateProcess(process.Get(), exitCode)) {
+        ReportSystemError("process " + IntToStr(pid) + " not ended", GetLastError());
+        return false;
     }
-    if (ended) TEndedProcessLog::Note(pid);
-    return ended;
+    // Whoever looks for the program again must not find the dying process.
+    WaitForSingleObject(process.Get(), 2000);
+    TEndedProcessLog::Note(pid);
+    return true;
 }
 
 }  // namespace
@@ -230,8 +274,6 @@ std::string TokenUserSid(void* token)
     return text;
 }
 
-std::string ProcessOwnerSid(uint32_t pid) { return gOwnerLookup ? gOwnerLookup(pid) : OwnerFromToken(pid); }
-
 void SetProcessOwnerLookup(ProcessOwnerLookup lookup) { gOwnerLookup = lookup; }
 
 TProcessOwnerScope::TProcessOwnerScope(std::string sid) : sid_(std::move(sid)), outer_(tOwnerScope)
@@ -240,13 +282,6 @@ TProcessOwnerScope::TProcessOwnerScope(std::string sid) : sid_(std::move(sid)), 
 }
 
 TProcessOwnerScope::~TProcessOwnerScope() { tOwnerScope = outer_; }
-
-bool TProcessOwnerScope::Allows(uint32_t pid)
-{
-    if (!tOwnerScope) return true;
-    if (tOwnerScope->sid_.empty()) return false;
-    return SameText(ProcessOwnerSid(pid), tOwnerScope->sid_);
-}
 
 std::string TProcessOwnerScope::Current() { return tOwnerScope ? tOwnerScope->sid_ : std::string("*"); }
 
@@ -259,9 +294,24 @@ void TEndedProcessLog::Note(uint32_t pid)
     if (tEndedLog) tEndedLog->ended_.push_back(pid);
 }
 
+std::vector<TRunningProcess> SnapshotProcesses()
+{
+    std::vector<TRunningProcess> entries;
+    UniqueHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    if (!snapshot) {
+        ReportSystemError("process snapshot not taken", GetLastError());
+        return entries;
+    }
+    PROCESSENTRY32W entry{};
+    entry.dwSize = sizeof(entry);
+    for (BOOL more = Process32FirstW(snapshot.Get(), &entry); more; more = Process32NextW(snapshot.Get(), &entry))
+        entries.push_back({entry.th32ProcessID, entry.szExeFile});
+    return entries;
+}
+
 bool IsProtectedProcess(uint32_t pid, const std::string& imagePath)
 {
-    const std::string image = imagePath.empty() ? QueryImagePath(pid) : Win32ImagePath(imagePath);
+    const std::string image = imagePath.empty() ? GetProcessImagePath(pid) : Win32ImagePath(imagePath);
     return IsProtectedSystemProcess(pid, image) || IsTrayProgram(image);
 }
 
@@ -278,9 +328,9 @@ int64_t FindProcessByPathW(const std::wstring& program)
     const bool byPath = fileName != program;
     const std::wstring target = byPath ? LongPathNameW(program) : program;
     const std::wstring name = FileNamePartW(target);
-    for (const SnapshotEntry& entry : TakeSnapshot()) {
+    for (const TRunningProcess& entry : SnapshotProcesses()) {
         if (!SameTextW(FileNamePartW(entry.ExeFile), name)) continue;
-        if (!byPath || SamePathW(Win32ImagePathW(GetProcessImagePathW(entry.Pid)), target)) return entry.Pid;
+        if (!byPath || SamePathW(GetProcessImagePathW(entry.Pid), target)) return entry.Pid;
     }
     return -1;
 }
@@ -289,40 +339,43 @@ std::string GetProcessImagePath(uint32_t pid) { return WideToAnsiForRecord(GetPr
 
 std::wstring GetProcessImagePathW(uint32_t pid)
 {
-    DWORD pids[1024] = {};
-    DWORD bytes = 0;
-    if (!EnumProcesses(pids, sizeof(pids), &bytes)) return {};
-    const DWORD* first = pids;
-    const DWORD* last = pids + bytes / sizeof(DWORD);
-    if (std::find(first, last, static_cast<DWORD>(pid)) == last) return {};
-    const std::wstring full = FullImageName(pid);
-    return full.empty() ? FirstModuleName(pid) : full;
+    if (pid == 0) return {};
+    UniqueHandle process(OpenProcess(ImageQueryRights(), FALSE, pid));
+    if (!process || !StillRunning(process.Get())) return {};
+    return Win32ImagePathW(ImageOfHandle(process.Get()));
 }
 
-bool TerminateProcessById(uint32_t pid) { return EndProcess(pid, Retry::WithDebugPrivilege, false); }
+bool TerminateProcessById(uint32_t pid, std::wstring* image)
+{
+    TEndRequest request;
+    request.Retry = RetryWith::DebugPrivilege;
+    request.Image = image;
+    return EndProcess(pid, request);
+}
+
+bool TerminateProcessRunning(uint32_t pid, const std::wstring& image)
+{
+    TEndRequest request;
+    request.Retry = RetryWith::DebugPrivilege;
+    request.Expected = &image;
+    return !image.empty() && EndProcess(pid, request);
+}
 
 bool TerminateTrayProcess(uint32_t pid)
 {
-    if (!IsTrayProgram(QueryImagePath(pid))) return false;
-    return EndProcess(pid, Retry::WithDebugPrivilege, true);
+    TEndRequest request;
+    request.Retry = RetryWith::DebugPrivilege;
+    request.Reach = EndReach::TrayOnly;
+    return EndProcess(pid, request);
 }
 
-void ListProcessIds(TPidList& list)
-{
-    list.clear();
-    try {
-        for (const SnapshotEntry& entry : TakeSnapshot()) list.push_back(entry.Pid);
-    } catch (const std::exception& error) {
-        WriteServiceLog(std::string("process list not taken: ") + error.what());
-    }
-}
+void ListProcessIds(TPidList& list) { list = RunningProcessIds(); }
 
 bool ProcessIdExists(uint32_t pid)
 {
     if (pid == 0) return false;
-    TPidList pids;
-    ListProcessIds(pids);
-    return std::find(pids.begin(), pids.end(), pid) != pids.end();
+    const TPidList pids = RunningProcessIds();
+    return std::binary_search(pids.begin(), pids.end(), pid);
 }
 
 bool TerminateProcessesByName(const std::string& name)
@@ -335,30 +388,24 @@ bool TerminateProcessesByName(const std::string& name)
     const std::wstring targetName = FileNamePartW(target);
     if (targetName.empty()) return false;
     bool lastEnded = false;
-    for (const SnapshotEntry& entry : TakeSnapshot()) {
-        bool match;
-        if (byPath)
-            match = SameTextW(FileNamePartW(entry.ExeFile), targetName) &&
-                    SamePathW(Win32ImagePathW(GetProcessImagePathW(entry.Pid)), target);
-        else
-            match = SameTextW(entry.ExeFile, wideName) || SameTextW(FileNamePartW(entry.ExeFile), wideName);
-        if (match) lastEnded = EndProcess(entry.Pid, Retry::None, false);
+    for (const TRunningProcess& entry : SnapshotProcesses()) {
+        TEndRequest request;
+        if (byPath) {
+            if (!SameTextW(FileNamePartW(entry.ExeFile), targetName)) continue;
+            if (!SamePathW(GetProcessImagePathW(entry.Pid), target)) continue;
+            request.Expected = &target;  // judged again through the handle that ends it
+        } else if (!SameTextW(entry.ExeFile, wideName) && !SameTextW(FileNamePartW(entry.ExeFile), wideName)) {
+            continue;
+        }
+        lastEnded = EndProcess(entry.Pid, request);
     }
     return lastEnded;
 }
 
 TPidList RunningProcessIds()
 {
-    std::vector<DWORD> pids(1024);
-    DWORD bytes = 0;
-    // A full buffer may have cut the list short: asked again with room to spare.
-    for (;;) {
-        const DWORD room = static_cast<DWORD>(pids.size() * sizeof(DWORD));
-        if (!EnumProcesses(pids.data(), room, &bytes)) return {};
-        if (bytes < room) break;
-        pids.resize(pids.size() * 2);
-    }
-    TPidList list(pids.begin(), pids.begin() + bytes / sizeof(DWORD));
+    TPidList list;
+    for (const TRunningProcess& entry : SnapshotProcesses()) list.push_back(entry.Pid);
     std::sort(list.begin(), list.end());
     return list;
 }
@@ -380,7 +427,10 @@ bool CopyFileByShell(const std::string& source, const std::string& target)
         // answer it and the calling thread would wait for ever.
         operation.fFlags = FOF_NOCONFIRMATION | FOF_ALLOWUNDO | FOF_SILENT | FOF_NOERRORUI | FOF_NOCONFIRMMKDIR;
         return SHFileOperationA(&operation) == 0;
+    } catch (const std::exception& error) {
+        ReportCaught("CopyFileByShell", error);
     } catch (...) {
-        return false;
+        ReportUnknownCaught("CopyFileByShell");
     }
+    return false;
 }

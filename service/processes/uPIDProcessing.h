@@ -6,18 +6,33 @@
 
 using TPidList = std::vector<uint32_t>;
 
+// One process of a snapshot: its id and its program's file name.
+struct TRunningProcess {
+    uint32_t Pid;
+    std::wstring ExeFile;
+};
+// The running processes: the one listing every other answer here is built on.
+std::vector<TRunningProcess> SnapshotProcesses();
+
 // Id of the first process running the program, or -1. A program text with a
 // folder part is matched by the full image path, a bare name by file name.
 int64_t FindProcessByPath(const std::string& path);
 int64_t FindProcessByPathW(const std::wstring& program);  // a program file's path or bare name
-// Empty when unknown; the ANSI form is the record form (WideToAnsiForRecord).
+// Empty when unknown or no longer running; the ANSI form is the record form
+// (WideToAnsiForRecord).
 std::wstring GetProcessImagePathW(uint32_t pid);
 std::string GetProcessImagePath(uint32_t pid);
-bool TerminateProcessById(uint32_t pid);          // refuses protected processes
+// Ends a process unless it is protected. The image that decides is read
+// through the one handle that also ends the process, so an id reused in the
+// meantime can never end another program. `image` receives what it read
+// (kernel forms resolved; empty when unknown).
+bool TerminateProcessById(uint32_t pid, std::wstring* image = nullptr);
+// The same, only while the process still runs the program file `image`.
+bool TerminateProcessRunning(uint32_t pid, const std::wstring& image);
 void ListProcessIds(TPidList& list);
 bool ProcessIdExists(uint32_t pid);
 bool TerminateProcessesByName(const std::string& name);
-// The ids of the running processes, sorted; cheaper than a snapshot.
+// The ids of the running processes, sorted.
 TPidList RunningProcessIds();
 bool CopyFileByShell(const std::string& source, const std::string& target);
 // Two paths of one file, whatever the letter case or 8.3 short forms.
@@ -33,10 +48,9 @@ bool IsProtectedProcess(uint32_t pid, const std::string& imagePath);
 // one way past the tray's protection. Refuses every other process.
 bool TerminateTrayProcess(uint32_t pid);
 
-// The user a token, or a process, runs as: its SID as text ("S-1-5-21-..."),
-// empty when it cannot be read.
+// The user a token runs as: its SID as text ("S-1-5-21-..."), empty when it
+// cannot be read.
 std::string TokenUserSid(void* token);
-std::string ProcessOwnerSid(uint32_t pid);
 // Tests answer the owner themselves (under Wine every process runs as one
 // user); null puts back the process token's answer.
 using ProcessOwnerLookup = std::string (*)(uint32_t pid);
@@ -52,7 +66,6 @@ public:
     ~TProcessOwnerScope();
     TProcessOwnerScope(const TProcessOwnerScope&) = delete;
     TProcessOwnerScope& operator=(const TProcessOwnerScope&) = delete;
-    static bool Allows(uint32_t pid);  // true outside every scope
     // Which processes this thread may end now: "*" outside every scope, else the SID.
     static std::string Current();
 

@@ -3,6 +3,9 @@
 #include <windows.h>
 #include <shlobj.h>
 
+#include <functional>
+#include <vector>
+
 #include "RegistryUtils.h"
 #include "Trust.h"
 #include "qvCaught.h"
@@ -22,6 +25,7 @@
 #include "uServiceMessThread.h"
 #include "uServiceUtils.h"
 #include "uSystemProtectionThread.h"
+#include "uThreadPass.h"
 #include "uUserSIDThreads.h"
 
 namespace {
@@ -131,10 +135,50 @@ void SetTrayDefaults()
     }
 }
 
+namespace {
+
+// Lines reported before the service log exists wait here and are written to it
+// once it does. Only the service's own thread runs until then.
+std::vector<std::string>& LinesBeforeLog()
+{
+    static std::vector<std::string> lines;
+    return lines;
+}
+
+void KeepForServiceLog(const std::string& line) { LinesBeforeLog().push_back(line); }
+
+void WriteKeptLines()
+{
+    for (const std::string& line : LinesBeforeLog()) WriteServiceLog(line);
+    LinesBeforeLog().clear();
+}
+
+// A thread whose start the system refused is a failed step, not an object
+// that looks like a running guard.
+template <typename T>
+void StartThread(std::unique_ptr<T>& thread)
+{
+    thread = std::make_unique<T>();
+    if (thread->Handle()) return;
+    const DWORD error = GetLastError();
+    thread.reset();
+    throw EOSError(error, "the thread did not start");
+}
+
+// One step of the start-up: what it throws is logged as "start-up: <what>:
+// <error>", and the start goes on with the next step.
+void RunStartStep(const std::string& what, const std::function<void()>& step)
+{
+    RunLoggedPass("start-up: " + what, step);
+}
+
+}  // namespace
+
 void TQuorvane::InitService()
 {
     if (!SameText(ExtractFileName(ModuleFileName()), kServiceProgramName)) ExitAsStopped(0);
     ReportStatus();
+    SetCaughtSink(&KeepForServiceLog);
 
     const std::string dataFolder = GetDataFolder();
     const std::string guiLog = dataFolder + "gui.log";
@@ -142,51 +186,51 @@ void TQuorvane::InitService()
     ReportStatus();
 
     // Whatever the checks of the data folder found is said once the log exists.
-    const TOwnFolderResult data = TakeDataFolder();
+    TOwnFolderResult data;
+    RunStartStep("data folder", [&] { data = TakeDataFolder(); });
     if (data.Usable) {
-        RotateLog(serviceLog, OldLogName(serviceLog));
+        RunStartStep("rotation of service.log", [&] { RotateLog(serviceLog, OldLogName(serviceLog)); });
         ReportStatus();
-        RotateLog(guiLog, OldLogName(guiLog));
+        RunStartStep("rotation of gui.log", [&] { RotateLog(guiLog, OldLogName(guiLog)); });
     }
 
     gGuiLog = std::make_unique<TLogThread>(guiLog);
     gServiceLog = std::make_unique<TLogThread>(serviceLog);
     SetCaughtSink(&WriteServiceLog);
     WriteServiceLog("Запуск службы Quorvane " + GetVersionText());
+    WriteKeptLines();
     if (!data.Note.empty()) WriteServiceLog("папка данных: " + data.Note);
 
+    // Each step on its own: one that fails is logged with its error, and the
+    // guards of the steps after it still start.
     if (data.Usable) {
-        const TOwnFolderResult jail = TakeOwnFolder(JailFolder());
-        if (!jail.Note.empty()) WriteServiceLog("карантин: " + jail.Note);
+        RunStartStep("quarantine folder", [] {
+            const TOwnFolderResult jail = TakeOwnFolder(JailFolder());
+            if (!jail.Note.empty()) WriteServiceLog("карантин: " + jail.Note);
+        });
         // Made only where reference copies are kept; checked wherever found.
-        if (DirectoryExists(ReferenceFolder())) {
+        RunStartStep("reference copies folder", [] {
+            if (!DirectoryExists(ReferenceFolder())) return;
             const TOwnFolderResult references = TakeOwnFolder(ReferenceFolder());
             if (!references.Note.empty()) WriteServiceLog("reference copies: " + references.Note);
-        }
+        });
     }
 
-    SetLanguageDefault(ModuleFolder());
+    RunStartStep("default language", [] { SetLanguageDefault(ModuleFolder()); });
     ReportStatus();
-    SetTrayDefaults();
+    RunStartStep("tray defaults", [] { SetTrayDefaults(); });
     ReportStatus();
 
-    try {
-        gDispatcherThread = std::make_unique<TDispatcherThread>();
-        ReportStatus();
-        Sleep(1000);
-        ReportStatus();
-        gServiceMessThread = std::make_unique<TServiceMessThread>();
-        gSystemProtectionThread = std::make_unique<TSystemProtectionThread>();
-        gUserSIDThreads = std::make_unique<TUserSIDThreads>();
-        ReportStatus();
-        Sleep(10);
-        gMbrThread = std::make_unique<TMbrThread>();
-    } catch (const std::exception& error) {
-        // the threads not yet created stay absent; the service still runs
-        WriteServiceLog(std::string("start-up of the service's threads stopped: ") + error.what());
-    } catch (...) {
-        WriteServiceLog("start-up of the service's threads stopped: unknown error");
-    }
+    RunStartStep("event dispatcher", [] { StartThread(gDispatcherThread); });
+    ReportStatus();
+    Sleep(1000);
+    ReportStatus();
+    RunStartStep("command thread", [] { StartThread(gServiceMessThread); });
+    RunStartStep("machine guards", [] { StartThread(gSystemProtectionThread); });
+    RunStartStep("console user thread", [] { StartThread(gUserSIDThreads); });
+    ReportStatus();
+    Sleep(10);
+    RunStartStep("MBR guard", [] { StartThread(gMbrThread); });
 }
 
 bool TQuorvane::StopAllThreads()

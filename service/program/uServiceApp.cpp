@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "qvCaught.h"
 #include "qvErrors.h"
 #include "qvFiles.h"
 #include "qvHandles.h"
@@ -71,7 +72,11 @@ void TServiceModule::RunService()
     bool started = false;
     try {
         ServiceStart(started);
+    } catch (const std::exception& error) {
+        ReportCaught("service start", error);
+        started = false;
     } catch (...) {
+        ReportUnknownCaught("service start");
         started = false;
     }
     if (!started) {
@@ -86,7 +91,10 @@ void TServiceModule::RunService()
         if (control == SERVICE_CONTROL_SHUTDOWN) {
             try {
                 ServiceShutdown();
+            } catch (const std::exception& error) {
+                ReportCaught("service shutdown", error);
             } catch (...) {
+                ReportUnknownCaught("service shutdown");
             }
             break;
         }
@@ -94,7 +102,10 @@ void TServiceModule::RunService()
             bool stopped = true;
             try {
                 ServiceStop(stopped);
+            } catch (const std::exception& error) {
+                ReportCaught("service stop", error);
             } catch (...) {
+                ReportUnknownCaught("service stop");
             }
             if (stopped) break;
             SetState(SERVICE_RUNNING);

@@ -26,7 +26,6 @@ class TServiceModule {
 public:
     explicit TServiceModule(TServiceProperties properties) : properties_(std::move(properties)) {}
     virtual ~TServiceModule() = default;
-    const TServiceProperties& Properties() const { return properties_; }
 
     // Start-up; set started to false to refuse the start.
     virtual void ServiceStart(bool& started) { started = true; }

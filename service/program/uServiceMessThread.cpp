@@ -6,6 +6,8 @@
 
 #include "RegistryUtils.h"
 #include "md5.h"
+#include "qvCaught.h"
+#include "qvFaults.h"
 #include "qvFiles.h"
 #include "qvHandles.h"
 #include "qvProtocol.h"
@@ -18,6 +20,7 @@
 #include "uLogThread.h"
 #include "uServiceManage.h"
 #include "uServiceUtils.h"
+#include "uThreadPass.h"
 #include "uTrustCommands.h"
 #include "uUserSIDThreads.h"
 
@@ -272,31 +275,44 @@ void TServiceMessThread::WakeToStop()
     if (!Finished()) SendToMailSlot(proto::Message(proto::kNone), kServiceSlot);  // dropped unread
 }
 
+bool TServiceMessThread::OpenServiceSlot(TMSlot& slot)
+{
+    CreateMailSlot(slot, false);
+    slotCreated_ = slot.Active;
+    if (!slot.Active && !slotFailureLogged_) {
+        ReportSystemError("command thread: the service slot was not created (tried again every second)", GetLastError());
+        slotFailureLogged_ = true;
+    }
+    return slot.Active;
+}
+
+void TServiceMessThread::ServeNextCommand(TMSlot& slot)
+{
+    FaultPoint("commands.receive");
+    TMSlotMessage message;
+    if (ReceiveMailSlot(slot, message, kStopCheckMs))
+        DispatchCommand(message);
+    else if (GetLastError() != ERROR_SEM_TIMEOUT)
+        Pause(10);  // a failing slot must not spin the thread
+}
+
 void TServiceMessThread::Execute()
 {
     TMSlot slot;
     InitMailSlot(slot);
     slot.Name = kServiceSlot;
-    CreateMailSlot(slot, false);
-    slotCreated_ = slot.Active;
-    if (!slot.Active) return;
     // Every waiting datagram is taken at once, one command at a time in order
     // of arrival: a flood of junk costs each request only the reading of it.
     // A stop wakes the read with a datagram of its own; the read's time-out
-    // only bounds how late a stop is seen when that cannot be delivered.
+    // only bounds how late a stop is seen when that cannot be delivered. A
+    // slot that cannot be made yet, and a pass that fails, are tried again.
     while (!Terminated()) {
-        TMSlotMessage message;
-        if (ReceiveMailSlot(slot, message, kStopCheckMs)) {
-            DispatchCommand(message);
-        } else if (GetLastError() != ERROR_SEM_TIMEOUT) {
-            if (!Pause(10)) break;  // a failing slot must not spin the thread
+        if (!slot.Active && !OpenServiceSlot(slot)) {
+            if (!Pause(kSlotRetryMs)) break;
+            continue;
         }
+        if (!RunLoggedPass("command thread", [&] { ServeNextCommand(slot); }) && !Pause(kPauseAfterFailedPassMs))
+            break;
     }
-    try {
-        CloseMailSlot(slot);
-    } catch (const std::exception& error) {
-        WriteServiceLog(std::string("service slot not closed: ") + error.what());
-    } catch (...) {
-        WriteServiceLog("service slot not closed: unknown error");
-    }
+    RunLoggedPass("command thread: closing the service slot", [&] { CloseMailSlot(slot); });
 }

@@ -17,7 +17,7 @@ public:
         Terminate();
         WaitFor();
     }
-    // False when the slot could not be created (the thread then ended at once).
+    // False while the slot could not be created (it is tried again every second).
     bool SlotCreated() const { return slotCreated_; }
     // Terminate, and a datagram that ends the thread's wait for the next
     // message at once.
@@ -29,7 +29,12 @@ protected:
 private:
     // How late a stop is seen when the wake-up datagram cannot be delivered.
     static constexpr DWORD kStopCheckMs = 1000;
+    static constexpr DWORD kSlotRetryMs = 1000;
+    bool OpenServiceSlot(TMSlot& slot);
+    void ServeNextCommand(TMSlot& slot);
+
     std::atomic<bool> slotCreated_{false};
+    bool slotFailureLogged_ = false;  // a slot that stays taken is logged once
 };
 
 extern std::unique_ptr<TServiceMessThread> gServiceMessThread;

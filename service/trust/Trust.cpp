@@ -6,11 +6,14 @@
 #include <softpub.h>
 #include <wintrust.h>
 
+#include <cstddef>
 #include <cstdint>
 #include <condition_variable>
 #include <mutex>
+#include <vector>
 
 #include "md5.h"
+#include "qvCaught.h"
 #include "qvFiles.h"
 #include "qvHandles.h"
 #include "qvPlainFiles.h"
@@ -158,6 +161,50 @@ private:
     HCATINFO info_;
 };
 
+bool ReadAt(HANDLE file, LONG offset, void* buffer, DWORD size)
+{
+    DWORD got = 0;
+    return SetFilePointer(file, offset, nullptr, FILE_BEGIN) != INVALID_SET_FILE_POINTER &&
+           ReadFile(file, buffer, size, &got, nullptr) && got == size;
+}
+
+// A program's embedded signature lives in its certificate table: a program
+// file without one has none to verify (the costly part of the test). Any
+// other kind of file is left to WinVerifyTrust.
+bool MayCarryEmbeddedSignature(HANDLE file)
+{
+    IMAGE_DOS_HEADER dos{};
+    if (!ReadAt(file, 0, &dos, sizeof(dos)) || dos.e_magic != IMAGE_DOS_SIGNATURE || dos.e_lfanew <= 0) return true;
+    DWORD signature = 0;
+    IMAGE_FILE_HEADER header{};
+    WORD magic = 0;
+    const LONG optional = dos.e_lfanew + sizeof(signature) + sizeof(header);
+    if (!ReadAt(file, dos.e_lfanew, &signature, sizeof(signature)) || signature != IMAGE_NT_SIGNATURE ||
+        !ReadAt(file, dos.e_lfanew + sizeof(signature), &header, sizeof(header)) ||
+        !ReadAt(file, optional, &magic, sizeof(magic)))
+        return true;
+    // The data directories follow the optional header's fixed part, which
+    // differs between 32- and 64-bit programs.
+    LONG directories;
+    DWORD count = 0;
+    if (magic == IMAGE_NT_OPTIONAL_HDR32_MAGIC) {
+        directories = optional + offsetof(IMAGE_OPTIONAL_HEADER32, DataDirectory);
+        if (!ReadAt(file, optional + offsetof(IMAGE_OPTIONAL_HEADER32, NumberOfRvaAndSizes), &count, sizeof(count)))
+            return true;
+    } else if (magic == IMAGE_NT_OPTIONAL_HDR64_MAGIC) {
+        directories = optional + offsetof(IMAGE_OPTIONAL_HEADER64, DataDirectory);
+        if (!ReadAt(file, optional + offsetof(IMAGE_OPTIONAL_HEADER64, NumberOfRvaAndSizes), &count, sizeof(count)))
+            return true;
+    } else {
+        return true;
+    }
+    if (count <= IMAGE_DIRECTORY_ENTRY_SECURITY) return false;
+    IMAGE_DATA_DIRECTORY security{};
+    if (!ReadAt(file, directories + IMAGE_DIRECTORY_ENTRY_SECURITY * sizeof(security), &security, sizeof(security)))
+        return true;
+    return security.Size != 0;
+}
+
 bool CheckFile(const TrustApi& api, const std::wstring& widePath)
 {
     CatAdminContext admin(api);
@@ -165,10 +212,12 @@ bool CheckFile(const TrustApi& api, const std::wstring& widePath)
 
     BYTE hash[256];
     DWORD hashSize = sizeof(hash);
+    bool embedded = true;
     {
         UniqueHandle file(CreateFileW(widePath.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
         if (!file) return false;
         if (!api.calcHash(file.Get(), &hashSize, hash, 0) || hashSize > sizeof(hash)) return false;
+        embedded = MayCarryEmbeddedSignature(file.Get());
     }
     std::wstring tag = HexTag(hash, hashSize);
 
@@ -180,7 +229,7 @@ bool CheckFile(const TrustApi& api, const std::wstring& widePath)
         if (!api.catalogInfo(catalog.Get(), &info, 0)) return false;
         return VerifyCatalogMember(api, info, tag, widePath);
     }
-    return VerifyEmbedded(api, widePath);
+    return embedded && VerifyEmbedded(api, widePath);
 }
 
 }  // namespace
@@ -243,9 +292,12 @@ bool IsFileSignedW(const std::wstring& path)
     } done;
     try {
         return CheckFile(api, path);
+    } catch (const std::exception& error) {
+        ReportCaught("signature check", error);
     } catch (...) {
-        return false;
+        ReportUnknownCaught("signature check");
     }
+    return false;
 }
 
 namespace {
@@ -256,22 +308,128 @@ std::mutex gGoodListLock;
 
 std::string GoodListPath() { return GetDataFolder() + "goodlist.arn"; }
 
+namespace {
+
+UniqueHandle OpenForDigest(const std::wstring& path)
+{
+    Wow64RedirectionOff redirection;
+    return UniqueHandle(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+}
+
+// The MD5 of what the handle reads from the start; empty when a read fails (a
+// file nobody can read must not pass for empty data).
+std::string DigestOfOpened(HANDLE file)
+{
+    MD5Context context;
+    MD5Init(context);
+    std::vector<BYTE> block(64 * 1024);
+    for (;;) {
+        DWORD got = 0;
+        if (!ReadFile(file, block.data(), static_cast<DWORD>(block.size()), &got, nullptr)) return {};
+        if (got == 0) break;
+        MD5Update(context, block.data(), got);
+    }
+    MD5Digest digest;
+    MD5Final(context, digest);
+    return MD5DigestToHex(digest);
+}
+
+int64_t FileSize(const BY_HANDLE_FILE_INFORMATION& info)
+{
+    return static_cast<int64_t>((static_cast<uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow);
+}
+
+}  // namespace
+
+TFileDigest DigestFileW(const std::wstring& path)
+{
+    TFileDigest file;
+    file.Path = path;
+    UniqueHandle opened = OpenForDigest(path);
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!opened || !GetFileInformationByHandle(opened.Get(), &info)) return file;
+    file.Size = FileSize(info);
+    file.Md5 = DigestOfOpened(opened.Get());
+    return file;
+}
+
+TFileDigestCache::TEntry& TFileDigestCache::Find(const std::wstring& path)
+{
+    std::wstring key = path;
+    if (!key.empty()) CharLowerBuffW(&key[0], static_cast<DWORD>(key.size()));
+    auto known = byPath_.find(key);
+    if (known != byPath_.end()) return *known->second;
+    auto entry = std::make_shared<TEntry>();
+    entry->File.Path = path;
+    UniqueHandle opened = OpenForDigest(path);
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (opened && GetFileInformationByHandle(opened.Get(), &info)) {
+        const auto identity = std::make_pair(static_cast<uint64_t>(info.dwVolumeSerialNumber),
+                                             (static_cast<uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow);
+        auto same = byFile_.find(identity);
+        if (same != byFile_.end()) return *byPath_.emplace(key, same->second).first->second;
+        entry->File.Size = FileSize(info);
+        byFile_.emplace(identity, entry);
+    } else {
+        entry->Read = true;  // nothing to read: no size, no digest
+    }
+    return *byPath_.emplace(key, entry).first->second;
+}
+
+int64_t TFileDigestCache::SizeOf(const std::wstring& path) { return Find(path).File.Size; }
+
+const TFileDigest& TFileDigestCache::Of(const std::wstring& path)
+{
+    TEntry& entry = Find(path);
+    if (!entry.Read) {
+        entry.Read = true;
+        UniqueHandle opened = OpenForDigest(entry.File.Path);
+        if (opened) entry.File.Md5 = DigestOfOpened(opened.Get());
+    }
+    return entry.File;
+}
+
 bool IsKnownGoodFile(const std::string& path) { return IsKnownGoodFileW(AnsiToWide(path)); }
 
-bool IsKnownGoodFileW(const std::wstring& path)
+bool IsKnownGoodFileW(const std::wstring& path) { return IsKnownGoodFile(DigestFileW(path)); }
+
+namespace {
+
+// On the good list, or signed (its digest then joins the list, so the next
+// test needs no signature check).
+bool IsApproved(const TFileDigest& file, TStringList& goodList)
+{
+    if (!file.Md5.empty() && IndexOf(goodList, file.Md5) >= 0) return true;
+    if (!IsFileSignedW(file.Path)) return false;
+    if (!file.Md5.empty()) {
+        AddGoodListDigest(file.Md5);
+        goodList.push_back(file.Md5);
+    }
+    return true;
+}
+
+}  // namespace
+
+bool IsKnownGoodFile(const TFileDigest& file)
 {
     TStringList lines;
     LoadPlainLines(GoodListPath(), lines);  // missing or refused: no digest is approved by it
-    const std::string digest = GetReadableFileMD5W(path);
-    if (!digest.empty() && IndexOf(lines, digest) >= 0) return true;
-    if (!IsFileSignedW(path)) return false;
-    if (!digest.empty()) AddGoodListDigest(digest);
-    return true;
+    return IsApproved(file, lines);
+}
+
+TTrustJudge::TTrustJudge() { LoadPlainLines(GoodListPath(), goodList_); }
+
+bool TTrustJudge::IsTrusted(const TFileDigest& file)
+{
+    return IsApproved(file, goodList_) || IsDigestOnTrustList(file.Md5);
 }
 
 bool IsTrustedFile(const std::string& path) { return IsTrustedFileW(AnsiToWide(path)); }
 
-bool IsTrustedFileW(const std::wstring& path) { return IsKnownGoodFileW(path) || IsFileTrustedW(path); }
+bool IsTrustedFileW(const std::wstring& path) { return IsTrustedFile(DigestFileW(path)); }
+
+bool IsTrustedFile(const TFileDigest& file) { return IsKnownGoodFile(file) || IsDigestOnTrustList(file.Md5); }
 
 void AddGoodListDigest(const std::string& digest)
 {

@@ -17,6 +17,12 @@ void JailFile(const std::string& path) { JailFileW(AnsiToWide(path)); }
 
 void JailFileW(const std::wstring& path)
 {
+    if (FileExistsW(path)) JailFile(DigestFileW(path));
+}
+
+void JailFile(const TFileDigest& file)
+{
+    const std::wstring& path = file.Path;
     if (!FileExistsW(path)) return;
     const std::string jail = JailFolder();
     for (const std::string& folder : {GetDataFolder(), jail}) {
@@ -25,7 +31,7 @@ void JailFileW(const std::wstring& path)
         if (!made.Note.empty()) WriteServiceLog("карантин: " + made.Note);
         if (!made.Usable) return;
     }
-    if (IsKnownGoodFileW(path)) return;
+    if (IsKnownGoodFile(file)) return;
     // The file's folder and the jail are held while the file moves, and the
     // file itself must be plain: a link or junction on either side would
     // have the service take or put a file where the user could not.
@@ -38,5 +44,5 @@ void JailFileW(const std::wstring& path)
     }
     const std::string recordForm = WideToAnsiForRecord(target);
     WriteServiceLog(recordForm);
-    RecordEvent(evkJail, evmMovedToJail, recordForm, "", GetReadableFileMD5W(target));
+    RecordEvent(evkJail, evmMovedToJail, recordForm, "", file.Md5);
 }

@@ -4,9 +4,13 @@
 // moves there as "<time stamp><name>.zlo", and the move is recorded.
 #include <string>
 
+#include "Trust.h"
+
 std::string JailFolder();  // data folder + "jail"
 
 // Moves the file into the jail, unless it is missing or approved (good list
 // or signature), or a link lies on the way to it or to the jail.
 void JailFile(const std::string& path);
 void JailFileW(const std::wstring& path);  // a file named in any script
+// A file whose digest the caller has read: judged and recorded with it.
+void JailFile(const TFileDigest& file);

@@ -4,6 +4,9 @@
 
 #include <stdexcept>
 
+#include "qvCaught.h"
+#include "qvErrors.h"
+#include "qvFaults.h"
 #include "qvHandles.h"
 
 TDirWatchThread::TDirWatchThread(std::string folder, uint16_t filter, TLogCallback log, TDirChangeCallback onChange,
@@ -16,8 +19,14 @@ TDirWatchThread::TDirWatchThread(std::string folder, uint16_t filter, TLogCallba
 {
     // Armed here, not on the thread: once the owner has the watcher, a change
     // is seen however long the thread waits for the processor.
-    notify_.Reset(FindFirstChangeNotificationA(folder_.c_str(), FALSE, filter_));
+    Arm();
     Start();
+}
+
+bool TDirWatchThread::Arm()
+{
+    notify_.Reset(FindFirstChangeNotificationA(folder_.c_str(), FALSE, filter_));
+    return notify_.Valid();
 }
 
 bool TDirWatchThread::Rearm()
@@ -32,39 +41,60 @@ bool TDirWatchThread::Rearm()
 
 void TDirWatchThread::RunCallback()
 {
-    inCallback_ = true;
     ++callbacks_;
     try {
         onChange_(folder_);
-    } catch (const std::exception&) {
+    } catch (const std::exception& error) {
         // one failed pass; watching goes on
+        ReportWatcherError(log_, "watch of folder " + folder_, CaughtText(error));
+    } catch (...) {
+        ReportWatcherError(log_, "watch of folder " + folder_, "an unknown error was thrown");
     }
-    inCallback_ = false;
 }
 
 void TDirWatchThread::Execute()
 {
-    if (examineFirst_ && onChange_) RunCallback();
+    // An error of a pass is logged and watching goes on: the handle keeps
+    // the change notifications that came meanwhile. A folder the constructor
+    // could not watch is examined once it is watched.
+    bool examine = examineFirst_ || !notify_;
     while (!Terminated()) {
-        if (!notify_) {
-            Terminate();  // a folder that cannot be watched ends the watcher
-            break;
+        try {
+            WatchOnce(examine);
+        } catch (const std::exception& error) {
+            ReportWatcherError(log_, "watch of folder " + folder_, CaughtText(error));
+            Pause(kWatcherRetryMs);
+        } catch (...) {
+            ReportWatcherError(log_, "watch of folder " + folder_, "an unknown error was thrown");
+            Pause(kWatcherRetryMs);
         }
-        HANDLE waits[2] = {notify_.Get(), StopEvent()};
-        if (WaitForMultipleObjects(2, waits, FALSE, INFINITE) != WAIT_OBJECT_0 || Terminated()) break;
-        if (!Pause(200)) break;  // lets the writer finish
-        if (!Rearm()) {
-            // the folder went away or the handle broke: watch it anew
-            notify_.Reset(FindFirstChangeNotificationA(folder_.c_str(), FALSE, filter_));
-            if (!notify_) continue;
-        }
-        if (onChange_) RunCallback();
     }
 }
 
-void HardStopDirWatch(std::unique_ptr<TDirWatchThread>& thread)
+void TDirWatchThread::WatchOnce(bool& examine)
 {
-    if (!thread) return;
-    TDirWatchThread* raw = thread.get();
-    HardStopWatcher(thread, [raw] { return raw->InCallback(); });
+    FaultPoint("folder watcher pass");
+    if (!notify_ && !Arm()) {
+        // files may come while the folder is not watched
+        examine = true;
+        Pause(kWatcherRetryMs);
+        return;
+    }
+    if (examine && onChange_) RunCallback();
+    examine = false;
+    HANDLE waits[2] = {notify_.Get(), StopEvent()};
+    const DWORD woke = WaitForMultipleObjects(2, waits, FALSE, INFINITE);
+    if (woke == WAIT_FAILED) {
+        const DWORD code = GetLastError();
+        notify_.Reset();
+        examine = true;
+        RaiseOSError(code);
+    }
+    if (woke != WAIT_OBJECT_0 || Terminated()) return;
+    if (!Pause(200)) return;  // lets the writer finish
+    // the folder went away or the handle broke: watched anew at the next pass
+    if (!Rearm()) notify_.Reset();
+    examine = true;
 }
+
+void HardStopDirWatch(std::unique_ptr<TDirWatchThread>& thread) { StopAndFree(thread); }

@@ -1,6 +1,8 @@
 #pragma once
 // Watches one folder (not its subfolders): after a change notification it
-// lets the writer finish for 200 ms and calls back with the folder.
+// lets the writer finish for 200 ms and calls back with the folder. A folder
+// that cannot be watched (not there yet, or gone) is tried again every
+// kWatcherRetryMs and examined once it is watched.
 #include <atomic>
 #include <cstdint>
 #include <functional>
@@ -21,16 +23,19 @@ public:
     // during that first look, is not missed.
     TDirWatchThread(std::string folder, uint16_t filter, TLogCallback log, TDirChangeCallback onChange,
                     bool examineFirst = false);
+    ~TDirWatchThread() override { StopAndJoin(); }
     const std::string& Folder() const { return folder_; }
     uint16_t Filter() const { return filter_; }
-    bool InCallback() const { return inCallback_.load(); }
     int CallbackCount() const { return callbacks_.load(); }
 
 protected:
     void Execute() override;
 
 private:
+    bool Arm();
     bool Rearm();
+    // Arms the watch if needed, examines when due, waits for the next change.
+    void WatchOnce(bool& examine);
     void RunCallback();
 
     std::string folder_;
@@ -38,9 +43,9 @@ private:
     TLogCallback log_;
     TDirChangeCallback onChange_;
     bool examineFirst_ = false;
-    std::atomic<bool> inCallback_{false};
     std::atomic<int> callbacks_{0};
     UniqueChangeNotify notify_;
 };
 
+// Stops a watcher and frees it once its thread has ended.
 void HardStopDirWatch(std::unique_ptr<TDirWatchThread>& thread);

@@ -45,24 +45,9 @@ std::vector<TMachineWatch> MachineRegistryWatches(bool win64)
     return watches;
 }
 
-namespace {
-
-// Each watcher is set up on its own: one that fails leaves the others in place.
-template <typename Fn>
-void Guarded(Fn&& step)
-{
-    try {
-        step();
-    } catch (const std::exception& error) {
-        // that watcher stays absent; the others are set up
-        WriteServiceLog(std::string("machine watcher not set up: ") + error.what());
-    }
-}
-
-}  // namespace
-
 int TSystemProtectionThread::RegistryWatcherCount() const
 {
+    std::lock_guard<std::mutex> guard(lock_);
     int n = 0;
     for (const auto& w : registryWatchers_)
         if (w && !w->Finished()) ++n;
@@ -71,6 +56,7 @@ int TSystemProtectionThread::RegistryWatcherCount() const
 
 int TSystemProtectionThread::FolderWatcherCount() const
 {
+    std::lock_guard<std::mutex> guard(lock_);
     int n = 0;
     for (const auto* w : {&systemFolder_, &dllcache_, &commonStartup_, &hostsFolder_})
         if (*w && !(*w)->Finished()) ++n;
@@ -79,6 +65,7 @@ int TSystemProtectionThread::FolderWatcherCount() const
 
 std::vector<std::string> TSystemProtectionThread::WatchedKeys() const
 {
+    std::lock_guard<std::mutex> guard(lock_);
     std::vector<std::string> keys;
     for (const auto& w : registryWatchers_)
         if (w && !w->Finished()) keys.push_back(w->Ref().Key + (w->View() == RegView::Key64 ? " (64)" : ""));
@@ -87,65 +74,103 @@ std::vector<std::string> TSystemProtectionThread::WatchedKeys() const
 
 std::vector<std::string> TSystemProtectionThread::WatchedFolders() const
 {
+    std::lock_guard<std::mutex> guard(lock_);
     std::vector<std::string> folders;
     for (const auto* w : {&systemFolder_, &dllcache_, &commonStartup_, &hostsFolder_})
         if (*w && !(*w)->Finished()) folders.push_back((*w)->Folder());
     return folders;
 }
 
+void TSystemProtectionThread::WatchFolder(std::unique_ptr<TDirWatchThread>& slot, const std::string& folder,
+                                          void (*onChange)(const std::string&), bool examineFirst)
+{
+    auto watcher = std::make_unique<TDirWatchThread>(folder, 0, WriteServiceLog, onChange, examineFirst);
+    std::lock_guard<std::mutex> guard(lock_);
+    slot = std::move(watcher);
+}
+
+void TSystemProtectionThread::WatchMachineKey(size_t index, const TMachineWatch& watch)
+{
+    TRegEngine ref;
+    ref.Root = kRootHKLM;
+    ref.Key = watch.Key;
+    auto watcher = std::make_unique<TRegEventThread>(ref, watch.View, WriteServiceLog, watch.Callback);
+    std::lock_guard<std::mutex> guard(lock_);
+    registryWatchers_[index] = std::move(watcher);
+}
+
+std::vector<TSetUpStep> TSystemProtectionThread::SetUpSteps()
+{
+    std::vector<TSetUpStep> steps;
+    steps.push_back({"first Winlogon check", [] { RepairWinlogon(); }});
+    if (ProtectedFilesGuardApplies(GetOSMajorVersion())) {
+        steps.push_back({"protected files check", [] { CheckProtectedFiles(); }});
+        steps.push_back({"system folder watcher", [this] {
+                             WatchFolder(systemFolder_, GetSpecialFolder(CSIDL_SYSTEM), OnSystemFolderChanged);
+                             Pause(100);
+                         }});
+        steps.push_back({"dllcache watcher", [this] {
+                             WatchFolder(dllcache_, GetSpecialFolder(CSIDL_SYSTEM) + "\\dllcache", OnDllcacheChanged);
+                         }});
+    }
+    const std::vector<TMachineWatch> watches = MachineRegistryWatches(IsWin64System());
+    {
+        // One place per watch, in creation order, whenever each is set up.
+        std::lock_guard<std::mutex> guard(lock_);
+        registryWatchers_.resize(watches.size());
+    }
+    for (size_t i = 0; i < watches.size(); ++i) {
+        const TMachineWatch watch = watches[i];
+        steps.push_back({"watcher of " + watch.Key, [this, i, watch] { WatchMachineKey(i, watch); }});
+    }
+    steps.push_back({"repeat thread", [this] {
+                         auto repeat = std::make_unique<TRepeatThread>(OnMachinePoliciesRunChanged);
+                         std::lock_guard<std::mutex> guard(lock_);
+                         repeat_ = std::move(repeat);
+                     }});
+    steps.push_back({"common Startup folder watcher", [this] {
+                         WatchFolder(commonStartup_, GetSpecialFolder(CSIDL_COMMON_STARTUP), OnCommonStartupChanged, true);
+                     }});
+    steps.push_back({"hosts folder watcher", [this] {
+                         std::string bytes;
+                         SetAcceptedHostsDigest(ReadPlainFile(BackupHostsPath(), bytes) ? MD5DigestToHex(MD5OfString(bytes))
+                                                                                        : std::string());
+                         WatchFolder(hostsFolder_, ExtractFilePath(GetHostsFilePath()), OnHostsChanged, true);
+                     }});
+    return steps;
+}
+
 void TSystemProtectionThread::Execute()
 {
-    // No handler of its own: an error here ends the thread before any watcher.
-    RepairWinlogon();
-
-    if (ProtectedFilesGuardApplies(GetOSMajorVersion())) {
-        CheckProtectedFiles();
-        const std::string system = GetSpecialFolder(CSIDL_SYSTEM);
-        Guarded([&] { systemFolder_ = std::make_unique<TDirWatchThread>(system, 0, WriteServiceLog, OnSystemFolderChanged); });
-        Sleep(100);
-        Guarded([&] { dllcache_ = std::make_unique<TDirWatchThread>(system + "\\dllcache", 0, WriteServiceLog, OnDllcacheChanged); });
-    }
-
-    for (const TMachineWatch& watch : MachineRegistryWatches(IsWin64System())) {
-        Guarded([&] {
-            TRegEngine ref;
-            ref.Root = kRootHKLM;
-            ref.Key = watch.Key;
-            registryWatchers_.push_back(std::make_unique<TRegEventThread>(ref, watch.View, WriteServiceLog, watch.Callback));
-        });
-    }
-
-    Guarded([&] { repeat_ = std::make_unique<TRepeatThread>(OnMachinePoliciesRunChanged); });
-
-    Guarded([&] {
-        const std::string startup = GetSpecialFolder(CSIDL_COMMON_STARTUP);
-        commonStartup_ = std::make_unique<TDirWatchThread>(startup, 0, WriteServiceLog, OnCommonStartupChanged, true);
-    });
-
-    Guarded([&] {
-        const std::string backup = BackupHostsPath();
-        std::string bytes;
-        SetAcceptedHostsDigest(ReadPlainFile(backup, bytes) ? MD5DigestToHex(MD5OfString(bytes)) : std::string());
-        const std::string folder = ExtractFilePath(GetHostsFilePath());
-        hostsFolder_ = std::make_unique<TDirWatchThread>(folder, 0, WriteServiceLog, OnHostsChanged, true);
-    });
-
+    const std::string where = "machine guards";
+    std::vector<TSetUpStep> steps;
+    while (!RunLoggedPass(where, [&] { steps = SetUpSteps(); }))
+        if (!Pause(kSetUpRetryMs)) return;
+    bool complete = RunSetUpRound(steps, where, "systemprotection.setup", *this);
     setUpDone_ = true;
+    while (!complete && Pause(kSetUpRetryMs)) complete = RunSetUpRound(steps, where, "systemprotection.setup", *this);
     WaitForSingleObject(StopEvent(), INFINITE);  // the watchers work; nothing to poll
     StopWatchers();
 }
 
 void TSystemProtectionThread::StopWatchers()
 {
-    try {
-        StopAndFree(repeat_);
-        for (auto& watcher : registryWatchers_) HardStopRegWatch(watcher);
-        registryWatchers_.clear();
-        HardStopDirWatch(hostsFolder_);
-        HardStopDirWatch(systemFolder_);
-        HardStopDirWatch(dllcache_);
-        HardStopDirWatch(commonStartup_);
-    } catch (const std::exception& error) {
-        WriteServiceLog(std::string("machine watchers not all stopped: ") + error.what());
+    std::unique_ptr<TRepeatThread> repeat;
+    std::vector<std::unique_ptr<TRegEventThread>> registry;
+    std::unique_ptr<TDirWatchThread> folders[4];
+    {
+        // Taken out under the lock: the counts seen elsewhere drop at once.
+        std::lock_guard<std::mutex> guard(lock_);
+        repeat = std::move(repeat_);
+        registry = std::move(registryWatchers_);
+        folders[0] = std::move(hostsFolder_);
+        folders[1] = std::move(systemFolder_);
+        folders[2] = std::move(dllcache_);
+        folders[3] = std::move(commonStartup_);
     }
+    RunLoggedPass("machine guards: stop", [&] {
+        StopAndFree(repeat);
+        for (auto& watcher : registry) HardStopRegWatch(watcher);
+        for (auto& folder : folders) HardStopDirWatch(folder);
+    });
 }

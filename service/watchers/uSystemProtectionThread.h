@@ -1,7 +1,10 @@
 #pragma once
 // Sets up every machine-wide guard: the first Winlogon repair, one watcher per
-// guarded key or folder, and stops them all when it ends.
+// guarded key or folder, and stops them all when it ends. Each part is set up
+// on its own; one that fails is logged and tried again every few seconds.
+#include <atomic>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -9,6 +12,7 @@
 #include "uDirWatchThread.h"
 #include "uRegEventThread.h"
 #include "uTestRepeatThread.h"
+#include "uThreadPass.h"
 
 // One machine-wide registry watcher: key, view and callback.
 struct TMachineWatch {
@@ -24,9 +28,12 @@ std::vector<TMachineWatch> MachineRegistryWatches(bool win64);
 class TSystemProtectionThread : public TThread {
 public:
     TSystemProtectionThread() { Start(); }
+    // Ends the thread while this object (its lock, its watchers) is whole.
+    ~TSystemProtectionThread() override { StopAndJoin(); }
     // For tests: how many watchers of each kind are running.
     int RegistryWatcherCount() const;
     int FolderWatcherCount() const;
+    // True once every part was tried (set up, or left to be tried again).
     bool SetUpDone() const { return setUpDone_.load(); }
     // Once set up: each running registry watcher as its key, with " (64)" after
     // a 64-bit-view one, in creation order; and the folders watched.
@@ -37,9 +44,14 @@ protected:
     void Execute() override;
 
 private:
+    std::vector<TSetUpStep> SetUpSteps();
+    void WatchFolder(std::unique_ptr<TDirWatchThread>& slot, const std::string& folder,
+                     void (*onChange)(const std::string&), bool examineFirst = false);
+    void WatchMachineKey(size_t index, const TMachineWatch& watch);
     void StopWatchers();
 
-    std::vector<std::unique_ptr<TRegEventThread>> registryWatchers_;
+    mutable std::mutex lock_;  // the watchers, made on this thread and counted on others
+    std::vector<std::unique_ptr<TRegEventThread>> registryWatchers_;  // a null one is not set up yet
     std::unique_ptr<TRepeatThread> repeat_;
     std::unique_ptr<TDirWatchThread> systemFolder_, dllcache_, commonStartup_, hostsFolder_;
     std::atomic<bool> setUpDone_{false};

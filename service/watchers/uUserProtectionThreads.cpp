@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <iterator>
+
 #include "qvFiles.h"
 #include "uLogThread.h"
 #include "uRunFileFromSrv.h"
@@ -50,15 +52,13 @@ std::string SafeUserStartupFolder(const std::string& sid, std::string& why)
     }
     // The folder comes from a value the user can write; the LocalSystem
     // service only works inside the user's own profile and never through links.
-    if (!StartsText(profile + "\\", startup) || startup.find("..") != std::string::npos) {
+    if (!LiesInside(startup, profile)) {
         why = "the Startup folder " + startup + " lies outside the profile " + profile;
         return {};
     }
-    for (std::string part = startup; part.size() > profile.size(); part = ExtractFileDir(part)) {
-        if (IsReparsePoint(part)) {
-            why = "the Startup folder " + startup + " is reached through the link " + part;
-            return {};
-        }
+    if (!OpenPlainFolder(startup)) {
+        why = "the Startup folder " + startup + " is not a plain folder (a link on the way?)";
+        return {};
     }
     return startup;
 }
@@ -100,7 +100,8 @@ bool TUserProtectionThreads::FindUser()
 {
     for (int round = 0; round < 40 && !Terminated(); ++round) {
         std::string sid, name;
-        lookup_(sid, name);
+        // a lookup that throws counts as a round that found nobody
+        RunLoggedPass("per-user guards: console user's SID", [&] { lookup_(sid, name); });
         if (!Pause(200)) return false;
         if (!sid.empty() && !name.empty()) {
             std::lock_guard<std::mutex> guard(lock_);
@@ -126,6 +127,30 @@ void TUserProtectionThreads::WatchStartupFolder()
     startupWatcher_ = std::move(watcher);
 }
 
+void TUserProtectionThreads::WatchUserKey(size_t index)
+{
+    const TUserWatch& watch = kUserWatches[index];
+    TRegEngine ref = UserKey(Sid(), watch.Path);
+    if (watch.Callback == &OnUserWinlogonChanged) watch.Callback(ref);
+    auto watcher = std::make_unique<TRegEventThread>(ref, RegView::Default, WriteServiceLog, watch.Callback);
+    std::lock_guard<std::mutex> guard(lock_);
+    registryWatchers_[index] = std::move(watcher);
+}
+
+std::vector<TSetUpStep> TUserProtectionThreads::SetUpSteps()
+{
+    {
+        // One place per watch, in creation order, whenever each is set up.
+        std::lock_guard<std::mutex> guard(lock_);
+        registryWatchers_.resize(std::size(kUserWatches));
+    }
+    std::vector<TSetUpStep> steps;
+    for (size_t i = 0; i < std::size(kUserWatches); ++i)
+        steps.push_back({std::string("watcher of ") + kUserWatches[i].Path, [this, i] { WatchUserKey(i); }});
+    steps.push_back({"Startup folder watcher", [this] { WatchStartupFolder(); }});
+    return steps;
+}
+
 void TUserProtectionThreads::Execute()
 {
     struct StopAtEnd {
@@ -137,16 +162,13 @@ void TUserProtectionThreads::Execute()
         setUpDone_ = true;
         return;  // no SID: no per-user watchers
     }
-    const std::string sid = Sid();
-    for (const TUserWatch& watch : kUserWatches) {
-        TRegEngine ref = UserKey(sid, watch.Path);
-        if (watch.Callback == &OnUserWinlogonChanged) watch.Callback(ref);
-        auto watcher = std::make_unique<TRegEventThread>(ref, RegView::Default, WriteServiceLog, watch.Callback);
-        std::lock_guard<std::mutex> guard(lock_);
-        registryWatchers_.push_back(std::move(watcher));
-    }
-    WatchStartupFolder();
+    const std::string where = "per-user guards";
+    std::vector<TSetUpStep> steps;
+    while (!RunLoggedPass(where, [&] { steps = SetUpSteps(); }))
+        if (!Pause(kSetUpRetryMs)) return;
+    bool complete = RunSetUpRound(steps, where, "userprotection.setup", *this);
     setUpDone_ = true;
+    while (!complete && Pause(kSetUpRetryMs)) complete = RunSetUpRound(steps, where, "userprotection.setup", *this);
     WaitForSingleObject(StopEvent(), INFINITE);  // the watchers work; nothing to poll
 }
 
@@ -159,8 +181,10 @@ void TUserProtectionThreads::StopWatchers()
         startup = std::move(startupWatcher_);
         watchers = std::move(registryWatchers_);
     }
-    HardStopDirWatch(startup);
-    // Winlogon, Run, RunOnce, Policies\Explorer\Run, Policies\System, Windows.
-    for (size_t index : {0u, 2u, 3u, 1u, 4u, 5u})
-        if (index < watchers.size()) HardStopRegWatch(watchers[index]);
+    RunLoggedPass("per-user guards: stop", [&] {
+        HardStopDirWatch(startup);
+        // Winlogon, Run, RunOnce, Policies\Explorer\Run, Policies\System, Windows.
+        for (size_t index : {0u, 2u, 3u, 1u, 4u, 5u})
+            if (index < watchers.size()) HardStopRegWatch(watchers[index]);
+    });
 }

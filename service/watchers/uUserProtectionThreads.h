@@ -1,6 +1,7 @@
 #pragma once
 // The console user's guards: six registry watchers under HKEY_USERS\<SID> and
-// the user's Startup folder.
+// the user's Startup folder. Each is set up on its own; one that fails is
+// logged and tried again every few seconds.
 #include <atomic>
 #include <functional>
 #include <memory>
@@ -11,6 +12,7 @@
 #include "qvThread.h"
 #include "uDirWatchThread.h"
 #include "uRegEventThread.h"
+#include "uThreadPass.h"
 
 class TUserProtectionThreads : public TThread {
 public:
@@ -18,12 +20,15 @@ public:
     // tests give their own.
     using SidLookup = std::function<bool(std::string& sid, std::string& name)>;
     explicit TUserProtectionThreads(SidLookup lookup = {});
+    // Ends the thread while this object (its lock, its watchers) is whole.
+    ~TUserProtectionThreads() override { StopAndJoin(); }
 
     std::string Sid() const;
     std::string UserName() const;
     int RegistryWatcherCount() const;
     bool HasStartupWatcher() const;
-    // True once the watchers are set up (or the thread gave up on the SID).
+    // True once every guard was tried (set up, or left to be tried again), or
+    // the thread gave up on the SID.
     bool SetUpDone() const { return setUpDone_.load(); }
 
 protected:
@@ -31,13 +36,15 @@ protected:
 
 private:
     bool FindUser();
+    std::vector<TSetUpStep> SetUpSteps();
+    void WatchUserKey(size_t index);
     void WatchStartupFolder();
     void StopWatchers();
 
     SidLookup lookup_;
     mutable std::mutex lock_;
     std::string sid_, name_;
-    std::vector<std::unique_ptr<TRegEventThread>> registryWatchers_;
+    std::vector<std::unique_ptr<TRegEventThread>> registryWatchers_;  // a null one is not set up yet
     std::unique_ptr<TDirWatchThread> startupWatcher_;
     std::atomic<bool> setUpDone_{false};
 };

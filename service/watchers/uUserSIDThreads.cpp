@@ -4,6 +4,7 @@
 
 #include "cryptograph.h"
 #include "md5.h"
+#include "qvFaults.h"
 #include "qvFiles.h"
 #include "qvProtocol.h"
 #include "uCommonUtils.h"
@@ -13,6 +14,7 @@
 #include "uPIDProcessing.h"
 #include "uRunFileFromSrv.h"
 #include "uServiceUtils.h"
+#include "uThreadPass.h"
 
 std::unique_ptr<TUserSIDThreads> gUserSIDThreads;
 
@@ -95,12 +97,6 @@ TUserSIDThreads::~TUserSIDThreads()
     WaitFor();
 }
 
-std::string TUserSIDThreads::LastUser() const
-{
-    std::lock_guard<std::recursive_mutex> guard(lock_);
-    return lastUser_;
-}
-
 std::string TUserSIDThreads::ProtectedSid() const
 {
     std::lock_guard<std::recursive_mutex> guard(lock_);
@@ -113,18 +109,33 @@ void TUserSIDThreads::Execute()
     trayPid_ = 0;
     lastUser_.clear();
     active_ = false;
-    HANDLE waits[2] = {StopEvent(), wake_.Get()};
+    // A failed poll is logged and the next one comes after the usual wait:
+    // the tray and the per-user guards are looked after again then.
     do {
-        if (restartRequested_.exchange(false)) RestartNow();
-        Poll();
-    } while (WaitForMultipleObjects(2, waits, FALSE, 1500) != WAIT_OBJECT_0 && !Terminated());
-    std::lock_guard<std::recursive_mutex> guard(lock_);
-    StopUserPart();
+        RunLoggedPass("console user poll", [this] {
+            if (restartRequested_.exchange(false)) RestartNow();
+            Poll();
+        });
+    } while (WaitForNextPoll());
+    RunLoggedPass("console user: stop of the per-user part", [this] {
+        std::lock_guard<std::recursive_mutex> guard(lock_);
+        StopUserPart();
+    });
+}
+
+bool TUserSIDThreads::WaitForNextPoll()
+{
+    HANDLE waits[2] = {StopEvent(), wake_.Get()};
+    const DWORD woke = WaitForMultipleObjects(2, waits, FALSE, kPollMs);
+    // without its wake event the wait fails at once: the polls keep their pace
+    if (woke == WAIT_FAILED) return Pause(kPollMs);
+    return woke != WAIT_OBJECT_0 && !Terminated();
 }
 
 void TUserSIDThreads::Poll()
 {
     std::lock_guard<std::recursive_mutex> guard(lock_);
+    FaultPoint("usersid.poll");
     const std::string current = seams_.ConsoleUser();
     ++polls_;
     if (current.empty()) {

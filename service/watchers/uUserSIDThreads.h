@@ -49,7 +49,6 @@ public:
 
     uint32_t TrayProcessId() const { return trayPid_.load(); }
     bool Active() const { return active_.load(); }
-    std::string LastUser() const;
     TUserProtectionThreads* UserProtection() const { return protection_.get(); }
 
     // Command 32: stops the per-user part and, if it ran, starts it again
@@ -67,6 +66,10 @@ protected:
     void Execute() override;
 
 private:
+    // Between polls; a wake (command 32) cuts the wait short.
+    static constexpr DWORD kPollMs = 1500;
+    // False once the thread is told to stop.
+    bool WaitForNextPoll();
     void Poll();
     bool StartUserPart();
     bool StopUserPart();

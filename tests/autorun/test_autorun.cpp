@@ -446,11 +446,15 @@ TEST_F(Autorun, QuarantineRefusesLinkedFolders)
 {
     ScratchDir folder, elsewhere;
     ASSERT_TRUE(WriteTextFile(folder / "x.txt", "x"));
-    if (!CreateSymbolicLinkA((folder / "AutorunsDisabled").c_str(), elsewhere.Path().c_str(),
-                             SYMBOLIC_LINK_FLAG_DIRECTORY) ||
-        !IsReparsePoint(folder / "AutorunsDisabled"))
+    const std::string link = folder / "AutorunsDisabled";
+    const auto isReparsePoint = [](const std::string& path) {
+        const DWORD attr = GetFileAttributesA(path.c_str());
+        return attr != INVALID_FILE_ATTRIBUTES && (attr & FILE_ATTRIBUTE_REPARSE_POINT);
+    };
+    if (!CreateSymbolicLinkA(link.c_str(), elsewhere.Path().c_str(), SYMBOLIC_LINK_FLAG_DIRECTORY) ||
+        !isReparsePoint(link))
         GTEST_SKIP() << "no directory links here (error " << GetLastError() << ")";
-    EXPECT_FALSE(DisableFolderFile(folder.Path(), "x.txt"));
+    EXPECT_FALSE(DisableFolderFileW(AnsiToWide(folder.Path()), L"x.txt"));
     EXPECT_TRUE(FileExists(folder / "x.txt"));
     EXPECT_FALSE(FileExists(elsewhere / "x.txt"));
     RemoveDirectoryA((folder / "AutorunsDisabled").c_str());
@@ -458,7 +462,7 @@ TEST_F(Autorun, QuarantineRefusesLinkedFolders)
     ScratchDir real;
     ASSERT_TRUE(WriteTextFile(real / "y.txt", "y"));
     ASSERT_TRUE(CreateSymbolicLinkA((folder / "linked").c_str(), real.Path().c_str(), SYMBOLIC_LINK_FLAG_DIRECTORY));
-    EXPECT_FALSE(DisableFolderFile(folder / "linked", "y.txt"));
+    EXPECT_FALSE(DisableFolderFileW(AnsiToWide(folder / "linked"), L"y.txt"));
     EXPECT_TRUE(FileExists(real / "y.txt"));
     RemoveDirectoryA((folder / "linked").c_str());
     EXPECT_EQ(Notifications(), 0u);
@@ -505,11 +509,11 @@ TEST_F(Autorun, QuarantinedValuesAndTheManagersMessage)
 
     SetValue(kRunKey, "entry", "C:\\some.exe");
     TRegEngine value = Ref(kRunKey, "entry");
-    EXPECT_TRUE(DisableRegValue(value, RegView::Key64));
+    EXPECT_TRUE(DisableRegValueW(value, AnsiToWide(value.Value), RegView::Key64));
     EXPECT_EQ(GetValue(std::string(kRunKey) + "\\AutorunsDisabled", "entry"), "C:\\some.exe");
     EXPECT_FALSE(HasValue(kRunKey, "entry"));
     // A second call (a watcher that came too late) keeps the quarantined copy.
-    EXPECT_FALSE(DisableRegValue(value));
+    EXPECT_FALSE(DisableRegValueW(value, AnsiToWide(value.Value)));
     EXPECT_EQ(GetValue(std::string(kRunKey) + "\\AutorunsDisabled", "entry"), "C:\\some.exe");
     EXPECT_EQ(Notifications(), 1u);
 }

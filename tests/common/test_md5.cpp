@@ -32,7 +32,7 @@ TEST(Md5, IncrementalUpdatesMatchOneShotAcrossBlockBoundaries)
             MD5Update(context, data.data() + pos, std::min(chunk, data.size() - pos));
         MD5Digest digest;
         MD5Final(context, digest);
-        EXPECT_TRUE(MD5DigestsEqual(digest, MD5OfString(data))) << "chunk " << chunk;
+        EXPECT_EQ(digest, MD5OfString(data)) << "chunk " << chunk;
         // the context is wiped after the digest is taken
         const auto* raw = reinterpret_cast<const unsigned char*>(&context);
         EXPECT_TRUE(std::all_of(raw, raw + sizeof(context), [](unsigned char b) { return b == 0; }));

@@ -6,6 +6,7 @@
 #include "TestSupport.h"
 #include "qvFiles.h"
 #include "qvPlainFiles.h"
+#include "qvWideText.h"
 #include "uCommonUtils.h"
 
 namespace {
@@ -64,9 +65,37 @@ TEST(PlainFiles, PlainFilesAreReplacedWholeAndMovedThroughTheirHandle)
     std::string why;
     ScratchDir other;
     ASSERT_TRUE(WriteTextFile(dir / "program.exe", "MZ"));
-    EXPECT_TRUE(MoveFileHeld(dir / "program.exe", other / "program.exe", why)) << why;
+    EXPECT_TRUE(MoveFileHeldW(AnsiToWide(dir / "program.exe"), AnsiToWide(other / "program.exe"), why)) << why;
     EXPECT_TRUE(CopyFileHeld(other / "program.exe", dir / "copy.exe", why)) << why;
     EXPECT_EQ(ReadTextFile(dir / "copy.exe"), "MZ");
+}
+
+TEST(PlainFolders, ALinkAsTheFolderOrOnTheWayIsRefusedAndAHeldFolderStays)
+{
+    ScratchDir dir, real;
+    ASSERT_TRUE(CreateDirectoryA((real / "inner").c_str(), nullptr));
+    ASSERT_TRUE(WriteTextFile(real / "file.txt", "x"));
+    ASSERT_TRUE(MakeLink(dir / "linked", real.Path()));
+    ASSERT_TRUE(MakeLink(dir / "soft.txt", real / "file.txt"));
+
+    EXPECT_FALSE(OpenPlainFolder(dir / "linked")) << "the folder itself a link";
+    EXPECT_FALSE(OpenPlainFolder(dir / "linked\\inner")) << "a link on the way";
+    EXPECT_FALSE(OpenPlainFolder(real / "inner\\..\\inner"));
+    EXPECT_FALSE(IsPlainFolderInside(dir / "linked\\inner", dir.Path()));
+    EXPECT_FALSE(IsPlainFolderInside(real / "inner", dir.Path())) << "outside";
+    EXPECT_FALSE(IsPlainFolderInside(real.Path(), real.Path())) << "not below itself";
+    EXPECT_TRUE(IsPlainFolderInside(real / "inner\\", real.Path()));
+    {
+        UniqueHandle held = OpenPlainFolder(real / "inner");
+        ASSERT_TRUE(held);
+        EXPECT_FALSE(MoveFileA((real / "inner").c_str(), (real / "moved").c_str())) << "a held folder stays in place";
+    }
+    EXPECT_TRUE(MoveFileA((real / "inner").c_str(), (real / "moved").c_str())) << "and moves once let go";
+
+    EXPECT_TRUE(IsMissingOrPlainFile(dir / "absent.txt"));
+    EXPECT_TRUE(IsMissingOrPlainFile(real / "file.txt"));
+    EXPECT_FALSE(IsMissingOrPlainFile(dir / "soft.txt"));
+    for (const char* name : {"linked", "soft.txt"}) RemoveLink(dir / name);
 }
 
 }  // namespace

@@ -1,9 +1,11 @@
 #include <gtest/gtest.h>
 
+#include "CaughtLines.h"
 #include "RegistryUtils.h"
 #include "SlotListener.h"
 #include "TestSupport.h"
 #include "Trust.h"
+#include "qvFaults.h"
 #include "qvFiles.h"
 #include "uCommonUtils.h"
 #include "uDispatcherThread.h"
@@ -35,6 +37,15 @@ protected:
         ASSERT_TRUE(SendToMailSlotAndWait(kServiceSlot, m));
     }
 };
+
+TEST_F(EventCommands, CommandThreadAnswersAfterAFailedPass)
+{
+    CaughtLines caught;
+    ArmFault("commands.receive");
+    ASSERT_TRUE(WaitUntil([] { return ArmedFaults("commands.receive") == 0; }, 5000));
+    Settle();
+    EXPECT_TRUE(WaitUntil([&] { return caught.Has({"command thread", "fault injected"}); }, 5000));
+}
 
 TEST_F(EventCommands, ReportDumpSendsEveryWholeRecord)
 {

@@ -5,9 +5,11 @@
 #include <set>
 #include <thread>
 
+#include "CaughtLines.h"
 #include "RegistryUtils.h"
 #include "SlotListener.h"
 #include "TestSupport.h"
+#include "qvFaults.h"
 #include "qvFiles.h"
 #include "uCommonUtils.h"
 #include "uDispatcherThread.h"
@@ -137,6 +139,20 @@ TEST_F(EventReport, DispatcherThreadDeliversWhenTheTrayAppears)
     EXPECT_EQ(ids, (std::vector<int32_t>{903, 902, 901}));
     dispatcher.Terminate();
     EXPECT_EQ(dispatcher.WaitFor(2000), WAIT_OBJECT_0);
+}
+
+TEST_F(EventReport, DispatcherGoesOnAfterAFailedRound)
+{
+    CaughtLines caught;
+    SlotListener tray(kTraySlot);
+    ArmFault("dispatcher.send");
+    TDispatcherThread dispatcher;
+    RecordEvent(101, 904, "after the error");
+    TMSlotMessage m;
+    ASSERT_TRUE(tray.Next(m, 5000)) << "the event still reaches the tray";
+    EXPECT_EQ(m.B, 904);
+    EXPECT_EQ(ArmedFaults("dispatcher.send"), 0);
+    EXPECT_TRUE(caught.Has({"event sender", "fault injected"}));
 }
 
 TEST_F(EventReport, ExistingReportIsNeverTruncated)

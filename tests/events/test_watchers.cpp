@@ -5,10 +5,13 @@
 
 #include <atomic>
 
+#include "CaughtLines.h"
 #include "RegistryUtils.h"
+#include "qvFaults.h"
 #include "qvHandles.h"
 #include "qvThread.h"
 #include "TestSupport.h"
+#include "qvFaults.h"
 #include "qvFiles.h"
 #include "uDirWatchThread.h"
 #include "uRegEventThread.h"
@@ -119,66 +122,26 @@ TEST(Watchers, AChangeMadeDuringTheFirstExaminationIsNotLost)
     DeleteRegKey(rec);
 }
 
-// A watcher stuck in a system wait that its stop event cannot reach; the
-// flags outlive it. Its Kill hides the thread's own: under Wine a thread ended
-// by TerminateThread can die holding one of Wine's internal locks and hang the
-// rest of the process, so the test records the kill and lets the wait go.
-class StuckWatcher : public TThread {
-public:
-    StuckWatcher(HANDLE release, std::atomic<bool>& entered, std::atomic<bool>& returned, std::atomic<bool>& killed)
-        : release_(release), entered_(entered), returned_(returned), killed_(killed)
-    {
-        Start();
-    }
-
-    bool Kill()
-    {
-        killed_ = true;
-        SetEvent(release_);
-        return WaitFor(5000) == WAIT_OBJECT_0;
-    }
-
-protected:
-    void Execute() override
-    {
-        entered_ = true;
-        WaitForSingleObject(release_, INFINITE);
-        if (!killed_) returned_ = true;
-    }
-
-private:
-    HANDLE release_;
-    std::atomic<bool>& entered_;
-    std::atomic<bool>& returned_;
-    std::atomic<bool>& killed_;
-};
-
-TEST(Watchers, HardStopForcesAWatcherBlockedInItsWaitButLetsACallbackFinish)
+// A stop that comes while a callback runs lets it run to its end before the
+// watcher (and what the callback uses of it) goes.
+TEST(Watchers, StopLetsARunningCallbackFinish)
 {
-    UniqueHandle never(CreateEventA(nullptr, TRUE, FALSE, nullptr));
-    std::atomic<bool> entered{false}, returned{false}, killed{false};
-    auto blocked = std::make_unique<StuckWatcher>(never.Get(), entered, returned, killed);
+    ScratchDir dir;
+    std::atomic<TDirWatchThread*> self{nullptr};
+    std::atomic<bool> entered{false}, returned{false};
+    auto watcher = std::make_unique<TDirWatchThread>(
+        dir.Path(), 0, nullptr,
+        [&](const std::string&) {
+            entered = true;
+            while (!self.load() || !self.load()->Terminated()) Sleep(10);
+            returned = true;
+        },
+        true);
+    self = watcher.get();
     ASSERT_TRUE(WaitUntil([&] { return entered.load(); }, 5000));
-    HardStopWatcher(blocked, [] { return false; });
-    EXPECT_EQ(blocked, nullptr);
-    EXPECT_TRUE(killed) << "ended by force inside its wait";
-    EXPECT_FALSE(returned);
-
-    // Inside a callback: waited for, never killed. The callback ends once the
-    // stop has started waiting for it.
-    UniqueHandle release(CreateEventA(nullptr, TRUE, FALSE, nullptr));
-    std::atomic<bool> busyEntered{false}, busyReturned{false}, busyKilled{false};
-    auto busy = std::make_unique<StuckWatcher>(release.Get(), busyEntered, busyReturned, busyKilled);
-    ASSERT_TRUE(WaitUntil([&] { return busyEntered.load(); }, 5000));
-    int asked = 0;
-    HardStopWatcher(busy, [&] {
-        if (++asked == 3) SetEvent(release.Get());
-        return !busyReturned;
-    });
-    EXPECT_EQ(busy, nullptr);
-    EXPECT_TRUE(busyReturned) << "the callback ran to its end";
-    EXPECT_FALSE(busyKilled);
-    EXPECT_GE(asked, 3);
+    HardStopDirWatch(watcher);
+    EXPECT_EQ(watcher, nullptr);
+    EXPECT_TRUE(returned) << "the watcher went while its callback ran";
 }
 
 TEST(Watchers, CallbackErrorLeavesTheRegistryWatcherWatching)
@@ -254,13 +217,16 @@ TEST(Watchers, FolderWatcherIsArmedAtOnceAndKeepsChangesMadeDuringItsCallback)
     HardStopDirWatch(watcher);
 }
 
-TEST(Watchers, FolderWatcherOnMissingFolderEndsAtOnce)
+TEST(Watchers, FolderWatcherOnMissingFolderWatchesItOnceItExists)
 {
+    ScratchDir dir;
+    const std::string later = dir / "later";
     std::atomic<int> calls{0};
-    TDirWatchThread watcher("C:\\no\\such\\folder", 0, nullptr, [&](const std::string&) { ++calls; });
-    EXPECT_EQ(watcher.WaitFor(2000), WAIT_OBJECT_0);
-    EXPECT_TRUE(watcher.Terminated());
-    EXPECT_EQ(calls, 0);
+    auto watcher = std::make_unique<TDirWatchThread>(later, 0, nullptr, [&](const std::string&) { ++calls; });
+    ASSERT_TRUE(CreateDirectoryA(later.c_str(), nullptr));
+    WriteTextFile(later + "\\a.txt", "1");
+    EXPECT_TRUE(WaitUntil([&] { return calls >= 1; }, 10000)) << "a set-up that failed is not tried again";
+    HardStopDirWatch(watcher);
 }
 
 TEST(Watchers, FolderWatcherSurvivesAFailedPass)
@@ -279,6 +245,53 @@ TEST(Watchers, FolderWatcherSurvivesAFailedPass)
     const int failed = calls;
     EXPECT_TRUE(WaitUntil([&] { touch(); return calls > failed; }, 20000)) << "watching goes on after a failed pass";
     HardStopDirWatch(watcher);
+}
+
+// A pass that fails in the watcher's own code (not in its callback) is
+// logged, and the next change is still reported.
+TEST(Watchers, RegistryWatcherSurvivesAFailedPass)
+{
+    TRegEngine rec = WatchedKey();
+    rec.Value = "v";
+    WriteRegString(rec, "0");
+    CaughtLines caught;
+    std::atomic<int> calls{0};
+    auto watcher = std::make_unique<TRegEventThread>(rec, RegView::Default, nullptr, [&](TRegEngine&) { ++calls; });
+    ASSERT_TRUE(WaitUntil([&] { return calls == 1; }, 5000));
+    ArmFault("registry watcher pass");
+    WriteRegString(rec, "1");
+    ASSERT_TRUE(WaitUntil([&] { return caught.Has("fault injected at registry watcher pass"); }, 10000));
+    // the key is examined again once it is armed anew
+    ASSERT_TRUE(WaitUntil([&] { return calls >= 2; }, 10000));
+    const int before = calls;
+    WriteRegString(rec, "2");
+    EXPECT_TRUE(WaitUntil([&] { return calls > before; }, 10000)) << "the watch ended with the failed pass";
+    HardStopRegWatch(watcher);
+    DeleteRegKey(rec);
+}
+
+TEST(Watchers, FolderWatcherSurvivesAFailedPassOfItsOwn)
+{
+    ScratchDir dir;
+    CaughtLines caught;
+    std::atomic<int> calls{0};
+    ArmFault("folder watcher pass");
+    auto watcher = std::make_unique<TDirWatchThread>(dir.Path(), 0, nullptr, [&](const std::string&) { ++calls; });
+    ASSERT_TRUE(WaitUntil([&] { return caught.Has("fault injected at folder watcher pass"); }, 10000));
+    WriteTextFile(dir / "a.txt", "1");
+    EXPECT_TRUE(WaitUntil([&] { return calls >= 1; }, 10000)) << "the watch ended with the failed pass";
+    HardStopDirWatch(watcher);
+}
+
+TEST(Watchers, RepeatThreadSurvivesAFailedPass)
+{
+    CaughtLines caught;
+    std::atomic<int> calls{0};
+    ArmFault("repeat pass");
+    auto repeat = std::make_unique<TRepeatThread>([&](TRegEngine&) { ++calls; }, 50);
+    EXPECT_TRUE(WaitUntil([&] { return calls >= 1; }, 10000)) << "no examination after the failed one";
+    EXPECT_TRUE(caught.Has("fault injected at repeat pass")) << caught.All();
+    StopAndFree(repeat);
 }
 
 TEST(Watchers, RepeatThreadExaminesThePoliciesRunKeyUntilStopped)
@@ -353,6 +366,26 @@ TEST(MachineProtection, WatchesEveryMachineKeyInBothViewsAndLeavesNoThreadBehind
     protection.reset();
     EXPECT_TRUE(WaitUntil([&] { return ThreadsOfThisProcess() <= threadsBefore; }, 15000))
         << ThreadsOfThisProcess() << " threads, " << threadsBefore << " before";
+}
+
+TEST(MachineProtection, SetUpStepsThatFailAreTriedAgain)
+{
+    CaughtLines caught;
+    // The first Winlogon check and the first watcher's set-up fail once.
+    ArmFault("systemprotection.setup", 2);
+    auto protection = std::make_unique<TSystemProtectionThread>();
+    ASSERT_TRUE(WaitUntil([&] { return protection->SetUpDone(); }, 30000));
+    EXPECT_EQ(ArmedFaults("systemprotection.setup"), 0);
+    EXPECT_TRUE(caught.Has({"machine guards: first Winlogon check", "fault injected"}));
+    EXPECT_TRUE(WaitUntil([&] { return protection->RegistryWatcherCount() == 13; }, 15000))
+        << "the watcher that failed is set up on a later round";
+    const std::vector<std::string> keys = protection->WatchedKeys();
+    ASSERT_FALSE(keys.empty());
+    EXPECT_TRUE(SameText(keys[0], "SOFTWARE\\Wow6432Node\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon"))
+        << "in its own place: " << keys[0];
+    EXPECT_EQ(protection->FolderWatcherCount(), 2);
+    protection->Terminate();
+    EXPECT_EQ(protection->WaitFor(60000), WAIT_OBJECT_0);
 }
 
 }  // namespace

@@ -293,6 +293,71 @@ TEST_F(Processes, WinlogonRepairJailsAProgramNamedInAnyScript)
     EXPECT_TRUE(found);
 }
 
+// The image that decides is read through the handle that ends the process: a
+// process judged as another program is left running, one that has ended is
+// not ended again though its id still answers through a held handle.
+TEST_F(Processes, EndingChecksTheImageThroughItsOwnHandle)
+{
+    ScratchDir dir;
+    const std::string program = dir / "qvone.exe";
+    ASSERT_TRUE(CopyWaiter(program));
+    ChildProcess child;
+    ASSERT_TRUE(StartAndSettle(child, program));
+    EXPECT_FALSE(TerminateProcessRunning(child.Id(), AnsiToWide(dir / "other.exe")));
+    EXPECT_FALSE(TerminateProcessRunning(child.Id(), L""));
+    EXPECT_TRUE(child.Running());
+    EXPECT_TRUE(TerminateProcessRunning(child.Id(), AnsiToWide(program)));
+    EXPECT_TRUE(Ended(child));
+    EXPECT_FALSE(TerminateProcessRunning(child.Id(), AnsiToWide(program)));
+    EXPECT_EQ(GetProcessImagePathW(child.Id()), L"");
+
+    ChildProcess second;
+    ASSERT_TRUE(StartAndSettle(second, program));
+    std::wstring image;
+    EXPECT_TRUE(TerminateProcessById(second.Id(), &image));
+    EXPECT_TRUE(SameFile(WideToAnsi(image), program)) << WideToAnsi(image);
+}
+
+// The service and the tray program named by their short (8.3) forms are
+// still protected: only names that differ from both skip the file system.
+TEST_F(Processes, ProtectionSeesThroughShortNames)
+{
+    for (const std::string& program : {ModuleFileName(), ModuleFolder() + "QuorvaneTray.exe"}) {
+        const bool made = !FileExists(program) && WriteTextFile(program, "stand-in");
+        char buffer[MAX_PATH + 1] = {};
+        const DWORD len = GetShortPathNameA(program.c_str(), buffer, MAX_PATH);
+        const std::string shortForm(buffer, len);
+        const bool hasShortForm = len != 0 && shortForm.find('~') != std::string::npos;
+        if (hasShortForm) EXPECT_TRUE(IsProtectedProcess(12345, shortForm)) << shortForm;
+        if (made) RemoveFile(program);
+        if (!hasShortForm) GTEST_SKIP() << "no short name for " << program;
+    }
+}
+
+// A pass over many files reads each file once, whatever name leads to it, and
+// the trust is judged by the digest handed over, not by reading again.
+TEST_F(Processes, DigestsAreReadOncePerFileAndPassedOn)
+{
+    ScratchDir dir;
+    const std::wstring file = AnsiToWide(dir / "a.exe"), link = AnsiToWide(dir / "b.exe");
+    ASSERT_TRUE(WriteTextFile(dir / "a.exe", "bytes"));
+    ASSERT_TRUE(CreateHardLinkW(link.c_str(), file.c_str(), nullptr));
+    TFileDigestCache files;
+    const TFileDigest& first = files.Of(file);
+    EXPECT_EQ(first.Md5, GetReadableFileMD5W(file));
+    EXPECT_EQ(first.Size, 5);
+    EXPECT_EQ(&files.Of(link), &first) << "one file under two names";
+    EXPECT_EQ(files.SizeOf(AnsiToWide(dir / "absent.exe")), -1);
+    EXPECT_TRUE(files.Of(AnsiToWide(dir / "absent.exe")).Md5.empty());
+    EXPECT_EQ(DigestFileW(link).Md5, first.Md5);
+
+    ASSERT_TRUE(SaveLines(GoodListPath(), {first.Md5}));
+    EXPECT_TRUE(IsTrustedFile(first));
+    TFileDigest claimed = first;
+    claimed.Md5 = std::string(32, '0');
+    EXPECT_FALSE(IsTrustedFile(claimed));
+}
+
 TEST_F(Processes, CopyFileByShell)
 {
     ScratchDir dir;

@@ -8,8 +8,10 @@
 #include <cstdio>
 #include <random>
 
+#include "CaughtLines.h"
 #include "RegistryUtils.h"
 #include "TestSupport.h"
+#include "qvFaults.h"
 #include "qvFiles.h"
 #include "qvHandles.h"
 #include "uCommonUtils.h"
@@ -233,6 +235,41 @@ TEST_F(MbrGuard, FailedWriteLogsNothingAndIsRetried)
     EXPECT_TRUE(WaitUntil([] { return MbrEvents() == 1; }, 3500)) << "the pending write-back still runs";
     EXPECT_FALSE(thread.Changed());
     EXPECT_TRUE(StartIsPristine());
+}
+
+TEST_F(MbrGuard, AFailedPassIsLoggedAndTheNextStillWritesBack)
+{
+    CaughtLines caught;
+    SetGuard(true);
+    TMbrThread thread;
+    ASSERT_TRUE(WaitUntil([&] { return thread.Guarding(); }, 15000));
+    ArmFault("mbr guard pass");
+    ASSERT_TRUE(WaitUntil([] { return ArmedFaults("mbr guard pass") == 0; }, 15000));
+    ASSERT_TRUE(WriteImage(kSector3, "BOOTKIT"));
+    EXPECT_TRUE(WaitUntil(StartIsPristine, 15000)) << "the guard ended with the failed pass";
+    EXPECT_TRUE(caught.Has("fault injected at mbr guard pass")) << caught.All();
+}
+
+// A device that never answers (a pipe nobody writes to) holds the guard in its
+// read: the stop still reaches it there. No disk is involved.
+TEST(MbrGuardStop, AStopEndsAReadTheDeviceNeverAnswers)
+{
+    const std::string name = "\\\\.\\pipe\\qv-mbr-silent-" + std::to_string(GetCurrentProcessId());
+    UniqueHandle pipe(CreateNamedPipeA(name.c_str(), PIPE_ACCESS_DUPLEX | FILE_FLAG_OVERLAPPED, PIPE_TYPE_BYTE, 1,
+                                       4096, 4096, 0, nullptr));
+    ASSERT_TRUE(pipe.Valid());
+    UniqueHandle connected(CreateEventA(nullptr, TRUE, FALSE, nullptr));
+    OVERLAPPED connecting{};
+    connecting.hEvent = connected.Get();
+    ASSERT_FALSE(ConnectNamedPipe(pipe.Get(), &connecting));
+    ASSERT_EQ(GetLastError(), static_cast<DWORD>(ERROR_IO_PENDING));
+
+    TMbrThread thread(name);
+    // connected: the guard's next step is the read of its reference
+    ASSERT_EQ(WaitForSingleObject(connected.Get(), 15000), WAIT_OBJECT_0);
+    thread.Terminate();
+    EXPECT_EQ(thread.WaitFor(60000), WAIT_OBJECT_0) << "the read did not see the stop";
+    EXPECT_FALSE(thread.Guarding());
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <atomic>
 #include <memory>
 #include <thread>
+#include <tuple>
 
 #include "RegistryUtils.h"
 #include "TestSupport.h"
@@ -70,9 +71,9 @@ TEST_F(Registry, IntegersAndBooleans)
 {
     TRegEngine missing = Ref("absent", "n");
     EXPECT_EQ(ReadRegInteger(missing), -1);
-    EXPECT_EQ(missing.Error, 4);
+    EXPECT_EQ(missing.Error, ERROR_FILE_NOT_FOUND);
     EXPECT_FALSE(ReadRegBool(missing));
-    EXPECT_EQ(missing.Error, 8);
+    EXPECT_EQ(missing.Error, ERROR_FILE_NOT_FOUND);
 
     TRegEngine n = Ref("k", "n");
     WriteRegInteger(n, -123456);
@@ -96,16 +97,16 @@ TEST_F(Registry, IntegersAndBooleans)
 
     TRegEngine notMissingValue = Ref("k", "absent");
     EXPECT_EQ(ReadRegInteger(notMissingValue), -1) << "missing value in an existing key";
-    EXPECT_EQ(notMissingValue.Error, 4);
+    EXPECT_EQ(notMissingValue.Error, ERROR_FILE_NOT_FOUND);
 
     SetRaw("k", "text", REG_SZ, std::string("12\0", 3));
     TRegEngine text = Ref("k", "text");
     EXPECT_EQ(ReadRegInteger(text), -1);
-    EXPECT_EQ(text.Error, 4);
+    EXPECT_EQ(text.Error, ERROR_DATATYPE_MISMATCH);
     SetRaw("k", "long", REG_SZ, std::string("123456789\0", 10));
     TRegEngine longText = Ref("k", "long");
     EXPECT_FALSE(ReadRegBool(longText));
-    EXPECT_EQ(longText.Error, 8);
+    EXPECT_EQ(longText.Error, ERROR_DATATYPE_MISMATCH) << "too long for a number, and no number";
 }
 
 TEST_F(Registry, Strings)
@@ -131,7 +132,7 @@ TEST_F(Registry, Strings)
     TRegEngine dword = Ref("k", "d");
     WriteRegInteger(dword, 7);
     EXPECT_EQ(ReadRegString(dword), "");
-    EXPECT_EQ(dword.Error, 1);
+    EXPECT_EQ(dword.Error, ERROR_DATATYPE_MISMATCH);
 
     SetRaw("k", "exp", REG_EXPAND_SZ, std::string("%SystemRoot%\\a\0", 15));
     TRegEngine expand = Ref("k", "exp");
@@ -161,10 +162,11 @@ TEST_F(Registry, ExistenceAndDeletion)
     EXPECT_EQ(v.Error, 0);
     EXPECT_FALSE(RegValueExists(v));
     EXPECT_FALSE(DeleteRegValue(v)) << "already gone";
+    EXPECT_EQ(v.Error, ERROR_FILE_NOT_FOUND);
 
     TRegEngine elsewhere = Ref("new\\key", "v");
     EXPECT_FALSE(DeleteRegValue(elsewhere));
-    EXPECT_EQ(elsewhere.Error, 0);
+    EXPECT_EQ(elsewhere.Error, ERROR_FILE_NOT_FOUND);
     EXPECT_TRUE(KeyPresent("new\\key")) << "the delete creates the missing key";
 
     // a tree three levels deep with values on every level goes at once
@@ -175,10 +177,114 @@ TEST_F(Registry, ExistenceAndDeletion)
     TRegEngine top = Ref("t", "v");
     WriteRegString(top, "top");
     TRegEngine tree = Ref("t", "");
-    DeleteRegKey(tree);
+    EXPECT_TRUE(DeleteRegKey(tree));
     EXPECT_EQ(tree.Error, 0);
+    EXPECT_FALSE(DeleteRegKey(tree)) << "already gone";
+    EXPECT_EQ(tree.Error, ERROR_FILE_NOT_FOUND);
     EXPECT_FALSE(KeyPresent("t"));
     EXPECT_TRUE(KeyPresent("a")) << "siblings stay";
+}
+
+TEST_F(Registry, FailedWritesTellTheSystemsError)
+{
+    // A key below a volatile one must be volatile too: the system refuses the
+    // ordinary key a write makes on its way.
+    UniqueRegKey vol;
+    ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, Ref("vol", "").Key.c_str(), 0, nullptr, REG_OPTION_VOLATILE,
+                              KEY_ALL_ACCESS, nullptr, vol.Put(), nullptr),
+              ERROR_SUCCESS);
+    TRegEngine below = Ref("vol\\sub", "v");
+    EXPECT_FALSE(WriteRegString(below, "x"));
+    EXPECT_EQ(below.Error, ERROR_CHILD_MUST_BE_VOLATILE);
+    EXPECT_FALSE(WriteRegInteger(below, 1));
+    EXPECT_EQ(below.Error, ERROR_CHILD_MUST_BE_VOLATILE);
+    EXPECT_FALSE(DeleteRegValue(below));
+    EXPECT_EQ(below.Error, ERROR_CHILD_MUST_BE_VOLATILE);
+    EXPECT_NE(RegErrorText(below).find(std::to_string(ERROR_CHILD_MUST_BE_VOLATILE)), std::string::npos);
+    TRegEngine in = Ref("vol", "v");
+    EXPECT_TRUE(WriteRegString(in, "x")) << "the volatile key itself takes values";
+    EXPECT_EQ(in.Error, 0);
+}
+
+// A user's key made a registry link to a machine key, as its user may make one.
+void MakeLink(HKEY root, const std::string& key, const std::string& machineTarget)
+{
+    UniqueRegKey link;
+    ASSERT_EQ(RegCreateKeyExA(root, key.c_str(), 0, nullptr, REG_OPTION_CREATE_LINK | REG_OPTION_VOLATILE,
+                              KEY_ALL_ACCESS | KEY_CREATE_LINK, nullptr, link.Put(), nullptr),
+              ERROR_SUCCESS);
+    const std::string path = "\\Registry\\Machine\\" + machineTarget;
+    const std::wstring target(path.begin(), path.end());
+    ASSERT_EQ(RegSetValueExW(link.Get(), L"SymbolicLinkValue", 0, REG_LINK, reinterpret_cast<const BYTE*>(target.c_str()),
+                             static_cast<DWORD>(target.size() * sizeof(wchar_t))),
+              ERROR_SUCCESS);
+}
+
+TEST_F(Registry, DeleteKeyStopsAtALink)
+{
+    const std::string victimKey = "SOFTWARE\\QvDeleteLinkVictim" + std::to_string(GetCurrentProcessId());
+    TRegEngine victim;
+    victim.Key = victimKey + "\\inner";
+    victim.Value = "kept";
+    ASSERT_TRUE(WriteRegString(victim, "x"));
+    TRegEngine victimRoot;
+    victimRoot.Key = victimKey;
+
+    // Under a user's root and under the machine's: a link below the key, the key
+    // itself a link, and (for the user) a link on the way to the key.
+    const std::string machineBase = "SOFTWARE\\QvDeleteLinkTest" + std::to_string(GetCurrentProcessId());
+    for (const auto& [root, rootKey, base] : {std::tuple{kRootHKCU, HKEY_CURRENT_USER, base_},
+                                              std::tuple{kRootHKLM, HKEY_LOCAL_MACHINE, machineBase}}) {
+        SCOPED_TRACE(base);
+        TRegEngine tree;
+        tree.Root = root;
+        for (const char* sub : {"\\t\\a\\deep", "\\t\\z"}) {
+            tree.Key = base + sub;
+            tree.Value = "v";
+            ASSERT_TRUE(WriteRegString(tree, "x"));
+        }
+        MakeLink(rootKey, base + "\\t\\m", victimKey);
+        tree.Key = base + "\\t";
+        EXPECT_FALSE(DeleteRegKey(tree));
+        EXPECT_EQ(tree.Error, kStoppedOnLink);
+        EXPECT_EQ(ReadRegString(victim), "x") << "nothing deleted through the link";
+        TRegEngine link = tree;
+        link.Key = base + "\\t\\m";
+        EXPECT_TRUE(IsRegistryLinkAt(link)) << "the link stays";
+        for (const char* gone : {"\\t\\a", "\\t\\z"}) {
+            TRegEngine sibling = tree;
+            sibling.Key = base + gone;
+            EXPECT_FALSE(RegKeyExists(sibling)) << gone << ": the keys beside the link go";
+        }
+        EXPECT_TRUE(RegKeyExists(tree)) << "the key above the link stays";
+
+        EXPECT_FALSE(DeleteRegKey(link));
+        EXPECT_EQ(link.Error, kStoppedOnLink);
+        EXPECT_TRUE(IsRegistryLinkAt(link));
+        EXPECT_EQ(ReadRegString(victim), "x");
+
+        if (root == kRootHKCU) {  // a user's key is never reached through a link on the way
+            TRegEngine throughLink = link;
+            throughLink.Key = link.Key + "\\inner";
+            EXPECT_FALSE(DeleteRegKey(throughLink));
+            EXPECT_EQ(throughLink.Error, kStoppedOnLink);
+            EXPECT_EQ(ReadRegString(victim), "x");
+        }
+
+        // The link removed, the rest goes at once.
+        UniqueRegKey parent;
+        ASSERT_EQ(RegOpenKeyExA(rootKey, tree.Key.c_str(), 0, KEY_ALL_ACCESS, parent.Put()), ERROR_SUCCESS);
+        UniqueRegKey held;
+        ASSERT_EQ(RegOpenKeyExA(parent.Get(), "m", REG_OPTION_OPEN_LINK, DELETE, held.Put()), ERROR_SUCCESS);
+        using NtDeleteKeyFn = LONG(NTAPI*)(HANDLE);
+        auto ntDeleteKey = reinterpret_cast<NtDeleteKeyFn>(
+            reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtDeleteKey")));
+        ASSERT_TRUE(ntDeleteKey && ntDeleteKey(held.Get()) >= 0);
+        TRegEngine top = tree;
+        top.Key = base;
+        EXPECT_TRUE(DeleteRegKey(top)) << RegErrorText(top);
+    }
+    EXPECT_TRUE(DeleteRegKey(victimRoot));
 }
 
 TEST_F(Registry, DeleteKeyRefusesToNameTheRoot)
@@ -190,7 +296,8 @@ TEST_F(Registry, DeleteKeyRefusesToNameTheRoot)
         TRegEngine root;
         root.Root = kRootHKCU;
         root.Key = path;
-        DeleteRegKey(root);
+        EXPECT_FALSE(DeleteRegKey(root));
+        EXPECT_EQ(root.Error, ERROR_INVALID_PARAMETER);
         EXPECT_TRUE(KeyPresent("keep")) << "path '" << path << "'";
     }
     TRegistryEx reg;
@@ -280,7 +387,7 @@ TEST_F(Registry, MultiStrings)
     list = {"stale"};
     ReadRegMultiString(text, list);
     EXPECT_TRUE(list.empty());
-    EXPECT_EQ(text.Error, 14);
+    EXPECT_EQ(text.Error, ERROR_DATATYPE_MISMATCH);
 
     TRegEngine missing = Ref("absent", "list");
     list = {"stale"};
@@ -304,38 +411,48 @@ TEST_F(Registry, MultiStrings)
     }
 }
 
-TEST_F(Registry, UnknownRootFailsLikeAMissingKey)
+TEST_F(Registry, UnknownRootFailsAsAnInvalidHandle)
 {
     auto rec = [&](const char* value) { return Ref("k", value, 7); };
     TRegEngine r = rec("s");
     EXPECT_EQ(GetRootKey(r), nullptr);
     EXPECT_EQ(r.Error, 0);
-    r.Error = 5;
+    auto failed = [&r] {
+        const bool asExpected = r.Error == ERROR_INVALID_HANDLE;
+        r.Error = 0;
+        return asExpected;
+    };
     EXPECT_EQ(ReadRegString(r), "");
-    EXPECT_EQ(r.Error, 0);
+    EXPECT_TRUE(failed());
     EXPECT_EQ(ReadRegString(r, RegView::Key64), "");
+    EXPECT_TRUE(failed());
     EXPECT_EQ(ReadRegInteger(r), -1);
-    EXPECT_EQ(r.Error, 4);
+    EXPECT_TRUE(failed());
     EXPECT_FALSE(ReadRegBool(r));
-    EXPECT_EQ(r.Error, 8);
+    EXPECT_TRUE(failed());
     EXPECT_FALSE(RegKeyExists(r));
-    EXPECT_EQ(r.Error, 0);
+    EXPECT_TRUE(failed());
     EXPECT_FALSE(RegValueExists(r));
+    EXPECT_TRUE(failed());
     EXPECT_FALSE(DeleteRegValue(r));
+    EXPECT_TRUE(failed());
     EXPECT_FALSE(DeleteRegValue(r, RegView::Key64));
-    DeleteRegKey(r);
-    EXPECT_EQ(r.Error, 0);
+    EXPECT_TRUE(failed());
+    EXPECT_FALSE(DeleteRegKey(r));
+    EXPECT_EQ(r.Error, ERROR_INVALID_PARAMETER);
 
-    WriteRegString(r, "x");
-    EXPECT_EQ(r.Error, 11);
-    WriteRegString(r, "x", RegView::Key64);
-    EXPECT_EQ(r.Error, 11);
-    WriteRegInteger(r, 1);
-    EXPECT_EQ(r.Error, 12);
-    WriteRegBool(r, true);
-    EXPECT_EQ(r.Error, 13);
-    WriteRegMultiString(r, {"a"});
-    EXPECT_EQ(r.Error, 15);
+    EXPECT_FALSE(WriteRegString(r, "x"));
+    EXPECT_TRUE(failed());
+    EXPECT_FALSE(WriteRegString(r, "x", RegView::Key64));
+    EXPECT_TRUE(failed());
+    EXPECT_FALSE(WriteRegInteger(r, 1));
+    EXPECT_TRUE(failed());
+    EXPECT_FALSE(WriteRegBool(r, true));
+    EXPECT_TRUE(failed());
+    EXPECT_FALSE(WriteRegMultiString(r, {"a"}));
+    EXPECT_TRUE(failed());
+    EXPECT_FALSE(WriteRegStringW(r, L"w", L"x"));
+    EXPECT_TRUE(failed());
 
     TStringList list{"stale"};
     GetRegValueNames(r, list);
@@ -371,7 +488,7 @@ TEST_F(Registry, SixtyFourBitView)
     TRegEngine dword = Ref("k", "d");
     WriteRegInteger(dword, 3);
     EXPECT_EQ(ReadRegString(dword, RegView::Key64), "");
-    EXPECT_EQ(dword.Error, 1);
+    EXPECT_EQ(dword.Error, ERROR_DATATYPE_MISMATCH);
 
     TRegistryEx reg;
     reg.SetRootKey(HKEY_CURRENT_USER);
@@ -427,6 +544,15 @@ TEST_F(Registry, KeyClassPathsAndErrors)
     ASSERT_TRUE(reg.OpenKeyReadOnly("child"));
     EXPECT_EQ(reg.Access(), static_cast<REGSAM>(KEY_READ));
     expectError([&] { reg.WriteString("w", "x"); }, "Failed to set data for 'w'");
+    EXPECT_EQ(reg.LastError(), ERROR_ACCESS_DENIED) << "the key was opened read-only";
+    try {
+        reg.WriteInteger("w", 1);
+        ADD_FAILURE() << "a key opened read-only took a write";
+    } catch (const ERegistryException& e) {
+        EXPECT_EQ(e.Code, ERROR_ACCESS_DENIED);
+    }
+    EXPECT_FALSE(reg.DeleteValue("w"));
+    EXPECT_EQ(reg.LastError(), ERROR_ACCESS_DENIED);
 
     reg.CloseKey();
     EXPECT_EQ(reg.CurrentKey(), nullptr);

@@ -187,6 +187,33 @@ TEST_F(ServiceLifecycle, TrayDefaultsOnlyWhenMissing)
     ASSERT_TRUE(StopAndWaitStopped());
 }
 
+TEST_F(ServiceLifecycle, AStartStepThatFailsIsLoggedAndTheCommandSlotIsTakenOnceFree)
+{
+    ASSERT_TRUE(InstallService(BuiltServiceExe()));
+    // Another process holds the service's slot while the service starts.
+    auto squatter = std::make_unique<SlotListener>(kServiceSlot);
+    ASSERT_TRUE(squatter->Active());
+    StartServiceByName("Quorvane");
+    ASSERT_TRUE(WaitUntil([] { return State() == SERVICE_RUNNING; }, 20000)) << "the other guards still start";
+    const std::string log = DataFolder() + "service.log";
+    EXPECT_TRUE(WaitUntil([&] { return ReadTextFile(log).find("service slot was not created") != std::string::npos; },
+                          15000))
+        << ReadTextFile(log);
+
+    squatter.reset();
+    ASSERT_TRUE(WaitUntil(
+        [] {
+            UniqueHandle slot(CreateFileA((std::string(kMailslotPrefix) + kServiceSlot).c_str(), GENERIC_WRITE,
+                                          FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+            return slot.Valid();
+        },
+        10000));
+    TMSlotMessage version = Request(13, 20);
+    EXPECT_TRUE(Ask(version)) << "the command thread takes the slot once it is free";
+    EXPECT_FALSE(version.Data.Empty());
+    ASSERT_TRUE(StopAndWaitStopped());
+}
+
 TEST(ServiceLog, LineFormatPadsMilliseconds)
 {
     EXPECT_EQ(FormatLogLineAt("09.12.2026", "7:05:03", 5, "x"), "09.12.2026 7:05:03:005:    x\r\n");

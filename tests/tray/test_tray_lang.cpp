@@ -52,17 +52,13 @@ TEST(Language, LookupReadsTheFileEachTimeAndSaysErrorForWhatIsMissing)
     EXPECT_EQ(GetLangText(kLangGui, "hello"), "error");
 }
 
-TEST(Language, AddLangLinesTurnsBarsIntoLineBreaksInOneItem)
+TEST(Language, BarsInATextBecomeLineBreaks)
 {
     ScratchDir dir;
     ASSERT_TRUE(WriteTextFile(dir / "Test.lng", "[gui]\r\nabout=first|second\r\nplain=word\r\n"));
     LanguageFolderScope scope(dir.Path(), "Test.lng");
-    TStringList list{"before"};
-    AddLangLines(kLangGui, "about", list);
-    AddLangLines(kLangGui, "plain", list);
-    ASSERT_EQ(list.size(), 3u);
-    EXPECT_EQ(list[1], "first\r\nsecond");
-    EXPECT_EQ(list[2], "word");
+    EXPECT_EQ(BarsToLineBreaks(GetLangText(kLangGui, "about")), "first\r\nsecond");
+    EXPECT_EQ(BarsToLineBreaks(GetLangText(kLangGui, "plain")), "word");
     EXPECT_EQ(BarsToLineBreaks("|a||"), "\r\na\r\n\r\n");
 }
 

@@ -7,9 +7,11 @@
 
 #include <mutex>
 
+#include "CaughtLines.h"
 #include "RegistryUtils.h"
 #include "TestSupport.h"
 #include "md5.h"
+#include "qvFaults.h"
 #include "qvFiles.h"
 #include "uCommonUtils.h"
 #include "uMailSlots.h"
@@ -126,6 +128,26 @@ TEST_F(ConsoleUserSwitch, GuardsFollowTheUserAtTheConsole)
     TRegEngine bobAgain = WriteShellOverride(kSidBob);
     ASSERT_TRUE(PollsPass(follower, 2));
     EXPECT_TRUE(RegValueExists(bobAgain)) << "bob's keys are no longer watched";
+}
+
+TEST_F(ConsoleUserSwitch, AFailedPollAndAFailedGuardSetUpAreTriedAgain)
+{
+    CaughtLines caught;
+    // The first poll fails, then the first set-up of bob's Winlogon watcher.
+    ArmFault("usersid.poll");
+    ArmFault("userprotection.setup");
+    SetUser("bob");
+    TUserSIDThreads follower(seams_);
+    ASSERT_TRUE(WaitUntil([&] { return follower.ProtectedSid() == kSidBob; }, 20000)) << "polls go on";
+    EXPECT_EQ(ArmedFaults("usersid.poll"), 0);
+    EXPECT_TRUE(caught.Has({"console user poll", "fault injected"}));
+
+    ASSERT_TRUE(WaitUntil([&] { return follower.UserProtection()->RegistryWatcherCount() == 6; }, 20000))
+        << "the watcher that failed is set up on a later round";
+    EXPECT_EQ(ArmedFaults("userprotection.setup"), 0);
+    EXPECT_TRUE(caught.Has({"per-user guards", "Winlogon", "fault injected"}));
+    TRegEngine shell = WriteShellOverride(kSidBob);
+    EXPECT_TRUE(WaitUntil([&] { return !RegValueExists(shell); }, 15000)) << "bob's Winlogon key is guarded";
 }
 
 TEST_F(ConsoleUserSwitch, UnreadableSidGivesNoWatchersButTheTrayStillRuns)

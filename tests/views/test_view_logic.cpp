@@ -108,8 +108,10 @@ TEST(ReportModel, PathFieldAndExplorerCommands)
 
     const std::string odd = "C:\\a b\\one,two.exe";
     EXPECT_EQ(ExplorerSelectParameters(odd), "/select,\"C:\\a b\\one,two.exe\"");
-    EXPECT_EQ(ExplorerCommandLine("EXPLORER", odd), "EXPLORER /select,\"C:\\a b\\one,two.exe\"");
-    EXPECT_EQ(ExplorerCommandLine("C:\\My Tools\\ex.exe", "C:\\x"), "\"C:\\My Tools\\ex.exe\" /select,\"C:\\x\"");
+    EXPECT_EQ(ExplorerCommandLineWith("EXPLORER", ExplorerSelectParameters(odd)),
+              "EXPLORER /select,\"C:\\a b\\one,two.exe\"");
+    EXPECT_EQ(ExplorerCommandLineWith("C:\\My Tools\\ex.exe", ExplorerSelectParameters("C:\\x")),
+              "\"C:\\My Tools\\ex.exe\" /select,\"C:\\x\"");
     EXPECT_EQ(ExplorerFolderParameters("C:\\a b\\"), "\"C:\\a b\"") << "no \\ before the closing quote";
     EXPECT_EQ(ExplorerFolderParameters("C:\\"), "C:\\");
 }

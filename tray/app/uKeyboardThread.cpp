@@ -3,6 +3,7 @@
 #include <exception>
 
 #include "qvApplication.h"
+#include "qvCaught.h"
 #include "uFormUtils.h"
 #include "uGuiUtils.h"
 #include "uLangUtils.h"
@@ -165,6 +166,7 @@ void TKeyboardThread::Execute()
     DWORD screenRead = GetTickCount();
     lastMoveTick_ = GetTickCount();
     TMouseWatch mouse;
+    bool failing = false;  // a run of failed rounds is reported once
     for (;;) {
         try {
             if (GetTickCount() - screenRead >= kScreenRereadMs) {  // monitors may come and go
@@ -175,8 +177,11 @@ void TKeyboardThread::Execute()
             // One look at the cursor per round: each look is a trip to the
             // window system.
             LookAtCursor(screen);
-        } catch (const std::exception&) {
+            failing = false;
+        } catch (const std::exception& error) {
             // a failed round changes nothing
+            if (!failing) ReportCaught("gesture thread: a look at the cursor", error);
+            failing = true;
         }
         GestureTick(state_);
         // A resting mouse cannot reach an edge: the thread then waits for the
@@ -206,6 +211,7 @@ void ShowKillerConfirmation()
     try {
         // The notification record is only ever touched on the main thread.
         gui::Synchronize(OpenConfirmation);
-    } catch (const std::exception&) {
+    } catch (const std::exception& error) {
+        ReportCaught("killer confirmation not shown", error);
     }
 }

@@ -65,6 +65,9 @@ private:
 // moves or a gesture is under way; a resting mouse is watched through the
 // hook, with a look at the cursor every 250 ms.
 class TKeyboardThread : public TThread {
+public:
+    ~TKeyboardThread() override { StopAndJoin(); }
+
 protected:
     void Execute() override;
 

@@ -5,6 +5,7 @@
 #include <exception>
 
 #include "qvApplication.h"
+#include "qvCaught.h"
 #include "qvLateApi.h"
 #include "qvProtocol.h"
 #include "uFormUtils.h"
@@ -190,10 +191,7 @@ void TThreadMess::Execute()
         if (!TakeRound(slot) && !Pause(10)) break;
         PollEventQueue();
     }
-    try {
-        CloseMailSlot(slot);
-    } catch (const std::exception&) {
-    }
+    CloseMailSlot(slot);
 }
 
 void TThreadMess::QueueTrayMessage(const TMSlotMessage& record)
@@ -205,8 +203,9 @@ void TThreadMess::QueueTrayMessage(const TMSlotMessage& record)
         }
         TrayApp().Events.PushFront(record, seq_);
         ++seq_;
-    } catch (const std::exception&) {
+    } catch (const std::exception& error) {
         // the record is lost, the receiver goes on
+        ReportCaught("tray message of type " + std::to_string(record.Type) + " lost", error);
     }
 }
 
@@ -214,7 +213,10 @@ void TThreadMess::PollEventQueue()
 {
     try {
         if (TrayApp().Events.HeadPending()) gui::Synchronize(ShowQueuedEvent);
-    } catch (const std::exception&) {
+        pollFailing_ = false;
+    } catch (const std::exception& error) {
+        if (!pollFailing_) ReportCaught("queued event not shown", error);
+        pollFailing_ = true;
     }
 }
 

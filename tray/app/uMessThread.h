@@ -27,6 +27,7 @@ TSlotRead ReadTrayRecord(TMSlot& slot, TMSlotMessage& record);
 
 class TThreadMess : public TThread {
 public:
+    ~TThreadMess() override { StopAndJoin(); }
     // One record as read from the slot: Type 9 is queued, the rest handled now.
     void QueueTrayMessage(const TMSlotMessage& record);
     // Shows the newest event on the main thread when it has not been shown.
@@ -44,6 +45,7 @@ private:
     bool TakeRound(TMSlot& slot);
 
     int32_t seq_ = 0;
+    bool pollFailing_ = false;  // a run of failed polls is reported once
     std::atomic<bool> slotActive_{false};
 };
 

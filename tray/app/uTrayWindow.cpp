@@ -208,7 +208,7 @@ void AddTrayIcon()
     if (!show) return;
     SweepNotificationArea();
     NOTIFYICONDATAA icon = IconRecord(TrayApp().Icon.Window);
-    TrayApp().Icon.IconAdded = Shell_NotifyIconA(NIM_ADD, &icon) != FALSE;
+    Shell_NotifyIconA(NIM_ADD, &icon);
     Sleep(200);
 }
 
@@ -216,7 +216,5 @@ void RemoveTrayIcon()
 {
     NOTIFYICONDATAA icon = IconRecord(TrayApp().Icon.Window);
     Shell_NotifyIconA(NIM_DELETE, &icon);
-    TrayApp().Icon.IconAdded = false;
 }
 
-bool TrayIconAdded() { return TrayApp().Icon.IconAdded; }

@@ -43,4 +43,3 @@ bool RebuildTrayMenu();
 // Adds the icon when `show_tray_icon` is on (a failed request counts as off).
 void AddTrayIcon();
 void RemoveTrayIcon();
-bool TrayIconAdded();  // the last add was taken by the shell

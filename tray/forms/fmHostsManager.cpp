@@ -31,7 +31,7 @@ constexpr UINT kWaitTickMs = 100;
 std::string CopyFailedText()
 {
     const std::string temp = ExcludeTrailingBackslash(TransferFolder());
-    const char* key = LiesInsideWithoutLinks(temp, GetEnvVar("USERPROFILE")) ? "hm_copyfail" : "hm_tempout";
+    const char* key = IsPlainFolderInside(temp, GetEnvVar("USERPROFILE")) ? "hm_copyfail" : "hm_tempout";
     return GetLangText(kLangGui, key) + " (" + temp + ")";
 }
 

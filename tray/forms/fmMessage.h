@@ -69,7 +69,6 @@ public:
     bool ButtonsShown() const { return buttons_; }
     TColor YesColor() const { return yesColor_; }
     TColor NoColor() const { return noColor_; }
-    int Place() const { return place_; }
     UINT TimerInterval() const { return tmShow_.Interval(); }
     bool TimerEnabled() const { return tmShow_.Enabled(); }
     // Client rectangles of the parts a user points at.

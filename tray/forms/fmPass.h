@@ -18,7 +18,6 @@ class TfmPass : public gui::TForm {
 public:
     TfmPass();
 
-    int32_t ShownMode() const { return mode_; }
     // For tests: the controls a user works with.
     gui::TEdit* PasswordEdit() const { return lePass; }
     gui::TEdit* RepeatEdit() const { return leRePass; }
@@ -26,7 +25,6 @@ public:
     gui::TButton* SetButton() const { return btSet; }
     gui::TButton* OkButton() const { return btOK; }
     gui::TLabel* AnswerLabel() const { return lbPass; }
-    gui::TGroupBox* AnswerGroup() const { return gbAnsw; }
 
 protected:
     void CreateParams(gui::TCreateParams& params) override;

@@ -18,7 +18,6 @@ public:
     TfmSplashForm();
 
     const TSplashFade& Fade() const { return fade_; }
-    const std::string& VersionText() const { return version_; }
 
 protected:
     void CreateParams(gui::TCreateParams& params) override;

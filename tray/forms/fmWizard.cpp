@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "fmPass.h"
+#include "qvCaught.h"
 #include "uCommonUtils.h"
 #include "uFormUtils.h"
 #include "uGuiUtils.h"
@@ -150,7 +151,8 @@ void TfmWizard::btLangClick()
         Sleep(kBeforeCloseMs);
         TrayApp().Actions.Run(cmdRebuildMenu);
         CloseAllWindows();
-    } catch (const std::exception&) {
+    } catch (const std::exception& error) {
+        ReportCaught("wizard: language not changed", error);
     }
 }
 

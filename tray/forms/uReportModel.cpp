@@ -50,7 +50,3 @@ std::string ExplorerCommandLineWith(const std::string& program, const std::strin
     return quoted + " " + parameters;
 }
 
-std::string ExplorerCommandLine(const std::string& program, const std::string& path)
-{
-    return ExplorerCommandLineWith(program, ExplorerSelectParameters(path));
-}

@@ -23,8 +23,6 @@ std::string ExplorerSelectParameters(const std::string& path);
 // keeps it unquoted ("C:" alone names the current folder of the drive).
 std::string ExplorerFolderParameters(const std::string& folder);
 // The plain command line used when the shell's window list cannot be used:
-// the program (quoted when it holds a blank), then the parameters that
-// select the path.
-std::string ExplorerCommandLine(const std::string& program, const std::string& path);
+// the program (quoted when it holds a blank), then the parameters.
 std::string ExplorerCommandLineWith(const std::string& program, const std::string& parameters);
 

@@ -1,5 +1,6 @@
 #include "qvApplication.h"
 
+#include "qvCaught.h"
 #include "qvForms.h"
 #include "qvFrame.h"
 
@@ -45,8 +46,11 @@ LRESULT CALLBACK ApplicationWndProc(HWND window, UINT message, WPARAM wParam, LP
         std::unique_ptr<std::function<void()>> call(reinterpret_cast<std::function<void()>*>(lParam));
         try {
             (*call)();
-        } catch (...) {
+        } catch (const std::exception& error) {
             // a deferred call has no caller left to report to
+            ReportCaught("deferred call", error);
+        } catch (...) {
+            ReportUnknownCaught("deferred call");
         }
         return 0;
     }

@@ -904,23 +904,6 @@ void TMemo::AddLine(const std::string& line)
     SetText(text.empty() ? line : text + "\r\n" + line);
 }
 
-std::vector<std::string> TMemo::Lines() const
-{
-    std::vector<std::string> lines;
-    const std::string text = Text();
-    if (text.empty()) return lines;
-    size_t start = 0;
-    for (;;) {
-        const size_t end = text.find('\n', start);
-        std::string line = text.substr(start, end == std::string::npos ? std::string::npos : end - start);
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        lines.push_back(line);
-        if (end == std::string::npos) break;
-        start = end + 1;
-    }
-    return lines;
-}
-
 TComboBox::TComboBox(TContainer& parent, int dropDownHeight) : TControl(parent), dropDownHeight_(dropDownHeight)
 {
     CreateHandle("COMBOBOX", WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWNLIST);

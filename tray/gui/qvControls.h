@@ -309,7 +309,6 @@ class TImage : public TCustomControl {
 public:
     explicit TImage(TContainer& parent);
     void SetPicture(HBITMAP bitmap);  // the image owns it from now on
-    bool HasPicture() const { return bitmap_.Valid(); }
     void SetStretch(bool stretch);
 
 protected:
@@ -347,7 +346,6 @@ public:
                    TAlignment alignment = TAlignment::Left);
     void Clear() { SetText({}); }
     void AddLine(const std::string& line);
-    std::vector<std::string> Lines() const;  // split at line breaks
 };
 
 // Drop-down list: a choice from the list only.

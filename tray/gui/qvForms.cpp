@@ -256,8 +256,6 @@ void RegisterFormClass(const std::string& className, TFormFactory factory)
 
 void UnregisterFormClass(const std::string& className) { Frame().FormClasses.erase(className); }
 
-bool IsFormClassRegistered(const std::string& className) { return Frame().FormClasses.count(className) != 0; }
-
 TForm* CreateForm(const std::string& className)
 {
     auto it = Frame().FormClasses.find(className);

@@ -132,7 +132,6 @@ using TFormFactory = std::function<std::unique_ptr<TForm>()>;
 // The registry of form classes by name.
 void RegisterFormClass(const std::string& className, TFormFactory factory);
 void UnregisterFormClass(const std::string& className);
-bool IsFormClassRegistered(const std::string& className);
 
 // Creates a form of a registered class and hands it to the application, which
 // owns it until it is freed; nullptr when the class is not registered.

@@ -165,11 +165,6 @@ int TListView::AddItem(const std::string& caption, const std::vector<std::string
     return index;
 }
 
-void TListView::DeleteItem(int index)
-{
-    if (Handle() && !ownerData_) ListView_DeleteItem(Handle(), index);
-}
-
 std::string TListView::ItemText(int index, int column) const
 {
     if (!Handle() || index < 0 || index >= Count()) return {};
@@ -181,26 +176,6 @@ std::string TListView::ItemText(int index, int column) const
     item.cchTextMax = sizeof(buffer);
     SendMessageA(Handle(), LVM_GETITEMTEXTA, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&item));
     return buffer;
-}
-
-LPARAM TListView::ItemData(int index) const
-{
-    if (!Handle() || ownerData_) return 0;
-    LVITEMA item{};
-    item.mask = LVIF_PARAM;
-    item.iItem = index;
-    SendMessageA(Handle(), LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item));
-    return item.lParam;
-}
-
-void TListView::SetItemData(int index, LPARAM data)
-{
-    if (!Handle() || ownerData_) return;
-    LVITEMA item{};
-    item.mask = LVIF_PARAM;
-    item.iItem = index;
-    item.lParam = data;
-    SendMessageA(Handle(), LVM_SETITEMA, 0, reinterpret_cast<LPARAM>(&item));
 }
 
 void TListView::Clear()

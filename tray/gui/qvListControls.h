@@ -56,10 +56,7 @@ public:
 
     // Rows of a list without owner data.
     int AddItem(const std::string& caption, const std::vector<std::string>& subItems = {}, LPARAM data = 0);
-    void DeleteItem(int index);
     std::string ItemText(int index, int column = 0) const;
-    LPARAM ItemData(int index) const;
-    void SetItemData(int index, LPARAM data);
     void Clear();
 
     // Rows of an owner-data list.

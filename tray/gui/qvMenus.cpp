@@ -57,7 +57,6 @@ TMenuItem* TMenu::Add(const std::string& caption, std::function<void()> onClick)
     return items_.back().get();
 }
 
-void TMenu::AddSeparator() { AppendMenuA(menu_, MF_SEPARATOR, 0, nullptr); }
 
 TMainMenu::TMainMenu() : TMenu(CreateMenu()) {}
 

@@ -40,7 +40,6 @@ public:
     virtual ~TMenu();
     HMENU Handle() const { return menu_; }
     TMenuItem* Add(const std::string& caption, std::function<void()> onClick = {});
-    void AddSeparator();
     const std::vector<std::unique_ptr<TMenuItem>>& Items() const { return items_; }
 
 protected:

@@ -8,8 +8,6 @@
 
 namespace gui {
 
-TTabSheet::TTabSheet(TContainer& parent, TPageControl& owner) : TPanel(parent), owner_(owner) {}
-
 TPageControl::TPageControl(TContainer& parent, bool multiLine)
     : TCustomControl(parent, WS_TABSTOP, WS_EX_CONTROLPARENT)
 {
@@ -32,7 +30,7 @@ TPageControl::~TPageControl()
 
 TTabSheet* TPageControl::AddPage(const std::string& caption)
 {
-    TTabSheet* sheet = Make<TTabSheet>(*this);
+    TTabSheet* sheet = Make<TTabSheet>();
     sheet->SetVisible(false);
     pages_.push_back(PageEntry{sheet, caption, true});
     RebuildTabs();
@@ -76,13 +74,6 @@ void TPageControl::SetTabVisible(TTabSheet* page, bool visible)
 }
 
 TTabSheet* TPageControl::ActivePage() const { return active_; }
-
-int TPageControl::ActivePageIndex() const
-{
-    for (size_t i = 0; i < pages_.size(); ++i)
-        if (pages_[i].Sheet == active_) return static_cast<int>(i);
-    return -1;
-}
 
 void TPageControl::SetActivePage(TTabSheet* page)
 {

@@ -11,16 +11,10 @@
 
 namespace gui {
 
-class TPageControl;
-
 // One page of a page control: a panel that shows while its tab is chosen.
 class TTabSheet : public TPanel {
 public:
-    TTabSheet(TContainer& parent, TPageControl& owner);
-    TPageControl& PageControl() const { return owner_; }
-
-private:
-    TPageControl& owner_;
+    explicit TTabSheet(TContainer& parent) : TPanel(parent) {}
 };
 
 class TPageControl : public TCustomControl, public TContainer {
@@ -35,7 +29,6 @@ public:
     // A sheet whose tab is hidden is never shown.
     void SetTabVisible(TTabSheet* page, bool visible);
     TTabSheet* ActivePage() const;
-    int ActivePageIndex() const;
     void SetActivePage(TTabSheet* page);  // no OnChange
     HWND TabHandle() const { return tab_; }
     // The user chose another tab.

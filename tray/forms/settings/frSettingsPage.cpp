@@ -31,7 +31,6 @@ TSettingsPage::TSettingsPage(gui::TContainer& host) : gui::TPanel(host)
 
 void RegisterSettingsPage(int index, TSettingsPageFactory factory) { PageFactories()[index] = std::move(factory); }
 
-void UnregisterSettingsPage(int index) { PageFactories().erase(index); }
 
 TSettingsPage* CreateSettingsPage(int index, gui::TContainer& host)
 {

@@ -70,7 +70,6 @@ public:
 using TSettingsPageFactory = std::function<TSettingsPage*(gui::TContainer& host)>;
 
 void RegisterSettingsPage(int index, TSettingsPageFactory factory);
-void UnregisterSettingsPage(int index);
 // A new page of that index on the host; nullptr when none is registered.
 TSettingsPage* CreateSettingsPage(int index, gui::TContainer& host);
 

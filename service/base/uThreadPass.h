@@ -1,0 +1,49 @@
+#pragma once
+// Passes of the service's long-lived threads: what a pass throws is logged
+// with the place it happened, and the thread goes on with its next pass, so
+// one error never leaves a guard down. Set-up work is split into steps that
+// are tried again until each has succeeded.
+#include <windows.h>
+
+#include <exception>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "qvCaught.h"
+#include "qvThread.h"
+
+// How long a thread waits (through its stop event) after a failed pass: an
+// error that repeats costs a line a second, not a spinning processor.
+constexpr DWORD kPauseAfterFailedPassMs = 1000;
+// How often a set-up step that failed is tried again.
+constexpr DWORD kSetUpRetryMs = 3000;
+
+// Runs pass(); false when it threw (logged as "<where>: <error>").
+template <typename Pass>
+bool RunLoggedPass(const std::string& where, Pass&& pass)
+{
+    try {
+        pass();
+        return true;
+    } catch (const std::exception& error) {
+        ReportCaught(where, error);
+    } catch (...) {
+        ReportUnknownCaught(where);
+    }
+    return false;
+}
+
+struct TSetUpStep {
+    std::string Name;
+    std::function<void()> Run;
+    bool Done = false;
+    std::string LastError;  // logged once while it stays the same
+};
+
+// One round over the steps not yet done, each on its own: a step that throws
+// is logged (an error it already logged is not repeated) and left for the
+// next round. faultPoint fails a step for the tests. True once all are done;
+// false also when the owner was told to stop.
+bool RunSetUpRound(std::vector<TSetUpStep>& steps, const std::string& where, const char* faultPoint,
+                   const TThread& owner);
