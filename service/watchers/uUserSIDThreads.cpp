@@ -178,6 +178,19 @@ bool TUserSIDThreads::WaitForTraySlot(bool present, DWORD timeoutMs)
     return TraySlotExists() == present;
 }
 
+bool TUserSIDThreads::WaitForTrayToGo()
+{
+    // Also while the service stops (when Pause no longer waits): the stop
+    // ends with the tray it told to quit gone, within the stop's own limit.
+    const DWORD limitMs = Terminated() ? kTrayGoneAtStopMs : 5000;
+    for (DWORD waited = 0; waited < limitMs; waited += 100) {
+        if (!TraySlotExists()) return true;
+        if (Terminated()) Sleep(100);
+        else if (!Pause(100)) return false;
+    }
+    return !TraySlotExists();
+}
+
 uint32_t TUserSIDThreads::LaunchTray()
 {
     const std::string path = TrayProgramPath();
@@ -250,7 +263,7 @@ bool TUserSIDThreads::StopUserPart()
     }
     // The tray is told to quit; its slot going away tells that it did, so a
     // start that follows never takes the leaving tray for a running one.
-    if (SendToMailSlot(proto::ToTray(proto::kQuit), kTraySlot)) WaitForTraySlot(false, 5000);
+    if (SendToMailSlot(proto::ToTray(proto::kQuit), kTraySlot)) WaitForTrayToGo();
     if (protection_) StopAndFree(protection_);
     active_ = false;
     if (!ProcessIdExists(trayPid_)) lastUser_.clear();

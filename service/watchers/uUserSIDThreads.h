@@ -13,6 +13,10 @@
 #include "qvThread.h"
 #include "uUserProtectionThreads.h"
 
+// How long the service's stop waits for the tray it told to quit: under the
+// time the stop gives the console-user thread.
+constexpr DWORD kTrayGoneAtStopMs = 3000;
+
 // The tray program's file name, kept scrambled in the program.
 std::string TrayProgramFileName();
 // The tray program the service starts: its own folder + the tray's file name.
@@ -77,6 +81,8 @@ private:
     uint32_t AskTrayForItsId();
     uint32_t LaunchTray();
     bool WaitForTraySlot(bool present, DWORD timeoutMs);
+    // After the quit message: until the tray's slot has gone (a limit at most).
+    bool WaitForTrayToGo();
     void EndKeptTrayProcess();
     void RestartNow();
 
