@@ -49,7 +49,7 @@ std::string CaughtText(const std::exception& error)
 
 void ReportCaught(const std::string& where, const std::exception& error) { ReportCaught(where, CaughtText(error)); }
 
-void ReportUnknownCaught(const std::string& where) { ReportCaught(where, "an unknown error was thrown"); }
+void ReportUnknownCaught(const std::string& where) { ReportCaught(where, kUnknownErrorText); }
 
 void ReportSystemError(const std::string& where, unsigned long code)
 {

@@ -16,6 +16,8 @@ void ReportCaught(const std::string& where, const std::string& text);
 // The exception's text, and for EOSError / EInOutError / ERegistryException
 // its Windows code.
 void ReportCaught(const std::string& where, const std::exception& error);
+// What is logged for catch (...).
+constexpr const char* kUnknownErrorText = "an unknown error was thrown";
 // For catch (...): what is known is only that something was thrown.
 void ReportUnknownCaught(const std::string& where);
 // A failed system call: the code and the system's text for it.

@@ -36,8 +36,6 @@ std::string GetLangText(int section, const std::string& key);
 // The text with every "|" turned into CR LF.
 std::string BarsToLineBreaks(std::string_view text);
 
-// The language files (names only) in the folder, in the order listed.
-TStringList ListLanguageFiles(const std::string& folder);
 // Swaps the entry naming `current` (any case) with the first one; the list
 // stays as it is when no entry names it.
 void PutLanguageFirst(TStringList& list, const std::string& current);

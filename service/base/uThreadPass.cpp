@@ -14,17 +14,13 @@ void NoteStepError(TSetUpStep& step, const std::string& where, const std::string
 
 bool RunStep(TSetUpStep& step, const std::string& where, const char* faultPoint)
 {
-    try {
-        FaultPoint(faultPoint);
-        step.Run();
-        step.LastError.clear();
-        return true;
-    } catch (const std::exception& error) {
-        NoteStepError(step, where, CaughtText(error));
-    } catch (...) {
-        NoteStepError(step, where, "an unknown error was thrown");
-    }
-    return false;
+    return RunPassReporting(
+        [&] {
+            FaultPoint(faultPoint);
+            step.Run();
+            step.LastError.clear();
+        },
+        [&](const std::string& text) { NoteStepError(step, where, text); });
 }
 
 }  // namespace

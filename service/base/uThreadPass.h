@@ -8,6 +8,7 @@
 #include <exception>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "qvCaught.h"
@@ -19,19 +20,28 @@ constexpr DWORD kPauseAfterFailedPassMs = 1000;
 // How often a set-up step that failed is tried again.
 constexpr DWORD kSetUpRetryMs = 3000;
 
-// Runs pass(); false when it threw (logged as "<where>: <error>").
-template <typename Pass>
-bool RunLoggedPass(const std::string& where, Pass&& pass)
+// Runs pass(); when it throws, hands the error's text to report and returns
+// false. For threads that log through a callback of their own.
+template <typename Pass, typename Report>
+bool RunPassReporting(Pass&& pass, Report&& report)
 {
     try {
         pass();
         return true;
     } catch (const std::exception& error) {
-        ReportCaught(where, error);
+        report(CaughtText(error));
     } catch (...) {
-        ReportUnknownCaught(where);
+        report(std::string(kUnknownErrorText));
     }
     return false;
+}
+
+// Runs pass(); false when it threw (logged as "<where>: <error>").
+template <typename Pass>
+bool RunLoggedPass(const std::string& where, Pass&& pass)
+{
+    return RunPassReporting(std::forward<Pass>(pass),
+                            [&where](const std::string& text) { ReportCaught(where, text); });
 }
 
 struct TSetUpStep {

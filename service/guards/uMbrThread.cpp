@@ -11,6 +11,7 @@
 #include "qvLateApi.h"
 #include "uDispatcherThread.h"
 #include "uServiceUtils.h"
+#include "uThreadPass.h"
 
 std::unique_ptr<TMbrThread> gMbrThread;
 
@@ -145,13 +146,8 @@ void TMbrThread::Execute()
 {
     // Without a bootable reference there is nothing to guard for this run.
     while (!Terminated()) {
-        try {
-            if (!GuardOnce()) break;
-        } catch (const std::exception& error) {
-            ReportCaught("MBR guard", error);
-        } catch (...) {
-            ReportUnknownCaught("MBR guard");
-        }
-        if (!Pause(1000)) break;
+        bool goOn = true;
+        RunLoggedPass("MBR guard", [&] { goOn = GuardOnce(); });
+        if (!goOn || !Pause(1000)) break;
     }
 }

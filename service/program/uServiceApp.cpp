@@ -7,6 +7,7 @@
 #include "qvFiles.h"
 #include "qvHandles.h"
 #include "qvStrings.h"
+#include "uThreadPass.h"
 
 // The one module of this process, for the callbacks of the manager.
 static TServiceModule* gModule = nullptr;
@@ -70,15 +71,7 @@ void TServiceModule::RunService()
     controlEvent_.Reset(CreateEventA(nullptr, FALSE, FALSE, nullptr));
     SetState(SERVICE_START_PENDING);
     bool started = false;
-    try {
-        ServiceStart(started);
-    } catch (const std::exception& error) {
-        ReportCaught("service start", error);
-        started = false;
-    } catch (...) {
-        ReportUnknownCaught("service start");
-        started = false;
-    }
+    if (!RunLoggedPass("service start", [&] { ServiceStart(started); })) started = false;
     if (!started) {
         SetState(SERVICE_STOPPED, ERROR_SERVICE_SPECIFIC_ERROR);
         return;
@@ -89,24 +82,12 @@ void TServiceModule::RunService()
         WaitForSingleObject(controlEvent_.Get(), INFINITE);
         LONG control = InterlockedExchange(&pendingControl_, 0);
         if (control == SERVICE_CONTROL_SHUTDOWN) {
-            try {
-                ServiceShutdown();
-            } catch (const std::exception& error) {
-                ReportCaught("service shutdown", error);
-            } catch (...) {
-                ReportUnknownCaught("service shutdown");
-            }
+            RunLoggedPass("service shutdown", [this] { ServiceShutdown(); });
             break;
         }
         if (control == SERVICE_CONTROL_STOP) {
             bool stopped = true;
-            try {
-                ServiceStop(stopped);
-            } catch (const std::exception& error) {
-                ReportCaught("service stop", error);
-            } catch (...) {
-                ReportUnknownCaught("service stop");
-            }
+            RunLoggedPass("service stop", [&] { ServiceStop(stopped); });
             if (stopped) break;
             SetState(SERVICE_RUNNING);
         }

@@ -58,21 +58,7 @@ void VersionCommand(TMSlotMessage message)
 // The language files of the "language\" folder, listed once per process.
 const TStringList& LanguageFiles()
 {
-    static TStringList files;
-    static bool listed = false;
-    if (!listed) {
-        listed = true;
-        WIN32_FIND_DATAA data{};
-        UniqueFindHandle find(FindFirstFileA((ModuleFolder() + "language\\*.lng").c_str(), &data));
-        if (find) {
-            do {
-                if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
-                std::string name = data.cFileName;
-                if (ExtractFileExt(name) == ".ini") continue;
-                files.push_back(name);
-            } while (FindNextFileA(find.Get(), &data));
-        }
-    }
+    static const TStringList files = ListLanguageFiles(ModuleFolder() + "language");
     return files;
 }
 

@@ -8,6 +8,7 @@
 #include "qvErrors.h"
 #include "qvFaults.h"
 #include "qvHandles.h"
+#include "uThreadPass.h"
 
 TDirWatchThread::TDirWatchThread(std::string folder, uint16_t filter, TLogCallback log, TDirChangeCallback onChange,
                                  bool examineFirst)
@@ -39,17 +40,16 @@ bool TDirWatchThread::Rearm()
     return FindNextChangeNotification(notify_.Get()) != 0;
 }
 
+void TDirWatchThread::ReportError(const std::string& text) const
+{
+    ReportWatcherError(log_, "watch of folder " + folder_, text);
+}
+
 void TDirWatchThread::RunCallback()
 {
     ++callbacks_;
-    try {
-        onChange_(folder_);
-    } catch (const std::exception& error) {
-        // one failed pass; watching goes on
-        ReportWatcherError(log_, "watch of folder " + folder_, CaughtText(error));
-    } catch (...) {
-        ReportWatcherError(log_, "watch of folder " + folder_, "an unknown error was thrown");
-    }
+    // one failed pass; watching goes on
+    RunPassReporting([this] { onChange_(folder_); }, [this](const std::string& text) { ReportError(text); });
 }
 
 void TDirWatchThread::Execute()
@@ -59,15 +59,8 @@ void TDirWatchThread::Execute()
     // could not watch is examined once it is watched.
     bool examine = examineFirst_ || !notify_;
     while (!Terminated()) {
-        try {
-            WatchOnce(examine);
-        } catch (const std::exception& error) {
-            ReportWatcherError(log_, "watch of folder " + folder_, CaughtText(error));
+        if (!RunPassReporting([&] { WatchOnce(examine); }, [this](const std::string& text) { ReportError(text); }))
             Pause(kWatcherRetryMs);
-        } catch (...) {
-            ReportWatcherError(log_, "watch of folder " + folder_, "an unknown error was thrown");
-            Pause(kWatcherRetryMs);
-        }
     }
 }
 
@@ -97,4 +90,4 @@ void TDirWatchThread::WatchOnce(bool& examine)
     examine = true;
 }
 
-void HardStopDirWatch(std::unique_ptr<TDirWatchThread>& thread) { StopAndFree(thread); }
+void StopDirWatch(std::unique_ptr<TDirWatchThread>& thread) { StopAndFree(thread); }

@@ -37,6 +37,7 @@ private:
     // Arms the watch if needed, examines when due, waits for the next change.
     void WatchOnce(bool& examine);
     void RunCallback();
+    void ReportError(const std::string& text) const;
 
     std::string folder_;
     uint16_t filter_;
@@ -48,4 +49,4 @@ private:
 };
 
 // Stops a watcher and frees it once its thread has ended.
-void HardStopDirWatch(std::unique_ptr<TDirWatchThread>& thread);
+void StopDirWatch(std::unique_ptr<TDirWatchThread>& thread);

@@ -10,6 +10,7 @@
 #include "qvHandles.h"
 #include "qvLateApi.h"
 #include "uPendingEntries.h"
+#include "uThreadPass.h"
 
 TRegEventThread::TRegEventThread(const TRegEngine& ref, RegView view, TLogCallback log, TRegChangeCallback onChange)
     : ref_(ref), view_(view), log_(std::move(log)), onChange_(std::move(onChange))
@@ -25,21 +26,19 @@ void ReportWatcherError(const TLogCallback& log, const std::string& where, const
         ReportCaught(where, text);
 }
 
+void TRegEventThread::ReportError(const std::string& text) const
+{
+    ReportWatcherError(log_, "watch of " + ref_.Key, text);
+}
+
 void TRegEventThread::RunCallback()
 {
     if (!onChange_) return;
     ++callbacks_;
     TRegEngine ref = ref_;
-    try {
-        onChange_(ref);
-    } catch (const std::exception& error) {
-        // One failed pass (a key deleted while it was repaired, a value
-        // refused): the guard goes on watching and looks again at the next
-        // change.
-        ReportWatcherError(log_, "watch of " + ref_.Key, CaughtText(error));
-    } catch (...) {
-        ReportWatcherError(log_, "watch of " + ref_.Key, "an unknown error was thrown");
-    }
+    // One failed pass (a key deleted while it was repaired, a value refused):
+    // the guard goes on watching and looks again at the next change.
+    RunPassReporting([&] { onChange_(ref); }, [this](const std::string& text) { ReportError(text); });
 }
 
 void TRegEventThread::Execute()
@@ -52,14 +51,8 @@ void TRegEventThread::Execute()
     bool examined = false;
     bool examineWhenArmed = false;
     while (!Terminated()) {
-        try {
-            WatchOnce(examined, examineWhenArmed);
-        } catch (const std::exception& error) {
-            ReportWatcherError(log_, "watch of " + ref_.Key, CaughtText(error));
-            examineWhenArmed = true;
-            Pause(kWatcherRetryMs);
-        } catch (...) {
-            ReportWatcherError(log_, "watch of " + ref_.Key, "an unknown error was thrown");
+        if (!RunPassReporting([&] { WatchOnce(examined, examineWhenArmed); },
+                              [this](const std::string& text) { ReportError(text); })) {
             examineWhenArmed = true;
             Pause(kWatcherRetryMs);
         }
@@ -126,4 +119,4 @@ void TRegEventThread::WatchOnce(bool& examined, bool& examineWhenArmed)
     }
 }
 
-void HardStopRegWatch(std::unique_ptr<TRegEventThread>& thread) { StopAndFree(thread); }
+void StopRegWatch(std::unique_ptr<TRegEventThread>& thread) { StopAndFree(thread); }

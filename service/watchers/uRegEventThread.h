@@ -29,6 +29,7 @@ private:
     // opened anew or the thread is told to stop.
     void WatchOnce(bool& examined, bool& examineWhenArmed);
     void RunCallback();
+    void ReportError(const std::string& text) const;
 
     TRegEngine ref_;
     RegView view_;
@@ -40,7 +41,7 @@ private:
 
 // Stops a watcher and frees it once its thread has ended: a callback in
 // progress runs to its end, every wait of the watcher watches its stop event.
-void HardStopRegWatch(std::unique_ptr<TRegEventThread>& thread);
+void StopRegWatch(std::unique_ptr<TRegEventThread>& thread);
 
 // Where the watchers put an error they caught: their log, or the program's
 // log when they were given none.

@@ -170,7 +170,7 @@ void TSystemProtectionThread::StopWatchers()
     }
     RunLoggedPass("machine guards: stop", [&] {
         StopAndFree(repeat);
-        for (auto& watcher : registry) HardStopRegWatch(watcher);
-        for (auto& folder : folders) HardStopDirWatch(folder);
+        for (auto& watcher : registry) StopRegWatch(watcher);
+        for (auto& folder : folders) StopDirWatch(folder);
     });
 }

@@ -1,9 +1,7 @@
 #include "uTestRepeatThread.h"
 
-#include <exception>
-
-#include "qvCaught.h"
 #include "qvFaults.h"
+#include "uThreadPass.h"
 
 TRepeatThread::TRepeatThread(std::function<void(TRegEngine&)> examine, DWORD periodMs)
     : examine_(std::move(examine)), periodMs_(periodMs)
@@ -24,13 +22,7 @@ void TRepeatThread::Execute()
 {
     // A failed examination is logged; the next one comes as usual.
     while (!Terminated()) {
-        try {
-            ExamineOnce();
-        } catch (const std::exception& error) {
-            ReportCaught("repeated examination of the Policies Run key", error);
-        } catch (...) {
-            ReportUnknownCaught("repeated examination of the Policies Run key");
-        }
+        RunLoggedPass("repeated examination of the Policies Run key", [this] { ExamineOnce(); });
         if (!Pause(periodMs_)) break;
     }
 }

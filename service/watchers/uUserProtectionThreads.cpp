@@ -182,9 +182,9 @@ void TUserProtectionThreads::StopWatchers()
         watchers = std::move(registryWatchers_);
     }
     RunLoggedPass("per-user guards: stop", [&] {
-        HardStopDirWatch(startup);
+        StopDirWatch(startup);
         // Winlogon, Run, RunOnce, Policies\Explorer\Run, Policies\System, Windows.
         for (size_t index : {0u, 2u, 3u, 1u, 4u, 5u})
-            if (index < watchers.size()) HardStopRegWatch(watchers[index]);
+            if (index < watchers.size()) StopRegWatch(watchers[index]);
     });
 }

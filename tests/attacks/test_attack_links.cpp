@@ -212,7 +212,7 @@ TEST_F(LinkAttacks, UserRunKeyMadeALinkIsRemovedAsALinkAndTheKeyGuardedAnew)
     value.Value = "Locker";
     WriteRegString(value, program);
     EXPECT_TRUE(WaitUntil([&] { return !RegValueExists(value); }, 15000)) << "the plain key went unwatched";
-    HardStopRegWatch(watcher);
+    StopRegWatch(watcher);
 
     Switch("arn_user_reg", false);
     Switch("arn_user_run", false);

@@ -209,7 +209,7 @@ TEST_F(Autorun, RunValueWhoseProgramComesLaterIsQuarantinedWhenItAppears)
     EXPECT_TRUE(WaitUntil([&] { return !HasValue(kRunKey, "later"); }, 10000));
     EXPECT_EQ(GetValue(std::string(kRunKey) + "\\AutorunsDisabled", "later"), dir / "later.exe");
     EXPECT_TRUE(HasValue(kRunKey, "never")) << "a program that is not there leaves its value";
-    HardStopRegWatch(watcher);
+    StopRegWatch(watcher);
 }
 
 TEST_F(Autorun, SignedRunValueIsSparedAndItsDigestApprovedThroughTheService)

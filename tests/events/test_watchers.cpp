@@ -58,7 +58,7 @@ TEST(Watchers, RegistryWatcherOnMissingKeyCallsOncePollsThenWakesOnChanges)
     WriteRegInteger(sub, 5);
     EXPECT_TRUE(WaitUntil([&] { return calls > before; }, 3000)) << "a change below the key wakes it";
 
-    HardStopRegWatch(watcher);
+    StopRegWatch(watcher);
     EXPECT_EQ(watcher, nullptr);
     DeleteRegKey(rec);
 }
@@ -74,7 +74,7 @@ TEST(Watchers, RegistryWatcherInThe64BitViewTestsItsOwnView)
     Sleep(300);
     WriteRegString(rec, "2", RegView::Key64);
     EXPECT_TRUE(WaitUntil([&] { return calls == 2; }, 3000));
-    HardStopRegWatch(watcher);
+    StopRegWatch(watcher);
     TRegEngine del = WatchedKey();
     DeleteRegKey(del);
 }
@@ -99,7 +99,7 @@ TEST(Watchers, ChangesDuringTheCallbackAreNotLost)
     Sleep(100);  // inside the second pass's examination
     WriteRegString(rec, "2");
     EXPECT_TRUE(WaitUntil([&] { return seen == 2; }, 3000)) << "the last value written is examined";
-    HardStopRegWatch(watcher);
+    StopRegWatch(watcher);
     DeleteRegKey(rec);
 }
 
@@ -118,7 +118,7 @@ TEST(Watchers, AChangeMadeDuringTheFirstExaminationIsNotLost)
         }
     });
     EXPECT_TRUE(WaitUntil([&] { return calls >= 2; }, 5000)) << "the write wakes a second examination";
-    HardStopRegWatch(watcher);
+    StopRegWatch(watcher);
     DeleteRegKey(rec);
 }
 
@@ -139,7 +139,7 @@ TEST(Watchers, StopLetsARunningCallbackFinish)
         true);
     self = watcher.get();
     ASSERT_TRUE(WaitUntil([&] { return entered.load(); }, 5000));
-    HardStopDirWatch(watcher);
+    StopDirWatch(watcher);
     EXPECT_EQ(watcher, nullptr);
     EXPECT_TRUE(returned) << "the watcher went while its callback ran";
 }
@@ -160,7 +160,7 @@ TEST(Watchers, CallbackErrorLeavesTheRegistryWatcherWatching)
     WriteRegString(rec, "2");
     EXPECT_TRUE(WaitUntil([&] { return calls >= 2; }, 5000)) << "a failed pass must not end the watch";
     EXPECT_NE(logged.find("repair failed"), std::string::npos);
-    HardStopRegWatch(watcher);
+    StopRegWatch(watcher);
     DeleteRegKey(rec);
 }
 
@@ -176,7 +176,7 @@ TEST(Watchers, FolderWatcherThatExaminesFirstSeesAChangeMadeDuringThatLook)
         },
         true);
     EXPECT_TRUE(WaitUntil([&] { return calls >= 2; }, 5000)) << "the change during the first look went unseen";
-    HardStopDirWatch(watcher);
+    StopDirWatch(watcher);
 }
 
 TEST(Watchers, FolderWatcherCoalescesChangesWithinItsDelay)
@@ -201,7 +201,7 @@ TEST(Watchers, FolderWatcherCoalescesChangesWithinItsDelay)
 
     WriteTextFile(dir / "c.txt", "3");
     EXPECT_TRUE(WaitUntil([&] { return calls == 2; }, 3000)) << "re-armed after the callback";
-    HardStopDirWatch(watcher);
+    StopDirWatch(watcher);
     EXPECT_EQ(watcher, nullptr);
 }
 
@@ -214,7 +214,7 @@ TEST(Watchers, FolderWatcherIsArmedAtOnceAndKeepsChangesMadeDuringItsCallback)
     });
     WriteTextFile(dir / "a.txt", "1");  // before the watcher's thread may have run at all
     EXPECT_TRUE(WaitUntil([&] { return calls >= 2; }, 5000)) << calls << " passes";
-    HardStopDirWatch(watcher);
+    StopDirWatch(watcher);
 }
 
 TEST(Watchers, FolderWatcherOnMissingFolderWatchesItOnceItExists)
@@ -226,7 +226,7 @@ TEST(Watchers, FolderWatcherOnMissingFolderWatchesItOnceItExists)
     ASSERT_TRUE(CreateDirectoryA(later.c_str(), nullptr));
     WriteTextFile(later + "\\a.txt", "1");
     EXPECT_TRUE(WaitUntil([&] { return calls >= 1; }, 10000)) << "a set-up that failed is not tried again";
-    HardStopDirWatch(watcher);
+    StopDirWatch(watcher);
 }
 
 TEST(Watchers, FolderWatcherSurvivesAFailedPass)
@@ -244,7 +244,7 @@ TEST(Watchers, FolderWatcherSurvivesAFailedPass)
     ASSERT_TRUE(WaitUntil([&] { touch(); return calls >= 1; }, 20000));
     const int failed = calls;
     EXPECT_TRUE(WaitUntil([&] { touch(); return calls > failed; }, 20000)) << "watching goes on after a failed pass";
-    HardStopDirWatch(watcher);
+    StopDirWatch(watcher);
 }
 
 // A pass that fails in the watcher's own code (not in its callback) is
@@ -266,7 +266,7 @@ TEST(Watchers, RegistryWatcherSurvivesAFailedPass)
     const int before = calls;
     WriteRegString(rec, "2");
     EXPECT_TRUE(WaitUntil([&] { return calls > before; }, 10000)) << "the watch ended with the failed pass";
-    HardStopRegWatch(watcher);
+    StopRegWatch(watcher);
     DeleteRegKey(rec);
 }
 
@@ -280,7 +280,7 @@ TEST(Watchers, FolderWatcherSurvivesAFailedPassOfItsOwn)
     ASSERT_TRUE(WaitUntil([&] { return caught.Has("fault injected at folder watcher pass"); }, 10000));
     WriteTextFile(dir / "a.txt", "1");
     EXPECT_TRUE(WaitUntil([&] { return calls >= 1; }, 10000)) << "the watch ended with the failed pass";
-    HardStopDirWatch(watcher);
+    StopDirWatch(watcher);
 }
 
 TEST(Watchers, RepeatThreadSurvivesAFailedPass)
