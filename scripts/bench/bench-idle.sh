@@ -9,28 +9,7 @@ source "$(dirname "$0")/../lib/prefix.sh"
 
 seconds="${1:-60}"
 [[ -n "${QV_BENCH_BUILT:-}" ]] || "$QV_ROOT/scripts/build.sh" x86_64 >/dev/null
-name=bench_idle
-export QV_PREFIX_NAME=$name QV_VIRTUAL_DESKTOP=1024x768
-if [[ -d "$QV_PREFIXES/$name" ]]; then
-  WINEPREFIX="$QV_PREFIXES/$name" "$QV_WINESERVER" -k 2>/dev/null || true
-  rm -rf "${QV_PREFIXES:?}/$name" "$QV_PREFIXES/$name.img"
-fi
-prefix="$(qv_ensure_prefix "$name")"
-
-xvfb_pid=""
-if [[ -z "${DISPLAY:-}" ]]; then
-  qv_start_xvfb || { qv_log "bench-idle: no free display"; exit 1; }
-  xvfb_pid="$QV_XVFB_PID"
-fi
-bin="$QV_BUILD/x86_64/bin"
-run() { "$QV_ROOT/scripts/wine-exec.sh" "$@" 2>/dev/null | tr -d '\r'; }
-cleanup() {
-  run "$bin/qv_svcctl.exe" stop >/dev/null || true
-  WINEPREFIX="$prefix" "$QV_WINESERVER" -k 2>/dev/null || true
-  rm -f "$prefix/.qv-started"
-  [[ -n "$xvfb_pid" ]] && kill "$xvfb_pid" 2>/dev/null || true
-}
-trap cleanup EXIT
+qv_bench_desktop_prefix bench_idle
 
 # The programs as shipped (no debug sections), as a user runs them.
 run "$QV_BUILD/x86_64/ship/ServiceQuorvane.exe" /install /silent >/dev/null

@@ -9,30 +9,10 @@ set -euo pipefail
 source "$(dirname "$0")/../lib/prefix.sh"
 
 [[ -n "${QV_BENCH_BUILT:-}" ]] || "$QV_ROOT/scripts/build.sh" x86_64 >/dev/null
-name=bench_stop
 # Without a desktop of Wine's own every window is an X window with no window
 # manager, and Wine waits seconds for a hidden one: the tray's quit would be
 # measured, not the service's stop.
-export QV_PREFIX_NAME=$name QV_VIRTUAL_DESKTOP=1024x768
-if [[ -d "$QV_PREFIXES/$name" ]]; then
-  WINEPREFIX="$QV_PREFIXES/$name" "$QV_WINESERVER" -k 2>/dev/null || true
-  rm -rf "${QV_PREFIXES:?}/$name" "$QV_PREFIXES/$name.img"
-fi
-prefix="$(qv_ensure_prefix "$name")"
-xvfb_pid=""
-if [[ -z "${DISPLAY:-}" ]]; then
-  qv_start_xvfb || { qv_log "bench-stop: no free display"; exit 1; }
-  xvfb_pid="$QV_XVFB_PID"
-fi
-bin="$QV_BUILD/x86_64/bin"
-run() { "$QV_ROOT/scripts/wine-exec.sh" "$@" 2>/dev/null | tr -d '\r'; }
-cleanup() {
-  run "$bin/qv_svcctl.exe" stop >/dev/null || true
-  WINEPREFIX="$prefix" "$QV_WINESERVER" -k 2>/dev/null || true
-  rm -f "$prefix/.qv-started"
-  [[ -n "$xvfb_pid" ]] && kill "$xvfb_pid" 2>/dev/null || true
-}
-trap cleanup EXIT
+qv_bench_desktop_prefix bench_stop
 now() { date +%s.%N; }
 seconds() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", b - a }'; }
 
@@ -48,6 +28,8 @@ for round in $(seq "${1:-5}"); do
   t0="$(now)"
   run "$bin/qv_svcctl.exe" stop >/dev/null || true
   state="$(run "$bin/qv_svcctl.exe" wait 1 30 || true)"
-  left="$([[ -n "$(qv_prefix_pids "$prefix" QuorvaneTray.exe)" ]] && echo ", tray left running" || echo "")"
-  echo "round $round ($tray): state $state after $(seconds "$t0" "$(now)") s$left (two helper programs of about $helper s each included)"
+  stopped="$(seconds "$t0" "$(now)")"
+  # As Windows sees it: a Linux process of Wine's may outlive the program.
+  left="$(run "$bin/qv_trayctl.exe" wait 0 >/dev/null && echo ", tray window left" || echo ", tray gone")"
+  echo "round $round ($tray): state $state after $stopped s$left (two helper programs of about $helper s each included)"
 done

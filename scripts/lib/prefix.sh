@@ -94,3 +94,32 @@ qv_prefix_pids() {
   done
   return 0
 }
+
+# For a benchmark that runs the service with the tray: a fresh prefix NAME
+# with Wine's desktop (its own Xvfb when there is no display). Sets `prefix`,
+# `bin` and `run` (a program in it, output without CRs); on exit the service
+# is stopped, the prefix's server ended and the display closed.
+qv_bench_desktop_prefix() {
+  local name="$1"
+  export QV_PREFIX_NAME="$name" QV_VIRTUAL_DESKTOP=1024x768
+  if [[ -d "$QV_PREFIXES/$name" ]]; then
+    WINEPREFIX="$QV_PREFIXES/$name" "$QV_WINESERVER" -k 2>/dev/null || true
+    rm -rf "${QV_PREFIXES:?}/$name" "$QV_PREFIXES/$name.img"
+  fi
+  prefix="$(qv_ensure_prefix "$name")"
+  QV_BENCH_XVFB=""
+  if [[ -z "${DISPLAY:-}" ]]; then
+    qv_start_xvfb || { qv_log "$name: no free display"; exit 1; }
+    QV_BENCH_XVFB="$QV_XVFB_PID"
+  fi
+  bin="$QV_BUILD/x86_64/bin"
+  run() { "$QV_ROOT/scripts/wine-exec.sh" "$@" 2>/dev/null | tr -d '\r'; }
+  trap qv_bench_cleanup EXIT
+}
+
+qv_bench_cleanup() {
+  run "$bin/qv_svcctl.exe" stop >/dev/null || true
+  WINEPREFIX="$prefix" "$QV_WINESERVER" -k 2>/dev/null || true
+  rm -f "$prefix/.qv-started"
+  [[ -n "$QV_BENCH_XVFB" ]] && kill "$QV_BENCH_XVFB" 2>/dev/null || true
+}

@@ -215,44 +215,46 @@ static void DispatchServiceCommand(const TMSlotMessage& message)
     }
 }
 
+// The handler of one command.
+static void RunCommand(const TMSlotMessage& message)
+{
+    switch (message.Type) {
+    case proto::kGuiLog: WriteGuiLogLine(message.Data.Str()); break;
+    case proto::kControl: DispatchServiceCommand(message); break;
+    case proto::kWriteSetting: WriteSettingCommand(message); break;
+    case proto::kReport: ReportDumpCommand(message); break;
+    case proto::kTrustedDigests: GoodListToAutorunCommand(message); break;
+    case proto::kAddTrustedDigest: AddGoodListCommand(message); break;
+    case proto::kTrustList: TrustListToTrayCommand(message); break;
+    case proto::kTrustAdd: AddTrustListCommand(message); break;
+    case proto::kTrustDelete: DeleteTrustListCommand(message); break;
+    case proto::kLanguage: LanguageCommand(message); break;
+    case proto::kRestartUserPart:
+        if (gUserSIDThreads) gUserSIDThreads->RestartUserPart();
+        break;
+    case proto::kReadBool: ReadBoolCommand(message); break;
+    case proto::kReadString: ReadStringCommand(message); break;
+    case proto::kWriteBool: WriteBoolCommand(message); break;
+    case proto::kWriteString: WriteStringCommand(message); break;
+    case proto::kShowStatus: SendTypeToTray(proto::kShowStatus); break;
+    case proto::kClearReport: DeleteReportCommand(message); break;
+    case proto::kFileMd5: FileMd5Command(message); break;
+    case proto::kHostListLookup: HostListLookupCommand(message); break;
+    case proto::kHostListAdd: HostListAddCommand(message); break;
+    case proto::kHostListDelete: HostListDeleteCommand(message); break;
+    case proto::kReadInt: ReadIntCommand(message); break;
+    case proto::kWriteInt: WriteIntCommand(message); break;
+    default: break;
+    }
+}
+
 void DispatchCommand(const TMSlotMessage& received)
 {
     const TMSlotMessage message = received;
-    try {
-        switch (message.Type) {
-        case proto::kGuiLog: WriteGuiLogLine(message.Data.Str()); break;
-        case proto::kControl: DispatchServiceCommand(message); break;
-        case proto::kWriteSetting: WriteSettingCommand(message); break;
-        case proto::kReport: ReportDumpCommand(message); break;
-        case proto::kTrustedDigests: GoodListToAutorunCommand(message); break;
-        case proto::kAddTrustedDigest: AddGoodListCommand(message); break;
-        case proto::kTrustList: TrustListToTrayCommand(message); break;
-        case proto::kTrustAdd: AddTrustListCommand(message); break;
-        case proto::kTrustDelete: DeleteTrustListCommand(message); break;
-        case proto::kLanguage: LanguageCommand(message); break;
-        case proto::kRestartUserPart:
-            if (gUserSIDThreads) gUserSIDThreads->RestartUserPart();
-            break;
-        case proto::kReadBool: ReadBoolCommand(message); break;
-        case proto::kReadString: ReadStringCommand(message); break;
-        case proto::kWriteBool: WriteBoolCommand(message); break;
-        case proto::kWriteString: WriteStringCommand(message); break;
-        case proto::kShowStatus: SendTypeToTray(proto::kShowStatus); break;
-        case proto::kClearReport: DeleteReportCommand(message); break;
-        case proto::kFileMd5: FileMd5Command(message); break;
-        case proto::kHostListLookup: HostListLookupCommand(message); break;
-        case proto::kHostListAdd: HostListAddCommand(message); break;
-        case proto::kHostListDelete: HostListDeleteCommand(message); break;
-        case proto::kReadInt: ReadIntCommand(message); break;
-        case proto::kWriteInt: WriteIntCommand(message); break;
-        default: break;
-        }
-    } catch (const std::exception& error) {
-        // a failed handler sends nothing; the requester's wait runs out
-        WriteServiceLog("command " + IntToStr(message.Type) + " failed: " + error.what());
-    } catch (...) {
-        WriteServiceLog("command " + IntToStr(message.Type) + " failed: unknown error");
-    }
+    // a failed handler sends nothing; the requester's wait runs out
+    RunPassReporting([&] { RunCommand(message); }, [&](const std::string& text) {
+        WriteServiceLog("command " + IntToStr(message.Type) + " failed: " + text);
+    });
 }
 
 void TServiceMessThread::WakeToStop()

@@ -135,6 +135,9 @@ protected:
     static TfmWizard* OpenedWizard()
     {
         OpenWizard();
+        // The wizard's opening write comes in on the stand-in's own thread:
+        // once it is in, a test that clears what was received sees only its own.
+        EXPECT_TRUE(WaitUntil([] { return service_->Has("splash"); }, kWaitMs));
         return dynamic_cast<TfmWizard*>(gui::FindForm(kWizardForm));
     }
 

@@ -47,7 +47,8 @@ bool Put(const std::string& source, const std::string& target)
 TEST(WindowsXP, ReplacedUserinitIsPutBackFromTheReferenceCopy)
 {
     ChildProcess addRoot;
-    ASSERT_TRUE(addRoot.Start(HelperPath("qv_addroot.exe"), "\"" + HelperPath("qv_testroot.cer") + "\""));
+    ASSERT_TRUE(addRoot.Start(HelperPath("qv_addroot.exe"), "\"" + HelperPath("qv_testroot.cer") + "\""))
+        << "CreateProcess error " << GetLastError();
     ASSERT_EQ(addRoot.Wait(30000), 0u);
     const std::string signedCopy = HelperPath("qv_signed.exe");
     const std::string lockerCopy = HelperPath("qv_waiter.exe");
