@@ -49,22 +49,15 @@ LONG QueryValue(HKEY key, const std::string& name, DWORD& type, std::vector<BYTE
 // root (every key below HKLM, say) with it.
 bool NamesNoKey(const std::string& subPath) { return subPath.find_first_not_of('\\') == std::string::npos; }
 
-LONG NtStatusError(LONG status)
-{
-    using RtlNtStatusToDosErrorFn = ULONG(NTAPI*)(LONG);
-    const auto toDosError = LateSystemProc<RtlNtStatusToDosErrorFn>("ntdll.dll", "RtlNtStatusToDosError");
-    return toDosError ? static_cast<LONG>(toDosError(status)) : ERROR_GEN_FAILURE;
-}
-
 // Deletes the key the handle holds (opened as itself, DELETE access): the key
 // examined is the key that goes, whatever its name leads to meanwhile.
 LONG DeleteHeldKey(HKEY key)
 {
     using NtDeleteKeyFn = LONG(NTAPI*)(HANDLE);
-    const auto ntDeleteKey = LateSystemProc<NtDeleteKeyFn>("ntdll.dll", "NtDeleteKey");
+    static const auto ntDeleteKey = LateSystemProc<NtDeleteKeyFn>("ntdll.dll", "NtDeleteKey");
     if (!ntDeleteKey) return ERROR_PROC_NOT_FOUND;
     const LONG status = ntDeleteKey(key);
-    return status >= 0 ? ERROR_SUCCESS : NtStatusError(status);
+    return status >= 0 ? ERROR_SUCCESS : static_cast<LONG>(NtStatusToWinError(status));
 }
 
 // Deletes the subkey `name` of parent and every key below it, deepest first.
@@ -746,8 +739,7 @@ std::string KeyOwnerSid(const TRegEngine& key)
 
 std::string RegErrorText(const TRegEngine& rec)
 {
-    const auto code = static_cast<uint32_t>(rec.Error);
-    return "Windows error " + std::to_string(code) + " (" + SysErrorText(code) + ")";
+    return WindowsErrorText(static_cast<uint32_t>(rec.Error));
 }
 
 TRegEngine SettingRef(const std::string& valueName)

@@ -39,7 +39,7 @@ void ReportCaught(const std::string& where, const std::string& text)
 std::string CaughtText(const std::exception& error)
 {
     if (auto* os = dynamic_cast<const EOSError*>(&error))
-        return "Windows error " + std::to_string(os->Code) + " (" + SysErrorText(os->Code) + ")";
+        return WindowsErrorText(os->Code);
     if (auto* reg = dynamic_cast<const ERegistryException*>(&error))
         return std::string(error.what()) + " (Windows error " + std::to_string(reg->Code) + ")";
     if (auto* io = dynamic_cast<const EInOutError*>(&error))
@@ -53,5 +53,5 @@ void ReportUnknownCaught(const std::string& where) { ReportCaught(where, kUnknow
 
 void ReportSystemError(const std::string& where, unsigned long code)
 {
-    ReportCaught(where, "Windows error " + std::to_string(code) + " (" + SysErrorText(code) + ")");
+    ReportCaught(where, WindowsErrorText(code));
 }

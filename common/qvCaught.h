@@ -6,6 +6,7 @@
 // debugger's output.
 #include <exception>
 #include <string>
+#include <utility>
 
 using CaughtSink = void (*)(const std::string& line);
 void SetCaughtSink(CaughtSink sink);
@@ -26,3 +27,27 @@ void ReportSystemError(const std::string& where, unsigned long code);
 // The text ReportCaught writes for an exception (also for callers that build
 // a message of their own).
 std::string CaughtText(const std::exception& error);
+
+// Runs a pass that must not end its caller: when it throws, hands the
+// error's text to report and returns false.
+template <typename Pass, typename Report>
+bool RunPassReporting(Pass&& pass, Report&& report)
+{
+    try {
+        pass();
+        return true;
+    } catch (const std::exception& error) {
+        report(CaughtText(error));
+    } catch (...) {
+        report(std::string(kUnknownErrorText));
+    }
+    return false;
+}
+
+// Runs pass(); false when it threw (logged as "<where>: <error>").
+template <typename Pass>
+bool RunLoggedPass(const std::string& where, Pass&& pass)
+{
+    return RunPassReporting(std::forward<Pass>(pass),
+                            [&where](const std::string& text) { ReportCaught(where, text); });
+}

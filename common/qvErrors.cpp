@@ -13,6 +13,11 @@ std::string SysErrorText(uint32_t code)
     return text;
 }
 
+std::string WindowsErrorText(uint32_t code)
+{
+    return "Windows error " + std::to_string(code) + " (" + SysErrorText(code) + ")";
+}
+
 std::string OSErrorMessage(uint32_t code)
 {
     return "System Error.  Code: " + std::to_string(code) + ".\r\n" + SysErrorText(code);

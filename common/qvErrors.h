@@ -33,5 +33,7 @@ public:
 // "System Error.  Code: %d." CR LF and the system's text for the code.
 std::string SysErrorText(uint32_t code);
 std::string OSErrorMessage(uint32_t code);
+// "Windows error <code> (<the system's text>)", as the logs give it.
+std::string WindowsErrorText(uint32_t code);
 [[noreturn]] void RaiseOSError(uint32_t code);
 [[noreturn]] void RaiseLastOSError();

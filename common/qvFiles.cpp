@@ -227,19 +227,3 @@ std::string ModuleFileName()
 }
 
 std::string ModuleFolder() { return ExtractFilePath(ModuleFileName()); }
-
-TStringList ListLanguageFiles(const std::string& folder)
-{
-    TStringList files;
-    WIN32_FIND_DATAA data{};
-    UniqueFindHandle find(FindFirstFileA((IncludeTrailingBackslash(folder) + "*.lng").c_str(), &data));
-    if (!find) return files;
-    do {
-        if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
-        std::string name = data.cFileName;
-        // "*.lng" also matches by the short name; an ".ini" file is never a language
-        if (ExtractFileExt(name) == ".ini") continue;
-        files.push_back(name);
-    } while (FindNextFileA(find.Get(), &data));
-    return files;
-}

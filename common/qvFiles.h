@@ -53,8 +53,6 @@ bool WriteAllBytes(HANDLE file, const std::string& bytes);
 bool ReadFileBytes(const std::string& path, std::string& bytes);
 // Writes the bytes as the whole file (created or truncated).
 bool WriteFileBytes(const std::string& path, const std::string& bytes);
-// The language files ("*.lng", names only) in the folder, in the order listed.
-TStringList ListLanguageFiles(const std::string& folder);
 // Text lines of a file; false when it cannot be read (the list is then empty).
 bool LoadLines(const std::string& path, TStringList& lines);
 // Lines with CR LF after each one.

@@ -36,6 +36,13 @@ bool CancelThreadIo(HANDLE handle, OVERLAPPED* overlapped)
     return CancelIo(handle) != FALSE;
 }
 
+uint32_t NtStatusToWinError(LONG status)
+{
+    using StatusToErrorFn = ULONG(WINAPI*)(LONG);
+    static const auto toError = LateSystemProc<StatusToErrorFn>("ntdll.dll", "RtlNtStatusToDosError");
+    return toError ? toError(status) : ERROR_GEN_FAILURE;
+}
+
 // The C++ runtime's thread library (winpthreads, as Debian builds it) calls
 // GetTickCount64 through its import slot in its timed waits, so linking it in
 // would make both programs refuse to load on XP. Defining the import slot here

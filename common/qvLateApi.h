@@ -24,3 +24,6 @@ uint64_t TickCount64();
 // started: CancelIoEx where it exists, else CancelIo (which cancels every
 // operation of the calling thread on the handle, the same here).
 bool CancelThreadIo(HANDLE handle, OVERLAPPED* overlapped);
+
+// The Windows error for a status a native call (ntdll) returned.
+uint32_t NtStatusToWinError(LONG status);

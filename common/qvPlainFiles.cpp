@@ -34,12 +34,10 @@ constexpr int kFileRenameInformation = 10;
 constexpr int kFileDispositionInformation = 13;
 
 using SetInformationFileFn = LONG(WINAPI*)(HANDLE, IoStatus*, void*, ULONG, int);
-using StatusToErrorFn = ULONG(WINAPI*)(LONG);
 
 bool SetFileInformation(HANDLE object, void* info, ULONG size, int infoClass)
 {
     static const auto setInformation = LateSystemProc<SetInformationFileFn>("ntdll.dll", "NtSetInformationFile");
-    static const auto statusToError = LateSystemProc<StatusToErrorFn>("ntdll.dll", "RtlNtStatusToDosError");
     if (!setInformation) {
         SetLastError(ERROR_CALL_NOT_IMPLEMENTED);
         return false;
@@ -47,7 +45,7 @@ bool SetFileInformation(HANDLE object, void* info, ULONG size, int infoClass)
     IoStatus io{};
     const LONG status = setInformation(object, &io, info, size, infoClass);
     if (status >= 0) return true;
-    SetLastError(statusToError ? statusToError(status) : ERROR_GEN_FAILURE);
+    SetLastError(NtStatusToWinError(status));
     return false;
 }
 

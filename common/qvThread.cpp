@@ -62,13 +62,7 @@ unsigned __stdcall TThread::ThreadProc(void* self)
 {
     auto* thread = static_cast<TThread*>(self);
     // An error that reaches the top ends this thread only, and says so.
-    try {
-        thread->Execute();
-    } catch (const std::exception& error) {
-        ReportCaught("thread " + thread->Kind() + " ended", error);
-    } catch (...) {
-        ReportUnknownCaught("thread " + thread->Kind() + " ended");
-    }
+    RunLoggedPass("thread " + thread->Kind() + " ended", [thread] { thread->Execute(); });
     thread->finished_ = true;
     return 0;
 }

@@ -509,6 +509,20 @@ void ListFolderFiles(const std::string& folder, TStringList& list, const char* p
     } while (FindNextFileA(find.Get(), &data));
 }
 
+TStringList ListLanguageFiles(const std::string& folder)
+{
+    TStringList files;
+    ListFolderFiles(folder, files, "*.lng");
+    return files;
+}
+
+bool PutLanguageFirst(TStringList& list, const std::string& current)
+{
+    const int index = IndexOfText(list, current);
+    if (index > 0) std::swap(list[0], list[static_cast<size_t>(index)]);
+    return index >= 0;
+}
+
 void ListFolderFilesW(const std::wstring& folder, std::vector<std::wstring>& list)
 {
     WIN32_FIND_DATAW data{};
@@ -524,36 +538,36 @@ void ListFolderFilesW(const std::wstring& folder, std::vector<std::wstring>& lis
 
 void ClearLnkStruc(TLnkStruc& lnk) { lnk = TLnkStruc{}; }
 
+// The link's texts, as far as they can be read.
+static void ReadLinkTexts(const std::string& lnkPath, TLnkStruc& lnk)
+{
+    ComPtr<IShellLinkA> link;
+    if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA, link.PutVoid())))
+        return;
+    ComPtr<IPersistFile> file;
+    if (FAILED(link->QueryInterface(IID_IPersistFile, file.PutVoid()))) return;
+    wchar_t widePath[MAX_PATH + 1] = {};
+    MultiByteToWideChar(CP_ACP, 0, lnkPath.c_str(), -1, widePath, MAX_PATH);
+    if (FAILED(file->Load(widePath, STGM_READ))) return;
+    char buffer[MAX_PATH] = {};
+    lnk.LnkFile = lnkPath;
+    if (SUCCEEDED(link->GetArguments(buffer, MAX_PATH))) lnk.Args = buffer;
+    buffer[0] = 0;
+    if (SUCCEEDED(link->GetPath(buffer, MAX_PATH, nullptr, SLGP_RAWPATH))) lnk.Target = buffer;
+    buffer[0] = 0;
+    if (SUCCEEDED(link->GetWorkingDirectory(buffer, MAX_PATH))) lnk.WorkDir = buffer;
+    buffer[0] = 0;
+    if (SUCCEEDED(link->GetDescription(buffer, MAX_PATH))) lnk.Description = buffer;
+}
+
 void ReadShellLink(const std::string& lnkPath, TLnkStruc& lnk)
 {
     ComScope com;
     if (com.IsNew()) Sleep(20);
     ClearLnkStruc(lnk);
     if (!FileExists(lnkPath)) return;
-    try {
-        ComPtr<IShellLinkA> link;
-        if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA, link.PutVoid())))
-            return;
-        ComPtr<IPersistFile> file;
-        if (FAILED(link->QueryInterface(IID_IPersistFile, file.PutVoid()))) return;
-        wchar_t widePath[MAX_PATH + 1] = {};
-        MultiByteToWideChar(CP_ACP, 0, lnkPath.c_str(), -1, widePath, MAX_PATH);
-        if (FAILED(file->Load(widePath, STGM_READ))) return;
-        char buffer[MAX_PATH] = {};
-        lnk.LnkFile = lnkPath;
-        if (SUCCEEDED(link->GetArguments(buffer, MAX_PATH))) lnk.Args = buffer;
-        buffer[0] = 0;
-        if (SUCCEEDED(link->GetPath(buffer, MAX_PATH, nullptr, SLGP_RAWPATH))) lnk.Target = buffer;
-        buffer[0] = 0;
-        if (SUCCEEDED(link->GetWorkingDirectory(buffer, MAX_PATH))) lnk.WorkDir = buffer;
-        buffer[0] = 0;
-        if (SUCCEEDED(link->GetDescription(buffer, MAX_PATH))) lnk.Description = buffer;
-    } catch (const std::exception& error) {
-        // The texts read so far stand; a link that cannot be read names nothing more.
-        ReportCaught("shell link " + lnkPath + " not read", error);
-    } catch (...) {
-        ReportUnknownCaught("shell link " + lnkPath + " not read");
-    }
+    // The texts read so far stand; a link that cannot be read names nothing more.
+    RunLoggedPass("shell link " + lnkPath + " not read", [&] { ReadLinkTexts(lnkPath, lnk); });
 }
 
 double NowDateTime()

@@ -87,6 +87,11 @@ std::vector<std::wstring> CommandEntryProgramsW(const std::wstring& text);
 void ListFolderFiles(const std::string& folder, TStringList& list, const char* pattern = "*.*");
 // The same names as they are, in any script.
 void ListFolderFilesW(const std::wstring& folder, std::vector<std::wstring>& list);
+// The language files ("*.lng") in the folder, in the order listed.
+TStringList ListLanguageFiles(const std::string& folder);
+// Swaps the entry naming `current` (any case) with the first one; false,
+// and the list as it was, when no entry names it.
+bool PutLanguageFirst(TStringList& list, const std::string& current);
 void ClearLnkStruc(TLnkStruc& lnk);
 void ReadShellLink(const std::string& lnkPath, TLnkStruc& lnk);
 

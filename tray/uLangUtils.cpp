@@ -131,12 +131,6 @@ std::string BarsToLineBreaks(std::string_view text)
     return result;
 }
 
-void PutLanguageFirst(TStringList& list, const std::string& current)
-{
-    int index = IndexOfText(list, current);
-    if (index > 0) std::swap(list[0], list[static_cast<size_t>(index)]);
-}
-
 void GetLanguageList(TStringList& list)
 {
     list = ListLanguageFiles(LanguageFolder());

@@ -36,9 +36,6 @@ std::string GetLangText(int section, const std::string& key);
 // The text with every "|" turned into CR LF.
 std::string BarsToLineBreaks(std::string_view text);
 
-// Swaps the entry naming `current` (any case) with the first one; the list
-// stays as it is when no entry names it.
-void PutLanguageFirst(TStringList& list, const std::string& current);
 // The language files beside the program, the `language` setting first.
 void GetLanguageList(TStringList& list);
 

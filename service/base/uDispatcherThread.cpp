@@ -185,8 +185,7 @@ void TDispatcherThread::Execute()
     }
 }
 
-// ---- commands on the report, the good list and the trust list ----
-
+// ---- commands on the report ----
 
 // The record's time as the machine's short date and long time; empty for a
 // time outside the calendar (a damaged record).

@@ -5,10 +5,8 @@
 // are tried again until each has succeeded.
 #include <windows.h>
 
-#include <exception>
 #include <functional>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "qvCaught.h"
@@ -19,30 +17,6 @@
 constexpr DWORD kPauseAfterFailedPassMs = 1000;
 // How often a set-up step that failed is tried again.
 constexpr DWORD kSetUpRetryMs = 3000;
-
-// Runs pass(); when it throws, hands the error's text to report and returns
-// false. For threads that log through a callback of their own.
-template <typename Pass, typename Report>
-bool RunPassReporting(Pass&& pass, Report&& report)
-{
-    try {
-        pass();
-        return true;
-    } catch (const std::exception& error) {
-        report(CaughtText(error));
-    } catch (...) {
-        report(std::string(kUnknownErrorText));
-    }
-    return false;
-}
-
-// Runs pass(); false when it threw (logged as "<where>: <error>").
-template <typename Pass>
-bool RunLoggedPass(const std::string& where, Pass&& pass)
-{
-    return RunPassReporting(std::forward<Pass>(pass),
-                            [&where](const std::string& text) { ReportCaught(where, text); });
-}
 
 struct TSetUpStep {
     std::string Name;

@@ -188,6 +188,7 @@ void TQuorvane::InitService()
     // Whatever the checks of the data folder found is said once the log exists.
     TOwnFolderResult data;
     RunStartStep("data folder", [&] { data = TakeDataFolder(); });
+    if (!data.Note.empty()) KeepForServiceLog("папка данных: " + data.Note);
     if (data.Usable) {
         RunStartStep("rotation of service.log", [&] { RotateLog(serviceLog, OldLogName(serviceLog)); });
         ReportStatus();
@@ -199,7 +200,6 @@ void TQuorvane::InitService()
     SetCaughtSink(&WriteServiceLog);
     WriteServiceLog("Запуск службы Quorvane " + GetVersionText());
     WriteKeptLines();
-    if (!data.Note.empty()) WriteServiceLog("папка данных: " + data.Note);
 
     // Each step on its own: one that fails is logged with its error, and the
     // guards of the steps after it still start.
@@ -238,7 +238,7 @@ bool TQuorvane::StopAllThreads()
     // Each step reports progress first and then waits less than the wait hint
     // it announces, so the manager never waits on a stop that hangs.
     bool allEnded = true;
-    try {
+    const bool stepsRan = RunLoggedPass("stop of the service's threads", [&] {
         ReportStatus();
         if (gServiceMessThread) gServiceMessThread->WakeToStop();
         allEnded &= StopWithin(gServiceMessThread, kStopStepMs);
@@ -256,14 +256,8 @@ bool TQuorvane::StopAllThreads()
         allEnded &= StopWithin(gMbrThread, kStopStepMs);
         if (!allEnded) WriteServiceLog("Остановка службы: поток не завершился вовремя, процесс будет завершён");
         if (gServiceLog) gServiceLog->Terminate();
-    } catch (const std::exception& error) {
-        WriteServiceLog(std::string("stop of the service's threads: ") + error.what());
-        allEnded = false;
-    } catch (...) {
-        WriteServiceLog("stop of the service's threads: unknown error");
-        allEnded = false;
-    }
-    return allEnded;
+    });
+    return stepsRan && allEnded;
 }
 
 int RunServiceProgram(int argc, char** argv)

@@ -122,9 +122,8 @@ void LanguageCommand(TMSlotMessage message)
 
     if (SameText(message.Mess.Str(), "initlanguage")) {
         TStringList list = listed;
-        int current = usable ? IndexOfText(list, language) : -1;
-        if (current < 0) return;  // the current language is not among the files: no answer
-        std::swap(list[0], list[static_cast<size_t>(current)]);
+        // the current language is not among the files: no answer
+        if (!usable || !PutLanguageFirst(list, language)) return;
         message.Data.Set(JoinLines(list));
         ReplyToRequester(message);
         return;
@@ -252,9 +251,7 @@ void DispatchCommand(const TMSlotMessage& received)
 {
     const TMSlotMessage message = received;
     // a failed handler sends nothing; the requester's wait runs out
-    RunPassReporting([&] { RunCommand(message); }, [&](const std::string& text) {
-        WriteServiceLog("command " + IntToStr(message.Type) + " failed: " + text);
-    });
+    RunLoggedPass("command " + IntToStr(message.Type) + " failed", [&] { RunCommand(message); });
 }
 
 void TServiceMessThread::WakeToStop()
@@ -302,5 +299,5 @@ void TServiceMessThread::Execute()
         if (!RunLoggedPass("command thread", [&] { ServeNextCommand(slot); }) && !Pause(kPauseAfterFailedPassMs))
             break;
     }
-    RunLoggedPass("command thread: closing the service slot", [&] { CloseMailSlot(slot); });
+    CloseMailSlot(slot);
 }

@@ -22,21 +22,6 @@
 
 namespace {
 
-// A key of the user's hive made a registry link to a machine key, as the user
-// may make one in their own hive.
-void MakeRegistryLink(const std::string& keyUnderUsers, const std::string& machineKey)
-{
-    UniqueRegKey link;
-    ASSERT_EQ(RegCreateKeyExA(HKEY_USERS, keyUnderUsers.c_str(), 0, nullptr, REG_OPTION_CREATE_LINK | REG_OPTION_VOLATILE,
-                              KEY_ALL_ACCESS | KEY_CREATE_LINK, nullptr, link.Put(), nullptr),
-              ERROR_SUCCESS);
-    const std::string path = "\\Registry\\Machine\\" + machineKey;
-    const std::wstring target(path.begin(), path.end());
-    EXPECT_EQ(RegSetValueExW(link.Get(), L"SymbolicLinkValue", 0, REG_LINK, reinterpret_cast<const BYTE*>(target.c_str()),
-                             static_cast<DWORD>(target.size() * sizeof(wchar_t))),
-              ERROR_SUCCESS);
-}
-
 void Switch(const std::string& name, bool on)
 {
     TRegEngine rec = SettingRef(name);
@@ -84,7 +69,9 @@ TEST_F(LinkAttacks, RunKeyQuarantineNeverFollowsARegistryLink)
     victim.Key = "SOFTWARE\\QvLinkVictim";
     victim.Value = "ImagePath";
     WriteRegString(victim, "C:\\original.exe");
-    auto makeLink = [](const std::string& key) { MakeRegistryLink(key, "SOFTWARE\\QvLinkVictim"); };
+    auto makeLink = [](const std::string& key) {
+        ASSERT_TRUE(MakeRegistryLink(HKEY_USERS, key, "SOFTWARE\\QvLinkVictim"));
+    };
     ScratchDir dir;
     const std::string program = dir / "locker.exe";
     ASSERT_TRUE(WriteTextFile(program, "MZ"));
@@ -142,7 +129,7 @@ TEST_F(LinkAttacks, UserPoliciesReachedThroughALinkStayAndAreNotRecordedAsRemove
     policies.Value = "made";
     WriteRegString(policies, "");
     policies.Key += "\\System";
-    MakeRegistryLink(policies.Key, victimKey);
+    ASSERT_TRUE(MakeRegistryLink(HKEY_USERS, policies.Key, victimKey));
     policies.Value = "DisableTaskMgr";
     ASSERT_EQ(ReadRegInteger(policies), 1) << "the guard reads through the link";
 
@@ -190,7 +177,7 @@ TEST_F(LinkAttacks, UserRunKeyMadeALinkIsRemovedAsALinkAndTheKeyGuardedAnew)
     parent.Key = run.Key.substr(0, run.Key.rfind('\\'));
     parent.Value = "made";
     WriteRegString(parent, "");
-    MakeRegistryLink(run.Key, target.Key);
+    ASSERT_TRUE(MakeRegistryLink(HKEY_USERS, run.Key, target.Key));
     ASSERT_TRUE(IsRegistryLinkAt(run));
     Switch("arn_user_reg", true);
     Switch("arn_user_run", true);

@@ -206,20 +206,6 @@ TEST_F(Registry, FailedWritesTellTheSystemsError)
     EXPECT_EQ(in.Error, 0);
 }
 
-// A user's key made a registry link to a machine key, as its user may make one.
-void MakeLink(HKEY root, const std::string& key, const std::string& machineTarget)
-{
-    UniqueRegKey link;
-    ASSERT_EQ(RegCreateKeyExA(root, key.c_str(), 0, nullptr, REG_OPTION_CREATE_LINK | REG_OPTION_VOLATILE,
-                              KEY_ALL_ACCESS | KEY_CREATE_LINK, nullptr, link.Put(), nullptr),
-              ERROR_SUCCESS);
-    const std::string path = "\\Registry\\Machine\\" + machineTarget;
-    const std::wstring target(path.begin(), path.end());
-    ASSERT_EQ(RegSetValueExW(link.Get(), L"SymbolicLinkValue", 0, REG_LINK, reinterpret_cast<const BYTE*>(target.c_str()),
-                             static_cast<DWORD>(target.size() * sizeof(wchar_t))),
-              ERROR_SUCCESS);
-}
-
 TEST_F(Registry, DeleteKeyStopsAtALink)
 {
     const std::string victimKey = "SOFTWARE\\QvDeleteLinkVictim" + std::to_string(GetCurrentProcessId());
@@ -243,7 +229,7 @@ TEST_F(Registry, DeleteKeyStopsAtALink)
             tree.Value = "v";
             ASSERT_TRUE(WriteRegString(tree, "x"));
         }
-        MakeLink(rootKey, base + "\\t\\m", victimKey);
+        ASSERT_TRUE(MakeRegistryLink(rootKey, base + "\\t\\m", victimKey));
         tree.Key = base + "\\t";
         EXPECT_FALSE(DeleteRegKey(tree));
         EXPECT_EQ(tree.Error, kStoppedOnLink);

@@ -187,7 +187,7 @@ TEST_F(ServiceLifecycle, TrayDefaultsOnlyWhenMissing)
     ASSERT_TRUE(StopAndWaitStopped());
 }
 
-TEST_F(ServiceLifecycle, AStartStepThatFailsIsLoggedAndTheCommandSlotIsTakenOnceFree)
+TEST_F(ServiceLifecycle, AHeldCommandSlotIsLoggedAndTakenOnceFree)
 {
     ASSERT_TRUE(InstallService(BuiltServiceExe()));
     // Another process holds the service's slot while the service starts.

@@ -3,6 +3,7 @@
 #include <atomic>
 
 #include "qvFiles.h"
+#include "qvHandles.h"
 #include "uCommonUtils.h"
 
 namespace {
@@ -146,4 +147,16 @@ void ChildProcess::Kill()
         TerminateProcess(info_.hProcess, 1);
         WaitForSingleObject(info_.hProcess, 5000);
     }
+}
+
+bool MakeRegistryLink(HKEY root, const std::string& key, const std::string& machineKey)
+{
+    UniqueRegKey link;
+    if (RegCreateKeyExA(root, key.c_str(), 0, nullptr, REG_OPTION_CREATE_LINK | REG_OPTION_VOLATILE,
+                        KEY_ALL_ACCESS | KEY_CREATE_LINK, nullptr, link.Put(), nullptr) != ERROR_SUCCESS)
+        return false;
+    const std::string path = "\\Registry\\Machine\\" + machineKey;
+    const std::wstring target(path.begin(), path.end());
+    return RegSetValueExW(link.Get(), L"SymbolicLinkValue", 0, REG_LINK, reinterpret_cast<const BYTE*>(target.c_str()),
+                          static_cast<DWORD>(target.size() * sizeof(wchar_t))) == ERROR_SUCCESS;
 }

@@ -32,6 +32,9 @@ bool MakeLink(const std::string& link, const std::string& target);
 bool MakeHardLink(const std::string& link, const std::string& target);
 // Removes the link itself: Wine's delete would act on what it points to.
 bool RemoveLink(const std::string& link);
+// A key made a registry link to a machine key (root and key are the link's
+// place), as a user may make one in their own hive. True once it is there.
+bool MakeRegistryLink(HKEY root, const std::string& key, const std::string& machineKey);
 std::string ReadTextFile(const std::string& path);
 
 // A started process, ended (if still running) when the object goes.

@@ -44,14 +44,8 @@ LRESULT CALLBACK ApplicationWndProc(HWND window, UINT message, WPARAM wParam, LP
     }
     case kPostedMessage: {
         std::unique_ptr<std::function<void()>> call(reinterpret_cast<std::function<void()>*>(lParam));
-        try {
-            (*call)();
-        } catch (const std::exception& error) {
-            // a deferred call has no caller left to report to
-            ReportCaught("deferred call", error);
-        } catch (...) {
-            ReportUnknownCaught("deferred call");
-        }
+        // a deferred call has no caller left to report to
+        RunLoggedPass("deferred call", [&] { (*call)(); });
         return 0;
     }
     case WM_TIMER: {
