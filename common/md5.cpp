@@ -211,8 +211,6 @@ std::string GetFileMD5(const std::string& fileName)
     return MD5DigestToHex(MD5OfFile(fileName));
 }
 
-std::string GetReadableFileMD5(const std::string& fileName) { return GetReadableFileMD5W(AnsiToWide(fileName)); }
-
 namespace {
 
 std::string DigestNotRead(const std::wstring& fileName)
@@ -222,23 +220,33 @@ std::string DigestNotRead(const std::wstring& fileName)
 
 }  // namespace
 
-std::string GetReadableFileMD5W(const std::wstring& fileName)
+UniqueHandle OpenFileForDigestW(const std::wstring& fileName)
 {
-    if (fileName.empty()) return {};
+    if (fileName.empty()) return UniqueHandle();
+    Wow64RedirectionOff redirection;
+    UniqueHandle file(CreateFileW(fileName.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                  nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (file) return file;
+    // A file held shut (a locker may hold its own) has no digest; the log says
+    // why. A missing one needs no line.
+    const DWORD error = GetLastError();
+    if (FileExistsW(fileName)) ReportSystemError(DigestNotRead(fileName), error);
+    return UniqueHandle();
+}
+
+std::string DigestOfOpenedFile(HANDLE file, const std::wstring& fileName)
+{
     try {
-        Wow64RedirectionOff redirection;
-        if (!FileExistsW(fileName)) return {};
-        UniqueHandle file(CreateFileW(fileName.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                      nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-        // A file held shut (a locker may hold its own) has no digest; the log says why.
-        if (!file) {
-            ReportSystemError(DigestNotRead(fileName), GetLastError());
-            return {};
-        }
-        THandleStream stream(file.Get());
+        THandleStream stream(file);
         return MD5DigestToHex(MD5OfStream(stream));
     } catch (const std::exception& error) {
         ReportCaught(DigestNotRead(fileName), error);
         return {};
     }
+}
+
+std::string GetReadableFileMD5W(const std::wstring& fileName)
+{
+    UniqueHandle file = OpenFileForDigestW(fileName);
+    return file ? DigestOfOpenedFile(file.Get(), fileName) : std::string();
 }

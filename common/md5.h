@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 
+#include "qvHandles.h"
 #include "qvStream.h"
 
 using MD5Digest = std::array<uint8_t, 16>;
@@ -27,6 +28,11 @@ std::string MD5DigestToHex(const MD5Digest& digest);
 std::string GetFileMD5(const std::string& fileName);
 // The digest of a file that can be opened for reading, with the file-system
 // redirection of a 32-bit process off; empty otherwise (a file nobody can read
-// must not pass for empty data).
-std::string GetReadableFileMD5(const std::string& fileName);
+// must not pass for empty data). A file that is there but cannot be read is
+// logged.
 std::string GetReadableFileMD5W(const std::wstring& fileName);
+// Its two steps, for a caller that asks more of the same handle: the file
+// opened as above (invalid when it cannot be), and the digest of its bytes
+// (empty when a read fails).
+UniqueHandle OpenFileForDigestW(const std::wstring& fileName);
+std::string DigestOfOpenedFile(HANDLE file, const std::wstring& fileName);

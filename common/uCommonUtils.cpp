@@ -605,17 +605,6 @@ void ParseHostsFile(const std::string& fileName, TStringList& result, bool hostN
     }
 }
 
-bool IsFileTrusted(const std::string& filePath) { return IsFileTrustedW(AnsiToWide(filePath)); }
-
-bool IsFileTrustedW(const std::wstring& filePath)
-{
-    TRegEngine useList = SettingRef("arn_use_trustlist");
-    if (!ReadRegBool(useList)) return false;  // no digest read for a list switched off
-    // A file that cannot be read has no digest: it never matches an entry made
-    // for an empty file.
-    return IsDigestOnTrustList(GetReadableFileMD5W(filePath));
-}
-
 bool IsDigestOnTrustList(const std::string& digest)
 {
     if (digest.empty()) return false;

@@ -110,10 +110,8 @@ int RandomInt(int range);
 void ParseHostsFile(const std::string& fileName, TStringList& result, bool hostNamesOnly);
 
 // True when the trust list is switched on (arn_use_trustlist) and one of its
-// entries ("path|MD5", or a bare MD5) carries the file's digest, in any case.
-bool IsFileTrusted(const std::string& filePath);
-bool IsFileTrustedW(const std::wstring& filePath);
-// The same for a digest already read (MD5 hex; empty never matches).
+// entries ("path|MD5", or a bare MD5) carries the digest (MD5 hex, in any
+// case; empty never matches).
 bool IsDigestOnTrustList(const std::string& digest);
 
 // The hosts file that Windows of a major version installs (5 Russian XP,

@@ -28,12 +28,6 @@ namespace {
 constexpr const char* kDisabledSubkey = "\\AutorunsDisabled";
 constexpr const char* kDisabledFolder = "AutorunsDisabled";
 
-// Recorded with the digest its trust was judged by: the file is read once.
-void Record(int32_t kind, int32_t message, const std::string& path, const std::string& detail, const TFileDigest& file)
-{
-    RecordEvent(kind, message, path, detail, file.Md5);
-}
-
 struct RunKeySwitches {
     const char* Group;
     const char* Key;
@@ -146,7 +140,7 @@ void CheckProgramFile(int32_t kind, double time, const std::wstring& folder, con
     if (IsDigestOnTrustList(read.Md5)) return;
     RecordEventAt(time, kind, evmDangerExt, WideToAnsiForRecord(file), RecordName(file), read.Md5);
     DisableFolderFileW(folder, name);
-    KillProgramW(file, false);
+    KillProgramW(file, false, &read);
     Sleep(1000);
 }
 
@@ -176,7 +170,7 @@ void CheckAppInitDlls(TRegEngine& key, RegView view)
         if (path.empty() || !FileExists(path)) continue;
         const TFileDigest read = DigestFileW(AnsiToWide(path));
         if (IsTrustedFile(read)) continue;
-        Record(evkAppInitDlls, evmAddFile, path, path, read);
+        RecordEvent(evkAppInitDlls, evmAddFile, path, path, read.Md5);
         DisableValueEntry(path, value, view);
     }
 }
@@ -247,7 +241,7 @@ void CheckUserLoadRun(TRegEngine& key)
             }
             const TFileDigest read = DigestFileW(AnsiToWide(path));
             if (IsTrustedFile(read)) continue;
-            Record(kind, evmAddFile, path, path, read);
+            RecordEvent(kind, evmAddFile, path, path, read.Md5);
             DisableValueEntry(path, key);
             KillProgram(path, false);
         }

@@ -104,10 +104,20 @@ bool KillTwins(const TFileDigest& program, bool jail);
 
 void SendKillerState(proto::TrayControl state) { SendToMailSlot(proto::ToTray(state), kTraySlot); }
 
+// Ends the process only while it still runs the image it was found by (its
+// id may have passed to another program since), and jails that image.
+bool EndFoundAndJail(int64_t pid, const std::wstring& image, bool jail)
+{
+    if (pid < 0 || !TerminateProcessRunning(static_cast<uint32_t>(pid), image)) return false;
+    if (jail) JailFileW(image);
+    return true;
+}
+
 bool KillProgramInner(const std::string& program, bool jail)
 {
-    const int64_t pid = FindProcessByPath(program);
-    if (pid >= 0 && KillProcessAndJail(static_cast<uint32_t>(pid), jail)) {
+    std::wstring image;
+    const int64_t pid = FindProcessByPath(program, &image);
+    if (EndFoundAndJail(pid, image, jail)) {
         KillTwinProcesses(program, jail);
         return true;
     }
@@ -137,9 +147,10 @@ bool KillProgramW(const std::wstring& program, bool jail, const TFileDigest* rea
     try {
         // Found by its real name: the ANSI form of a name outside the code
         // page may match no process, or another one.
-        const int64_t pid = FindProcessByPathW(program);
+        std::wstring image;
+        const int64_t pid = FindProcessByPathW(program, &image);
         const std::string recordForm = WideToAnsiForRecord(program);
-        if (pid >= 0 && KillProcessAndJail(static_cast<uint32_t>(pid), jail)) {
+        if (EndFoundAndJail(pid, image, jail)) {
             if (read) {
                 KillTwins(*read, jail);
             } else {
@@ -158,15 +169,6 @@ bool KillProgramW(const std::wstring& program, bool jail, const TFileDigest* rea
         ReportUnknownCaught("KillProgramW");
     }
     return false;
-}
-
-bool KillProcessAndJail(uint32_t pid, bool jail)
-{
-    // The file jailed is the one read through the handle that ended the process.
-    std::wstring image;
-    const bool ended = TerminateProcessById(pid, &image);
-    if (ended && jail) JailFileW(image);
-    return ended;
 }
 
 namespace {
@@ -336,7 +338,7 @@ namespace {
 // trust is judged by the caller, once per file.
 bool MayBeUntrusted(const TProcessImage& process, const std::string& path)
 {
-    if (path.empty() || SameText(path, ModuleFileName()) || IsOwnProgram(path)) return false;
+    if (path.empty() || IsOwnProgram(path)) return false;
     if (!FileExistsW(process.Image)) return false;
     // Not listed when it would not be ended anyway: no event for it either.
     return !IsProtectedProcess(process.Pid, path);

@@ -15,7 +15,6 @@ bool KillProgram(const std::string& path, bool jail);
 // A program file named in any script.
 // `read`, when the caller has it, is the program file's digest: not read again.
 bool KillProgramW(const std::wstring& program, bool jail, const TFileDigest* read = nullptr);
-bool KillProcessAndJail(uint32_t pid, bool jail);
 int KillProgramAll(const std::string& path, bool jail);
 bool KillTwinProcesses(const std::string& path, bool jail);
 void KillCommandPrograms(const std::string& text, bool jail, const std::string& keep);

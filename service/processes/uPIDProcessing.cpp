@@ -197,7 +197,7 @@ UniqueHandle OpenToEnd(uint32_t pid)
 {
     const DWORD query = ImageQueryRights();
     for (DWORD rights : {PROCESS_TERMINATE | SYNCHRONIZE | query, PROCESS_TERMINATE | query,
-                         static_cast<DWORD>(PROCESS_TERMINATE | SYNCHRONIZE)}) {
+                         static_cast<DWORD>(PROCESS_TERMINATE | SYNCHRONIZE), static_cast<DWORD>(PROCESS_TERMINATE)}) {
         UniqueHandle process(OpenProcess(rights, FALSE, pid));
         if (process) return process;
     }
@@ -211,7 +211,6 @@ struct TEndRequest {
     RetryWith Retry = RetryWith::Nothing;
     EndReach Reach = EndReach::AnyButTray;
     const std::wstring* Expected = nullptr;  // the image the caller judged, if any
-    std::wstring* Image = nullptr;           // receives the image read
 };
 
 bool AllowedOwner(uint32_t pid, HANDLE process)
@@ -235,7 +234,6 @@ bool EndProcess(uint32_t pid, const TEndRequest& request)
     }
     if (!process) return false;
     const std::wstring wideImage = Win32ImagePathW(ImageOfHandle(process.Get()));
-    if (request.Image) *request.Image = wideImage;
     if (!StillRunning(process.Get())) return false;
     if (request.Expected && !SamePathW(wideImage, *request.Expected)) return false;
     const std::string image = WideToAnsiForRecord(wideImage);
@@ -315,13 +313,13 @@ bool IsProtectedProcess(uint32_t pid, const std::string& imagePath)
     return IsProtectedSystemProcess(pid, image) || IsTrayProgram(image);
 }
 
-int64_t FindProcessByPath(const std::string& path)
+int64_t FindProcessByPath(const std::string& path, std::wstring* image)
 {
     const std::string resolved = ProgramPathOf(path);
-    return resolved.empty() ? -1 : FindProcessByPathW(AnsiToWide(resolved));
+    return resolved.empty() ? -1 : FindProcessByPathW(AnsiToWide(resolved), image);
 }
 
-int64_t FindProcessByPathW(const std::wstring& program)
+int64_t FindProcessByPathW(const std::wstring& program, std::wstring* image)
 {
     if (program.empty()) return -1;
     const std::wstring fileName = FileNamePartW(program);
@@ -330,7 +328,11 @@ int64_t FindProcessByPathW(const std::wstring& program)
     const std::wstring name = FileNamePartW(target);
     for (const TRunningProcess& entry : SnapshotProcesses()) {
         if (!SameTextW(FileNamePartW(entry.ExeFile), name)) continue;
-        if (!byPath || SamePathW(GetProcessImagePathW(entry.Pid), target)) return entry.Pid;
+        if (!byPath && !image) return entry.Pid;
+        std::wstring found = GetProcessImagePathW(entry.Pid);
+        if (byPath && !SamePathW(found, target)) continue;
+        if (image) *image = std::move(found);
+        return entry.Pid;
     }
     return -1;
 }
@@ -345,11 +347,10 @@ std::wstring GetProcessImagePathW(uint32_t pid)
     return Win32ImagePathW(ImageOfHandle(process.Get()));
 }
 
-bool TerminateProcessById(uint32_t pid, std::wstring* image)
+bool TerminateProcessById(uint32_t pid)
 {
     TEndRequest request;
     request.Retry = RetryWith::DebugPrivilege;
-    request.Image = image;
     return EndProcess(pid, request);
 }
 
@@ -368,8 +369,6 @@ bool TerminateTrayProcess(uint32_t pid)
     request.Reach = EndReach::TrayOnly;
     return EndProcess(pid, request);
 }
-
-void ListProcessIds(TPidList& list) { list = RunningProcessIds(); }
 
 bool ProcessIdExists(uint32_t pid)
 {

@@ -16,20 +16,19 @@ std::vector<TRunningProcess> SnapshotProcesses();
 
 // Id of the first process running the program, or -1. A program text with a
 // folder part is matched by the full image path, a bare name by file name.
-int64_t FindProcessByPath(const std::string& path);
-int64_t FindProcessByPathW(const std::wstring& program);  // a program file's path or bare name
+// `image` receives the image of the process found (empty when unknown): the
+// file it is to be ended with (TerminateProcessRunning) and jailed as.
+int64_t FindProcessByPath(const std::string& path, std::wstring* image = nullptr);
+int64_t FindProcessByPathW(const std::wstring& program, std::wstring* image = nullptr);  // a path or bare name
 // Empty when unknown or no longer running; the ANSI form is the record form
 // (WideToAnsiForRecord).
 std::wstring GetProcessImagePathW(uint32_t pid);
 std::string GetProcessImagePath(uint32_t pid);
 // Ends a process unless it is protected. The image that decides is read
-// through the one handle that also ends the process, so an id reused in the
-// meantime can never end another program. `image` receives what it read
-// (kernel forms resolved; empty when unknown).
-bool TerminateProcessById(uint32_t pid, std::wstring* image = nullptr);
+// through the one handle that also ends the process.
+bool TerminateProcessById(uint32_t pid);
 // The same, only while the process still runs the program file `image`.
 bool TerminateProcessRunning(uint32_t pid, const std::wstring& image);
-void ListProcessIds(TPidList& list);
 bool ProcessIdExists(uint32_t pid);
 bool TerminateProcessesByName(const std::string& name);
 // The ids of the running processes, sorted.

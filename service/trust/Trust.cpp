@@ -310,34 +310,13 @@ std::string GoodListPath() { return GetDataFolder() + "goodlist.arn"; }
 
 namespace {
 
-UniqueHandle OpenForDigest(const std::wstring& path)
-{
-    Wow64RedirectionOff redirection;
-    return UniqueHandle(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-}
+int64_t FileSize(DWORD high, DWORD low) { return static_cast<int64_t>((static_cast<uint64_t>(high) << 32) | low); }
 
-// The MD5 of what the handle reads from the start; empty when a read fails (a
-// file nobody can read must not pass for empty data).
-std::string DigestOfOpened(HANDLE file)
+std::wstring PathKey(const std::wstring& path)
 {
-    MD5Context context;
-    MD5Init(context);
-    std::vector<BYTE> block(64 * 1024);
-    for (;;) {
-        DWORD got = 0;
-        if (!ReadFile(file, block.data(), static_cast<DWORD>(block.size()), &got, nullptr)) return {};
-        if (got == 0) break;
-        MD5Update(context, block.data(), got);
-    }
-    MD5Digest digest;
-    MD5Final(context, digest);
-    return MD5DigestToHex(digest);
-}
-
-int64_t FileSize(const BY_HANDLE_FILE_INFORMATION& info)
-{
-    return static_cast<int64_t>((static_cast<uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow);
+    std::wstring key = path;
+    if (!key.empty()) CharLowerBuffW(&key[0], static_cast<DWORD>(key.size()));
+    return key;
 }
 
 }  // namespace
@@ -346,48 +325,48 @@ TFileDigest DigestFileW(const std::wstring& path)
 {
     TFileDigest file;
     file.Path = path;
-    UniqueHandle opened = OpenForDigest(path);
+    UniqueHandle opened = OpenFileForDigestW(path);
     BY_HANDLE_FILE_INFORMATION info{};
     if (!opened || !GetFileInformationByHandle(opened.Get(), &info)) return file;
-    file.Size = FileSize(info);
-    file.Md5 = DigestOfOpened(opened.Get());
+    file.Size = FileSize(info.nFileSizeHigh, info.nFileSizeLow);
+    file.Md5 = DigestOfOpenedFile(opened.Get(), path);
     return file;
 }
 
-TFileDigestCache::TEntry& TFileDigestCache::Find(const std::wstring& path)
+int64_t TFileDigestCache::SizeOf(const std::wstring& path)
 {
-    std::wstring key = path;
-    if (!key.empty()) CharLowerBuffW(&key[0], static_cast<DWORD>(key.size()));
+    auto known = byPath_.find(PathKey(path));
+    if (known != byPath_.end()) return known->second->Size;
+    // Most images match no size asked about: their attributes answer without an open.
+    Wow64RedirectionOff redirection;
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data) ||
+        (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+        return -1;
+    return FileSize(data.nFileSizeHigh, data.nFileSizeLow);
+}
+
+const TFileDigest& TFileDigestCache::Of(const std::wstring& path)
+{
+    const std::wstring key = PathKey(path);
     auto known = byPath_.find(key);
     if (known != byPath_.end()) return *known->second;
-    auto entry = std::make_shared<TEntry>();
-    entry->File.Path = path;
-    UniqueHandle opened = OpenForDigest(path);
+    auto entry = std::make_shared<TFileDigest>();
+    entry->Path = path;
+    // Identity, size and digest come through one handle, so they describe
+    // one and the same file.
+    UniqueHandle opened = OpenFileForDigestW(path);
     BY_HANDLE_FILE_INFORMATION info{};
     if (opened && GetFileInformationByHandle(opened.Get(), &info)) {
         const auto identity = std::make_pair(static_cast<uint64_t>(info.dwVolumeSerialNumber),
                                              (static_cast<uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow);
         auto same = byFile_.find(identity);
         if (same != byFile_.end()) return *byPath_.emplace(key, same->second).first->second;
-        entry->File.Size = FileSize(info);
+        entry->Size = FileSize(info.nFileSizeHigh, info.nFileSizeLow);
+        entry->Md5 = DigestOfOpenedFile(opened.Get(), path);
         byFile_.emplace(identity, entry);
-    } else {
-        entry->Read = true;  // nothing to read: no size, no digest
     }
     return *byPath_.emplace(key, entry).first->second;
-}
-
-int64_t TFileDigestCache::SizeOf(const std::wstring& path) { return Find(path).File.Size; }
-
-const TFileDigest& TFileDigestCache::Of(const std::wstring& path)
-{
-    TEntry& entry = Find(path);
-    if (!entry.Read) {
-        entry.Read = true;
-        UniqueHandle opened = OpenForDigest(entry.File.Path);
-        if (opened) entry.File.Md5 = DigestOfOpened(opened.Get());
-    }
-    return entry.File;
 }
 
 bool IsKnownGoodFile(const std::string& path) { return IsKnownGoodFileW(AnsiToWide(path)); }
@@ -424,10 +403,6 @@ bool TTrustJudge::IsTrusted(const TFileDigest& file)
 {
     return IsApproved(file, goodList_) || IsDigestOnTrustList(file.Md5);
 }
-
-bool IsTrustedFile(const std::string& path) { return IsTrustedFileW(AnsiToWide(path)); }
-
-bool IsTrustedFileW(const std::wstring& path) { return IsTrustedFile(DigestFileW(path)); }
 
 bool IsTrustedFile(const TFileDigest& file) { return IsKnownGoodFile(file) || IsDigestOnTrustList(file.Md5); }
 

@@ -40,17 +40,12 @@ TFileDigest DigestFileW(const std::wstring& path);
 // its digest is asked for.
 class TFileDigestCache {
 public:
-    int64_t SizeOf(const std::wstring& path);  // -1 when the file cannot be opened
+    int64_t SizeOf(const std::wstring& path);  // -1 when there is no such file
     const TFileDigest& Of(const std::wstring& path);
 
 private:
-    struct TEntry {
-        TFileDigest File;
-        bool Read = false;
-    };
-    TEntry& Find(const std::wstring& path);
-    std::map<std::wstring, std::shared_ptr<TEntry>> byPath_;                   // lower case
-    std::map<std::pair<uint64_t, uint64_t>, std::shared_ptr<TEntry>> byFile_;  // volume, index
+    std::map<std::wstring, std::shared_ptr<TFileDigest>> byPath_;                   // lower case
+    std::map<std::pair<uint64_t, uint64_t>, std::shared_ptr<TFileDigest>> byFile_;  // volume, index
 };
 
 // Approved: the file's MD5 is a line of the good list, or the file is signed
@@ -60,8 +55,6 @@ bool IsKnownGoodFileW(const std::wstring& path);
 bool IsKnownGoodFile(const TFileDigest& file);
 // Approved, or on the trust list while that list counts: a file the guards
 // leave where it is and the killer leaves running.
-bool IsTrustedFile(const std::string& path);
-bool IsTrustedFileW(const std::wstring& path);
 bool IsTrustedFile(const TFileDigest& file);
 // Judges many files in one pass (the killer's run) as IsTrustedFile does,
 // reading the good list once.

@@ -15,10 +15,8 @@ std::string JailFolder() { return GetDataFolder() + "jail"; }
 
 void JailFile(const std::string& path) { JailFileW(AnsiToWide(path)); }
 
-void JailFileW(const std::wstring& path)
-{
-    if (FileExistsW(path)) JailFile(DigestFileW(path));
-}
+// JailFile(TFileDigest) passes over a missing file, which has nothing to digest.
+void JailFileW(const std::wstring& path) { JailFile(DigestFileW(path)); }
 
 void JailFile(const TFileDigest& file)
 {

@@ -46,9 +46,7 @@ std::vector<std::wstring> JailedNamed(const std::wstring& jail, const std::wstri
 // Wine's services.exe, running from the system folder.
 uint32_t SystemServicesPid()
 {
-    TPidList pids;
-    ListProcessIds(pids);
-    for (uint32_t pid : pids)
+    for (uint32_t pid : RunningProcessIds())
         if (SameFile(GetProcessImagePath(pid), GetSystemFolder() + "services.exe")) return pid;
     return 0;
 }
@@ -314,24 +312,40 @@ TEST_F(Processes, EndingChecksTheImageThroughItsOwnHandle)
     ChildProcess second;
     ASSERT_TRUE(StartAndSettle(second, program));
     std::wstring image;
-    EXPECT_TRUE(TerminateProcessById(second.Id(), &image));
+    EXPECT_EQ(FindProcessByPath("qvone.exe", &image), second.Id());
     EXPECT_TRUE(SameFile(WideToAnsi(image), program)) << WideToAnsi(image);
+    EXPECT_TRUE(TerminateProcessRunning(second.Id(), image));
 }
 
 // The service and the tray program named by their short (8.3) forms are
 // still protected: only names that differ from both skip the file system.
 TEST_F(Processes, ProtectionSeesThroughShortNames)
 {
+    // The 8.3 form of a file, or empty when it has none.
+    auto shortFormOf = [](const std::string& path) {
+        char buffer[MAX_PATH + 1] = {};
+        const DWORD len = GetShortPathNameA(path.c_str(), buffer, MAX_PATH);
+        const std::string shortForm(buffer, len <= MAX_PATH ? len : 0);
+        return shortForm.find('~') != std::string::npos ? shortForm : std::string();
+    };
+    int programsSeen = 0;
     for (const std::string& program : {ModuleFileName(), ModuleFolder() + "QuorvaneTray.exe"}) {
         const bool made = !FileExists(program) && WriteTextFile(program, "stand-in");
-        char buffer[MAX_PATH + 1] = {};
-        const DWORD len = GetShortPathNameA(program.c_str(), buffer, MAX_PATH);
-        const std::string shortForm(buffer, len);
-        const bool hasShortForm = len != 0 && shortForm.find('~') != std::string::npos;
-        if (hasShortForm) EXPECT_TRUE(IsProtectedProcess(12345, shortForm)) << shortForm;
+        const std::string shortForm = shortFormOf(program);
+        if (!shortForm.empty()) {
+            EXPECT_TRUE(IsProtectedProcess(12345, shortForm)) << shortForm;
+            ++programsSeen;
+        }
         if (made) RemoveFile(program);
-        if (!hasShortForm) GTEST_SKIP() << "no short name for " << program;
     }
+    // Another long name elsewhere, read through its short form, is no program of ours.
+    ScratchDir dir;
+    ASSERT_TRUE(WriteTextFile(dir / "QuorvaneTrayElsewhere.exe", "stand-in"));
+    const std::string other = shortFormOf(dir / "QuorvaneTrayElsewhere.exe");
+    if (!other.empty()) {
+        EXPECT_FALSE(IsProtectedProcess(12345, other)) << other;
+    }
+    if (programsSeen == 0) GTEST_SKIP() << "no short names for the programs";
 }
 
 // A pass over many files reads each file once, whatever name leads to it, and

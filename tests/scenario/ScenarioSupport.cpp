@@ -114,9 +114,7 @@ bool JailHolds(const std::string& fileName)
 
 bool ProcessRunning(const std::string& fullPath)
 {
-    TPidList pids;
-    ListProcessIds(pids);
-    for (uint32_t pid : pids)
+    for (uint32_t pid : RunningProcessIds())
         if (SameText(GetProcessImagePath(pid), fullPath)) return true;
     return false;
 }
