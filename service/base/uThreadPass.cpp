@@ -23,6 +23,13 @@ bool RunStep(TSetUpStep& step, const std::string& where, const char* faultPoint)
         [&](const std::string& text) { NoteStepError(step, where, text); });
 }
 
+// The owner's Pause (protected, so not at hand here): false once told to stop.
+bool WaitBeforeRetry(const TThread& owner)
+{
+    if (owner.Terminated()) return false;
+    return WaitForSingleObject(owner.StopEvent(), kSetUpRetryMs) == WAIT_TIMEOUT && !owner.Terminated();
+}
+
 }  // namespace
 
 bool RunSetUpRound(std::vector<TSetUpStep>& steps, const std::string& where, const char* faultPoint,
@@ -36,4 +43,15 @@ bool RunSetUpRound(std::vector<TSetUpStep>& steps, const std::string& where, con
         allDone &= step.Done;
     }
     return allDone;
+}
+
+void RunSetUp(const std::function<std::vector<TSetUpStep>()>& buildSteps, const std::string& where,
+              const char* faultPoint, const TThread& owner, std::atomic<bool>& done)
+{
+    std::vector<TSetUpStep> steps;
+    while (!RunLoggedPass(where, [&] { steps = buildSteps(); }))
+        if (!WaitBeforeRetry(owner)) return;
+    bool complete = RunSetUpRound(steps, where, faultPoint, owner);
+    done = true;
+    while (!complete && WaitBeforeRetry(owner)) complete = RunSetUpRound(steps, where, faultPoint, owner);
 }

@@ -5,6 +5,7 @@
 // are tried again until each has succeeded.
 #include <windows.h>
 
+#include <atomic>
 #include <functional>
 #include <string>
 #include <vector>
@@ -31,3 +32,10 @@ struct TSetUpStep {
 // false also when the owner was told to stop.
 bool RunSetUpRound(std::vector<TSetUpStep>& steps, const std::string& where, const char* faultPoint,
                    const TThread& owner);
+
+// The whole set-up of a guard thread: builds the steps (again every
+// kSetUpRetryMs while building throws, logged under `where`), runs one round,
+// sets `done`, then runs a round every kSetUpRetryMs until all steps are done.
+// Returns at once when the owner is told to stop.
+void RunSetUp(const std::function<std::vector<TSetUpStep>()>& buildSteps, const std::string& where,
+              const char* faultPoint, const TThread& owner, std::atomic<bool>& done);

@@ -2,19 +2,14 @@
 
 #include <windows.h>
 
-#include <stdexcept>
-
-#include "qvCaught.h"
 #include "qvErrors.h"
 #include "qvFaults.h"
 #include "qvHandles.h"
 #include "uThreadPass.h"
 
-TDirWatchThread::TDirWatchThread(std::string folder, uint16_t filter, TLogCallback log, TDirChangeCallback onChange,
-                                 bool examineFirst)
+TDirWatchThread::TDirWatchThread(std::string folder, uint16_t filter, TDirChangeCallback onChange, bool examineFirst)
     : folder_(std::move(folder)),
       filter_(filter == 0 ? 13 : filter),
-      log_(std::move(log)),
       onChange_(std::move(onChange)),
       examineFirst_(examineFirst)
 {
@@ -40,16 +35,11 @@ bool TDirWatchThread::Rearm()
     return FindNextChangeNotification(notify_.Get()) != 0;
 }
 
-void TDirWatchThread::ReportError(const std::string& text) const
-{
-    ReportWatcherError(log_, "watch of folder " + folder_, text);
-}
-
 void TDirWatchThread::RunCallback()
 {
     ++callbacks_;
     // one failed pass; watching goes on
-    RunPassReporting([this] { onChange_(folder_); }, [this](const std::string& text) { ReportError(text); });
+    RunLoggedPass(Where(), [this] { onChange_(folder_); });
 }
 
 void TDirWatchThread::Execute()
@@ -59,8 +49,7 @@ void TDirWatchThread::Execute()
     // could not watch is examined once it is watched.
     bool examine = examineFirst_ || !notify_;
     while (!Terminated()) {
-        if (!RunPassReporting([&] { WatchOnce(examine); }, [this](const std::string& text) { ReportError(text); }))
-            Pause(kWatcherRetryMs);
+        if (!RunLoggedPass(Where(), [&] { WatchOnce(examine); })) Pause(kPauseAfterFailedPassMs);
     }
 }
 
@@ -70,7 +59,7 @@ void TDirWatchThread::WatchOnce(bool& examine)
     if (!notify_ && !Arm()) {
         // files may come while the folder is not watched
         examine = true;
-        Pause(kWatcherRetryMs);
+        Pause(kPauseAfterFailedPassMs);
         return;
     }
     if (examine && onChange_) RunCallback();
@@ -89,5 +78,3 @@ void TDirWatchThread::WatchOnce(bool& examine)
     if (!Rearm()) notify_.Reset();
     examine = true;
 }
-
-void StopDirWatch(std::unique_ptr<TDirWatchThread>& thread) { StopAndFree(thread); }

@@ -2,7 +2,7 @@
 // Watches one folder (not its subfolders): after a change notification it
 // lets the writer finish for 200 ms and calls back with the folder. A folder
 // that cannot be watched (not there yet, or gone) is tried again every
-// kWatcherRetryMs and examined once it is watched.
+// kPauseAfterFailedPassMs and examined once it is watched.
 #include <atomic>
 #include <cstdint>
 #include <functional>
@@ -11,7 +11,6 @@
 
 #include "qvHandles.h"
 #include "qvThread.h"
-#include "uRegEventThread.h"
 
 using TDirChangeCallback = std::function<void(const std::string&)>;
 
@@ -21,8 +20,7 @@ public:
     // `examineFirst` the watcher's own thread runs the callback once as soon
     // as the folder is watched: a change made while the owner set it up, or
     // during that first look, is not missed.
-    TDirWatchThread(std::string folder, uint16_t filter, TLogCallback log, TDirChangeCallback onChange,
-                    bool examineFirst = false);
+    TDirWatchThread(std::string folder, uint16_t filter, TDirChangeCallback onChange, bool examineFirst = false);
     ~TDirWatchThread() override { StopAndJoin(); }
     const std::string& Folder() const { return folder_; }
     uint16_t Filter() const { return filter_; }
@@ -37,16 +35,13 @@ private:
     // Arms the watch if needed, examines when due, waits for the next change.
     void WatchOnce(bool& examine);
     void RunCallback();
-    void ReportError(const std::string& text) const;
+    // Where what a pass threw is logged: "watch of folder <folder>".
+    std::string Where() const { return "watch of folder " + folder_; }
 
     std::string folder_;
     uint16_t filter_;
-    TLogCallback log_;
     TDirChangeCallback onChange_;
     bool examineFirst_ = false;
     std::atomic<int> callbacks_{0};
     UniqueChangeNotify notify_;
 };
-
-// Stops a watcher and frees it once its thread has ended.
-void StopDirWatch(std::unique_ptr<TDirWatchThread>& thread);

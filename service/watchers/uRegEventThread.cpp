@@ -2,9 +2,6 @@
 
 #include <windows.h>
 
-#include <exception>
-
-#include "qvCaught.h"
 #include "qvErrors.h"
 #include "qvFaults.h"
 #include "qvHandles.h"
@@ -12,23 +9,10 @@
 #include "uPendingEntries.h"
 #include "uThreadPass.h"
 
-TRegEventThread::TRegEventThread(const TRegEngine& ref, RegView view, TLogCallback log, TRegChangeCallback onChange)
-    : ref_(ref), view_(view), log_(std::move(log)), onChange_(std::move(onChange))
+TRegEventThread::TRegEventThread(const TRegEngine& ref, RegView view, TRegChangeCallback onChange)
+    : ref_(ref), view_(view), onChange_(std::move(onChange))
 {
     Start();
-}
-
-void ReportWatcherError(const TLogCallback& log, const std::string& where, const std::string& text)
-{
-    if (log)
-        log(where + ": " + text);
-    else
-        ReportCaught(where, text);
-}
-
-void TRegEventThread::ReportError(const std::string& text) const
-{
-    ReportWatcherError(log_, "watch of " + ref_.Key, text);
 }
 
 void TRegEventThread::RunCallback()
@@ -38,7 +22,7 @@ void TRegEventThread::RunCallback()
     TRegEngine ref = ref_;
     // One failed pass (a key deleted while it was repaired, a value refused):
     // the guard goes on watching and looks again at the next change.
-    RunPassReporting([&] { onChange_(ref); }, [this](const std::string& text) { ReportError(text); });
+    RunLoggedPass(Where(), [&] { onChange_(ref); });
 }
 
 void TRegEventThread::Execute()
@@ -51,10 +35,9 @@ void TRegEventThread::Execute()
     bool examined = false;
     bool examineWhenArmed = false;
     while (!Terminated()) {
-        if (!RunPassReporting([&] { WatchOnce(examined, examineWhenArmed); },
-                              [this](const std::string& text) { ReportError(text); })) {
+        if (!RunLoggedPass(Where(), [&] { WatchOnce(examined, examineWhenArmed); })) {
             examineWhenArmed = true;
-            Pause(kWatcherRetryMs);
+            Pause(kPauseAfterFailedPassMs);
         }
     }
 }
@@ -72,7 +55,7 @@ void TRegEventThread::WatchOnce(bool& examined, bool& examineWhenArmed)
         // a missing key is polled; once it exists it is examined, since
         // whatever created it may have written its values already
         examineWhenArmed = true;
-        Pause(1000);
+        Pause(kPauseAfterFailedPassMs);
         return;
     }
     // Opened through a link, the watch is on the link's target: once a
@@ -118,5 +101,3 @@ void TRegEventThread::WatchOnce(bool& examined, bool& examineWhenArmed)
         }
     }
 }
-
-void StopRegWatch(std::unique_ptr<TRegEventThread>& thread) { StopAndFree(thread); }

@@ -9,7 +9,6 @@
 #include "uChangeFilesProcedures.h"
 #include "uCommonUtils.h"
 #include "uHostsProcedures.h"
-#include "uLogThread.h"
 #include "uSystemEventsProcedures.h"
 #include "uWinLogonProcedures.h"
 
@@ -84,7 +83,7 @@ std::vector<std::string> TSystemProtectionThread::WatchedFolders() const
 void TSystemProtectionThread::WatchFolder(std::unique_ptr<TDirWatchThread>& slot, const std::string& folder,
                                           void (*onChange)(const std::string&), bool examineFirst)
 {
-    auto watcher = std::make_unique<TDirWatchThread>(folder, 0, WriteServiceLog, onChange, examineFirst);
+    auto watcher = std::make_unique<TDirWatchThread>(folder, 0, onChange, examineFirst);
     std::lock_guard<std::mutex> guard(lock_);
     slot = std::move(watcher);
 }
@@ -94,7 +93,7 @@ void TSystemProtectionThread::WatchMachineKey(size_t index, const TMachineWatch&
     TRegEngine ref;
     ref.Root = kRootHKLM;
     ref.Key = watch.Key;
-    auto watcher = std::make_unique<TRegEventThread>(ref, watch.View, WriteServiceLog, watch.Callback);
+    auto watcher = std::make_unique<TRegEventThread>(ref, watch.View, watch.Callback);
     std::lock_guard<std::mutex> guard(lock_);
     registryWatchers_[index] = std::move(watcher);
 }
@@ -142,13 +141,7 @@ std::vector<TSetUpStep> TSystemProtectionThread::SetUpSteps()
 
 void TSystemProtectionThread::Execute()
 {
-    const std::string where = "machine guards";
-    std::vector<TSetUpStep> steps;
-    while (!RunLoggedPass(where, [&] { steps = SetUpSteps(); }))
-        if (!Pause(kSetUpRetryMs)) return;
-    bool complete = RunSetUpRound(steps, where, "systemprotection.setup", *this);
-    setUpDone_ = true;
-    while (!complete && Pause(kSetUpRetryMs)) complete = RunSetUpRound(steps, where, "systemprotection.setup", *this);
+    RunSetUp([this] { return SetUpSteps(); }, "machine guards", "systemprotection.setup", *this, setUpDone_);
     WaitForSingleObject(StopEvent(), INFINITE);  // the watchers work; nothing to poll
     StopWatchers();
 }
@@ -169,8 +162,14 @@ void TSystemProtectionThread::StopWatchers()
         folders[3] = std::move(commonStartup_);
     }
     RunLoggedPass("machine guards: stop", [&] {
+        // All are told first, then waited for: their stops overlap.
+        if (repeat) repeat->Terminate();
+        for (auto& watcher : registry)
+            if (watcher) watcher->Terminate();
+        for (auto& folder : folders)
+            if (folder) folder->Terminate();
         StopAndFree(repeat);
-        for (auto& watcher : registry) StopRegWatch(watcher);
-        for (auto& folder : folders) StopDirWatch(folder);
+        for (auto& watcher : registry) StopAndFree(watcher);
+        for (auto& folder : folders) StopAndFree(folder);
     });
 }

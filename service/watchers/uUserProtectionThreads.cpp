@@ -122,7 +122,7 @@ void TUserProtectionThreads::WatchStartupFolder()
         return;
     }
     auto onChange = [sid = Sid()](const std::string& changed) { OnUserStartupChanged(sid, changed); };
-    auto watcher = std::make_unique<TDirWatchThread>(folder, 0, WriteServiceLog, onChange, true);
+    auto watcher = std::make_unique<TDirWatchThread>(folder, 0, onChange, true);
     std::lock_guard<std::mutex> guard(lock_);
     startupWatcher_ = std::move(watcher);
 }
@@ -132,7 +132,7 @@ void TUserProtectionThreads::WatchUserKey(size_t index)
     const TUserWatch& watch = kUserWatches[index];
     TRegEngine ref = UserKey(Sid(), watch.Path);
     if (watch.Callback == &OnUserWinlogonChanged) watch.Callback(ref);
-    auto watcher = std::make_unique<TRegEventThread>(ref, RegView::Default, WriteServiceLog, watch.Callback);
+    auto watcher = std::make_unique<TRegEventThread>(ref, RegView::Default, watch.Callback);
     std::lock_guard<std::mutex> guard(lock_);
     registryWatchers_[index] = std::move(watcher);
 }
@@ -162,13 +162,7 @@ void TUserProtectionThreads::Execute()
         setUpDone_ = true;
         return;  // no SID: no per-user watchers
     }
-    const std::string where = "per-user guards";
-    std::vector<TSetUpStep> steps;
-    while (!RunLoggedPass(where, [&] { steps = SetUpSteps(); }))
-        if (!Pause(kSetUpRetryMs)) return;
-    bool complete = RunSetUpRound(steps, where, "userprotection.setup", *this);
-    setUpDone_ = true;
-    while (!complete && Pause(kSetUpRetryMs)) complete = RunSetUpRound(steps, where, "userprotection.setup", *this);
+    RunSetUp([this] { return SetUpSteps(); }, "per-user guards", "userprotection.setup", *this, setUpDone_);
     WaitForSingleObject(StopEvent(), INFINITE);  // the watchers work; nothing to poll
 }
 
@@ -182,9 +176,11 @@ void TUserProtectionThreads::StopWatchers()
         watchers = std::move(registryWatchers_);
     }
     RunLoggedPass("per-user guards: stop", [&] {
-        StopDirWatch(startup);
-        // Winlogon, Run, RunOnce, Policies\Explorer\Run, Policies\System, Windows.
-        for (size_t index : {0u, 2u, 3u, 1u, 4u, 5u})
-            if (index < watchers.size()) StopRegWatch(watchers[index]);
+        // All are told first, then waited for: their stops overlap.
+        if (startup) startup->Terminate();
+        for (auto& watcher : watchers)
+            if (watcher) watcher->Terminate();
+        StopAndFree(startup);
+        for (auto& watcher : watchers) StopAndFree(watcher);
     });
 }

@@ -169,26 +169,18 @@ uint32_t TUserSIDThreads::AskTrayForItsId()
     return request.B > 0 ? static_cast<uint32_t>(request.B) : 0;
 }
 
-bool TUserSIDThreads::WaitForTraySlot(bool present, DWORD timeoutMs)
+bool TUserSIDThreads::WaitForTraySlot(bool present, DWORD timeoutMs, DWORD atStopMs)
 {
-    for (DWORD waited = 0; waited < timeoutMs; waited += 100) {
-        if (TraySlotExists() == present) return true;
-        if (!Pause(100)) return false;
-    }
-    return TraySlotExists() == present;
-}
-
-bool TUserSIDThreads::WaitForTrayToGo()
-{
-    // Also while the service stops (when Pause no longer waits): the stop
-    // ends with the tray it told to quit gone, within the stop's own limit.
-    const DWORD limitMs = Terminated() ? kTrayGoneAtStopMs : 5000;
+    // Pause no longer waits once the service stops; with atStopMs the stop
+    // still ends with the tray it told to quit gone, within its own limit.
+    const bool waitsAtStop = atStopMs != 0;
+    const DWORD limitMs = waitsAtStop && Terminated() ? atStopMs : timeoutMs;
     for (DWORD waited = 0; waited < limitMs; waited += 100) {
-        if (!TraySlotExists()) return true;
-        if (Terminated()) Sleep(100);
+        if (TraySlotExists() == present) return true;
+        if (waitsAtStop && Terminated()) Sleep(100);
         else if (!Pause(100)) return false;
     }
-    return !TraySlotExists();
+    return TraySlotExists() == present;
 }
 
 uint32_t TUserSIDThreads::LaunchTray()
@@ -263,7 +255,7 @@ bool TUserSIDThreads::StopUserPart()
     }
     // The tray is told to quit; its slot going away tells that it did, so a
     // start that follows never takes the leaving tray for a running one.
-    if (SendToMailSlot(proto::ToTray(proto::kQuit), kTraySlot)) WaitForTrayToGo();
+    if (SendToMailSlot(proto::ToTray(proto::kQuit), kTraySlot)) WaitForTraySlot(false, 5000, kTrayGoneAtStopMs);
     if (protection_) StopAndFree(protection_);
     active_ = false;
     if (!ProcessIdExists(trayPid_)) lastUser_.clear();

@@ -80,9 +80,10 @@ private:
     bool PingTray();
     uint32_t AskTrayForItsId();
     uint32_t LaunchTray();
-    bool WaitForTraySlot(bool present, DWORD timeoutMs);
-    // After the quit message: until the tray's slot has gone (a limit at most).
-    bool WaitForTrayToGo();
+    // Until the tray's slot is there (present) or gone, timeoutMs at most. A
+    // stop ends the wait (false) unless atStopMs is given: then a wait made
+    // while stopping lasts atStopMs at most.
+    bool WaitForTraySlot(bool present, DWORD timeoutMs, DWORD atStopMs = 0);
     void EndKeptTrayProcess();
     void RestartNow();
 

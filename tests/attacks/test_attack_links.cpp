@@ -183,7 +183,7 @@ TEST_F(LinkAttacks, UserRunKeyMadeALinkIsRemovedAsALinkAndTheKeyGuardedAnew)
     Switch("arn_user_run", true);
     ClearEventQueue();
 
-    auto watcher = std::make_unique<TRegEventThread>(run, RegView::Default, nullptr, &OnUserRunChanged);
+    auto watcher = std::make_unique<TRegEventThread>(run, RegView::Default, &OnUserRunChanged);
     EXPECT_TRUE(WaitUntil([&] { return !IsRegistryLinkAt(run); }, 10000)) << "the link stays";
     EXPECT_EQ(ReadRegString(target), program) << "the link's target and its value stay as they were";
     TRegEngine targetDisabled = target;
@@ -199,7 +199,7 @@ TEST_F(LinkAttacks, UserRunKeyMadeALinkIsRemovedAsALinkAndTheKeyGuardedAnew)
     value.Value = "Locker";
     WriteRegString(value, program);
     EXPECT_TRUE(WaitUntil([&] { return !RegValueExists(value); }, 15000)) << "the plain key went unwatched";
-    StopRegWatch(watcher);
+    StopAndFree(watcher);
 
     Switch("arn_user_reg", false);
     Switch("arn_user_run", false);

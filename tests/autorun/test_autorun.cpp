@@ -198,7 +198,7 @@ TEST_F(Autorun, RunValueWhoseProgramComesLaterIsQuarantinedWhenItAppears)
     Switch("arn_user_reg", true);
     Switch("arn_user_run", true);
     std::atomic<int> passes{0};
-    auto watcher = std::make_unique<TRegEventThread>(Ref(kRunKey), RegView::Default, nullptr, [&](TRegEngine& key) {
+    auto watcher = std::make_unique<TRegEventThread>(Ref(kRunKey), RegView::Default, [&](TRegEngine& key) {
         CheckRunKey(evkUserRun, key, RegView::Default);
         ++passes;
     });
@@ -209,7 +209,7 @@ TEST_F(Autorun, RunValueWhoseProgramComesLaterIsQuarantinedWhenItAppears)
     EXPECT_TRUE(WaitUntil([&] { return !HasValue(kRunKey, "later"); }, 10000));
     EXPECT_EQ(GetValue(std::string(kRunKey) + "\\AutorunsDisabled", "later"), dir / "later.exe");
     EXPECT_TRUE(HasValue(kRunKey, "never")) << "a program that is not there leaves its value";
-    StopRegWatch(watcher);
+    StopAndFree(watcher);
 }
 
 TEST_F(Autorun, SignedRunValueIsSparedAndItsDigestApprovedThroughTheService)
@@ -446,25 +446,18 @@ TEST_F(Autorun, QuarantineRefusesLinkedFolders)
 {
     ScratchDir folder, elsewhere;
     ASSERT_TRUE(WriteTextFile(folder / "x.txt", "x"));
-    const std::string link = folder / "AutorunsDisabled";
-    const auto isReparsePoint = [](const std::string& path) {
-        const DWORD attr = GetFileAttributesA(path.c_str());
-        return attr != INVALID_FILE_ATTRIBUTES && (attr & FILE_ATTRIBUTE_REPARSE_POINT);
-    };
-    if (!CreateSymbolicLinkA(link.c_str(), elsewhere.Path().c_str(), SYMBOLIC_LINK_FLAG_DIRECTORY) ||
-        !isReparsePoint(link))
-        GTEST_SKIP() << "no directory links here (error " << GetLastError() << ")";
+    ASSERT_TRUE(MakeLink(folder / "AutorunsDisabled", elsewhere.Path()));
     EXPECT_FALSE(DisableFolderFileW(AnsiToWide(folder.Path()), L"x.txt"));
     EXPECT_TRUE(FileExists(folder / "x.txt"));
     EXPECT_FALSE(FileExists(elsewhere / "x.txt"));
-    RemoveDirectoryA((folder / "AutorunsDisabled").c_str());
+    RemoveLink(folder / "AutorunsDisabled");
 
     ScratchDir real;
     ASSERT_TRUE(WriteTextFile(real / "y.txt", "y"));
-    ASSERT_TRUE(CreateSymbolicLinkA((folder / "linked").c_str(), real.Path().c_str(), SYMBOLIC_LINK_FLAG_DIRECTORY));
+    ASSERT_TRUE(MakeLink(folder / "linked", real.Path()));
     EXPECT_FALSE(DisableFolderFileW(AnsiToWide(folder / "linked"), L"y.txt"));
     EXPECT_TRUE(FileExists(real / "y.txt"));
-    RemoveDirectoryA((folder / "linked").c_str());
+    RemoveLink(folder / "linked");
     EXPECT_EQ(Notifications(), 0u);
 }
 

@@ -11,7 +11,6 @@
 #include "qvHandles.h"
 #include "qvThread.h"
 #include "TestSupport.h"
-#include "qvFaults.h"
 #include "qvFiles.h"
 #include "uDirWatchThread.h"
 #include "uRegEventThread.h"
@@ -37,7 +36,7 @@ TEST(Watchers, RegistryWatcherOnMissingKeyCallsOncePollsThenWakesOnChanges)
     DeleteRegKey(rec);
     std::atomic<int> calls{0};
     std::string seenKey;
-    auto watcher = std::make_unique<TRegEventThread>(rec, RegView::Default, nullptr, [&](TRegEngine& ref) {
+    auto watcher = std::make_unique<TRegEventThread>(rec, RegView::Default, [&](TRegEngine& ref) {
         seenKey = ref.Key;
         ++calls;
     });
@@ -58,7 +57,7 @@ TEST(Watchers, RegistryWatcherOnMissingKeyCallsOncePollsThenWakesOnChanges)
     WriteRegInteger(sub, 5);
     EXPECT_TRUE(WaitUntil([&] { return calls > before; }, 3000)) << "a change below the key wakes it";
 
-    StopRegWatch(watcher);
+    StopAndFree(watcher);
     EXPECT_EQ(watcher, nullptr);
     DeleteRegKey(rec);
 }
@@ -69,12 +68,12 @@ TEST(Watchers, RegistryWatcherInThe64BitViewTestsItsOwnView)
     rec.Value = "v";
     WriteRegString(rec, "1", RegView::Key64);
     std::atomic<int> calls{0};
-    auto watcher = std::make_unique<TRegEventThread>(rec, RegView::Key64, nullptr, [&](TRegEngine&) { ++calls; });
+    auto watcher = std::make_unique<TRegEventThread>(rec, RegView::Key64, [&](TRegEngine&) { ++calls; });
     ASSERT_TRUE(WaitUntil([&] { return calls == 1; }, 2000));
     Sleep(300);
     WriteRegString(rec, "2", RegView::Key64);
     EXPECT_TRUE(WaitUntil([&] { return calls == 2; }, 3000));
-    StopRegWatch(watcher);
+    StopAndFree(watcher);
     TRegEngine del = WatchedKey();
     DeleteRegKey(del);
 }
@@ -87,7 +86,7 @@ TEST(Watchers, ChangesDuringTheCallbackAreNotLost)
     std::atomic<int> calls{0};
     std::atomic<int> seen{0};
     // a slow examination: values written while it runs must wake the next pass
-    auto watcher = std::make_unique<TRegEventThread>(rec, RegView::Default, nullptr, [&](TRegEngine& ref) {
+    auto watcher = std::make_unique<TRegEventThread>(rec, RegView::Default, [&](TRegEngine& ref) {
         TRegEngine value = ref;
         value.Value = "v";
         Sleep(300);
@@ -99,7 +98,7 @@ TEST(Watchers, ChangesDuringTheCallbackAreNotLost)
     Sleep(100);  // inside the second pass's examination
     WriteRegString(rec, "2");
     EXPECT_TRUE(WaitUntil([&] { return seen == 2; }, 3000)) << "the last value written is examined";
-    StopRegWatch(watcher);
+    StopAndFree(watcher);
     DeleteRegKey(rec);
 }
 
@@ -110,7 +109,7 @@ TEST(Watchers, AChangeMadeDuringTheFirstExaminationIsNotLost)
     WriteRegString(rec, "0");
     std::atomic<int> calls{0};
     // a locker writing while the service looks at the key for the first time
-    auto watcher = std::make_unique<TRegEventThread>(rec, RegView::Default, nullptr, [&](TRegEngine& ref) {
+    auto watcher = std::make_unique<TRegEventThread>(rec, RegView::Default, [&](TRegEngine& ref) {
         if (++calls == 1) {
             TRegEngine value = ref;
             value.Value = "v";
@@ -118,7 +117,7 @@ TEST(Watchers, AChangeMadeDuringTheFirstExaminationIsNotLost)
         }
     });
     EXPECT_TRUE(WaitUntil([&] { return calls >= 2; }, 5000)) << "the write wakes a second examination";
-    StopRegWatch(watcher);
+    StopAndFree(watcher);
     DeleteRegKey(rec);
 }
 
@@ -130,7 +129,7 @@ TEST(Watchers, StopLetsARunningCallbackFinish)
     std::atomic<TDirWatchThread*> self{nullptr};
     std::atomic<bool> entered{false}, returned{false};
     auto watcher = std::make_unique<TDirWatchThread>(
-        dir.Path(), 0, nullptr,
+        dir.Path(), 0,
         [&](const std::string&) {
             entered = true;
             while (!self.load() || !self.load()->Terminated()) Sleep(10);
@@ -139,7 +138,7 @@ TEST(Watchers, StopLetsARunningCallbackFinish)
         true);
     self = watcher.get();
     ASSERT_TRUE(WaitUntil([&] { return entered.load(); }, 5000));
-    StopDirWatch(watcher);
+    StopAndFree(watcher);
     EXPECT_EQ(watcher, nullptr);
     EXPECT_TRUE(returned) << "the watcher went while its callback ran";
 }
@@ -150,17 +149,15 @@ TEST(Watchers, CallbackErrorLeavesTheRegistryWatcherWatching)
     rec.Value = "v";
     WriteRegString(rec, "1");
     std::atomic<int> calls{0};
-    std::string logged;
-    auto watcher = std::make_unique<TRegEventThread>(
-        rec, RegView::Default, [&](const std::string& line) { logged = line; },
-        [&](TRegEngine&) {
-            if (++calls == 1) throw std::runtime_error("repair failed");
-        });
+    CaughtLines caught;
+    auto watcher = std::make_unique<TRegEventThread>(rec, RegView::Default, [&](TRegEngine&) {
+        if (++calls == 1) throw std::runtime_error("repair failed");
+    });
     ASSERT_TRUE(WaitUntil([&] { return calls >= 1; }, 5000));
     WriteRegString(rec, "2");
     EXPECT_TRUE(WaitUntil([&] { return calls >= 2; }, 5000)) << "a failed pass must not end the watch";
-    EXPECT_NE(logged.find("repair failed"), std::string::npos);
-    StopRegWatch(watcher);
+    EXPECT_TRUE(caught.Has(std::string("watch of ") + kWatchedKey + ": repair failed")) << caught.All();
+    StopAndFree(watcher);
     DeleteRegKey(rec);
 }
 
@@ -169,14 +166,14 @@ TEST(Watchers, FolderWatcherThatExaminesFirstSeesAChangeMadeDuringThatLook)
     ScratchDir dir;
     std::atomic<int> calls{0};
     auto watcher = std::make_unique<TDirWatchThread>(
-        dir.Path(), 0, nullptr,
+        dir.Path(), 0,
         [&](const std::string&) {
             // the first look itself finds a file being written beside it
             if (++calls == 1) WriteTextFile(dir / "late.txt", "1");
         },
         true);
     EXPECT_TRUE(WaitUntil([&] { return calls >= 2; }, 5000)) << "the change during the first look went unseen";
-    StopDirWatch(watcher);
+    StopAndFree(watcher);
 }
 
 TEST(Watchers, FolderWatcherCoalescesChangesWithinItsDelay)
@@ -184,7 +181,7 @@ TEST(Watchers, FolderWatcherCoalescesChangesWithinItsDelay)
     ScratchDir dir;
     std::atomic<int> calls{0};
     std::string seen;
-    auto watcher = std::make_unique<TDirWatchThread>(dir.Path(), 0, nullptr, [&](const std::string& folder) {
+    auto watcher = std::make_unique<TDirWatchThread>(dir.Path(), 0, [&](const std::string& folder) {
         seen = folder;
         ++calls;
     });
@@ -201,7 +198,7 @@ TEST(Watchers, FolderWatcherCoalescesChangesWithinItsDelay)
 
     WriteTextFile(dir / "c.txt", "3");
     EXPECT_TRUE(WaitUntil([&] { return calls == 2; }, 3000)) << "re-armed after the callback";
-    StopDirWatch(watcher);
+    StopAndFree(watcher);
     EXPECT_EQ(watcher, nullptr);
 }
 
@@ -209,12 +206,12 @@ TEST(Watchers, FolderWatcherIsArmedAtOnceAndKeepsChangesMadeDuringItsCallback)
 {
     ScratchDir dir;
     std::atomic<int> calls{0};
-    auto watcher = std::make_unique<TDirWatchThread>(dir.Path(), 0, nullptr, [&](const std::string&) {
+    auto watcher = std::make_unique<TDirWatchThread>(dir.Path(), 0, [&](const std::string&) {
         if (++calls == 1) WriteTextFile(dir / "during.txt", "1");  // the writer comes back while the pass runs
     });
     WriteTextFile(dir / "a.txt", "1");  // before the watcher's thread may have run at all
     EXPECT_TRUE(WaitUntil([&] { return calls >= 2; }, 5000)) << calls << " passes";
-    StopDirWatch(watcher);
+    StopAndFree(watcher);
 }
 
 TEST(Watchers, FolderWatcherOnMissingFolderWatchesItOnceItExists)
@@ -222,18 +219,18 @@ TEST(Watchers, FolderWatcherOnMissingFolderWatchesItOnceItExists)
     ScratchDir dir;
     const std::string later = dir / "later";
     std::atomic<int> calls{0};
-    auto watcher = std::make_unique<TDirWatchThread>(later, 0, nullptr, [&](const std::string&) { ++calls; });
+    auto watcher = std::make_unique<TDirWatchThread>(later, 0, [&](const std::string&) { ++calls; });
     ASSERT_TRUE(CreateDirectoryA(later.c_str(), nullptr));
     WriteTextFile(later + "\\a.txt", "1");
     EXPECT_TRUE(WaitUntil([&] { return calls >= 1; }, 10000)) << "a set-up that failed is not tried again";
-    StopDirWatch(watcher);
+    StopAndFree(watcher);
 }
 
 TEST(Watchers, FolderWatcherSurvivesAFailedPass)
 {
     ScratchDir dir;
     std::atomic<int> calls{0};
-    auto watcher = std::make_unique<TDirWatchThread>(dir.Path(), 0, nullptr, [&](const std::string&) {
+    auto watcher = std::make_unique<TDirWatchThread>(dir.Path(), 0, [&](const std::string&) {
         ++calls;
         throw std::runtime_error("one pass failed");
     });
@@ -244,7 +241,7 @@ TEST(Watchers, FolderWatcherSurvivesAFailedPass)
     ASSERT_TRUE(WaitUntil([&] { touch(); return calls >= 1; }, 20000));
     const int failed = calls;
     EXPECT_TRUE(WaitUntil([&] { touch(); return calls > failed; }, 20000)) << "watching goes on after a failed pass";
-    StopDirWatch(watcher);
+    StopAndFree(watcher);
 }
 
 // A pass that fails in the watcher's own code (not in its callback) is
@@ -256,7 +253,7 @@ TEST(Watchers, RegistryWatcherSurvivesAFailedPass)
     WriteRegString(rec, "0");
     CaughtLines caught;
     std::atomic<int> calls{0};
-    auto watcher = std::make_unique<TRegEventThread>(rec, RegView::Default, nullptr, [&](TRegEngine&) { ++calls; });
+    auto watcher = std::make_unique<TRegEventThread>(rec, RegView::Default, [&](TRegEngine&) { ++calls; });
     ASSERT_TRUE(WaitUntil([&] { return calls == 1; }, 5000));
     ArmFault("registry watcher pass");
     WriteRegString(rec, "1");
@@ -266,7 +263,7 @@ TEST(Watchers, RegistryWatcherSurvivesAFailedPass)
     const int before = calls;
     WriteRegString(rec, "2");
     EXPECT_TRUE(WaitUntil([&] { return calls > before; }, 10000)) << "the watch ended with the failed pass";
-    StopRegWatch(watcher);
+    StopAndFree(watcher);
     DeleteRegKey(rec);
 }
 
@@ -276,11 +273,11 @@ TEST(Watchers, FolderWatcherSurvivesAFailedPassOfItsOwn)
     CaughtLines caught;
     std::atomic<int> calls{0};
     ArmFault("folder watcher pass");
-    auto watcher = std::make_unique<TDirWatchThread>(dir.Path(), 0, nullptr, [&](const std::string&) { ++calls; });
+    auto watcher = std::make_unique<TDirWatchThread>(dir.Path(), 0, [&](const std::string&) { ++calls; });
     ASSERT_TRUE(WaitUntil([&] { return caught.Has("fault injected at folder watcher pass"); }, 10000));
     WriteTextFile(dir / "a.txt", "1");
     EXPECT_TRUE(WaitUntil([&] { return calls >= 1; }, 10000)) << "the watch ended with the failed pass";
-    StopDirWatch(watcher);
+    StopAndFree(watcher);
 }
 
 TEST(Watchers, RepeatThreadSurvivesAFailedPass)

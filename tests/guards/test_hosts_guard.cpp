@@ -266,7 +266,7 @@ TEST_F(HostsGuard, WatcherPutsBackWhatALockerWrites)
     WriteTextFile(BackupHostsPath(), backup);
     PutHosts(backup);
     SetAcceptedHostsDigest(GetFileMD5(BackupHostsPath()));
-    auto watcher = std::make_unique<TDirWatchThread>(Folder(), 0, nullptr, OnHostsFolderChanged);
+    auto watcher = std::make_unique<TDirWatchThread>(Folder(), 0, OnHostsFolderChanged);
 
     HANDLE file = CreateFileA(hosts_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
     ASSERT_NE(file, INVALID_HANDLE_VALUE);
@@ -280,7 +280,7 @@ TEST_F(HostsGuard, WatcherPutsBackWhatALockerWrites)
     Sleep(800);
     EXPECT_EQ(Hosts(), backup);
     ExpectOneJailedChange(kLockerHosts);
-    StopDirWatch(watcher);
+    StopAndFree(watcher);
     std::printf("the hosts file was put back %lu ms after the locker wrote it\n", static_cast<unsigned long>(took));
 }
 
